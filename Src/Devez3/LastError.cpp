@@ -1,0 +1,108 @@
+// The per-thread last error and the process-wide table of error messages.
+#include "virad/LastError.h"
+
+#include "Devez3/NeverDestroyed.h"
+#include "Devez3/Report.h"
+#include "Devez3/ThreadValueSlot.h"
+#include "virad/Mutex.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+namespace Orvane {
+namespace Virad {
+
+namespace {
+
+struct LastErrorTag;
+using LastErrorSlot = Detail::ThreadValueSlot<LastErrorTag, int>;
+
+[[maybe_unused]] const bool g_lastErrorSlotAtLoad = LastErrorSlot::ready();
+
+struct MessageTable {
+    CMutex mutex;
+    std::map<int, std::string> texts;
+};
+
+// The table is created by its first use and destroyed at exit. Calls that
+// come after that (from later exit handlers) find no table and do nothing.
+std::atomic<MessageTable*> g_table{nullptr};
+std::atomic<bool> g_tableDestroyed{false};
+
+CMutex& creationLock() {
+    static Detail::NeverDestroyed<CMutex> lock;
+    return lock.get();
+}
+
+void destroyTable() {
+    g_tableDestroyed.store(true);
+    delete g_table.exchange(nullptr);
+}
+
+MessageTable* messageTable() {
+    MessageTable* table = g_table.load(std::memory_order_acquire);
+    if (table != nullptr || g_tableDestroyed.load()) {
+        return table;
+    }
+    CGuard guard(creationLock());
+    table = g_table.load(std::memory_order_acquire);
+    if (table == nullptr && !g_tableDestroyed.load()) {
+        table = new (std::nothrow) MessageTable;
+        VIRAD_ASSERT(table);
+        g_table.store(table, std::memory_order_release);
+        if (std::atexit(destroyTable) != 0) {
+            VIRAD_REPORT(LOG_INFO, "atexit failed!\n");
+        }
+    }
+    return table;
+}
+
+const char kEmptyText[] = "";
+
+} // namespace
+
+void setLastError(int code) {
+    LastErrorSlot::set(code);
+}
+
+int getLastError() {
+    return LastErrorSlot::get();
+}
+
+void setErrMsg(int code, const char* text) {
+    MessageTable* table = messageTable();
+    if (table == nullptr) {
+        return;
+    }
+    CGuard guard(table->mutex);
+    table->texts[code] = text != nullptr ? text : "";
+}
+
+const char* getErrMsg(int code) {
+    MessageTable* table = messageTable();
+    if (table == nullptr) {
+        return kEmptyText;
+    }
+    CGuard guard(table->mutex);
+    const auto found = table->texts.find(code);
+    return found != table->texts.end() ? found->second.c_str() : kEmptyText;
+}
+
+void setErrorMessage(int code, const flex_string& text) {
+    MessageTable* table = messageTable();
+    if (table == nullptr) {
+        return;
+    }
+    CGuard guard(table->mutex);
+    table->texts[code].assign(text.data(), text.size());
+}
+
+flex_string getErrorMessage(int code) {
+    return flex_string(getErrMsg(code));
+}
+
+} // namespace Virad
+} // namespace Orvane

@@ -1,0 +1,37 @@
+// The log-file settings that the logfilter command writes and the log-file
+// writer reads.
+#ifndef DOZUV2_DEVEZ3_LOGFILE_H
+#define DOZUV2_DEVEZ3_LOGFILE_H
+
+#include <string>
+
+namespace Orvane {
+namespace Virad {
+namespace Detail {
+
+enum class LogSaveMode { none, rotating };
+
+struct LogFileSettings {
+    std::string path;          // empty: no log file
+    std::string searchPattern; // the path's directory followed by "*"
+    LogSaveMode saveMode = LogSaveMode::none;
+    int maxSize = 0; // bytes; 0: no limit
+    bool byDay = false;
+    int maxFiles = 0; // 0: no limit
+};
+
+// Sets the log path: an empty path turns the log file off; a path ending in a
+// separator is refused with a message on the standard output.
+void setLogPath(const char* path);
+void setLogMaxSize(int bytes);
+void setLogSaveMode(LogSaveMode mode);
+void setLogByDay(bool byDay);
+void setLogMaxFiles(int count);
+// A copy of the current settings.
+LogFileSettings logFileSettings();
+
+} // namespace Detail
+} // namespace Virad
+} // namespace Orvane
+
+#endif

@@ -1,0 +1,91 @@
+// The print path's process-wide state, shared by the filter (PrintLog.cpp),
+// the C-level prefix builder and console functions (CPrintLog.cpp) and the
+// logfilter command.
+//
+// The values every line reads are atomics with constant initialisation: they
+// exist before any static constructor runs and are never torn down, so
+// printing works from the first static initialiser to the last exit handler.
+#ifndef DOZUV2_DEVEZ3_PRINTSTATE_H
+#define DOZUV2_DEVEZ3_PRINTSTATE_H
+
+#include "virad/PrintLog.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace Orvane {
+namespace Virad {
+namespace Detail {
+
+constexpr int kLineBufferSize = 8192;
+constexpr int kLineRoom = kLineBufferSize - 1;
+
+// The print level (4: info and more severe) and the module switch mode
+// (0 print nothing, 1 per-module switches apply, 2 every module prints).
+extern std::atomic<int> g_printLevel;
+extern std::atomic<int> g_moduleMode;
+// Set while the last delivered line ended a line; only then is a prefix built.
+extern std::atomic<bool> g_lineStart;
+
+// The 13 option flags the prefix builder reads (what Virad_getPrintOption
+// hands out). Bytes are read and written with relaxed atomic operations.
+unsigned char* optionFlags();
+unsigned char loadFlag(int index);
+// The whole options record.
+PrintOptions& optionsRecord();
+
+inline unsigned char loadByte(const unsigned char& byte) {
+    return __atomic_load_n(&byte, __ATOMIC_RELAXED);
+}
+inline void storeByte(unsigned char& byte, unsigned char value) {
+    __atomic_store_n(&byte, value, __ATOMIC_RELAXED);
+}
+
+// Flag numbers in the options record and the flag array.
+enum PrintFlag {
+    kHideTime = 0,
+    kNoColor = 1,
+    kHideModule = 2,
+    kHideLevel = 3,
+    kHideThreadId = 4,
+    kHideVersion = 5,
+    kShowFunction = 6,
+    kHideFile = 7,
+    kHideLine = 8,
+    kShowDate = 9,
+    kShowMilliseconds = 10,
+    kTagged = 11,
+    kNoLogFile = 12,
+    kFlagCount = 13,
+};
+
+// Writes one flag into both copies of the options (used by the logfilter command).
+void setPrintFlag(int index, unsigned char value);
+
+// Module switches: the table is consulted in mode 1 while it is in use; a
+// module that is not in it counts as on.
+void setModuleSwitchMode(int mode);
+int getModuleSwitchMode();
+void setModuleSwitch(const char* module, bool on);
+void clearModuleSwitches();
+void setModuleSwitchTableInUse(bool inUse);
+// False when the module is in the table and switched off.
+bool moduleSwitchedOn(const char* module);
+
+// The statistics switch (off by default).
+void setLogStatisticsEnabled(bool enabled);
+bool logStatisticsEnabled();
+// Forgets every module's statistics.
+void clearLogStatistics();
+
+// The file name behind the last path separator.
+const char* fileNameOf(const char* path);
+
+// Hands a delivered line to the log-file writer.
+void writeLogFile(const char* line, int length, const SystemTimeEx& time);
+
+} // namespace Detail
+} // namespace Virad
+} // namespace Orvane
+
+#endif

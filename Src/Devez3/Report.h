@@ -1,0 +1,26 @@
+// How the library reports: its own messages and its broken invariants.
+//
+// VIRAD_REPORT(level, format, ...) prints through the print path with module
+// "Unknown", the repository-relative source path, the qualified function name,
+// the line and version "Unknown". Messages of instance methods start with
+// "this:%p ".
+//
+// VIRAD_ASSERT(expression) ends the process with an assertion report when the
+// expression is false.
+#ifndef DOZUV2_DEVEZ3_REPORT_H
+#define DOZUV2_DEVEZ3_REPORT_H
+
+#include "virad/LastError.h"
+#include "virad/PrintLog.h"
+
+#define VIRAD_REPORT(level, ...)                                                                                       \
+    ::Orvane::Virad::logFilter((level), "Unknown", __FILE__, __PRETTY_FUNCTION__, __LINE__, "Unknown", __VA_ARGS__)
+
+#define VIRAD_ASSERT(expression)                                                                                       \
+    do {                                                                                                               \
+        if (__builtin_expect(!(expression), 0)) {                                                                      \
+            ::Orvane::Virad::Detail::assertionFailed(#expression, __PRETTY_FUNCTION__, __FILE__, __LINE__);            \
+        }                                                                                                              \
+    } while (0)
+
+#endif

@@ -1,0 +1,46 @@
+// A process-wide per-thread integer (the last error, the delegate reuse
+// number), kept in a CThreadSpecific slot.
+//
+// The value is stored as the slot's pointer itself: nothing is allocated per
+// thread and nothing needs freeing when a thread ends. A thread that never
+// stored a value reads 0. The slot is built on first use (each user also
+// touches it from a static initialiser, so it exists from load) and is never
+// freed, so exit handlers can still use it.
+#ifndef DOZUV2_DEVEZ3_THREADVALUESLOT_H
+#define DOZUV2_DEVEZ3_THREADVALUESLOT_H
+
+#include "Devez3/NeverDestroyed.h"
+#include "virad/ThreadSpecific.h"
+
+#include <cstdint>
+
+namespace Orvane {
+namespace Virad {
+namespace Detail {
+
+template <typename Tag, typename T> class ThreadValueSlot {
+public:
+    static_assert(sizeof(T) <= sizeof(void*), "the value must fit a pointer");
+
+    static T get() {
+        void* value = nullptr;
+        slot().getValue(&value);
+        return static_cast<T>(reinterpret_cast<std::intptr_t>(value));
+    }
+
+    static void set(T value) { slot().setValue(reinterpret_cast<const void*>(static_cast<std::intptr_t>(value))); }
+
+    static bool ready() { return slot().valid(); }
+
+private:
+    static CThreadSpecific& slot() {
+        static NeverDestroyed<CThreadSpecific> instance;
+        return instance.get();
+    }
+};
+
+} // namespace Detail
+} // namespace Virad
+} // namespace Orvane
+
+#endif

@@ -1,0 +1,180 @@
+// The platform layer: the operating-system primitives the library is written
+// against, with the contract each one keeps.
+//
+// The rest of the library never includes an operating-system header. It uses
+// these small types and functions instead, which model the Windows primitives
+// the algorithms were designed around (critical section, kernel semaphore,
+// manual-reset event, owned kernel mutex, TLS slot, console attributes). Each
+// host supplies one implementation directory (Posix/ here).
+//
+// The synchronisation objects keep their native object in suitably aligned
+// inline storage, so creating one never allocates and this header needs no
+// system header. They cannot be copied or moved: the native objects may not be.
+#ifndef DOZUV2_PLATFORM_PLATFORM_H
+#define DOZUV2_PLATFORM_PLATFORM_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace Orvane {
+namespace Platform {
+
+// Raw, suitably aligned room for a native object of at most Size bytes.
+template <std::size_t Size> struct NativeStorage { alignas(16) unsigned char bytes[Size]; };
+
+// A recursive lock: the holder may enter again and must leave as often.
+// tryEnter never blocks.
+class CriticalSection {
+public:
+    CriticalSection();
+    ~CriticalSection();
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+
+    void enter();
+    bool tryEnter();
+    void leave();
+
+private:
+    NativeStorage<64> m_native;
+};
+
+// A counting semaphore with a maximum count. post fails (and changes nothing)
+// when the count would pass the maximum. Timed waits run on the monotonic
+// clock, so changing the wall clock neither shortens nor stretches them.
+class KernelSemaphore {
+public:
+    static constexpr long kMaximum = 2147483647L;
+
+    // initial must be 0..maximum and maximum 1..kMaximum; otherwise valid() is false.
+    KernelSemaphore(long initial, long maximum);
+    ~KernelSemaphore();
+    KernelSemaphore(const KernelSemaphore&) = delete;
+    KernelSemaphore& operator=(const KernelSemaphore&) = delete;
+
+    // Whether the native semaphore exists.
+    bool valid() const { return m_valid; }
+    // Takes one unit, waiting without limit. False only if the wait failed.
+    bool wait();
+    // Takes one unit, waiting at most the given milliseconds (0: try only).
+    // False on time-out or failure.
+    bool timedWait(unsigned int milliseconds);
+    // Takes one unit if one is there; never blocks.
+    bool tryWait();
+    // Adds one unit; false when that would pass the maximum.
+    bool post();
+
+private:
+    NativeStorage<32> m_sem;
+    NativeStorage<48> m_postLock; // serialises posts when the maximum is below the native one
+    long m_maximum;
+    bool m_valid;
+};
+
+// A manual-reset event: once set, every waiter passes until it is reset.
+// Every thread that was waiting when the event was set is released, even if
+// the event is reset again before that thread runs.
+class ManualResetEvent {
+public:
+    explicit ManualResetEvent(bool initiallySet = false);
+    ~ManualResetEvent();
+    ManualResetEvent(const ManualResetEvent&) = delete;
+    ManualResetEvent& operator=(const ManualResetEvent&) = delete;
+
+    void set();
+    void reset();
+    // Waits without limit until the event is set.
+    void wait();
+    // The number of sets so far; with waitSince, a waiter that must let go of
+    // a lock before it waits cannot miss a set that comes in between.
+    unsigned long generation();
+    // Waits until the event is set or has been set since the generation given.
+    void waitSince(unsigned long generation);
+    // Waits at most the given milliseconds; true if the event was set.
+    bool timedWait(unsigned int milliseconds);
+
+private:
+    NativeStorage<48> m_mutex;
+    NativeStorage<48> m_cond;
+    bool m_set;
+    unsigned long m_generation; // counts sets, so a waiter can tell it was released
+};
+
+// A kernel mutex owned by a thread: re-entrant for its owner; a release by
+// any other thread fails and changes nothing.
+class KernelMutex {
+public:
+    KernelMutex();
+    ~KernelMutex();
+    KernelMutex(const KernelMutex&) = delete;
+    KernelMutex& operator=(const KernelMutex&) = delete;
+
+    void acquire();
+    // Acquires within the given milliseconds; false on time-out.
+    bool timedAcquire(unsigned int milliseconds);
+    // False when the calling thread does not own the mutex.
+    bool release();
+
+private:
+    NativeStorage<64> m_native;
+    std::uint32_t m_owner; // written only by the owner, under the mutex
+    int m_count;
+};
+
+// Thread-local slots: one pointer per thread, null until the thread stores one.
+using TlsIndex = std::uint32_t;
+constexpr TlsIndex kTlsNone = 0xFFFFFFFFu;
+
+// A new slot, or kTlsNone when the host has none left.
+TlsIndex tlsAlloc();
+// Frees the slot; the values stored in it are not touched.
+bool tlsFree(TlsIndex index);
+bool tlsSetValue(TlsIndex index, const void* value);
+void* tlsGetValue(TlsIndex index);
+
+// The calling thread's 32-bit system id (never 0).
+std::uint32_t currentThreadId();
+// Suspends the calling thread for at least the given milliseconds.
+void sleepMilliseconds(unsigned int milliseconds);
+// Gives the rest of the time slice to another ready thread.
+void yieldThread();
+
+// Broken-down local time of the wall clock, with milliseconds.
+struct LocalTime {
+    int year;   // e.g. 2026
+    int month;  // 1..12
+    int day;    // 1..31
+    int wday;   // 0..6, 0 = Sunday
+    int hour;   // 0..23
+    int minute; // 0..59
+    int second; // 0..59 (60 only in a leap second)
+    int millisecond;
+};
+void currentLocalTime(LocalTime& out);
+
+// Nanoseconds of a monotonic clock with an arbitrary origin.
+std::uint64_t monotonicNanoseconds();
+
+// The console: the process's standard output and its text attributes, which
+// use the Windows encoding (blue 1, green 2, red 4, intensity 8; 7 is the
+// plain grey). Where standard output is not a terminal, attributes are
+// remembered but nothing is written for them.
+using ConsoleHandle = void*;
+// The standard output handle; never null.
+ConsoleHandle standardOutputHandle();
+// The attribute last set through this layer (7 at start).
+std::uint16_t consoleTextAttribute(ConsoleHandle console);
+void setConsoleTextAttribute(ConsoleHandle console, std::uint16_t attribute);
+// Whether standard output is a terminal (colours are shown only then).
+bool standardOutputIsTerminal();
+
+// Text for an attached debugger; nothing on hosts without such a channel.
+void debuggerOutput(const char* text);
+
+// The host's path separator.
+char pathSeparator();
+
+} // namespace Platform
+} // namespace Orvane
+
+#endif

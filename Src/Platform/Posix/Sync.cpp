@@ -1,0 +1,262 @@
+// POSIX realisation of the platform's synchronisation objects.
+#include "Platform/Platform.h"
+
+#include <cerrno>
+#include <climits>
+#include <ctime>
+#include <new>
+
+#include <pthread.h>
+#include <semaphore.h>
+
+namespace Orvane {
+namespace Platform {
+
+static_assert(sizeof(pthread_mutex_t) <= 48, "mutex storage too small");
+static_assert(sizeof(pthread_cond_t) <= 48, "condition storage too small");
+static_assert(sizeof(sem_t) <= 32, "semaphore storage too small");
+static_assert(SEM_VALUE_MAX >= KernelSemaphore::kMaximum, "host semaphores cannot count far enough");
+
+namespace {
+
+template <typename T, std::size_t N> T* native(NativeStorage<N>& storage) {
+    static_assert(sizeof(T) <= N, "native object does not fit");
+    return reinterpret_cast<T*>(storage.bytes);
+}
+
+void initMutex(pthread_mutex_t* mutex, int type) {
+    pthread_mutexattr_t attr;
+    pthread_mutexattr_init(&attr);
+    pthread_mutexattr_settype(&attr, type);
+    pthread_mutex_init(mutex, &attr);
+    pthread_mutexattr_destroy(&attr);
+}
+
+// An absolute monotonic deadline the given milliseconds from now.
+timespec deadlineAfter(unsigned int milliseconds) {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    ts.tv_sec += milliseconds / 1000;
+    ts.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;
+    if (ts.tv_nsec >= 1000000000L) {
+        ts.tv_sec += 1;
+        ts.tv_nsec -= 1000000000L;
+    }
+    return ts;
+}
+
+} // namespace
+
+// ---- CriticalSection ----
+
+CriticalSection::CriticalSection() {
+    initMutex(native<pthread_mutex_t>(m_native), PTHREAD_MUTEX_RECURSIVE);
+}
+CriticalSection::~CriticalSection() {
+    pthread_mutex_destroy(native<pthread_mutex_t>(m_native));
+}
+void CriticalSection::enter() {
+    pthread_mutex_lock(native<pthread_mutex_t>(m_native));
+}
+bool CriticalSection::tryEnter() {
+    return pthread_mutex_trylock(native<pthread_mutex_t>(m_native)) == 0;
+}
+void CriticalSection::leave() {
+    pthread_mutex_unlock(native<pthread_mutex_t>(m_native));
+}
+
+// ---- KernelSemaphore ----
+
+KernelSemaphore::KernelSemaphore(long initial, long maximum) : m_maximum(maximum), m_valid(false) {
+    if (maximum < 1 || maximum > kMaximum || initial < 0 || initial > maximum) {
+        return;
+    }
+    if (sem_init(native<sem_t>(m_sem), 0, static_cast<unsigned int>(initial)) != 0) {
+        return;
+    }
+    initMutex(native<pthread_mutex_t>(m_postLock), PTHREAD_MUTEX_NORMAL);
+    m_valid = true;
+}
+
+KernelSemaphore::~KernelSemaphore() {
+    if (m_valid) {
+        sem_destroy(native<sem_t>(m_sem));
+        pthread_mutex_destroy(native<pthread_mutex_t>(m_postLock));
+    }
+}
+
+bool KernelSemaphore::wait() {
+    if (!m_valid) {
+        return false;
+    }
+    int rc;
+    do {
+        rc = sem_wait(native<sem_t>(m_sem));
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+bool KernelSemaphore::tryWait() {
+    if (!m_valid) {
+        return false;
+    }
+    int rc;
+    do {
+        rc = sem_trywait(native<sem_t>(m_sem));
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+bool KernelSemaphore::timedWait(unsigned int milliseconds) {
+    if (milliseconds == 0) {
+        return tryWait();
+    }
+    if (!m_valid) {
+        return false;
+    }
+    const timespec deadline = deadlineAfter(milliseconds);
+    int rc;
+    do {
+        rc = sem_clockwait(native<sem_t>(m_sem), CLOCK_MONOTONIC, &deadline);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+bool KernelSemaphore::post() {
+    if (!m_valid) {
+        return false;
+    }
+    sem_t* sem = native<sem_t>(m_sem);
+    if (m_maximum >= SEM_VALUE_MAX) {
+        // The native semaphore refuses to pass its own maximum (EOVERFLOW).
+        return sem_post(sem) == 0;
+    }
+    // Below the native maximum the bound is checked here. Posts are
+    // serialised so the count cannot rise between the check and the post;
+    // concurrent waits only lower it.
+    pthread_mutex_t* lock = native<pthread_mutex_t>(m_postLock);
+    pthread_mutex_lock(lock);
+    int value = 0;
+    sem_getvalue(sem, &value);
+    const bool ok = value < m_maximum && sem_post(sem) == 0;
+    pthread_mutex_unlock(lock);
+    return ok;
+}
+
+// ---- ManualResetEvent ----
+
+ManualResetEvent::ManualResetEvent(bool initiallySet) : m_set(initiallySet), m_generation(0) {
+    initMutex(native<pthread_mutex_t>(m_mutex), PTHREAD_MUTEX_NORMAL);
+    pthread_condattr_t attr;
+    pthread_condattr_init(&attr);
+    pthread_condattr_setclock(&attr, CLOCK_MONOTONIC);
+    pthread_cond_init(native<pthread_cond_t>(m_cond), &attr);
+    pthread_condattr_destroy(&attr);
+}
+
+ManualResetEvent::~ManualResetEvent() {
+    pthread_cond_destroy(native<pthread_cond_t>(m_cond));
+    pthread_mutex_destroy(native<pthread_mutex_t>(m_mutex));
+}
+
+void ManualResetEvent::set() {
+    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_lock(mutex);
+    m_set = true;
+    ++m_generation;
+    pthread_cond_broadcast(native<pthread_cond_t>(m_cond));
+    pthread_mutex_unlock(mutex);
+}
+
+void ManualResetEvent::reset() {
+    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_lock(mutex);
+    m_set = false;
+    pthread_mutex_unlock(mutex);
+}
+
+void ManualResetEvent::wait() {
+    waitSince(generation());
+}
+
+unsigned long ManualResetEvent::generation() {
+    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_lock(mutex);
+    const unsigned long generation = m_generation;
+    pthread_mutex_unlock(mutex);
+    return generation;
+}
+
+void ManualResetEvent::waitSince(unsigned long generation) {
+    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_lock(mutex);
+    while (!m_set && m_generation == generation) {
+        pthread_cond_wait(native<pthread_cond_t>(m_cond), mutex);
+    }
+    pthread_mutex_unlock(mutex);
+}
+
+bool ManualResetEvent::timedWait(unsigned int milliseconds) {
+    const timespec deadline = deadlineAfter(milliseconds);
+    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_lock(mutex);
+    const unsigned long generation = m_generation;
+    while (!m_set && m_generation == generation) {
+        if (pthread_cond_timedwait(native<pthread_cond_t>(m_cond), mutex, &deadline) == ETIMEDOUT) {
+            break;
+        }
+    }
+    const bool set = m_set || m_generation != generation;
+    pthread_mutex_unlock(mutex);
+    return set;
+}
+
+// ---- KernelMutex ----
+
+KernelMutex::KernelMutex() : m_owner(0), m_count(0) {
+    initMutex(native<pthread_mutex_t>(m_native), PTHREAD_MUTEX_NORMAL);
+}
+
+KernelMutex::~KernelMutex() {
+    pthread_mutex_destroy(native<pthread_mutex_t>(m_native));
+}
+
+void KernelMutex::acquire() {
+    const std::uint32_t self = currentThreadId();
+    if (__atomic_load_n(&m_owner, __ATOMIC_RELAXED) == self) {
+        ++m_count;
+        return;
+    }
+    pthread_mutex_lock(native<pthread_mutex_t>(m_native));
+    __atomic_store_n(&m_owner, self, __ATOMIC_RELAXED);
+    m_count = 1;
+}
+
+bool KernelMutex::timedAcquire(unsigned int milliseconds) {
+    const std::uint32_t self = currentThreadId();
+    if (__atomic_load_n(&m_owner, __ATOMIC_RELAXED) == self) {
+        ++m_count;
+        return true;
+    }
+    const timespec deadline = deadlineAfter(milliseconds);
+    if (pthread_mutex_clocklock(native<pthread_mutex_t>(m_native), CLOCK_MONOTONIC, &deadline) != 0) {
+        return false;
+    }
+    __atomic_store_n(&m_owner, self, __ATOMIC_RELAXED);
+    m_count = 1;
+    return true;
+}
+
+bool KernelMutex::release() {
+    if (__atomic_load_n(&m_owner, __ATOMIC_RELAXED) != currentThreadId()) {
+        return false;
+    }
+    if (--m_count == 0) {
+        __atomic_store_n(&m_owner, 0u, __ATOMIC_RELAXED);
+        pthread_mutex_unlock(native<pthread_mutex_t>(m_native));
+    }
+    return true;
+}
+
+} // namespace Platform
+} // namespace Orvane

@@ -1,0 +1,18 @@
+// Dozuv2: the whole public interface in one include.
+#ifndef DOZUV2_H
+#define DOZUV2_H
+
+#include "virad/Export.h"
+#include "virad/Assertion.h"
+#include "virad/devez3/detail/flex_string.h"
+#include "virad/Function.h"
+#include "virad/SystemTime.h"
+#include "virad/PrintLog.h"
+#include "virad/LastError.h"
+#include "virad/LogFilter.h"
+#include "virad/Mutex.h"
+#include "virad/ReadWriteMutex.h"
+#include "virad/Semaphore.h"
+#include "virad/ThreadSpecific.h"
+
+#endif

@@ -1,0 +1,582 @@
+// flex_string and mini_string are checked against std::string: every test runs
+// the same operations on a std::string and on each storage form and compares
+// the two after each step.
+#include "virad/devez3/detail/flex_string.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <iomanip>
+#include <iterator>
+#include <list>
+#include <random>
+#include <sstream>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+using Orvane::Virad::flex_string;
+using Orvane::Virad::mini_string;
+
+namespace {
+
+constexpr std::size_t npos = std::string::npos;
+
+// Every observable of s agrees with the reference string.
+template <typename S> testing::AssertionResult sameAs(const S& s, const std::string& ref) {
+    const std::string got(s.data(), s.size());
+    if (s.size() != ref.size() || got != ref) {
+        return ::testing::AssertionFailure()
+               << "content \"" << got << "\" (" << s.size() << ") expected \"" << ref << "\" (" << ref.size() << ")";
+    }
+    if (s.length() != s.size() || s.empty() != ref.empty()) {
+        return ::testing::AssertionFailure() << "length()/empty() disagree with size()";
+    }
+    if (s.c_str() != s.data() || s.c_str()[s.size()] != '\0') {
+        return ::testing::AssertionFailure() << "c_str() is not terminated data()";
+    }
+    if (s.capacity() < s.size()) {
+        return ::testing::AssertionFailure() << "capacity " << s.capacity() << " below size " << s.size();
+    }
+    if (std::string(s.begin(), s.end()) != ref ||
+        std::string(s.rbegin(), s.rend()) != std::string(ref.rbegin(), ref.rend())) {
+        return ::testing::AssertionFailure() << "iterators do not cover the content";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// A string under test and its std::string reference, changed in lockstep by
+// generic lambdas that compile against both.
+template <typename S> struct Twin {
+    S s;
+    std::string ref;
+
+    explicit Twin(const std::string& text = std::string()) : s(text.data(), text.size()), ref(text) {}
+    template <typename Op> testing::AssertionResult apply(Op op) {
+        op(s);
+        op(ref);
+        return sameAs(s, ref);
+    }
+};
+
+std::string letters(std::size_t n, char first = 'a') {
+    std::string text;
+    for (std::size_t i = 0; i < n; ++i) {
+        text.push_back(static_cast<char>(first + i % 26));
+    }
+    return text;
+}
+
+// Lengths on both sides of the inline limit, where the representation changes.
+const std::vector<std::size_t> kBoundaryLengths = {0, 1, 15, 30, 31, 32, 33, 63, 64, 100};
+
+template <typename S> class FlexStringTest : public ::testing::Test {};
+using StringTypes = ::testing::Types<flex_string, mini_string>;
+TYPED_TEST_SUITE(FlexStringTest, StringTypes);
+
+TYPED_TEST(FlexStringTest, ConstructorsAgreeAtEveryLengthAroundTheInlineLimit) {
+    using S = TypeParam;
+    for (std::size_t n = 0; n <= 40; ++n) {
+        SCOPED_TRACE(n);
+        const std::string ref = letters(n);
+        EXPECT_TRUE(sameAs(S(ref.c_str()), ref));
+        EXPECT_TRUE(sameAs(S(ref.data(), n), ref));
+        EXPECT_TRUE(sameAs(S(ref), ref));
+        EXPECT_TRUE(sameAs(S(n, 'x'), std::string(n, 'x')));
+        EXPECT_TRUE(sameAs(S(ref.begin(), ref.end()), ref));
+        const std::list<char> chars(ref.begin(), ref.end());
+        EXPECT_TRUE(sameAs(S(chars.begin(), chars.end()), ref));
+        const S original(ref);
+        EXPECT_TRUE(sameAs(S(original), ref));
+        EXPECT_TRUE(sameAs(S(original, 1), n == 0 ? std::string() : ref.substr(1)));
+        EXPECT_TRUE(sameAs(original.substr(n / 2, 20), ref.substr(n / 2, 20)));
+    }
+    std::istringstream input("streamed text that is longer than thirty-one characters");
+    EXPECT_TRUE(sameAs(S(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>()),
+                       "streamed text that is longer than thirty-one characters"));
+    EXPECT_TRUE(sameAs(S({'a', '\0', 'b'}), std::string("a\0b", 3)));
+    EXPECT_TRUE(sameAs(S(static_cast<const char*>(nullptr)), "")); // a null C string is empty
+}
+
+TYPED_TEST(FlexStringTest, GrowingAndShrinkingAcrossTheInlineLimit) {
+    Twin<TypeParam> t;
+    for (int i = 0; i < 70; ++i) {
+        ASSERT_TRUE(t.apply([i](auto& s) { s.push_back(static_cast<char>('0' + i % 10)); })) << i;
+    }
+    while (!t.ref.empty()) {
+        ASSERT_TRUE(t.apply([](auto& s) { s.pop_back(); })) << t.ref.size();
+    }
+    for (std::size_t n : {30, 31, 32, 33, 31, 30, 33, 0, 32, 29, 64, 31, 5}) {
+        SCOPED_TRACE(n);
+        EXPECT_TRUE(t.apply([n](auto& s) { s.resize(n, '#'); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.append(2, '+'); }));
+        EXPECT_TRUE(t.apply([n](auto& s) { s.resize(n); })); // fills with NULs when growing
+        EXPECT_TRUE(t.apply([](auto& s) { s.append("xy"); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.reserve(s.size() + 3); }));
+        EXPECT_GE(t.s.capacity(), t.ref.size() + 3);
+        EXPECT_TRUE(t.apply([](auto& s) { s.erase(s.size() / 2, 3); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.shrink_to_fit(); }));
+    }
+    EXPECT_TRUE(t.apply([](auto& s) { s.clear(); }));
+    EXPECT_TRUE(t.apply([](auto& s) { s += "after clear"; }));
+}
+
+TYPED_TEST(FlexStringTest, ArgumentsPointingIntoTheStringItself) {
+    for (std::size_t n : kBoundaryLengths) {
+        if (n < 8) {
+            continue;
+        }
+        SCOPED_TRACE(n);
+        Twin<TypeParam> t(letters(n));
+        EXPECT_TRUE(t.apply([](auto& s) { s.append(s); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s += s; }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.append(s.data() + 1, s.size() - 2); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.append(s.c_str()); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.append(s.begin() + 3, s.end()); }));
+        EXPECT_TRUE(t.apply([n](auto& s) { s.resize(n); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.insert(0, s); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.insert(5, s.data() + 2, 7); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.insert(s.size() - 1, s.c_str() + s.size() - 4); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.replace(1, 3, s.data() + 2, 10); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.replace(0, 10, s.data() + 5, 2); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.replace(0, npos, s); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.assign(s.data() + 3, 5); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s = std::move(s) + s; }));
+        EXPECT_TRUE(t.apply([](auto& s) {
+            auto& alias = s;
+            s = alias; // self-assignment keeps the content
+        }));
+    }
+}
+
+TYPED_TEST(FlexStringTest, InsertEraseAndReplaceAtTheEndsAndInside) {
+    for (std::size_t n : kBoundaryLengths) {
+        const std::string base = letters(n, 'A');
+        const std::vector<std::size_t> positions = {0, 1, n / 2, n == 0 ? 0 : n - 1, n};
+        for (std::size_t pos : positions) {
+            if (pos > n) {
+                continue;
+            }
+            for (std::size_t len : {0, 1, 5, 40}) {
+                SCOPED_TRACE(testing::Message() << "n " << n << " pos " << pos << " len " << len);
+                const std::string piece = letters(len, 'k');
+                Twin<TypeParam> t(base);
+                EXPECT_TRUE(t.apply([&](auto& s) { s.insert(pos, piece.c_str()); }));
+                EXPECT_TRUE(t.apply([&](auto& s) { s.erase(pos, len); }));
+                EXPECT_TRUE(t.apply([&](auto& s) { s.replace(pos, len, piece.data(), len / 2); }));
+                EXPECT_TRUE(t.apply([&](auto& s) { s.replace(pos, len / 2, len + 1, '*'); }));
+                EXPECT_TRUE(t.apply([&](auto& s) { s.insert(pos, len, '-'); }));
+                EXPECT_TRUE(t.apply([&](auto& s) { s.replace(s.begin() + pos, s.end(), piece.c_str()); }));
+                EXPECT_TRUE(t.apply([&](auto& s) { s.erase(pos); }));
+            }
+        }
+        // Iterator forms return the position of the first character after the change.
+        TypeParam s(base);
+        std::string ref(base);
+        auto offsets = [&](auto change) {
+            const auto it = change(s);
+            const auto refIt = change(ref);
+            EXPECT_EQ(it - s.begin(), refIt - ref.begin());
+            EXPECT_TRUE(sameAs(s, ref));
+        };
+        offsets([](auto& v) { return v.insert(v.cbegin(), '<'); });
+        offsets([](auto& v) { return v.insert(v.cend(), 3, '>'); });
+        offsets([](auto& v) { return v.insert(v.cbegin() + 1, {'(', ')'}); });
+        offsets([](auto& v) { return v.erase(v.cbegin() + 1); });
+        offsets([](auto& v) { return v.erase(v.cend() - 2, v.cend()); });
+        offsets([](auto& v) { return v.erase(v.begin() + 1, v.cend() - 1); });
+        // A literal 0 is a position, not a null iterator.
+        Twin<TypeParam> zero(base);
+        EXPECT_TRUE(zero.apply([](auto& v) { v.insert(0, 1, '>'); }));
+        EXPECT_TRUE(zero.apply([](auto& v) { v.replace(0, 0, "x"); }));
+        EXPECT_TRUE(zero.apply([](auto& v) { v.erase(0, 0); }));
+        EXPECT_TRUE(zero.apply([](auto& v) { v.erase(0); }));
+    }
+}
+
+TYPED_TEST(FlexStringTest, SearchesMatchStdStringIncludingNposAndPositionsPastTheEnd) {
+    using S = TypeParam;
+    const std::vector<std::string> haystacks = {"", "abcabcXabc", "aaaa", std::string("ab\0cab\0c", 8),
+                                                "xyz:" + letters(40) + ":abc:" + letters(30) + ":xyz"};
+    const std::vector<std::string> needles = {
+        "", "a", "abc", "cX", "zzz", "bca", ":x", "xyz", letters(26), std::string("\0c", 2), letters(100)};
+    for (const std::string& hay : haystacks) {
+        const S s(hay);
+        const std::vector<std::size_t> positions = {0, 1, 5, hay.size() / 2, hay.size(), hay.size() + 1, npos};
+        for (const std::string& needle : needles) {
+            const S sn(needle);
+            for (std::size_t pos : positions) {
+                SCOPED_TRACE(testing::Message() << "in \"" << hay << "\" \"" << needle << "\" from " << pos);
+                EXPECT_EQ(s.find(sn, pos), hay.find(needle, pos));
+                EXPECT_EQ(s.find(needle.c_str(), pos), hay.find(needle.c_str(), pos));
+                EXPECT_EQ(s.find(needle.data(), pos, needle.size()), hay.find(needle.data(), pos, needle.size()));
+                EXPECT_EQ(s.rfind(sn, pos), hay.rfind(needle, pos));
+                EXPECT_EQ(s.rfind(needle.c_str(), pos), hay.rfind(needle.c_str(), pos));
+                EXPECT_EQ(s.find_first_of(sn, pos), hay.find_first_of(needle, pos));
+                EXPECT_EQ(s.find_first_of(needle.c_str(), pos), hay.find_first_of(needle.c_str(), pos));
+                EXPECT_EQ(s.find_last_of(sn, pos), hay.find_last_of(needle, pos));
+                EXPECT_EQ(s.find_first_not_of(sn, pos), hay.find_first_not_of(needle, pos));
+                EXPECT_EQ(s.find_first_not_of(needle.c_str(), pos), hay.find_first_not_of(needle.c_str(), pos));
+                EXPECT_EQ(s.find_last_not_of(sn, pos), hay.find_last_not_of(needle, pos));
+                if (!needle.empty()) {
+                    const char c = needle.back();
+                    EXPECT_EQ(s.find(c, pos), hay.find(c, pos));
+                    EXPECT_EQ(s.rfind(c, pos), hay.rfind(c, pos));
+                    EXPECT_EQ(s.find_first_of(c, pos), hay.find_first_of(c, pos));
+                    EXPECT_EQ(s.find_last_of(c, pos), hay.find_last_of(c, pos));
+                    EXPECT_EQ(s.find_first_not_of(c, pos), hay.find_first_not_of(c, pos));
+                    EXPECT_EQ(s.find_last_not_of(c, pos), hay.find_last_not_of(c, pos));
+                }
+            }
+        }
+    }
+    EXPECT_EQ(S("abc").find(static_cast<const char*>(nullptr)), 0u);
+}
+
+int sign(int v) {
+    return (v > 0) - (v < 0);
+}
+
+template <typename A, typename B> std::array<bool, 6> relations(const A& a, const B& b) {
+    return {a == b, a != b, a<b, a <= b, a> b, a >= b};
+}
+
+TYPED_TEST(FlexStringTest, ComparisonsFollowByteOrderWithPrefixesAndHighBytes) {
+    using S = TypeParam;
+    const std::string shared = letters(31);
+    const std::vector<std::string> texts = {
+        "",     "a",          "ab",         "abc",         "abd",
+        "b",    "A",          "\xff",       "a\xff",       std::string("a\0b", 3),
+        shared, shared + "a", shared + "b", shared + "ab", shared.substr(0, 30) + "z"};
+    for (const std::string& x : texts) {
+        for (const std::string& y : texts) {
+            SCOPED_TRACE(testing::Message() << "\"" << x << "\" vs \"" << y << "\"");
+            const S a(x), b(y);
+            const char* yc = y.c_str();
+            const char* xc = x.c_str();
+            EXPECT_EQ(sign(a.compare(b)), sign(x.compare(y)));
+            EXPECT_EQ(sign(a.compare(yc)), sign(x.compare(yc)));
+            EXPECT_EQ(sign(a.compare(y)), sign(x.compare(y)));
+            EXPECT_EQ(sign(a.compare(1, 3, b, 1)),
+                      sign(x.compare(std::min<std::size_t>(1, x.size()), 3, y, std::min<std::size_t>(1, y.size()))));
+            EXPECT_EQ(sign(a.compare(0, 2, yc)), sign(x.compare(0, 2, yc)));
+            // All six relations, with flex strings, C strings and std::strings on either side.
+            EXPECT_EQ(relations(a, b), relations(x, y));
+            EXPECT_EQ(relations(a, yc), relations(x, yc));
+            EXPECT_EQ(relations(xc, b), relations(xc, y));
+            EXPECT_EQ(relations(a, y), relations(x, y));
+            EXPECT_EQ(relations(x, b), relations(x, y));
+        }
+    }
+}
+
+TYPED_TEST(FlexStringTest, CopiesAreIndependentAndMovesLeaveAnEmptyUsableSource) {
+    using S = TypeParam;
+    for (std::size_t n : kBoundaryLengths) {
+        for (std::size_t m : kBoundaryLengths) {
+            SCOPED_TRACE(testing::Message() << n << " into " << m);
+            const std::string from = letters(n), to = letters(m, 'K');
+
+            S source(from), target(to);
+            target = source;
+            target += '!';
+            EXPECT_TRUE(sameAs(source, from));
+            EXPECT_TRUE(sameAs(target, from + "!"));
+
+            if (n != 0) {
+                S copy(source);
+                copy[0] = '?';
+                EXPECT_TRUE(sameAs(source, from));
+            }
+
+            S moveTarget(to);
+            moveTarget = std::move(source);
+            EXPECT_TRUE(sameAs(moveTarget, from));
+            EXPECT_TRUE(sameAs(source, "")); // NOLINT(bugprone-use-after-move): the moved-from state is specified
+            source += "reused";
+            EXPECT_TRUE(sameAs(source, "reused"));
+
+            S constructed(std::move(moveTarget));
+            EXPECT_TRUE(sameAs(constructed, from));
+            EXPECT_TRUE(sameAs(moveTarget, "")); // NOLINT(bugprone-use-after-move)
+
+            S& alias = constructed;
+            constructed = std::move(alias); // moving onto itself keeps the content
+            EXPECT_TRUE(sameAs(constructed, from));
+        }
+    }
+}
+
+TYPED_TEST(FlexStringTest, SwapExchangesContentBetweenSmallAndLarge) {
+    using S = TypeParam;
+    for (std::size_t n : kBoundaryLengths) {
+        for (std::size_t m : kBoundaryLengths) {
+            SCOPED_TRACE(testing::Message() << n << " with " << m);
+            const std::string x = letters(n), y = letters(m, 'M');
+            S a(x), b(y);
+            a.swap(b);
+            EXPECT_TRUE(sameAs(a, y));
+            EXPECT_TRUE(sameAs(b, x));
+            swap(a, b);
+            EXPECT_TRUE(sameAs(a, x));
+            EXPECT_TRUE(sameAs(b, y));
+            std::swap(a, b);
+            EXPECT_TRUE(sameAs(a, y));
+            EXPECT_TRUE(sameAs(b, x));
+        }
+    }
+    // Large strings trade buffers; their characters are not copied.
+    S a(letters(50)), b(letters(60));
+    const char* bufferA = a.data();
+    a.swap(b);
+    EXPECT_EQ(b.data(), bufferA);
+}
+
+TYPED_TEST(FlexStringTest, ConcatenationInEveryCombination) {
+    using S = TypeParam;
+    for (std::size_t n : {0, 16, 31, 40}) {
+        for (std::size_t m : {0, 1, 15, 16, 40}) {
+            SCOPED_TRACE(testing::Message() << n << " + " << m);
+            const std::string x = letters(n), y = letters(m, 'N');
+            const S a(x), b(y);
+            EXPECT_TRUE(sameAs(a + b, x + y));
+            EXPECT_TRUE(sameAs(S(a) + b, x + y));
+            EXPECT_TRUE(sameAs(a + S(b), x + y));
+            EXPECT_TRUE(sameAs(S(a) + S(b), x + y));
+            EXPECT_TRUE(sameAs(a + y.c_str(), x + y));
+            EXPECT_TRUE(sameAs(S(a) + y.c_str(), x + y));
+            EXPECT_TRUE(sameAs(x.c_str() + b, x + y));
+            EXPECT_TRUE(sameAs(x.c_str() + S(b), x + y));
+            EXPECT_TRUE(sameAs(a + '.', x + '.'));
+            EXPECT_TRUE(sameAs(S(a) + '.', x + '.'));
+            EXPECT_TRUE(sameAs('.' + b, '.' + y));
+            EXPECT_TRUE(sameAs('.' + S(b), '.' + y));
+            EXPECT_TRUE(sameAs(a + y, x + y));
+            EXPECT_TRUE(sameAs(S(a) + y, x + y));
+            EXPECT_TRUE(sameAs(x + b, x + y));
+            EXPECT_TRUE(sameAs(x + S(b), x + y));
+            S roomy(y);
+            roomy.reserve(200); // the right operand has room, so it takes the left in front
+            EXPECT_TRUE(sameAs(a + std::move(roomy), x + y));
+        }
+    }
+}
+
+TYPED_TEST(FlexStringTest, PositionsPastTheEndAreClampedAndNullCStringsAreEmpty) {
+    using S = TypeParam;
+    for (std::size_t n : {5, 40}) {
+        const std::string text = letters(n);
+        const S s(text);
+        EXPECT_TRUE(sameAs(s.substr(n), ""));
+        EXPECT_TRUE(sameAs(s.substr(n + 1), ""));
+        EXPECT_TRUE(sameAs(S(s, n + 7), ""));
+        EXPECT_TRUE(sameAs(S(s).erase(n + 3), text));
+        EXPECT_TRUE(sameAs(S(s).insert(n + 3, "x"), text + "x"));
+        EXPECT_TRUE(sameAs(S(s).replace(n + 3, 2, "y"), text + "y"));
+        EXPECT_TRUE(sameAs(S(s).append(s, n + 2, 4), text));
+        EXPECT_EQ(s.compare(n + 1, 3, ""), 0);
+        char out[4] = {'-', '-', '-', '-'};
+        EXPECT_EQ(s.copy(out, 4, n + 1), 0u);
+        EXPECT_EQ(s.copy(out, 4, n - 2), 2u);
+        EXPECT_EQ(std::string(out, 2), text.substr(n - 2));
+        EXPECT_EQ(out[2], '-');
+
+        const char* null = nullptr;
+        S t(s);
+        t.append(null);
+        t += null;
+        t.insert(0, null);
+        EXPECT_TRUE(sameAs(t, text));
+        EXPECT_GT(t.compare(null), 0);
+        EXPECT_TRUE(sameAs(t.assign(null), ""));
+        EXPECT_TRUE(S() == null);
+    }
+}
+
+TYPED_TEST(FlexStringTest, ElementAccessIteratorsAndAlgorithms) {
+    using S = TypeParam;
+    const std::string text = "the quick brown fox jumps over the lazy dog";
+    S s(text);
+    std::string ref(text);
+    EXPECT_EQ(s.front(), 't');
+    EXPECT_EQ(s.back(), 'g');
+    EXPECT_EQ(s.at(4), 'q');
+    s.at(4) = 'Q';
+    s[5] = 'U';
+    ref[4] = 'Q';
+    ref[5] = 'U';
+    std::sort(s.begin(), s.end());
+    std::sort(ref.begin(), ref.end());
+    EXPECT_TRUE(sameAs(s, ref));
+    std::reverse(s.rbegin(), s.rbegin() + 10);
+    std::reverse(ref.rbegin(), ref.rbegin() + 10);
+    EXPECT_TRUE(sameAs(s, ref));
+    EXPECT_EQ(std::count(s.cbegin(), s.cend(), ' '), std::count(ref.cbegin(), ref.cend(), ' '));
+    EXPECT_EQ(std::string(s.crbegin(), s.crend()), std::string(ref.crbegin(), ref.crend()));
+    const std::vector<char> chars = {'x', 'y', 'z'};
+    Twin<S> t(text);
+    EXPECT_TRUE(t.apply([&](auto& v) { v.insert(v.begin() + 3, chars.begin(), chars.end()); }));
+    EXPECT_TRUE(t.apply([&](auto& v) { v.replace(v.begin(), v.begin() + 2, chars.rbegin(), chars.rend()); }));
+    EXPECT_TRUE(t.apply([&](auto& v) { v.assign(chars.begin(), chars.end()); }));
+    EXPECT_TRUE(t.apply([](auto& v) { v.assign(v.begin() + 1, v.end()); }));
+}
+
+TYPED_TEST(FlexStringTest, ConversionsStreamsAndHashing) {
+    using S = TypeParam;
+    const std::string longText = letters(45);
+    const S s(longText);
+    EXPECT_EQ(s.str(), longText);
+    EXPECT_EQ(static_cast<std::string>(s), longText);
+    const std::string direct(s);
+    EXPECT_EQ(direct, longText);
+
+    std::ostringstream out, expected;
+    out << '[' << std::setw(8) << std::left << std::setfill('.') << S("abc") << ']' << S(longText);
+    expected << '[' << std::setw(8) << std::left << std::setfill('.') << std::string("abc") << ']' << longText;
+    EXPECT_EQ(out.str(), expected.str());
+
+    // Equal strings hash alike whatever their capacity or history.
+    S trimmed(longText + longText);
+    trimmed.resize(longText.size());
+    EXPECT_EQ(std::hash<S>()(trimmed), std::hash<S>()(s));
+
+    std::unordered_map<S, int> map;
+    for (int i = 0; i < 200; ++i) {
+        map[S(letters(static_cast<std::size_t>(i % 50 + 1), static_cast<char>('a' + i / 50)))] = i;
+    }
+    EXPECT_EQ(map.size(), 200u);
+    EXPECT_EQ(map.at(S(letters(33, 'b'))), 82);
+    EXPECT_EQ(map.count(S(letters(33, 'z'))), 0u);
+}
+
+TYPED_TEST(FlexStringTest, GrowthIsGeometricAndReserveIsHonoured) {
+    using S = TypeParam;
+    S s;
+    std::size_t capacityChanges = 0;
+    std::size_t lastCapacity = s.capacity();
+    for (int i = 0; i < 100000; ++i) {
+        s.push_back('g');
+        if (s.capacity() != lastCapacity) {
+            ++capacityChanges;
+            lastCapacity = s.capacity();
+        }
+    }
+    EXPECT_EQ(s.size(), 100000u);
+    EXPECT_LE(capacityChanges, 40u); // doubling needs about 12; growing by a constant would need thousands
+
+    S r("kept");
+    r.reserve(1000);
+    EXPECT_GE(r.capacity(), 1000u);
+    EXPECT_TRUE(sameAs(r, "kept"));
+    r.shrink_to_fit();
+    EXPECT_LT(r.capacity(), 1000u);
+    EXPECT_TRUE(sameAs(r, "kept"));
+}
+
+TYPED_TEST(FlexStringTest, RandomOperationsMatchStdString) {
+    std::mt19937 random(20240611u);
+    auto below = [&random](std::size_t limit) { return static_cast<std::size_t>(random() % (limit + 1)); };
+    auto text = [&] { return std::string(below(40), "abc"[below(2)]) + letters(below(3), 'a'); };
+    Twin<TypeParam> t;
+    for (int step = 0; step < 4000; ++step) {
+        const std::size_t size = t.ref.size();
+        const std::size_t pos = below(size);
+        const std::size_t len = below(size - pos);
+        const std::string piece = text();
+        const char c = "abc"[below(2)];
+        const std::size_t count = below(70);
+        const int op = static_cast<int>(below(17));
+        SCOPED_TRACE(testing::Message() << "step " << step << " op " << op);
+        ::testing::AssertionResult result = ::testing::AssertionSuccess();
+        switch (op) {
+        case 0:
+            result = t.apply([&](auto& s) { s.push_back(c); });
+            break;
+        case 1:
+            result = t.apply([](auto& s) { s.empty() ? void() : s.pop_back(); });
+            break;
+        case 2:
+            result = t.apply([&](auto& s) { s.append(piece); });
+            break;
+        case 3:
+            result = t.apply([&](auto& s) { s.append(count / 4, c); });
+            break;
+        case 4:
+            result = t.apply([&](auto& s) { s.append(s.data() + pos, len); });
+            break;
+        case 5:
+            result = t.apply([&](auto& s) { s.insert(pos, piece.c_str()); });
+            break;
+        case 6:
+            result = t.apply([&](auto& s) { s.insert(pos, s.data() + pos / 2, len / 2); });
+            break;
+        case 7:
+            result = t.apply([&](auto& s) { s.erase(pos, len); });
+            break;
+        case 8:
+            result = t.apply([&](auto& s) { s.replace(pos, len, piece.data(), piece.size()); });
+            break;
+        case 9:
+            result = t.apply([&](auto& s) { s.replace(pos, len, count / 2, c); });
+            break;
+        case 10:
+            result = t.apply([&](auto& s) { s.resize(count, c); });
+            break;
+        case 11:
+            result = t.apply([&](auto& s) { s.assign(piece.c_str()); });
+            break;
+        case 12:
+            result = t.apply([&](auto& s) { s = s.substr(pos, len + 1); });
+            break;
+        case 13:
+            result = t.apply([&](auto& s) { s.reserve(count + 30); });
+            break;
+        case 14:
+            result = t.apply([](auto& s) { s.shrink_to_fit(); });
+            break;
+        case 15:
+            result = t.apply([&](auto& s) {
+                std::remove_reference_t<decltype(s)> other(piece);
+                s.swap(other);
+            });
+            break;
+        default:
+            EXPECT_EQ(t.s.find(piece.c_str(), pos), t.ref.find(piece.c_str(), pos));
+            EXPECT_EQ(t.s.rfind(c, pos), t.ref.rfind(c, pos));
+            EXPECT_EQ(sign(t.s.compare(piece)), sign(t.ref.compare(piece)));
+            break;
+        }
+        ASSERT_TRUE(result);
+        if (t.ref.size() > 120) {
+            ASSERT_TRUE(t.apply([](auto& s) { s.erase(40); }));
+        }
+    }
+}
+
+TEST(FlexStringLayoutTest, StorageSizesAndEmptyMiniStringsAllocateNothing) {
+    static_assert(sizeof(flex_string) == 32, "flex_string stays 32 bytes");
+    static_assert(sizeof(mini_string) == sizeof(void*), "mini_string stays one pointer");
+    mini_string empty;
+    EXPECT_EQ(empty.capacity(), 0u);
+    EXPECT_EQ(mini_string(empty).capacity(), 0u);
+    mini_string cleared("some text");
+    cleared.clear();
+    cleared.shrink_to_fit();
+    EXPECT_EQ(cleared.capacity(), 0u);
+    EXPECT_TRUE(sameAs(cleared, ""));
+    EXPECT_EQ(flex_string(std::string(31, 'x')).capacity(), 31u); // 31 characters still fit inside
+}
+
+TEST(FlexStringDeathTest, CheckedAccessAndImpossibleSizesEndTheProcess) {
+    flex_string small("abc");
+    mini_string mini("abc");
+    EXPECT_DEATH(small.at(3), "n < size");
+    EXPECT_DEATH(mini.at(static_cast<std::size_t>(-1)), "n < size");
+    EXPECT_DEATH(small.append(small.max_size(), 'x'), "max_size");
+    EXPECT_DEATH(mini.reserve(mini.max_size() + 1), "maxSize");
+}
+
+} // namespace
