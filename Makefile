@@ -2,7 +2,7 @@
 # set-up on a fresh Debian machine: missing packages are installed when running
 # as root, otherwise named with the command that installs them.
 
-PACKAGES := cmake ninja-build g++ clang pkg-config binutils libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
+PACKAGES := cmake ninja-build g++ clang pkg-config binutils libgtest-dev libbenchmark-dev libspdlog-dev
 JOBS ?= 2
 
 .PHONY: all demo test build asan tsan clang bench install-check prereqs format clean
