@@ -7,6 +7,7 @@
 #include "virad/devez3/detail/flex_string.h"
 #include "virad/Function.h"
 #include "virad/SystemTime.h"
+#include "virad/CTime.h"
 #include "virad/PrintLog.h"
 #include "virad/LastError.h"
 #include "virad/LogFilter.h"

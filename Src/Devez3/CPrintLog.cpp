@@ -3,6 +3,7 @@
 #include "Devez3/PrintState.h"
 
 #include "Platform/Platform.h"
+#include "virad/CTime.h"
 
 #include <cstdarg>
 #include <cstddef>
@@ -97,7 +98,7 @@ private:
 
 // Builds the prefix into room characters of buffer (which holds room + 1).
 int buildPrefix(char* buffer, int room, int level, const char* module, const char* file, const char* function, int line,
-                const char* version, const Platform::LocalTime& now) {
+                const char* version, const SystemTimeEx& now) {
     const bool tagged = loadFlag(kTagged) != 0;
     const bool hideModule = loadFlag(kHideModule) != 0;
     const bool hideVersion = loadFlag(kHideVersion) != 0;
@@ -220,11 +221,9 @@ using namespace Orvane::Virad::Detail;
 
 int Virad_logOptionControl(char* buffer, int room, int level, const char* module, const char* file,
                            const char* function, int line, const char* version, SystemTimeEx* time) {
-    Orvane::Platform::LocalTime now;
-    Orvane::Platform::currentLocalTime(now);
+    const SystemTimeEx now = CTime::getCurrentTimeEx();
     if (time != nullptr) {
-        *time = SystemTimeEx{now.year,   now.month,  now.day,         now.wday,    now.hour,
-                             now.minute, now.second, now.millisecond, {0, 0, 0, 0}};
+        *time = now;
     }
     if (buffer == nullptr || room < 0) {
         return -1;

@@ -139,7 +139,7 @@ void sleepMilliseconds(unsigned int milliseconds);
 // Gives the rest of the time slice to another ready thread.
 void yieldThread();
 
-// Broken-down local time of the wall clock, with milliseconds.
+// Broken-down time of the wall clock, with milliseconds.
 struct LocalTime {
     int year;   // e.g. 2026
     int month;  // 1..12
@@ -151,6 +151,22 @@ struct LocalTime {
     int millisecond;
 };
 void currentLocalTime(LocalTime& out);
+// The same fields for UTC.
+void currentUtcTime(LocalTime& out);
+// Rereads the host's zone rules (after the TZ setting changed) and drops
+// every thread's cached local time, so the next reading uses the new zone.
+void refreshTimeZone();
+// The host's standard-time offset: UTC minus local standard time in seconds
+// (positive west of Greenwich); daylight saving is not included.
+std::int32_t standardTimeOffset();
+// Sets the host's clock to the given local time (wday is ignored). False when
+// the host refuses, for instance for lack of rights.
+bool setLocalTime(const LocalTime& time);
+// Redirects setLocalTime, so tests can record the requested setting or
+// simulate a refusal without touching the machine's clock. Null restores the
+// host's clock. Returns the previous redirection (null for none).
+using SetLocalTimeFunction = bool (*)(const LocalTime& time);
+SetLocalTimeFunction redirectSetLocalTime(SetLocalTimeFunction function);
 
 // Nanoseconds of a monotonic clock with an arbitrary origin.
 std::uint64_t monotonicNanoseconds();

@@ -1,10 +1,36 @@
-// POSIX realisation of the wall and monotonic clocks.
+// POSIX realisation of the wall and monotonic clocks, the host's zone offset
+// and setting the clock.
 #include "Platform/Platform.h"
 
+#include <atomic>
 #include <ctime>
 
 namespace Orvane {
 namespace Platform {
+
+namespace {
+
+// Bumped by refreshTimeZone; a thread's cached conversion from an older
+// generation is stale.
+std::atomic<unsigned int> g_zoneGeneration{0};
+
+std::atomic<SetLocalTimeFunction> g_setLocalTimeRedirect{nullptr};
+
+void copyFields(const tm& from, LocalTime& to) {
+    to.year = from.tm_year + 1900;
+    to.month = from.tm_mon + 1;
+    to.day = from.tm_mday;
+    to.wday = from.tm_wday;
+    to.hour = from.tm_hour;
+    to.minute = from.tm_min;
+    to.second = from.tm_sec;
+}
+
+int millisecondsOf(const timespec& now) {
+    return static_cast<int>(now.tv_nsec / 1000000L);
+}
+
+} // namespace
 
 void currentLocalTime(LocalTime& out) {
     timespec now;
@@ -14,23 +40,67 @@ void currentLocalTime(LocalTime& out) {
     // its milliseconds, so each thread keeps its last conversion.
     struct Cache {
         time_t second = -1;
+        unsigned int generation = 0;
         LocalTime fields = {};
     };
     static thread_local Cache cache;
-    if (cache.second != now.tv_sec) {
+    const unsigned int generation = g_zoneGeneration.load(std::memory_order_acquire);
+    if (cache.second != now.tv_sec || cache.generation != generation) {
         tm local;
         localtime_r(&now.tv_sec, &local);
-        cache.fields.year = local.tm_year + 1900;
-        cache.fields.month = local.tm_mon + 1;
-        cache.fields.day = local.tm_mday;
-        cache.fields.wday = local.tm_wday;
-        cache.fields.hour = local.tm_hour;
-        cache.fields.minute = local.tm_min;
-        cache.fields.second = local.tm_sec;
+        copyFields(local, cache.fields);
         cache.second = now.tv_sec;
+        cache.generation = generation;
     }
     out = cache.fields;
-    out.millisecond = static_cast<int>(now.tv_nsec / 1000000L);
+    out.millisecond = millisecondsOf(now);
+}
+
+void currentUtcTime(LocalTime& out) {
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm utc;
+    gmtime_r(&now.tv_sec, &utc);
+    copyFields(utc, out);
+    out.millisecond = millisecondsOf(now);
+}
+
+void refreshTimeZone() {
+    // localtime_r need not look at TZ again by itself; tzset makes it.
+    tzset();
+    g_zoneGeneration.fetch_add(1, std::memory_order_acq_rel);
+}
+
+std::int32_t standardTimeOffset() {
+    tzset();
+    return static_cast<std::int32_t>(::timezone);
+}
+
+bool setLocalTime(const LocalTime& time) {
+    const SetLocalTimeFunction redirect = g_setLocalTimeRedirect.load(std::memory_order_acquire);
+    if (redirect != nullptr) {
+        return redirect(time);
+    }
+    tm local = {};
+    local.tm_year = time.year - 1900;
+    local.tm_mon = time.month - 1;
+    local.tm_mday = time.day;
+    local.tm_hour = time.hour;
+    local.tm_min = time.minute;
+    local.tm_sec = time.second;
+    local.tm_isdst = -1; // let the zone rules decide, as a local clock setting does
+    const time_t seconds = mktime(&local);
+    if (seconds == static_cast<time_t>(-1)) {
+        return false;
+    }
+    timespec target;
+    target.tv_sec = seconds;
+    target.tv_nsec = static_cast<long>(time.millisecond) * 1000000L;
+    return clock_settime(CLOCK_REALTIME, &target) == 0;
+}
+
+SetLocalTimeFunction redirectSetLocalTime(SetLocalTimeFunction function) {
+    return g_setLocalTimeRedirect.exchange(function, std::memory_order_acq_rel);
 }
 
 std::uint64_t monotonicNanoseconds() {
