@@ -1,15 +1,24 @@
 #include "virad/CTime.h"
 
+#include "virad/PrintLog.h"
+
 #include "Devez3/ClockInternal.h"
 #include "Platform/Platform.h"
+#include "support/CapturePrinter.h"
+#include "support/ScopedTimeZone.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <ctime>
+#include <string>
 #include <thread>
 #include <vector>
 
 using namespace Orvane::Virad;
+using Orvane::Testing::CapturePrinter;
+using Orvane::Testing::ScopedTimeZone;
 
 TEST(MonotonicClockTest, StartsNearZeroAndAgreesWithTheCounter) {
     // The library was loaded when this process started; even a slow start
@@ -70,4 +79,136 @@ TEST(MonotonicClockTest, NoThreadIsGivenLessThanAValueAlreadyHandedOut) {
     }
     EXPECT_FALSE(failed.load());
     EXPECT_EQ(readings.load(), 4 * 20000);
+}
+
+namespace {
+
+// Seconds of a reading's date and time, zone-free.
+std::uint64_t secondsOf(const SystemTimeEx& t) {
+    return CTime::timeToSeconds(SystemTime{t.year, t.month, t.day, t.wday, t.hour, t.minute, t.second, -1});
+}
+
+} // namespace
+
+TEST(WallClockTest, LocalReadingsAgreeWithEachOtherAndWithUtc) {
+    ScopedTimeZone zone("UTC-8");
+    const SystemTimeEx ex = CTime::getCurrentTimeEx();
+    const CTime now = CTime::getCurrentTime();
+    const CTime forPrint = CTime::getCurTimeForPrint();
+    EXPECT_EQ(ex.reserved[0] | ex.reserved[1] | ex.reserved[2] | ex.reserved[3], 0);
+    EXPECT_GE(ex.millisecond, 0);
+    EXPECT_LE(ex.millisecond, 999);
+    EXPECT_EQ(ex.wday, static_cast<int>((secondsOf(ex) / 86400 + 4) % 7)) << "the host's weekday";
+    EXPECT_EQ(now.isdst, -1);
+    EXPECT_LE(now - CTime(secondsOf(ex), false), 2);
+    EXPECT_GE(now - CTime(secondsOf(ex), false), 0);
+    EXPECT_LE(forPrint - now, 2);
+
+    // Local time under UTC+8 turned back into UTC is the UTC clock.
+    const std::uint64_t utc = CTime::getCurrentUTCtime();
+    const std::uint64_t fromLocal = CTime::getCurrentTime().makeTime();
+    EXPECT_LE(fromLocal - utc + 2, 4u) << "within two seconds either way";
+    const std::uint64_t utcMs = CTime::getCurrentUTCMilliSecond();
+    EXPECT_GE(utcMs / 1000, utc);
+    EXPECT_LE(utcMs / 1000, utc + 2);
+    const std::uint64_t c = static_cast<std::uint64_t>(std::time(nullptr));
+    EXPECT_LE(c - utc + 2, 4u) << "the C library agrees";
+}
+
+TEST(WallClockTest, ZoneChangeReachesTheLocalClockAndThePrintedStamp) {
+    // Lines printed within one second under two zones 13 hours apart must
+    // show different hours: the per-thread cache of the local time may not
+    // survive a zone change.
+    PrintOptions options = {};
+    options.showDate = 1;
+    options.showMilliseconds = 1;
+    setPrintOptions(options);
+    auto stampedHour = [](const char* zoneName, int& readingHour) {
+        ScopedTimeZone zone(zoneName);
+        CapturePrinter capture;
+        readingHour = CTime::getCurrentTimeEx().hour;
+        ::logInfo("stamp\n");
+        const std::string line = capture.text();
+        // "[YYYY-MM-DDTHH:MM:SS.mmm info ..."
+        EXPECT_EQ(line.size() > 24 ? line[11] : '?', 'T') << line;
+        return std::atoi(line.substr(12, 2).c_str());
+    };
+    int east = -1;
+    int west = -1;
+    const int printedEast = stampedHour("UTC-8", east);
+    const int printedWest = stampedHour("UTC+5", west);
+    setPrintOptions(PrintOptions{});
+    EXPECT_EQ((east - west + 24) % 24, 13);
+    // Each line's stamp is the local reading at that moment (an hour may turn in between).
+    EXPECT_LE((printedEast - east + 24) % 24, 1);
+    EXPECT_LE((printedWest - west + 24) % 24, 1);
+}
+
+TEST(ZoneTableTest, OffsetsAndReportsForBadIndexes) {
+    EXPECT_EQ(CTime::getTimeZonefromTable(0), 0);
+    EXPECT_EQ(CTime::getTimeZonefromTable(4), 12600);
+    EXPECT_EQ(CTime::getTimeZonefromTable(9), 20700);
+    EXPECT_EQ(CTime::getTimeZonefromTable(13), 28800);
+    EXPECT_EQ(CTime::getTimeZonefromTable(19), 46800);
+    EXPECT_EQ(CTime::getTimeZonefromTable(20), -3600);
+    EXPECT_EQ(CTime::getTimeZonefromTable(32), -43200);
+    // The last rows stand out of offset order.
+    EXPECT_EQ(CTime::getTimeZonefromTable(33), -16200);
+    EXPECT_EQ(CTime::getTimeZonefromTable(34), 37800);
+    EXPECT_EQ(CTime::getTimeZonefromTable(35), 50400);
+
+    CapturePrinter capture;
+    EXPECT_EQ(CTime::getTimeZonefromTable(36), 0);
+    EXPECT_EQ(CTime::getTimeZonefromTable(-1), 0);
+    const std::vector<std::string> lines = capture.lines();
+    ASSERT_EQ(lines.size(), 2u) << capture.text();
+    EXPECT_NE(lines[0].find("error"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("CTime::getTimeZonefromTable, zoneIndex error:36\n"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("CTime::getTimeZonefromTable, zoneIndex error:-1\n"), std::string::npos) << lines[1];
+}
+
+// The configured zone and flag cannot be unset, so the whole sequence from
+// "never set" on is one test.
+TEST(ZoneTableTest, ConfiguredZoneDaylightSavingAndTheEmbeddedUtc) {
+    CTime::UTCTimeDef embed{1, 2, 3};
+    EXPECT_EQ(CTime::getDst(), -1);
+    EXPECT_FALSE(CTime::getUTCForEmbed(embed));
+    EXPECT_EQ(embed.utc, 1u);
+
+    EXPECT_FALSE(CTime::setTimeZone(50401));
+    EXPECT_FALSE(CTime::setTimeZone(-43201));
+    EXPECT_FALSE(CTime::getUTCForEmbed(embed)) << "a refused zone is not a setting";
+    EXPECT_TRUE(CTime::setTimeZone(-43200));
+    EXPECT_TRUE(CTime::setTimeZone(50400));
+    EXPECT_FALSE(CTime::getUTCForEmbed(embed)) << "the flag is still unset";
+    EXPECT_EQ(embed.timezone, 2);
+
+    EXPECT_TRUE(CTime::setDst(true));
+    EXPECT_EQ(CTime::getDst(), 1);
+    EXPECT_TRUE(CTime::setTimeZone(28800));
+    EXPECT_FALSE(CTime::setTimeZone(99999));
+    {
+        // The host's zone plays no part: only the local reading and the configured zone do.
+        ScopedTimeZone zone("UTC+3");
+        const CTime local = CTime::getCurTimeForPrint();
+        ASSERT_TRUE(CTime::getUTCForEmbed(embed));
+        const std::uint64_t expected = CTime::timeToSeconds(SystemTime{local.year, local.month, local.day, local.wday,
+                                                                       local.hour, local.minute, local.second, -1}) -
+                                       32400;
+        EXPECT_LE(embed.utc - expected, 2u) << "the local reading minus 28800 and 3600";
+        EXPECT_EQ(embed.timezone, 28800);
+        EXPECT_EQ(embed.dst, 1);
+        EXPECT_EQ(CTime::getTimeZone(), 10800) << "the configured zone does not move the host's";
+
+        EXPECT_TRUE(CTime::setDst(false));
+        EXPECT_TRUE(CTime::setTimeZone(-18000));
+        ASSERT_TRUE(CTime::getUTCForEmbed(embed));
+        const CTime again = CTime::getCurTimeForPrint();
+        const std::uint64_t west = CTime::timeToSeconds(SystemTime{again.year, again.month, again.day, again.wday,
+                                                                   again.hour, again.minute, again.second, -1}) +
+                                   18000;
+        EXPECT_LE(embed.utc - west + 2, 4u);
+        EXPECT_EQ(embed.timezone, -18000);
+        EXPECT_EQ(embed.dst, 0);
+    }
 }

@@ -1,0 +1,292 @@
+#include "virad/CTime.h"
+
+#include "support/CapturePrinter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+using namespace Orvane::Virad;
+using Orvane::Testing::CapturePrinter;
+
+namespace {
+
+const char* const kDefaultPattern = "yyyy-MM-dd HH:mm:ss";
+const char* const kDateOrderReport = "setFormat dateFormat is invalid,set default separator: ymd \n";
+const char* const kSeparatorReport = "setFormat separator is invalid,set default separator: - \n";
+
+// The format settings are process-wide: every test starts from, and leaves
+// behind, the settings the library loads with.
+class TimeFormatTest : public ::testing::Test {
+protected:
+    void SetUp() override { CTime::setFormatString(kDefaultPattern); }
+    void TearDown() override { CTime::setFormatString(kDefaultPattern); }
+
+    static std::string format(const CTime& t, const char* pattern, int mask = 0) {
+        char buffer[256];
+        std::memset(buffer, 'x', sizeof buffer);
+        t.format(buffer, pattern, mask);
+        return buffer;
+    }
+
+    // Sets a stored pattern whose analysis is not the point of the test.
+    static void store(const char* pattern) {
+        CapturePrinter quiet;
+        CTime::setFormatString(pattern);
+    }
+
+    static std::string address(const void* p) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%p", p);
+        return text;
+    }
+
+    const CTime morning{2024, 7, 5, 9, 3, 2};
+    const CTime afternoon{2024, 7, 5, 13, 3, 2};
+};
+
+} // namespace
+
+TEST_F(TimeFormatTest, LoadTimeSettingsAndTheDefaultPattern) {
+    EXPECT_EQ(CTime::getFormat(), flex_string(kDefaultPattern));
+    EXPECT_EQ(CTime::getDateFormat(), CTime::ymd);
+    EXPECT_EQ(CTime::getSeparator(), '-');
+    EXPECT_FALSE(CTime::get12Hour());
+    EXPECT_EQ(format(morning, kDefaultPattern), "2024-07-05 09:03:02");
+
+    // The common calls need no pattern: the stored one is used.
+    char buffer[64];
+    morning.format(buffer);
+    EXPECT_STREQ(buffer, "2024-07-05 09:03:02");
+    store("dd.MM.yyyy HH:mm");
+    morning.format(buffer);
+    EXPECT_STREQ(buffer, "05.07.2024 09:03");
+}
+
+TEST_F(TimeFormatTest, StoredDateOrderFillsTheDateRunsInTurn) {
+    store("MM-dd-yyyy HH:mm:ss");
+    EXPECT_EQ(format(morning, kDefaultPattern), "07-05-2024 09:03:02");
+    EXPECT_EQ(format(morning, "yyyy"), "2024") << "a single date text goes to the single run";
+    EXPECT_EQ(format(morning, "MM/yy"), "07-24") << "an empty day text is dropped, not left as a gap";
+    store("dd-MM-yyyy");
+    EXPECT_EQ(format(morning, kDefaultPattern), "05-07-2024 09:03:02");
+    // With the pattern's order asked for, the stored order is bypassed for this call only.
+    EXPECT_EQ(format(morning, kDefaultPattern, CTime::kUsePatternDateOrder), "2024-07-05 09:03:02");
+    EXPECT_EQ(format(morning, "MM.dd.yyyy", CTime::kUsePatternDateOrder | CTime::kUsePatternSeparator), "07.05.2024");
+    EXPECT_EQ(CTime::getDateFormat(), CTime::dmy);
+}
+
+TEST_F(TimeFormatTest, PatternDateOrderFallsBackToYmdWithAReport) {
+    store("dd-MM-yyyy");
+    CapturePrinter capture;
+    EXPECT_EQ(format(morning, "dd-yyyy-MM", CTime::kUsePatternDateOrder), "2024-07-05");
+    EXPECT_EQ(capture.linesContaining(kDateOrderReport).size(), 1u);
+    capture.clear();
+    EXPECT_EQ(format(morning, "HH:mm", CTime::kUsePatternDateOrder), "09:03") << "missing letters are not an order";
+    EXPECT_EQ(capture.linesContaining(kDateOrderReport).size(), 1u);
+    EXPECT_NE(capture.text().find("error"), std::string::npos) << "reported at the error level";
+    capture.clear();
+    EXPECT_EQ(format(morning, "dd-yyyy-MM"), "05-07-2024") << "without the bit the stored order holds, silently";
+    EXPECT_TRUE(capture.lines().empty());
+}
+
+TEST_F(TimeFormatTest, ComponentWidths) {
+    const CTime early(2005, 3, 4, 5, 6, 7);
+    EXPECT_EQ(format(early, "yyyy yyy yy y"), "2005   ") << "one year text; the later runs find none left";
+    EXPECT_EQ(format(early, "yy"), "05");
+    EXPECT_EQ(format(early, "y"), "05");
+    EXPECT_EQ(format(early, "yyy"), "2005");
+    EXPECT_EQ(format(early, "M d"), "3 4");
+    EXPECT_EQ(format(early, "MM dd"), "03 04");
+    EXPECT_EQ(format(CTime(2024, 11, 25, 0, 0, 0), "M d"), "11 25");
+    EXPECT_EQ(format(early, "H:m:s"), "5:6:7");
+    EXPECT_EQ(format(early, "HH:mm:ss"), "05:06:07");
+    EXPECT_EQ(format(CTime(2024, 1, 1, 14, 35, 59), "H:m:s"), "14:35:59");
+    EXPECT_EQ(format(early, "hH"), "05") << "a mixed run of h and H is one hour";
+    // A date letter in a second separate run finds no text left.
+    EXPECT_EQ(format(morning, "yyyy-MM-dd (yyyy)"), "2024-07-05 ()");
+    // Everything else is copied, including letters without a meaning.
+    EXPECT_EQ(format(morning, "[yyyy]T HH'Z' %"), "[2024]T 09'Z' %");
+}
+
+TEST_F(TimeFormatTest, SeparatorsFollowTheStoredOneUnlessThePatternsAreAskedFor) {
+    store("yyyy/MM/dd");
+    EXPECT_EQ(format(morning, "yyyy-MM-dd.yyyy"), "2024/07/05/");
+    EXPECT_EQ(format(morning, "yyyy-MM.dd", CTime::kUsePatternSeparator), "2024-07.05");
+    EXPECT_EQ(format(morning, "HH:mm:ss"), "09:03:02") << "':' is not a separator";
+}
+
+TEST_F(TimeFormatTest, TwelveHourMode) {
+    store("yyyy-MM-dd hh:mm:ss tt");
+    ASSERT_TRUE(CTime::get12Hour());
+    ASSERT_EQ(CTime::getSeparator(), '-');
+    EXPECT_EQ(format(morning, "yy/M/d h:m:s tt"), "24-7-5 9:3:2 AM");
+    EXPECT_EQ(format(afternoon, "yy/M/d h:m:s tt"), "24-7-5 1:3:2 PM");
+    EXPECT_EQ(format(morning, "yy/M/d h:m:s tt", CTime::kUsePatternSeparator), "24/7/5 9:3:2 AM");
+    EXPECT_EQ(format(CTime(2024, 7, 5, 0, 5, 0), "hh:mm t"), "12:05 AM");
+    EXPECT_EQ(format(CTime(2024, 7, 5, 12, 5, 0), "hh:mm t"), "12:05 PM");
+    EXPECT_EQ(format(CTime(2024, 7, 5, 23, 5, 0), "h:mm t"), "11:05 PM");
+    EXPECT_EQ(format(CTime(2024, 7, 5, 22, 5, 0), "H t"), "10 PM") << "'H' shows the 12-hour value too";
+    // The pattern decides for one call when asked to: no 'h', so 24-hour.
+    EXPECT_EQ(format(afternoon, "HH:mm t", CTime::kUsePattern12Hour), "13:03");
+    EXPECT_TRUE(CTime::get12Hour());
+
+    store(kDefaultPattern);
+    EXPECT_EQ(format(afternoon, "hh:mm t"), "13:03") << "the stored 24-hour mode holds without the bit";
+    EXPECT_EQ(format(afternoon, "hh:mm t", CTime::kUsePattern12Hour), "01:03 PM");
+    EXPECT_EQ(format(afternoon, "yyyy.MM.dd hh:mm tt", CTime::kUsePatternAll), "2024.07.05 01:03 PM");
+}
+
+TEST_F(TimeFormatTest, MarkerInTwentyFourHourModeTrimsTrailingBlanks) {
+    EXPECT_EQ(format(morning, "HH:mm:ss t"), "09:03:02");
+    EXPECT_EQ(format(morning, "HH:mm   tt x"), "09:03 x") << "each 't' trims, what follows is kept";
+    EXPECT_EQ(format(morning, "   t"), "");
+}
+
+TEST_F(TimeFormatTest, NullBufferIsReportedAndOutOfRangeFieldsStayWithinTheRoom) {
+    CapturePrinter capture;
+    morning.format(nullptr, kDefaultPattern);
+    ASSERT_EQ(capture.linesContaining("buf is NULL!!\n").size(), 1u);
+    EXPECT_NE(capture.text().find("error"), std::string::npos);
+
+    CTime wild;
+    wild.year = 123456;
+    wild.month = 123;
+    wild.day = -7;
+    wild.hour = 999;
+    wild.minute = -1;
+    wild.second = 100;
+    const char* pattern = "yyyy-M-d h:m:s t";
+    const std::string text = format(wild, pattern, CTime::kUsePattern12Hour);
+    EXPECT_LE(text.size(), 4 * std::strlen(pattern)) << text;
+    EXPECT_EQ(text.substr(0, 5), "3456-") << "four digits of an oversized year";
+}
+
+TEST_F(TimeFormatTest, ParseSucceedsAndNormalises) {
+    CTime t;
+    ASSERT_TRUE(t.parse("2024-07-05 09:03:02", kDefaultPattern));
+    EXPECT_EQ(t, morning);
+    EXPECT_EQ(t.wday, 5);
+
+    ASSERT_TRUE(t.parse("07/05/2024 09:03:02 PM", "MM/dd/yyyy hh:mm:ss t"));
+    EXPECT_EQ(t, CTime(2024, 7, 5, 21, 3, 2));
+    ASSERT_TRUE(t.parse("05.07.2024 09:03:02", "dd.MM.yyyy HH:mm:ss"));
+    EXPECT_EQ(t, morning);
+    ASSERT_TRUE(t.parse("2024-07-05 09:03:02.250 and more 1 2 3", kDefaultPattern)) << "extra numbers are ignored";
+    EXPECT_EQ(t, morning);
+    ASSERT_TRUE(t.parse("2023-02-30 25:00:00", kDefaultPattern));
+    EXPECT_EQ(t, CTime(2023, 2, 28, 23, 59, 59));
+    EXPECT_EQ(t.wday, 2);
+    ASSERT_TRUE(t.parse("2024-07-05 09:03:02", kDefaultPattern, CTime::kUsePatternAll)) << "the mask is ignored";
+    EXPECT_EQ(t, morning);
+
+    // 12 AM is midnight, 12 PM noon; "PM" is looked for first.
+    ASSERT_TRUE(t.parse("2024-07-05 12:30:00 AM", "yyyy-MM-dd hh:mm:ss t"));
+    EXPECT_EQ(t.hour, 0);
+    ASSERT_TRUE(t.parse("2024-07-05 12:30:00 PM", "yyyy-MM-dd hh:mm:ss t"));
+    EXPECT_EQ(t.hour, 12);
+    ASSERT_TRUE(t.parse("2024-07-05 01:30:00 AM-PM", "yyyy-MM-dd hh:mm:ss t"));
+    EXPECT_EQ(t.hour, 13);
+    ASSERT_TRUE(t.parse("2024-07-05 13:30:00 PM", "yyyy-MM-dd HH:mm:ss")) << "24-hour patterns ignore the marker";
+    EXPECT_EQ(t.hour, 13);
+
+    // Without a date order in the pattern, the date keeps its value.
+    CTime kept(2020, 1, 2, 3, 4, 5);
+    ASSERT_TRUE(kept.parse("1 2 3 10 11 12", "HH:mm:ss"));
+    EXPECT_EQ(kept, CTime(2020, 1, 2, 10, 11, 12));
+
+    // A text that starts with a non-digit reads an empty run, 0, first.
+    ASSERT_TRUE(t.parse("x2024-07-05 09:03", kDefaultPattern));
+    EXPECT_EQ(t, CTime(1970, 12, 7, 5, 9, 3)) << "0 -> 1970, 2024 -> 12, 7, 5, 9, 3";
+    ASSERT_TRUE(t.parse("2024-07-05 09:03:99999999999999999999", kDefaultPattern)) << "an overlong run saturates";
+    EXPECT_EQ(t.second, 59);
+
+    // The common call reads with the stored pattern.
+    store("dd/MM/yyyy HH:mm:ss");
+    ASSERT_TRUE(t.parse("05/07/2024 09:03:02"));
+    EXPECT_EQ(t, morning);
+}
+
+TEST_F(TimeFormatTest, ParseFailuresReportAndZeroTheFields) {
+    CapturePrinter capture;
+    struct Case {
+        const char* text;
+        const char* pattern;
+        const char* report;
+    };
+    const Case cases[] = {
+        {"2024-07-05 09:03", kDefaultPattern, "CTime parser input information is not enough.\n"},
+        {"", kDefaultPattern, "CTime parser input information is not enough.\n"},
+        {nullptr, kDefaultPattern, "CTime parser input information is not enough.\n"},
+        {"2024-07-05 13:00:00 PM", "yyyy-MM-dd hh:mm:ss t",
+         "CTime parser input hour format is not accord with real value format.\n"},
+        {"2024-07-05 09:03:02", "yyyy-MM-dd hh:mm:ss t", "12 hours time point is unclear.\n"},
+        {"2024-07-05 09:03:02 pm", "yyyy-MM-dd hh:mm:ss t", "12 hours time point is unclear.\n"},
+    };
+    for (const Case& c : cases) {
+        capture.clear();
+        CTime t(2020, 1, 2, 3, 4, 5);
+        ASSERT_EQ(t.wday, 4);
+        t.isdst = 9;
+        EXPECT_FALSE(t.parse(c.text, c.pattern)) << (c.text ? c.text : "(null)");
+        EXPECT_EQ(t.year | t.month | t.day | t.hour | t.minute | t.second, 0) << (c.text ? c.text : "(null)");
+        EXPECT_EQ(t.wday, 4) << "wday is kept";
+        EXPECT_EQ(t.isdst, 9) << "isdst is kept";
+        const std::vector<std::string> lines = capture.linesContaining(c.report);
+        ASSERT_EQ(lines.size(), 1u) << c.report << " in:\n" << capture.text();
+        EXPECT_NE(lines[0].find("this:" + address(&t) + " " + c.report), std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find("error"), std::string::npos) << lines[0];
+        EXPECT_EQ(capture.lines().size(), 1u) << "one report per failure";
+    }
+}
+
+TEST_F(TimeFormatTest, SetFormatStringAnalysesThePattern) {
+    CapturePrinter capture;
+    CTime::setFormatString("dd.MM.yyyy");
+    EXPECT_EQ(CTime::getSeparator(), '.');
+    EXPECT_EQ(CTime::getDateFormat(), CTime::dmy);
+    EXPECT_FALSE(CTime::get12Hour());
+    EXPECT_EQ(CTime::getFormat(), flex_string("dd.MM.yyyy"));
+    EXPECT_TRUE(capture.lines().empty()) << capture.text();
+
+    CTime::setFormatString("MM/dd/yyyy hh:mm:ss tt");
+    EXPECT_EQ(CTime::getSeparator(), '/');
+    EXPECT_EQ(CTime::getDateFormat(), CTime::mdy);
+    EXPECT_TRUE(CTime::get12Hour());
+    CTime::setFormatString("yyyy/MM.dd");
+    EXPECT_EQ(CTime::getSeparator(), '.') << "'.' wins over '/'";
+    CTime::setFormatString("yyyy-MM/dd");
+    EXPECT_EQ(CTime::getSeparator(), '/') << "'/' wins over '-'";
+    EXPECT_TRUE(capture.lines().empty()) << capture.text();
+
+    // Both problems reported, separator first; defaults stored.
+    CTime::setFormatString("HH:mm");
+    EXPECT_EQ(CTime::getSeparator(), '-');
+    EXPECT_EQ(CTime::getDateFormat(), CTime::ymd);
+    EXPECT_FALSE(CTime::get12Hour());
+    std::vector<std::string> lines = capture.lines();
+    ASSERT_EQ(lines.size(), 2u) << capture.text();
+    EXPECT_NE(lines[0].find(kSeparatorReport), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find(kDateOrderReport), std::string::npos) << lines[1];
+    EXPECT_NE(lines[0].find("error"), std::string::npos);
+
+    // An order the table does not know: y before d before M.
+    capture.clear();
+    CTime::setFormatString("yyyy-dd-MM");
+    EXPECT_EQ(CTime::getDateFormat(), CTime::ymd);
+    EXPECT_EQ(capture.linesContaining(kDateOrderReport).size(), 1u);
+
+    // Null stores the empty pattern; setFormat takes a flex_string.
+    CTime::setFormatString(nullptr);
+    EXPECT_TRUE(CTime::getFormat().empty());
+    CTime::setFormat(flex_string("d/M/yy h:mm t"));
+    EXPECT_EQ(CTime::getFormat(), flex_string("d/M/yy h:mm t"));
+    EXPECT_EQ(CTime::getDateFormat(), CTime::dmy);
+    EXPECT_EQ(CTime::getSeparator(), '/');
+    EXPECT_TRUE(CTime::get12Hour());
+    char buffer[64];
+    afternoon.format(buffer);
+    EXPECT_STREQ(buffer, "5/7/24 1:03 PM");
+}
