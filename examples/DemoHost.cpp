@@ -1,5 +1,6 @@
 // A tour of the library in a few seconds: levelled lines, print options,
-// a printer attached and detached, statistics, the last error and a hex dump.
+// a printer attached and detached, statistics, the last error, a hex dump,
+// and calendar time with the clocks.
 #include <Dozuv2.h>
 
 #include <cstdio>
@@ -97,6 +98,40 @@ int main() {
     section("hex dump (trace level)");
     const char text[] = "Dozuv2 prints a hex dump, sixteen bytes a row.";
     dumpHex(reinterpret_cast<unsigned char*>(const_cast<char*>(text)), sizeof text);
+
+    section("calendar time and the clocks");
+    const CTime now = CTime::getCurrentTime();
+    char stamp[128];
+    now.format(stamp);
+    ::logInfo("now, stored pattern %s: %s\n", CTime::getFormat().c_str(), stamp);
+    const char* patterns[] = {"dd.MM.yyyy HH:mm", "MM/dd/yy H:m:s", "yyyy-MM-ddTHH:mm:ss"};
+    for (const char* pattern : patterns) {
+        // Bit 1 keeps the pattern's own separators, bit 2 its date order.
+        now.format(stamp, pattern, CTime::kUsePatternSeparator | CTime::kUsePatternDateOrder);
+        ::logInfo("  %-22s %s\n", pattern, stamp);
+    }
+    CTime::setFormatString("MM/dd/yyyy hh:mm:ss tt");
+    now.format(stamp);
+    ::logInfo("12-hour mode (%s, separator '%c'): %s\n", CTime::get12Hour() ? "on" : "off", CTime::getSeparator(),
+              stamp);
+    (now + 12 * 3600).format(stamp);
+    ::logInfo("twelve hours later: %s\n", stamp);
+    CTime::setFormatString("yyyy-MM-dd HH:mm:ss");
+    CTime parsed;
+    if (parsed.parse("07/05/2024 09:03:02 PM", "MM/dd/yyyy hh:mm:ss t")) {
+        parsed.format(stamp);
+        ::logInfo("parsed \"07/05/2024 09:03:02 PM\": %s, weekday %d\n", stamp, parsed.wday);
+    }
+    ::logInfo("UTC %llu s, host zone offset %d s (UTC minus local)\n",
+              static_cast<unsigned long long>(CTime::getCurrentUTCtime()), static_cast<int>(CTime::getTimeZone()));
+    const unsigned long long startMs = CTime::getCurrentMilliSecond();
+    const unsigned long long startUs = CTime::getCurrentMicroSecond();
+    CSemaphore pause;
+    pause.pend(50); // nobody posts: a 50 ms wait
+    ::logInfo("monotonic clock: %llu ms since load; a 50 ms wait took %llu ms (%llu us)\n",
+              static_cast<unsigned long long>(CTime::getCurrentMilliSecond()),
+              static_cast<unsigned long long>(CTime::getCurrentMilliSecond()) - startMs,
+              static_cast<unsigned long long>(CTime::getCurrentMicroSecond()) - startUs);
 
     section("done");
     return 0;
