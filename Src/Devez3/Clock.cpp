@@ -31,6 +31,15 @@ std::uint64_t loadNanoseconds() {
 }
 [[maybe_unused]] const std::uint64_t g_loadNanoseconds = loadNanoseconds();
 
+// Whole microseconds since load: the nanosecond difference divided and
+// truncated, which is what the counter divided by its ticks per microsecond,
+// minus the load value, gives, without the rounding of a double once the
+// counter is large. Both clocks call this directly rather than each other,
+// since a call between exported functions goes through the symbol table.
+std::uint64_t microsecondsSinceLoad() {
+    return (Platform::monotonicNanoseconds() - loadNanoseconds()) / 1000;
+}
+
 // The last value getCurrentMilliSecond returned to any thread.
 std::atomic<std::uint64_t> g_lastMillisecond{0};
 
@@ -196,15 +205,11 @@ std::uint64_t CTime::getCurrentUTCMilliSecond() {
 }
 
 std::uint64_t CTime::getCurrentMicroSecond() {
-    // Whole microseconds since load: the nanosecond difference divided and
-    // truncated, which is what the counter divided by its ticks per
-    // microsecond, minus the load value, gives, without the rounding of a
-    // double once the counter is large.
-    return (Platform::monotonicNanoseconds() - loadNanoseconds()) / 1000;
+    return microsecondsSinceLoad();
 }
 
 std::uint64_t CTime::getCurrentMilliSecond() {
-    return Detail::raiseLastMillisecond(getCurrentMicroSecond() / 1000);
+    return Detail::raiseLastMillisecond(microsecondsSinceLoad() / 1000);
 }
 
 // ---- Zones and daylight saving ----
