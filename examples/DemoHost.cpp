@@ -98,6 +98,33 @@ int main() {
     const char text[] = "Dozuv2 prints a hex dump, sixteen bytes a row.";
     dumpHex(reinterpret_cast<unsigned char*>(const_cast<char*>(text)), sizeof text);
 
+    section("a named worker thread that misses its time-out");
+    {
+        class Poller : public CThread {
+        public:
+            Poller() : CThread("DemoPoller", 70) {}
+            ~Poller() override { destroyThread(); }
+
+        private:
+            void threadProc() override {
+                // Promises to check in within 20 ms, then takes longer.
+                CThread::setCurrentTimeout(20);
+                while (looping()) {
+                    CThread::sleep(5);
+                }
+            }
+        } poller;
+        CThreadManager::instance()->registerMainThread();
+        poller.createThread();
+        CThread::sleep(100);
+        flex_string late;
+        if (CThreadManager::instance()->getTimeOutThreads(late)) {
+            ::logWarn("timed-out threads: %s\n", late.c_str());
+        }
+        setPrintLogLevel(4);
+        CThreadManager::instance()->dumpThreads();
+    }
+
     section("done");
     return 0;
 }
