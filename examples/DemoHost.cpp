@@ -1,6 +1,6 @@
 // A tour of the library in a few seconds: levelled lines, print options,
 // a printer attached and detached, statistics, the last error, a hex dump,
-// and calendar time with the clocks.
+// a worker thread that misses its time-out, and calendar time with the clocks.
 #include <Dozuv2.h>
 
 #include <cstdio>
@@ -98,6 +98,33 @@ int main() {
     section("hex dump (trace level)");
     const char text[] = "Dozuv2 prints a hex dump, sixteen bytes a row.";
     dumpHex(reinterpret_cast<unsigned char*>(const_cast<char*>(text)), sizeof text);
+
+    section("a named worker thread that misses its time-out");
+    {
+        class Poller : public CThread {
+        public:
+            Poller() : CThread("DemoPoller", 70) {}
+            ~Poller() override { destroyThread(); }
+
+        private:
+            void threadProc() override {
+                // Promises to check in within 20 ms, then takes longer.
+                CThread::setCurrentTimeout(20);
+                while (looping()) {
+                    CThread::sleep(5);
+                }
+            }
+        } poller;
+        CThreadManager::instance()->registerMainThread();
+        poller.createThread();
+        CThread::sleep(100);
+        flex_string late;
+        if (CThreadManager::instance()->getTimeOutThreads(late)) {
+            ::logWarn("timed-out threads: %s\n", late.c_str());
+        }
+        setPrintLogLevel(4);
+        CThreadManager::instance()->dumpThreads();
+    }
 
     section("calendar time and the clocks");
     const CTime now = CTime::getCurrentTime();

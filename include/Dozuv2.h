@@ -15,5 +15,7 @@
 #include "virad/ReadWriteMutex.h"
 #include "virad/Semaphore.h"
 #include "virad/ThreadSpecific.h"
+#include "virad/Thread.h"
+#include "virad/ThreadManager.h"
 
 #endif

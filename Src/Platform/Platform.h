@@ -15,6 +15,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace Orvane {
 namespace Platform {
@@ -138,6 +140,43 @@ std::uint32_t currentThreadId();
 void sleepMilliseconds(unsigned int milliseconds);
 // Gives the rest of the time slice to another ready thread.
 void yieldThread();
+
+// System threads. A handle stays valid after its thread has ended, until it
+// is closed, so the owner can still ask whether the thread is over.
+struct SystemThread;
+using ThreadHandle = SystemThread*;
+using ThreadEntry = void (*)(void* argument);
+
+// Starts a thread running entry(argument) with the given stack size in bytes
+// (0: the host's default). Null on failure, with the host's error number in
+// *errorNumber.
+ThreadHandle startThread(ThreadEntry entry, void* argument, int stackSize, int* errorNumber);
+// Gives the thread a Windows-scale priority (15 time critical .. -15 idle).
+// The host applies what it allows: here a nice value for the normal policy,
+// nothing for the real-time one; lacking rights is not a failure. The value
+// is recorded either way.
+bool setThreadPriority(ThreadHandle thread, int windowsPriority, bool realTime);
+// The Windows-scale priority last given to the thread (0 until one was).
+int threadPriority(ThreadHandle thread);
+// Waits at most the given milliseconds for the thread to end; true once it has.
+bool waitForThread(ThreadHandle thread, unsigned int milliseconds);
+// True while the thread has not ended.
+bool threadStillActive(ThreadHandle thread);
+// Forcibly ends the thread (asynchronous cancellation at its next cancellation
+// point); true if the request was accepted.
+bool terminateSystemThread(ThreadHandle thread);
+// Releases the handle; the thread itself runs on if it has not ended.
+void closeThreadHandle(ThreadHandle thread);
+
+// The process's system id.
+std::uint64_t currentProcessId();
+// Starts a command line as a new process without a shell and waits for it to
+// end. The line is split into arguments as the Windows parser does (blanks
+// separate, double quotes group, backslashes escape quotes). False when the
+// process could not be started.
+bool runCommandLine(const char* commandLine);
+// The arguments runCommandLine would start the command line with.
+std::vector<std::string> commandLineArguments(const char* commandLine);
 
 // Broken-down time of the wall clock, with milliseconds.
 struct LocalTime {

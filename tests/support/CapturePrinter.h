@@ -30,6 +30,10 @@ public:
     // Lines whose text contains the fragment.
     std::vector<std::string> linesContaining(const std::string& fragment) const;
     void clear();
+    // The attached printer, for a test that detaches it early.
+    Virad::TFunction1<bool, const char*> printer() {
+        return Virad::TFunction1<bool, const char*>(&CapturePrinter::capture, this);
+    }
 
 private:
     bool capture(const char* line);

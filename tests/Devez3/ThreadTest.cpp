@@ -1,0 +1,263 @@
+#include "virad/Thread.h"
+
+#include "Devez3/ThreadInternal.h"
+#include "support/CapturePrinter.h"
+#include "virad/CTime.h"
+#include "virad/ThreadManager.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+using namespace Orvane::Virad;
+using Orvane::Testing::CapturePrinter;
+
+namespace {
+
+// Waits (generously) until the condition holds; false if it never did.
+template <typename Condition> bool eventually(Condition condition, int milliseconds = 10000) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > until) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// A well-behaved worker: loops while asked to, counting its runs. It can be
+// made to linger after a stop request, to destroy itself from inside, or to
+// report whether two runs ever overlapped.
+class Worker : public CThread {
+public:
+    explicit Worker(const char* name = "Worker", int priority = 64) : CThread(name, priority) {}
+    ~Worker() override { destroyThread(); }
+
+    std::atomic<int> runs{0};
+    std::atomic<int> inside{0};
+    std::atomic<bool> overlapped{false};
+    std::atomic<bool> finished{false};
+    std::atomic<int> lingerMs{0};
+    std::atomic<bool> destroySelf{false};
+    std::atomic<int> selfDestroyResult{-1};
+
+private:
+    void threadProc() override {
+        if (inside.fetch_add(1) != 0) {
+            overlapped = true;
+        }
+        runs.fetch_add(1);
+        finished = false;
+        if (destroySelf) {
+            selfDestroyResult = destroyThread() ? 1 : 0;
+        }
+        while (looping()) {
+            CThread::sleep(1);
+        }
+        CThread::sleep(lingerMs.load());
+        finished = true;
+        inside.fetch_sub(1);
+    }
+};
+
+int currentRunId(CThread& thread) {
+    int id = -1;
+    eventually([&] { return (id = thread.getThreadID()) != -1; });
+    return id;
+}
+
+} // namespace
+
+TEST(ThreadTest, StartStopRestartCycles) {
+    CapturePrinter capture;
+    Worker worker;
+    EXPECT_TRUE(worker.isThreadOver());
+    for (int cycle = 1; cycle <= 3; ++cycle) {
+        ASSERT_TRUE(worker.createThread());
+        EXPECT_FALSE(worker.isThreadOver());
+        const int id = currentRunId(worker);
+        EXPECT_NE(id, -1);
+        EXPECT_TRUE(CThreadManager::instance()->hasThread(id));
+        EXPECT_TRUE(worker.destroyThread());
+        EXPECT_TRUE(worker.isThreadOver());
+        EXPECT_TRUE(worker.finished.load()) << "destroyThread waits for the body";
+        EXPECT_FALSE(CThreadManager::instance()->hasThread(id));
+        EXPECT_EQ(worker.runs.load(), cycle);
+    }
+    EXPECT_FALSE(worker.overlapped.load());
+}
+
+TEST(ThreadTest, RefusalsAreReportedAndChangeNothing) {
+    CapturePrinter capture;
+    Worker worker("Refusals");
+    EXPECT_FALSE(worker.cancelThread());
+    EXPECT_FALSE(worker.destroyThread());
+    ASSERT_TRUE(worker.createThread());
+    EXPECT_FALSE(worker.createThread());
+    EXPECT_TRUE(worker.destroyThread());
+    EXPECT_FALSE(worker.destroyThread()) << "a second destroy of the same run";
+    EXPECT_TRUE(worker.terminateThread()) << "its destroy is refused, but the ended thread's handle is still held";
+    const std::string text = capture.text();
+    EXPECT_NE(text.find("CThread::cancelThread() thread:Refusals not exist!\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("CThread::DestroyThread() thread:Refusals has exited!\n"), std::string::npos);
+    EXPECT_NE(text.find("CThread::CreateThread() thread:Refusals is still running!\n"), std::string::npos);
+    EXPECT_NE(text.find("CThread::DestroyThread() thread:Refusals has been destroyed!\n"), std::string::npos);
+    EXPECT_EQ(capture.linesContaining("warn ").size(), 5u) << "each refusal once, at level 3";
+
+    ASSERT_TRUE(worker.createThread()) << "a new run clears the destroyed mark";
+    EXPECT_TRUE(worker.destroyThread());
+}
+
+TEST(ThreadTest, RestartWaitsForTheOldBodyToFinish) {
+    CapturePrinter capture;
+    Worker worker("Lingering");
+    worker.lingerMs = 150;
+    ASSERT_TRUE(worker.createThread());
+    currentRunId(worker);
+    EXPECT_TRUE(worker.cancelThread()) << "cancel does not wait";
+    EXPECT_FALSE(worker.finished.load());
+    ASSERT_TRUE(worker.createThread()) << "waits for the lingering body, then starts anew";
+    ASSERT_TRUE(eventually([&] { return worker.runs.load() == 2; }));
+    EXPECT_FALSE(worker.overlapped.load()) << "the new run never overlaps the old body";
+    worker.lingerMs = 0;
+    EXPECT_TRUE(worker.destroyThread());
+}
+
+TEST(ThreadTest, DestroyFromInsideReturnsAtOnce) {
+    CapturePrinter capture;
+    Worker worker("SelfStop");
+    worker.destroySelf = true;
+    ASSERT_TRUE(worker.createThread());
+    ASSERT_TRUE(eventually([&] { return worker.isThreadOver(); }));
+    EXPECT_EQ(worker.selfDestroyResult.load(), 1);
+    EXPECT_TRUE(worker.finished.load());
+}
+
+namespace {
+
+// State of the Slow body below. It lives outside the object: once the
+// derived destructor has run, the body may touch only the CThread part.
+std::atomic<bool> g_slowInBody{false};
+std::atomic<bool> g_slowLeftBody{false};
+
+// Relies on the base destructor alone to stop and wait.
+struct Slow : CThread {
+    Slow() : CThread("Slow") {}
+    void threadProc() override {
+        g_slowInBody = true;
+        while (looping()) {
+            CThread::sleep(5);
+        }
+        CThread::sleep(50);
+        g_slowLeftBody = true;
+    }
+};
+
+} // namespace
+
+TEST(ThreadTest, DestructorWaitsForABodyThatHonoursLooping) {
+    CapturePrinter capture;
+    auto slow = std::make_unique<Slow>();
+    ASSERT_TRUE(slow->createThread());
+    ASSERT_TRUE(eventually([] { return g_slowInBody.load(); }));
+    slow.reset();
+    EXPECT_TRUE(g_slowLeftBody.load()) << "the destructor returned only after the body had left";
+}
+
+TEST(ThreadTest, TerminateStopsThenEndsTheSystemThread) {
+    CapturePrinter capture;
+    Worker worker("Terminated");
+    ASSERT_TRUE(worker.createThread());
+    currentRunId(worker);
+    EXPECT_TRUE(worker.terminateThread());
+    EXPECT_TRUE(worker.isThreadOver());
+
+    Worker idle("NeverRan");
+    EXPECT_FALSE(idle.terminateThread());
+    EXPECT_EQ(capture.linesContaining("handle is null, can't be terminated\n").size(), 1u);
+}
+
+TEST(ThreadTest, PriorityMappingAndWhatTheThreadIsGiven) {
+    const int priorities[] = {-3, 0, 5, 6, 59, 60, 63, 64, 68, 69, 72, 73, 126, 127, 500};
+    const int expected[] = {15, 15, 15, 2, 2, 1, 1, 0, 0, -1, -1, -2, -2, -15, -15};
+    for (size_t i = 0; i < sizeof priorities / sizeof priorities[0]; ++i) {
+        EXPECT_EQ(windowsThreadPriority(0, priorities[i]), expected[i]) << "priority " << priorities[i];
+        EXPECT_EQ(windowsThreadPriority(1, priorities[i]), 15) << "real-time is always time critical";
+    }
+
+    CapturePrinter capture;
+    Worker low("Low", 100);
+    ASSERT_TRUE(low.createThread());
+    EXPECT_EQ(Orvane::Platform::threadPriority(ThreadInternal::of(low)->handle), -2);
+    low.destroyThread();
+}
+
+TEST(ThreadTest, NamesIdsTimeoutsAndSmallHelpers) {
+    CapturePrinter capture;
+    Worker unnamed(nullptr);
+    EXPECT_STREQ(unnamed.getThreadName(), "Nonamed");
+    const std::string forty(40, 'n');
+    unnamed.setThreadName(forty.c_str());
+    EXPECT_EQ(std::string(unnamed.getThreadName()), forty.substr(0, 31));
+    unnamed.setThreadName(nullptr);
+    EXPECT_STREQ(unnamed.getThreadName(), "Nonamed");
+    EXPECT_EQ(unnamed.getThreadID(), -1);
+    EXPECT_EQ(unnamed.shareSocket(17), 17);
+
+    const unsigned long long now = CTime::getCurrentMilliSecond();
+    unnamed.setTimeout(50, now);
+    EXPECT_FALSE(unnamed.isTimeout()) << "not before its deadline";
+    ASSERT_TRUE(eventually([&] { return CTime::getCurrentMilliSecond() > now + 50; }));
+    EXPECT_TRUE(unnamed.isTimeout());
+    unnamed.setTimeout(60000);
+    EXPECT_FALSE(unnamed.isTimeout());
+    unnamed.setTimeout(0);
+    EXPECT_FALSE(unnamed.isTimeout());
+
+    EXPECT_FALSE(CThread::setCurrentTimeout(10)) << "the test's own thread is no CThread";
+    EXPECT_GT(CThread::getCurrentThreadID(), 0);
+
+    CThread::load(0);
+    CThread::load(101);
+    CThread::load(50);
+    EXPECT_EQ(capture.linesContaining("is invalid!\n").size(), 2u);
+    EXPECT_EQ(capture.linesContaining("thread load percent:101 is invalid!\n").size(), 1u);
+}
+
+namespace {
+
+struct LiteJob {
+    std::atomic<int> calls{0};
+    std::atomic<CThreadLite*> seen{nullptr};
+    std::atomic<unsigned int> reuse{0};
+    void run(CThreadLite& thread) {
+        seen = &thread;
+        reuse = getCurrentFunctionReuse();
+        calls.fetch_add(1);
+        EXPECT_TRUE(CThread::setCurrentTimeout(5000));
+        while (thread.looping()) {
+            CThread::sleep(1);
+        }
+    }
+};
+
+} // namespace
+
+TEST(ThreadTest, LiteThreadsRunTheirDelegate) {
+    CapturePrinter capture;
+    LiteJob job;
+    {
+        CThreadLite lite(CThreadLite::Procedure(&LiteJob::run, &job, 77), "Lite");
+        ASSERT_TRUE(lite.createThread());
+        ASSERT_TRUE(eventually([&] { return job.calls.load() == 1; }));
+        EXPECT_EQ(job.seen.load(), &lite);
+        EXPECT_EQ(job.reuse.load(), 77u) << "a numbered delegate records its number on the thread";
+        EXPECT_FALSE(lite.isTimeout()) << "the body set its own deadline 5 s ahead";
+    } // the destructor stops the loop
+    EXPECT_EQ(job.calls.load(), 1);
+}
