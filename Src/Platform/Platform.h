@@ -118,8 +118,11 @@ public:
     bool release();
 
 private:
-    NativeStorage<64> m_native;
-    std::uint32_t m_owner; // written only by the owner, under the mutex
+    // The owner and its count are kept under a plain mutex, and waiters sleep
+    // on a condition; a timed wait needs no timed mutex lock.
+    NativeStorage<48> m_mutex;
+    NativeStorage<48> m_cond;
+    std::uint32_t m_owner; // 0 while free
     int m_count;
 };
 

@@ -214,48 +214,61 @@ bool ManualResetEvent::timedWait(unsigned int milliseconds) {
 // ---- KernelMutex ----
 
 KernelMutex::KernelMutex() : m_owner(0), m_count(0) {
-    initMutex(native<pthread_mutex_t>(m_native), PTHREAD_MUTEX_NORMAL);
+    initMutex(native<pthread_mutex_t>(m_mutex), PTHREAD_MUTEX_NORMAL);
+    pthread_condattr_t attr;
+    pthread_condattr_init(&attr);
+    pthread_condattr_setclock(&attr, CLOCK_MONOTONIC);
+    pthread_cond_init(native<pthread_cond_t>(m_cond), &attr);
+    pthread_condattr_destroy(&attr);
 }
 
 KernelMutex::~KernelMutex() {
-    pthread_mutex_destroy(native<pthread_mutex_t>(m_native));
+    pthread_cond_destroy(native<pthread_cond_t>(m_cond));
+    pthread_mutex_destroy(native<pthread_mutex_t>(m_mutex));
 }
 
 void KernelMutex::acquire() {
     const std::uint32_t self = currentThreadId();
-    if (__atomic_load_n(&m_owner, __ATOMIC_RELAXED) == self) {
-        ++m_count;
-        return;
+    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_lock(mutex);
+    while (m_owner != 0 && m_owner != self) {
+        pthread_cond_wait(native<pthread_cond_t>(m_cond), mutex);
     }
-    pthread_mutex_lock(native<pthread_mutex_t>(m_native));
-    __atomic_store_n(&m_owner, self, __ATOMIC_RELAXED);
-    m_count = 1;
+    m_owner = self;
+    ++m_count;
+    pthread_mutex_unlock(mutex);
 }
 
 bool KernelMutex::timedAcquire(unsigned int milliseconds) {
     const std::uint32_t self = currentThreadId();
-    if (__atomic_load_n(&m_owner, __ATOMIC_RELAXED) == self) {
-        ++m_count;
-        return true;
-    }
     const timespec deadline = deadlineAfter(milliseconds);
-    if (pthread_mutex_clocklock(native<pthread_mutex_t>(m_native), CLOCK_MONOTONIC, &deadline) != 0) {
-        return false;
+    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_lock(mutex);
+    while (m_owner != 0 && m_owner != self) {
+        if (pthread_cond_timedwait(native<pthread_cond_t>(m_cond), mutex, &deadline) == ETIMEDOUT) {
+            break;
+        }
     }
-    __atomic_store_n(&m_owner, self, __ATOMIC_RELAXED);
-    m_count = 1;
-    return true;
+    const bool acquired = m_owner == 0 || m_owner == self;
+    if (acquired) {
+        m_owner = self;
+        ++m_count;
+    }
+    pthread_mutex_unlock(mutex);
+    return acquired;
 }
 
 bool KernelMutex::release() {
-    if (__atomic_load_n(&m_owner, __ATOMIC_RELAXED) != currentThreadId()) {
-        return false;
+    const std::uint32_t self = currentThreadId();
+    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_lock(mutex);
+    const bool owned = m_owner == self;
+    if (owned && --m_count == 0) {
+        m_owner = 0;
+        pthread_cond_signal(native<pthread_cond_t>(m_cond));
     }
-    if (--m_count == 0) {
-        __atomic_store_n(&m_owner, 0u, __ATOMIC_RELAXED);
-        pthread_mutex_unlock(native<pthread_mutex_t>(m_native));
-    }
-    return true;
+    pthread_mutex_unlock(mutex);
+    return owned;
 }
 
 } // namespace Platform
