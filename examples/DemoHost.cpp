@@ -1,5 +1,6 @@
 // A tour of the library in a few seconds: levelled lines, print options,
-// a printer attached and detached, statistics, the last error and a hex dump.
+// a printer attached and detached, statistics, the last error, a hex dump,
+// threads and timers.
 #include <Dozuv2.h>
 
 #include <cstdio>
@@ -123,6 +124,24 @@ int main() {
         }
         setPrintLogLevel(4);
         CThreadManager::instance()->dumpThreads();
+    }
+
+    section("timers: a periodic and a one-shot timer, and the timer table");
+    {
+        struct Ticker {
+            int ticks = 0;
+            void onTick(unsigned long step) { ::logInfo("tick %d (+%lu ms)\n", ++ticks, step); }
+            void onceOnly(unsigned long) { ::logInfo("the one-shot timer fired\n"); }
+        } ticker;
+        CTimer periodic("DemoTicker");
+        CTimer oneShot("DemoOneShot");
+        periodic.start(CTimer::Proc(&Ticker::onTick, &ticker), 50, 50, 50, 1000);
+        periodic.enableStat(true);
+        oneShot.start(CTimer::Proc(&Ticker::onceOnly, &ticker), 120);
+        CThread::sleep(80);
+        CTimerManager::instance()->dumpTimers();
+        CThread::sleep(200);
+        periodic.stopAndWait();
     }
 
     section("done");
