@@ -2,6 +2,7 @@
 
 #include "Devez3/TimerInternal.h"
 #include "support/CapturePrinter.h"
+#include "support/Eventually.h"
 #include "virad/CTime.h"
 #include "virad/ThreadManager.h"
 
@@ -20,19 +21,9 @@
 
 using namespace Orvane::Virad;
 using Orvane::Testing::CapturePrinter;
+using Orvane::Testing::eventually;
 
 namespace {
-
-template <typename Condition> bool eventually(Condition condition, int milliseconds = 10000) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 int pooledThreads() {
     std::list<CThreadManager::ThreadInfo> infos;

@@ -2,6 +2,7 @@
 
 #include "Devez3/TimerInternal.h"
 #include "support/CapturePrinter.h"
+#include "support/Eventually.h"
 #include "virad/CTime.h"
 #include "virad/ThreadManager.h"
 
@@ -18,20 +19,9 @@
 
 using namespace Orvane::Virad;
 using Orvane::Testing::CapturePrinter;
+using Orvane::Testing::eventually;
 
 namespace {
-
-// Waits (generously) until the condition holds; false if it never did.
-template <typename Condition> bool eventually(Condition condition, int milliseconds = 10000) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 std::uint64_t managerNow() {
     TimerSchedule& schedule = timerSchedule();
@@ -260,7 +250,7 @@ TEST(TimerTest, StatisticsCountOnlyWhenEnabledAfterStart) {
 }
 
 TEST(TimerTest, DestroyingATimerWaitsForItsCallbackOrDetachesFromInside) {
-    CapturePrinter capture;
+    CapturePrinter capture(true, 4);
     Probe probe;
     probe.holdMs = 150;
     auto timer = std::make_unique<CTimer>("Doomed");
@@ -288,7 +278,7 @@ TEST(TimerTest, DestroyingATimerWaitsForItsCallbackOrDetachesFromInside) {
 }
 
 TEST(TimerTest, ManyThreadsStartAndStopTimersAtOnce) {
-    CapturePrinter capture;
+    CapturePrinter capture(true, 4);
     constexpr int kThreads = 6;
     constexpr int kRounds = 300;
     std::atomic<int> fired{0};
