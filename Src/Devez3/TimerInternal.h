@@ -89,6 +89,8 @@ struct TimerSchedule {
     TimerList list;
     std::atomic<int> idleLimit{-1}; // effective from 1
     int idleCount = 0;
+    int busyCount = 0;               // workers handed a callback that have not returned yet
+    CTimerThread* retired = nullptr; // workers that returned after the manager was closed
     std::atomic<bool> closed{false}; // the manager has been shut down at exit
 
     TimerSchedule();
@@ -103,6 +105,10 @@ struct TimerSchedule {
     bool returnToPool(CTimerThread* worker);
     // Stops, destroys and deletes every idle worker (lock held).
     void destroyIdleWorkers();
+    // At exit, after the manager thread is gone: waits a bounded time for the
+    // busy workers to return, then destroys every worker that has ended, so
+    // no thread outlives its object unseen.
+    void retireBusyWorkers();
 };
 
 // The process's schedule; never null, never destroyed.

@@ -23,6 +23,7 @@ constexpr int kWorkerPriority = 64;        // normal
 constexpr unsigned int kManagerSleep = 10; // ms between clock samples while nothing is due
 constexpr int kManagerTimeout = 10000;     // ms of the manager thread's watchdog, renewed every cycle
 constexpr const char kWorkerName[] = "[Pooled]";
+constexpr int kExitWaitForBusy = 1000; // ms that process exit waits for running callbacks
 
 } // namespace
 
@@ -82,6 +83,7 @@ bool TimerSchedule::handOut(TimerInternal* timer) {
         }
     }
     timer->thread.store(worker);
+    ++busyCount;
     worker->setThreadName(timer->name);
     worker->setTimeout(static_cast<int>(timer->timeout));
     worker->callback = timer->callback;
@@ -94,7 +96,10 @@ bool TimerSchedule::handOut(TimerInternal* timer) {
 bool TimerSchedule::returnToPool(CTimerThread* worker) {
     if (closed) {
         // The manager is gone: nobody will hand this worker out again. It
-        // ends its loop; its object stays (a thread cannot free itself).
+        // ends its loop and the exit path destroys it (a thread cannot free
+        // its own object).
+        worker->nextIdle = retired;
+        retired = worker;
         lock.leave();
         return false;
     }
@@ -131,6 +136,29 @@ void TimerSchedule::destroyIdleWorkers() {
     idleCount = 0;
 }
 
+void TimerSchedule::retireBusyWorkers() {
+    for (int waited = 0; waited < kExitWaitForBusy; ++waited) {
+        {
+            CRecursiveGuard guard(lock);
+            if (busyCount == 0) {
+                break;
+            }
+        }
+        CThread::sleep(1);
+    }
+    CTimerThread* ended;
+    {
+        CRecursiveGuard guard(lock);
+        ended = retired;
+        retired = nullptr;
+    }
+    while (ended != nullptr) {
+        CTimerThread* next = ended->nextIdle;
+        delete ended;
+        ended = next;
+    }
+}
+
 // ---- Pooled workers ----
 
 CTimerThread::CTimerThread(TimerSchedule& schedule)
@@ -159,6 +187,7 @@ void CTimerThread::threadProc() {
         setTimeout(0);
         setThreadName(kWorkerName);
         m_schedule.lock.enter();
+        --m_schedule.busyCount;
         if (timer != nullptr) {
             if (statistics) {
                 timer->runningTime += CTime::getCurrentMicroSecond() - begin;
@@ -232,8 +261,10 @@ CMutex& creationLock() {
 }
 
 // At exit: close the schedule so that nothing is handed out any more, stop
-// the manager thread, then the idle workers. The face and the schedule stay
-// for whatever still runs (a callback, a later exit handler).
+// the manager thread, then the idle workers, then (after a bounded wait) the
+// workers whose callbacks were still running. The face and the schedule stay
+// for whatever still runs (a callback that overran the wait, a later exit
+// handler).
 void shutDownTimerManager() {
     TimerSchedule& schedule = timerSchedule();
     {
@@ -241,6 +272,7 @@ void shutDownTimerManager() {
         schedule.closed = true;
     }
     delete g_managerThread.exchange(nullptr);
+    schedule.retireBusyWorkers();
 }
 
 void startManagerThread() {
