@@ -1,6 +1,7 @@
 // A tour of the library in a few seconds: levelled lines, print options,
 // a printer attached and detached, statistics, the last error, a hex dump,
-// a worker thread that misses its time-out, and calendar time with the clocks.
+// a worker thread that misses its time-out, calendar time with the clocks,
+// and timers.
 #include <Dozuv2.h>
 
 #include <cstdio>
@@ -159,6 +160,24 @@ int main() {
               static_cast<unsigned long long>(CTime::getCurrentMilliSecond()),
               static_cast<unsigned long long>(CTime::getCurrentMilliSecond()) - startMs,
               static_cast<unsigned long long>(CTime::getCurrentMicroSecond()) - startUs);
+
+    section("timers: a periodic and a one-shot timer, and the timer table");
+    {
+        struct Ticker {
+            int ticks = 0;
+            void onTick(unsigned long step) { ::logInfo("tick %d (+%lu ms)\n", ++ticks, step); }
+            void onceOnly(unsigned long) { ::logInfo("the one-shot timer fired\n"); }
+        } ticker;
+        CTimer periodic("DemoTicker");
+        CTimer oneShot("DemoOneShot");
+        periodic.start(CTimer::Proc(&Ticker::onTick, &ticker), 50, 50, 50, 1000);
+        periodic.enableStat(true);
+        oneShot.start(CTimer::Proc(&Ticker::onceOnly, &ticker), 120);
+        CThread::sleep(80);
+        CTimerManager::instance()->dumpTimers();
+        CThread::sleep(200);
+        periodic.stopAndWait();
+    }
 
     section("done");
     return 0;

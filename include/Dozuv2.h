@@ -17,5 +17,6 @@
 #include "virad/ThreadSpecific.h"
 #include "virad/Thread.h"
 #include "virad/ThreadManager.h"
+#include "virad/Timer.h"
 
 #endif

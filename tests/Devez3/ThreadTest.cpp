@@ -2,6 +2,7 @@
 
 #include "Devez3/ThreadInternal.h"
 #include "support/CapturePrinter.h"
+#include "support/Eventually.h"
 #include "virad/CTime.h"
 #include "virad/ThreadManager.h"
 
@@ -15,20 +16,9 @@
 
 using namespace Orvane::Virad;
 using Orvane::Testing::CapturePrinter;
+using Orvane::Testing::eventually;
 
 namespace {
-
-// Waits (generously) until the condition holds; false if it never did.
-template <typename Condition> bool eventually(Condition condition, int milliseconds = 10000) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 // A well-behaved worker: loops while asked to, counting its runs. It can be
 // made to linger after a stop request, to destroy itself from inside, or to

@@ -1,0 +1,348 @@
+// The timer manager: the ordered list of started timers, hand-out to pooled
+// workers, the manager thread's cycle, the idle pool and the timer table.
+#include "virad/Timer.h"
+
+#include "Devez3/NeverDestroyed.h"
+#include "Devez3/Report.h"
+#include "Devez3/TimerInternal.h"
+#include "virad/CTime.h"
+
+#include <atomic>
+#include <cinttypes>
+#include <cstdlib>
+#include <new>
+#include <utility>
+
+namespace Orvane {
+namespace Virad {
+
+namespace {
+
+constexpr int kManagerPriority = 1;        // the highest: firings should not wait for busy threads
+constexpr int kWorkerPriority = 64;        // normal
+constexpr unsigned int kManagerSleep = 10; // ms between clock samples while nothing is due
+constexpr int kManagerTimeout = 10000;     // ms of the manager thread's watchdog, renewed every cycle
+constexpr const char kWorkerName[] = "[Pooled]";
+constexpr int kExitWaitForBusy = 1000; // ms that process exit waits for running callbacks
+
+} // namespace
+
+// ---- The list ----
+
+void TimerList::insert(TimerInternal* timer) {
+    const TimerKey key{timer->nextTime, m_order--};
+    if (timer->spare.empty()) {
+        timer->position = m_map.emplace(key, timer).first;
+    } else {
+        timer->spare.key() = key;
+        timer->position = m_map.insert(std::move(timer->spare)).position;
+    }
+}
+
+void TimerList::unlink(TimerInternal* timer) {
+    timer->spare = m_map.extract(timer->position);
+}
+
+// ---- The schedule ----
+
+TimerSchedule::TimerSchedule() : now(CTime::getCurrentMilliSecond()) {}
+
+TimerSchedule& timerSchedule() {
+    static Detail::NeverDestroyed<TimerSchedule> schedule;
+    return schedule.get();
+}
+
+bool TimerSchedule::handOut(TimerInternal* timer) {
+    list.unlink(timer);
+    if (timer->period != 0) {
+        // Land on the first point of the period grid after now: missed
+        // periods are skipped, not made up.
+        while (timer->nextTime <= now) {
+            timer->nextTime += std::uint64_t{timer->period} * ((now - timer->nextTime) / timer->period + 1);
+        }
+        list.insert(timer);
+    } else {
+        timer->started.store(false);
+        timer->called.store(true);
+    }
+    if (timer->thread.load() != nullptr || closed) {
+        return false;
+    }
+    timer->callStart = now;
+    CTimerThread* worker = idlePool;
+    if (worker != nullptr) {
+        idlePool = worker->nextIdle;
+        worker->nextIdle = nullptr;
+        --idleCount;
+    } else {
+        worker = new (std::nothrow) CTimerThread(*this);
+        VIRAD_ASSERT(worker);
+        if (!worker->createThread()) {
+            delete worker;
+            return false;
+        }
+    }
+    timer->thread.store(worker);
+    ++busyCount;
+    worker->setThreadName(timer->name);
+    worker->setTimeout(static_cast<int>(timer->timeout));
+    worker->callback = timer->callback;
+    worker->parameter = timer->parameter;
+    worker->timer = timer;
+    worker->wakeUp.post();
+    return true;
+}
+
+bool TimerSchedule::returnToPool(CTimerThread* worker) {
+    if (closed) {
+        // The manager is gone: nobody will hand this worker out again. It
+        // ends its loop and the exit path destroys it (a thread cannot free
+        // its own object).
+        worker->nextIdle = retired;
+        retired = worker;
+        lock.leave();
+        return false;
+    }
+    worker->nextIdle = idlePool;
+    idlePool = worker;
+    ++idleCount;
+    const int limit = idleLimit.load();
+    CTimerThread* cut = nullptr;
+    if (limit >= 1 && idleCount > limit) {
+        // Keep the most recently returned workers; the caller is the first.
+        CTimerThread* last = idlePool;
+        for (int kept = 1; kept < limit; ++kept) {
+            last = last->nextIdle;
+        }
+        cut = last->nextIdle;
+        last->nextIdle = nullptr;
+        idleCount = limit;
+    }
+    lock.leave();
+    while (cut != nullptr) {
+        CTimerThread* next = cut->nextIdle;
+        delete cut; // stops and waits for the thread
+        cut = next;
+    }
+    return true;
+}
+
+void TimerSchedule::destroyIdleWorkers() {
+    while (idlePool != nullptr) {
+        CTimerThread* worker = idlePool;
+        idlePool = worker->nextIdle;
+        delete worker;
+    }
+    idleCount = 0;
+}
+
+void TimerSchedule::retireBusyWorkers() {
+    for (int waited = 0; waited < kExitWaitForBusy; ++waited) {
+        {
+            CRecursiveGuard guard(lock);
+            if (busyCount == 0) {
+                break;
+            }
+        }
+        CThread::sleep(1);
+    }
+    CTimerThread* ended;
+    {
+        CRecursiveGuard guard(lock);
+        ended = retired;
+        retired = nullptr;
+    }
+    while (ended != nullptr) {
+        CTimerThread* next = ended->nextIdle;
+        delete ended;
+        ended = next;
+    }
+}
+
+// ---- Pooled workers ----
+
+CTimerThread::CTimerThread(TimerSchedule& schedule)
+    : CThread(kWorkerName, kWorkerPriority, 0, 0), m_schedule(schedule) {}
+
+CTimerThread::~CTimerThread() {
+    // The body waits on the semaphore, a member: end it before the members go.
+    exit.store(true);
+    wakeUp.post();
+    if (!isThreadOver()) {
+        destroyThread();
+    }
+}
+
+void CTimerThread::threadProc() {
+    while (looping()) {
+        if (wakeUp.pend() != 0) {
+            continue;
+        }
+        if (exit.load()) {
+            break;
+        }
+        const bool statistics = timer != nullptr && timer->statistics.load();
+        const std::uint64_t begin = statistics ? CTime::getCurrentMicroSecond() : 0;
+        callback(parameter);
+        setTimeout(0);
+        setThreadName(kWorkerName);
+        m_schedule.lock.enter();
+        --m_schedule.busyCount;
+        if (timer != nullptr) {
+            if (statistics) {
+                timer->runningTime += CTime::getCurrentMicroSecond() - begin;
+            }
+            timer->thread.store(nullptr);
+            timer = nullptr;
+        }
+        if (!m_schedule.returnToPool(this)) {
+            break;
+        }
+    }
+}
+
+// ---- The manager thread ----
+
+TimerManagerInternal::TimerManagerInternal(TimerSchedule& schedule)
+    : CThread("TimerManager", kManagerPriority, 0, 0), m_schedule(schedule) {
+    createThread();
+}
+
+TimerManagerInternal::~TimerManagerInternal() {
+    if (!isThreadOver()) {
+        destroyThread();
+    }
+    CRecursiveGuard guard(m_schedule.lock);
+    m_schedule.destroyIdleWorkers();
+}
+
+void TimerManagerInternal::threadProc() {
+    TimerSchedule& schedule = m_schedule;
+    bool idle = true;
+    while (looping()) {
+        if (idle) {
+            CThread::sleep(kManagerSleep);
+        }
+        schedule.lock.enter();
+        if (idle) {
+            const std::uint64_t before = schedule.now;
+            schedule.now = CTime::getCurrentMilliSecond();
+            setTimeout(kManagerTimeout, schedule.now);
+            if (schedule.now == before) {
+                schedule.lock.leave();
+                continue;
+            }
+            if (schedule.now < before) {
+                VIRAD_ASSERT(0);
+            }
+        }
+        TimerInternal* head = schedule.list.head();
+        if (head != nullptr && head->nextTime < schedule.now) {
+            schedule.handOut(head);
+        }
+        // While timers are due, cycles follow without sleeping or sampling
+        // the clock again: one hand-out per cycle.
+        head = schedule.list.head();
+        idle = !(head != nullptr && head->nextTime < schedule.now);
+        schedule.lock.leave();
+    }
+}
+
+// ---- The manager's face and its life ----
+
+namespace {
+
+std::atomic<CTimerManager*> g_manager{nullptr};
+std::atomic<TimerManagerInternal*> g_managerThread{nullptr};
+
+CMutex& creationLock() {
+    static Detail::NeverDestroyed<CMutex> lock;
+    return lock.get();
+}
+
+// At exit: close the schedule so that nothing is handed out any more, stop
+// the manager thread, then the idle workers, then (after a bounded wait) the
+// workers whose callbacks were still running. The face and the schedule stay
+// for whatever still runs (a callback that overran the wait, a later exit
+// handler).
+void shutDownTimerManager() {
+    TimerSchedule& schedule = timerSchedule();
+    {
+        CRecursiveGuard guard(schedule.lock);
+        schedule.closed = true;
+    }
+    delete g_managerThread.exchange(nullptr);
+    schedule.retireBusyWorkers();
+}
+
+void startManagerThread() {
+    if (g_managerThread.load(std::memory_order_acquire) != nullptr) {
+        return;
+    }
+    CGuard guard(creationLock());
+    if (g_managerThread.load(std::memory_order_acquire) != nullptr || timerSchedule().closed) {
+        return;
+    }
+    TimerManagerInternal* thread = new (std::nothrow) TimerManagerInternal(timerSchedule());
+    VIRAD_ASSERT(thread);
+    g_managerThread.store(thread, std::memory_order_release);
+    if (std::atexit(shutDownTimerManager) != 0) {
+        VIRAD_REPORT(LOG_INFO, "atexit failed!\n");
+    }
+}
+
+bool ignoreLine(const char*) {
+    return true;
+}
+
+} // namespace
+
+CTimerManager::CTimerManager() : m_internal(&timerSchedule()) {
+    VIRAD_REPORT(LOG_TRACE, "this:%p CTimerManager::CTimerManager()>>>>>>>>>\n", static_cast<void*>(this));
+    // Brings the print path up before the first timer can print from a worker.
+    const TFunction1<bool, const char*> nothing(&ignoreLine);
+    attachPrint(nothing);
+    detachPrint(nothing);
+    startManagerThread();
+}
+
+CTimerManager::~CTimerManager() = default;
+
+CTimerManager* CTimerManager::instance() {
+    CTimerManager* manager = g_manager.load(std::memory_order_acquire);
+    if (manager != nullptr) {
+        return manager;
+    }
+    CGuard guard(creationLock());
+    manager = g_manager.load(std::memory_order_acquire);
+    if (manager == nullptr) {
+        manager = new (std::nothrow) CTimerManager;
+        g_manager.store(manager, std::memory_order_release);
+    }
+    return manager;
+}
+
+bool CTimerManager::limitIdlePooled(int limit) {
+    m_internal->idleLimit.store(limit);
+    return true;
+}
+
+void CTimerManager::dumpTimers() {
+    TimerSchedule& schedule = *m_internal;
+    CRecursiveGuard guard(schedule.lock);
+    VIRAD_REPORT(LOG_INFO, "Timers: ( %" PRIu64 " Milli-Seconds Elapsed )\n", schedule.now);
+    VIRAD_REPORT(LOG_INFO, "            Name            NextTime RunningTime Period   Used/Timeout State\n");
+    VIRAD_REPORT(LOG_INFO, "____________________________________________________________________________\n");
+    for (const auto& entry : schedule.list) {
+        const TimerInternal* timer = entry.second;
+        const bool running = timer->thread.load() != nullptr;
+        const int used = running ? static_cast<int>(schedule.now - timer->callStart) : 0;
+        VIRAD_REPORT(LOG_INFO, "%24s %11" PRIu64 " %11" PRIu64 " %6lu %6d/%6lu %s\n", timer->name, timer->nextTime,
+                     timer->runningTime / 1000, static_cast<unsigned long>(timer->period), used,
+                     static_cast<unsigned long>(timer->timeout), running ? "Running" : "Idle");
+    }
+    VIRAD_REPORT(LOG_INFO, "\n");
+}
+
+} // namespace Virad
+} // namespace Orvane
