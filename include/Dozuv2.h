@@ -17,5 +17,8 @@
 #include "virad/ThreadSpecific.h"
 #include "virad/Thread.h"
 #include "virad/ThreadManager.h"
+#include "virad/FileSystem.h"
+#include "virad/File.h"
+#include "virad/FileFind.h"
 
 #endif
