@@ -8,7 +8,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
+#include <utility>
 
 namespace Orvane {
 namespace Virad {
@@ -74,12 +76,26 @@ void* FileDefaultOpt::fopen(const char* path, const char* mode) {
     }
     void* stream = Platform::openStream(path, flags, shortened.c_str());
     if (stream != nullptr) {
-        std::setvbuf(streamOf(stream), nullptr, _IOFBF, kStreamBuffer);
+        std::unique_ptr<char[]> buffer(new (std::nothrow) char[kStreamBuffer]);
+        if (buffer != nullptr && std::setvbuf(streamOf(stream), buffer.get(), _IOFBF, kStreamBuffer) == 0) {
+            CGuard guard(m_mutex);
+            m_buffers[stream] = std::move(buffer);
+        }
     }
     return stream;
 }
 
 int FileDefaultOpt::fclose(void* stream) {
+    // The buffer is taken out first and freed only after the stream is gone.
+    std::unique_ptr<char[]> buffer;
+    {
+        CGuard guard(m_mutex);
+        const auto found = m_buffers.find(stream);
+        if (found != m_buffers.end()) {
+            buffer = std::move(found->second);
+            m_buffers.erase(found);
+        }
+    }
     return std::fclose(streamOf(stream));
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 
 namespace Orvane {
 namespace Virad {
@@ -46,7 +47,10 @@ public:
 
 private:
     std::map<int, std::intptr_t> m_searches; // search key -> host search handle
-    CMutex m_mutex;                          // guards m_searches
+    CMutex m_mutex;                          // guards m_searches and m_buffers
+    // The stream buffers this table allocated, freed when their stream closes
+    // (the C library would size a buffer it allocates itself by the block size).
+    std::map<void*, std::unique_ptr<char[]>> m_buffers;
 };
 
 namespace Detail {
