@@ -161,16 +161,26 @@ int FileDefaultOpt::findfirst(const char* pattern, FileInfo* record) {
     return key;
 }
 
+bool FileDefaultOpt::searchHandle(int key, bool ending, std::intptr_t& handle) {
+    CGuard guard(m_mutex);
+    const auto found = m_searches.find(key);
+    if (found == m_searches.end()) {
+        return false;
+    }
+    handle = found->second;
+    if (ending) {
+        // The key stays taken; only the host search ends. Closing twice is
+        // answered like the host answers a closed handle.
+        found->second = 0;
+    }
+    return true;
+}
+
 int FileDefaultOpt::findnext(int key, FileInfo* record) {
     std::intptr_t handle;
-    {
-        CGuard guard(m_mutex);
-        const auto found = m_searches.find(key);
-        if (found == m_searches.end()) {
-            std::printf("[%s:%d] Virad FileDefaultOpt::findnext fail!\n", Detail::fileNameOf(__FILE__), __LINE__);
-            return -1;
-        }
-        handle = found->second;
+    if (!searchHandle(key, false, handle)) {
+        std::printf("[%s:%d] Virad FileDefaultOpt::findnext fail!\n", Detail::fileNameOf(__FILE__), __LINE__);
+        return -1;
     }
     Platform::DirectoryEntry entry;
     if (!Platform::nextDirectoryEntry(searchOf(handle), entry)) {
@@ -182,17 +192,9 @@ int FileDefaultOpt::findnext(int key, FileInfo* record) {
 
 int FileDefaultOpt::findclose(int key) {
     std::intptr_t handle;
-    {
-        CGuard guard(m_mutex);
-        const auto found = m_searches.find(key);
-        if (found == m_searches.end()) {
-            std::printf("[%s:%d] Virad FileDefaultOpt::findclose fail\n", Detail::fileNameOf(__FILE__), __LINE__);
-            return -1;
-        }
-        // The key stays taken; only the host search ends. Closing twice is
-        // answered like the host answers a closed handle.
-        handle = found->second;
-        found->second = 0;
+    if (!searchHandle(key, true, handle)) {
+        std::printf("[%s:%d] Virad FileDefaultOpt::findclose fail\n", Detail::fileNameOf(__FILE__), __LINE__);
+        return -1;
     }
     return handle != 0 ? Platform::endDirectorySearch(searchOf(handle)) : -1;
 }

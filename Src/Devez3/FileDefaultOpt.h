@@ -46,6 +46,10 @@ public:
     std::int64_t ftell64(void* stream) override;
 
 private:
+    // The host handle of a search key (0 once ended); with ending, marks the
+    // search ended. False for a key never handed out.
+    bool searchHandle(int key, bool ending, std::intptr_t& handle);
+
     std::map<int, std::intptr_t> m_searches; // search key -> host search handle
     CMutex m_mutex;                          // guards m_searches and m_buffers
     // The stream buffers this table allocated, freed when their stream closes

@@ -19,6 +19,22 @@ std::size_t passSize(std::int64_t rest) {
     return static_cast<std::size_t>(wanted < kPassLimit ? wanted : kPassLimit);
 }
 
+// Repeats pass(offset, count) until size bytes have moved or a pass moves
+// none, which stalled(offset, count) then reports. The bytes moved.
+template <typename Pass, typename Stalled> std::int64_t transferAll(std::int64_t size, Pass pass, Stalled stalled) {
+    std::int64_t done = 0;
+    while (done < size) {
+        const std::size_t count = passSize(size - done);
+        const std::size_t moved = pass(done, count);
+        if (moved == 0) {
+            stalled(done, count);
+            break;
+        }
+        done += static_cast<std::int64_t>(moved);
+    }
+    return done;
+}
+
 } // namespace
 
 struct CLfsFile::LfsFileInternal : Detail::FileRecord<std::int64_t> {};
@@ -74,19 +90,17 @@ std::int64_t CLfsFile::read(void* buffer, std::int64_t size) {
     if (r.m_file == nullptr) {
         return -1;
     }
-    std::int64_t done = 0;
-    while (done < size) {
-        const std::size_t asked = passSize(size - done);
-        const std::size_t n = r.m_opt->fread(static_cast<char*>(buffer) + done, 1, asked, r.m_file);
-        if (n == 0) {
+    const std::int64_t done = transferAll(
+        size,
+        [&](std::int64_t offset, std::size_t count) {
+            return r.m_opt->fread(static_cast<char*>(buffer) + offset, 1, count, r.m_file);
+        },
+        [&](std::int64_t offset, std::size_t count) {
             VIRAD_REPORT(LOG_WARN,
                          "this:%p fread get error, total:%jd has read:%jd, expected:%zu return actuallen:%zu\n",
-                         static_cast<void*>(this), static_cast<std::intmax_t>(size), static_cast<std::intmax_t>(done),
-                         asked, static_cast<std::size_t>(0));
-            break;
-        }
-        done += static_cast<std::int64_t>(n);
-    }
+                         static_cast<void*>(this), static_cast<std::intmax_t>(size), static_cast<std::intmax_t>(offset),
+                         count, static_cast<std::size_t>(0));
+        });
     r.m_position += done;
     return done;
 }
@@ -96,19 +110,17 @@ std::int64_t CLfsFile::write(void* buffer, std::int64_t size) {
     if (r.m_file == nullptr) {
         return -1;
     }
-    std::int64_t done = 0;
-    while (done < size) {
-        const std::size_t handed = passSize(size - done);
-        const std::size_t n = r.m_opt->fwrite(static_cast<const char*>(buffer) + done, 1, handed, r.m_file);
-        if (n == 0) {
+    const std::int64_t done = transferAll(
+        size,
+        [&](std::int64_t offset, std::size_t count) {
+            return r.m_opt->fwrite(static_cast<const char*>(buffer) + offset, 1, count, r.m_file);
+        },
+        [&](std::int64_t offset, std::size_t count) {
             VIRAD_REPORT(LOG_WARN,
                          "this:%p fwrite get error, total:%jd has write:%jd,expected:%zu return actuallen:%zu",
-                         static_cast<void*>(this), static_cast<std::intmax_t>(size), static_cast<std::intmax_t>(done),
-                         handed, static_cast<std::size_t>(0));
-            break;
-        }
-        done += static_cast<std::int64_t>(n);
-    }
+                         static_cast<void*>(this), static_cast<std::intmax_t>(size), static_cast<std::intmax_t>(offset),
+                         count, static_cast<std::size_t>(0));
+        });
     Detail::refreshAfterWrite<Large>(r);
     return done;
 }

@@ -194,7 +194,8 @@ TEST_F(HookedTest, LargeFileCopiesNeverShareTheOpenFile) {
     ASSERT_TRUE(copy.open("mem:f", 0));
     copy = original;
     EXPECT_FALSE(copy.isOpen()) << "assignment leaves the target closed";
-    copy = copy;
+    CLfsFile& same = copy;
+    copy = same; // self-assignment changes nothing
     EXPECT_TRUE(original.isOpen());
     EXPECT_EQ(m_fs.count("fclose"), 1);
 }
