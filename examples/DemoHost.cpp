@@ -1,11 +1,17 @@
 // A tour of the library in a few seconds: levelled lines, print options,
 // a printer attached and detached, statistics, the last error, a hex dump,
 // a worker thread that misses its time-out, calendar time with the clocks,
-// and timers.
+// timers, and logfilter command lines steering a rotating log file.
 #include <Dozuv2.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
 
 using namespace Orvane::Virad;
 
@@ -30,7 +36,7 @@ void section(const char* title) {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
     section("every level, print level 6 (debug prints as trace)");
     setPrintLogLevel(6);
     ::logFatal("a fatal line\n");
@@ -177,6 +183,45 @@ int main() {
         CTimerManager::instance()->dumpTimers();
         CThread::sleep(200);
         periodic.stopAndWait();
+    }
+
+    section("logfilter command lines typed at the console, with a rotating log file");
+    {
+        // Each line is split into words as a console would and handed to
+        // setLogFilter; lines given on the command line replace the script.
+        std::string logPath = (std::filesystem::temp_directory_path() / "dozuv2-demo.log").string();
+        const std::vector<std::string> script = {
+            "-loglevel 5", "-logpath " + logPath, "-logsavesetting bysize 1 3", "-logmodule Disk off", "-logtime off",
+        };
+        std::vector<std::string> typed(argv + 1, argv + argc);
+        for (const std::string& line : typed.empty() ? script : typed) {
+            std::printf("logfilter> %s\n", line.c_str());
+            std::istringstream split(line);
+            std::vector<std::string> words{std::istream_iterator<std::string>(split), {}};
+            std::vector<char*> argvOfLine;
+            for (std::string& word : words) {
+                argvOfLine.push_back(&word[0]);
+            }
+            setLogFilter(static_cast<int>(argvOfLine.size()), argvOfLine.data());
+            for (int i = 0; i < 12; ++i) {
+                logLibName(LOG_TRACE, i % 2 == 0 ? "Net" : "Disk", "line %d after \"%s\" %s\n", i, line.c_str(),
+                           std::string(100, '.').c_str());
+            }
+        }
+        logCleanup();
+        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+            const std::string name = entry.path().string();
+            if (name.compare(0, logPath.size(), logPath) == 0) {
+                std::printf("  log file %s: %ju bytes\n", name.c_str(),
+                            static_cast<std::uintmax_t>(std::filesystem::file_size(entry.path())));
+                std::filesystem::remove(entry.path());
+            }
+        }
+        char* offWords[] = {const_cast<char*>("-logpath"), const_cast<char*>("")};
+        setLogFilter(2, offWords);
+        char* allOn[] = {const_cast<char*>("-logmodule"), const_cast<char*>("Disk"), const_cast<char*>("on")};
+        setLogFilter(3, allOn);
+        setPrintOptions(PrintOptions{});
     }
 
     section("done");

@@ -18,5 +18,8 @@
 #include "virad/Thread.h"
 #include "virad/ThreadManager.h"
 #include "virad/Timer.h"
+#include "virad/FileSystem.h"
+#include "virad/File.h"
+#include "virad/FileFind.h"
 
 #endif

@@ -1,8 +1,11 @@
 // The log file: its settings and the writer that every delivered line is
-// handed to.
+// handed to, with rotation by size or by day and a bound on the files kept.
 //
-// The settings are complete; writing lines into the file is not built yet,
-// so the writer drops every line (and no file is ever opened) for now.
+// Every message of this unit goes to the standard output with printf, never
+// through the print path: the print path calls the writer, so a report from
+// here could recurse into the log file. The file itself is handled with the
+// C library's streams directly; only the directory listing and the deletion
+// of old files go through the hookable file-system table.
 #include "Devez3/LogFile.h"
 
 #include "Devez3/NeverDestroyed.h"
@@ -11,7 +14,12 @@
 #include "virad/LogFilter.h"
 #include "virad/Mutex.h"
 
+#include "virad/File.h"
+#include "virad/FileFind.h"
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace Orvane {
 namespace Virad {
@@ -22,6 +30,10 @@ namespace {
 struct LogFileState {
     CMutex mutex; // serialises the writer, rotations and setting changes
     LogFileSettings settings;
+    FILE* file = nullptr;       // the open log file
+    int currentSize = 0;        // bytes written to it, or its size when found at start
+    SystemTimeEx fileDate = {}; // date of the line that opened it; year 0 until one did
+    bool firstUseDone = false;  // the at-start handling runs once per process
 };
 
 LogFileState& logFileState() {
@@ -88,11 +100,189 @@ LogFileSettings logFileSettings() {
     return state.settings;
 }
 
-void writeLogFile(const char*, int, const SystemTimeEx&) {}
+namespace {
+
+const char* const kRotatedSuffix = "_%04d-%02d-%02d_%d";
+
+void printSystemFailure(const char* what, int line) {
+    const int error = errno;
+    std::printf("[%s:%d]%s faild,errno:%d, errmesg:%s\n", fileNameOf(__FILE__), line, what, error,
+                std::strerror(error));
+}
+
+bool sameDay(const SystemTimeEx& a, const SystemTimeEx& b) {
+    return a.year == b.year && a.month == b.month && a.day == b.day;
+}
+
+// The next free rotated name for the date: one past the highest sequence
+// number found among the files of that date.
+std::string nextRotatedName(const LogFileSettings& settings, const SystemTimeEx& date) {
+    int highest = -1;
+    CFileFind find;
+    if (find.findFile(settings.searchPattern.c_str())) {
+        const std::string scan = settings.path + kRotatedSuffix;
+        do {
+            const std::string path = find.getFilePath();
+            if (path.find(settings.path) == std::string::npos) {
+                continue;
+            }
+            int year = 0, month = 0, day = 0, number = 0;
+            if (std::sscanf(path.c_str(), scan.c_str(), &year, &month, &day, &number) == 4 && year == date.year &&
+                month == date.month && day == date.day && number > highest) {
+                highest = number;
+            }
+        } while (find.findNextFile());
+    } else {
+        std::printf("[%s:%d]no such logpath\n", fileNameOf(__FILE__), __LINE__);
+    }
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, kRotatedSuffix, date.year, date.month, date.day, highest + 1);
+    return settings.path + suffix;
+}
+
+// Deletes the least recently modified log file when more than the allowed
+// number exist; one file per call.
+void removeOldFiles(const LogFileSettings& settings) {
+    if (settings.maxFiles == 0) {
+        return;
+    }
+    CFileFind find;
+    if (!find.findFile(settings.searchPattern.c_str())) {
+        std::printf("[%s:%d]no such logpath\n", fileNameOf(__FILE__), __LINE__);
+        return;
+    }
+    int count = 0;
+    std::string oldest;
+    std::uint64_t oldestTime = 0;
+    do {
+        const std::string path = find.getFilePath();
+        if (path.find(settings.path) == std::string::npos) {
+            continue;
+        }
+        ++count;
+        Platform::PathStatus status;
+        if (Platform::statPath(path.c_str(), status) == 0 && (oldest.empty() || status.timeWrite < oldestTime)) {
+            oldest = path;
+            oldestTime = status.timeWrite;
+        }
+    } while (find.findNextFile());
+    find.close();
+    if (!oldest.empty() && count > settings.maxFiles) {
+        CFile::remove(oldest.c_str());
+    }
+}
+
+// Moves the file at the log path to its rotated name; false (with the
+// message) when the rename fails.
+bool moveToRotatedName(const LogFileSettings& settings, const SystemTimeEx& date) {
+    const std::string target = nextRotatedName(settings, date);
+    if (std::rename(settings.path.c_str(), target.c_str()) != 0) {
+        printSystemFailure("rename", __LINE__);
+        return false;
+    }
+    return true;
+}
+
+FILE* openLog(const std::string& path, const char* mode) {
+    FILE* file = std::fopen(path.c_str(), mode);
+    if (file == nullptr) {
+        printSystemFailure("fopen", __LINE__);
+    }
+    return file;
+}
+
+} // namespace
+
+int writeLogFile(const char* line, int length, const SystemTimeEx& time) {
+    LogFileState& state = logFileState();
+    CGuard guard(state.mutex);
+    const LogFileSettings& settings = state.settings;
+    if (settings.path.empty()) {
+        return -1;
+    }
+    const bool rotating = settings.saveMode == LogSaveMode::rotating;
+
+    if (!state.firstUseDone) {
+        state.firstUseDone = true;
+        Platform::PathStatus status;
+        if (Platform::statPath(settings.path.c_str(), status) == 0) {
+            if (!rotating) {
+                state.currentSize = static_cast<int>(status.size);
+            } else {
+                moveToRotatedName(settings, time);
+                removeOldFiles(settings);
+            }
+        }
+    }
+
+    bool openedNow = false;
+    if (state.file == nullptr) {
+        state.file = openLog(settings.path, "a");
+        if (state.file == nullptr) {
+            return -1;
+        }
+        openedNow = true;
+        state.fileDate = time;
+    }
+
+    bool newFileNeeded =
+        rotating && settings.byDay && state.fileDate.year != 0 && !openedNow && !sameDay(time, state.fileDate);
+    if (settings.maxSize > 0 && state.currentSize >= settings.maxSize) {
+        if (!rotating) {
+            std::fclose(state.file);
+            state.file = openLog(settings.path, "w+");
+            if (state.file == nullptr) {
+                return -1;
+            }
+            state.currentSize = 0;
+        } else if (!openedNow) {
+            newFileNeeded = true;
+        }
+    }
+
+    if (newFileNeeded) {
+        std::fclose(state.file);
+        if (!moveToRotatedName(settings, state.fileDate)) {
+            state.file = openLog(settings.path, "a");
+        } else {
+            removeOldFiles(settings);
+            state.fileDate = time;
+            state.file = openLog(settings.path, "w");
+            state.currentSize = 0;
+        }
+        if (state.file == nullptr) {
+            return -1;
+        }
+    }
+
+    const std::size_t written = std::fwrite(line, 1, length > 0 ? static_cast<std::size_t>(length) : 0, state.file);
+    state.currentSize += static_cast<int>(written);
+    std::fflush(state.file);
+    return 0;
+}
+
+void resetLogFileState() {
+    LogFileState& state = logFileState();
+    CGuard guard(state.mutex);
+    if (state.file != nullptr) {
+        std::fclose(state.file);
+        state.file = nullptr;
+    }
+    state.currentSize = 0;
+    state.fileDate = SystemTimeEx{};
+    state.firstUseDone = false;
+}
 
 } // namespace Detail
 
-void logCleanup() {}
+void logCleanup() {
+    Detail::LogFileState& state = Detail::logFileState();
+    CGuard guard(state.mutex);
+    if (state.file != nullptr) {
+        std::fclose(state.file);
+        state.file = nullptr;
+    }
+}
 
 } // namespace Virad
 } // namespace Orvane

@@ -29,6 +29,9 @@ void setLogByDay(bool byDay);
 void setLogMaxFiles(int count);
 // A copy of the current settings.
 LogFileSettings logFileSettings();
+// Closes the log file and forgets its size, date and the at-start handling,
+// as a new process would start; the settings stay. For tests.
+void resetLogFileState();
 
 } // namespace Detail
 } // namespace Virad

@@ -81,8 +81,8 @@ void clearLogStatistics();
 // The file name behind the last path separator.
 const char* fileNameOf(const char* path);
 
-// Hands a delivered line to the log-file writer.
-void writeLogFile(const char* line, int length, const SystemTimeEx& time);
+// Hands a delivered line to the log-file writer; 0, or -1 when nothing was written.
+int writeLogFile(const char* line, int length, const SystemTimeEx& time);
 
 } // namespace Detail
 } // namespace Virad
