@@ -15,4 +15,11 @@
 #include "virad/Semaphore.h"
 #include "virad/ThreadSpecific.h"
 
+// Memory: packets, the packet manager, the pool and the buffer.
+#include "memory/PacketManager.h"
+#include "memory/Packet.h"
+#include "memory/MemPool.h"
+#include "memory/Buffer.h"
+#include "memory/SharePacketHelper.h"
+
 #endif
