@@ -72,6 +72,13 @@ struct OldPacketInternal final : PacketInternal {
     void destroy() override;
     void addRef() override { m_count.fetch_add(1, std::memory_order_relaxed); }
     std::uint64_t release() override {
+        // A count of 1 seen by a holder means no other handle exists, so no
+        // other thread can be counting up or down: the last owner skips the
+        // locked decrement, which costs more than the rest of a release.
+        if (m_count.load(std::memory_order_acquire) == 1) {
+            destroy();
+            return 0;
+        }
         const std::uint64_t left = m_count.fetch_sub(1, std::memory_order_acq_rel) - 1;
         if (left == 0) {
             destroy();
