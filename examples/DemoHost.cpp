@@ -1,5 +1,6 @@
 // A tour of the library in a few seconds: levelled lines, print options,
-// a printer attached and detached, statistics, the last error and a hex dump.
+// a printer attached and detached, statistics, the last error, a hex dump
+// and packets from the pool.
 #include <Dozuv2.h>
 
 #include <cstdio>
@@ -97,6 +98,28 @@ int main() {
     section("hex dump (trace level)");
     const char text[] = "Dozuv2 prints a hex dump, sixteen bytes a row.";
     dumpHex(reinterpret_cast<unsigned char*>(const_cast<char*>(text)), sizeof text);
+
+    // ---- memory ----
+    section("packets from the pool, a slice, the free size before and after");
+    {
+        using namespace Orvane::Memory;
+        CPacketManager::config(CPacketManager::policyPool, nullptr, nullptr);
+        CPacketManager* manager = CPacketManager::instance();
+        const unsigned long long before = manager->getFreeSize();
+        {
+            CPacket packet(1500, 16);
+            const char text[] = "a packet from the pool";
+            packet.resize(0);
+            packet.putBuffer(const_cast<char*>(text), sizeof text);
+            CPacket slice(packet, 2, 6);
+            ::logInfo("packet size %llu capacity %llu, slice '%.6s', free %llu of %llu\n",
+                      static_cast<unsigned long long>(packet.size()),
+                      static_cast<unsigned long long>(packet.capacity()), slice.getBuffer(),
+                      static_cast<unsigned long long>(manager->getFreeSize()),
+                      static_cast<unsigned long long>(manager->getBufferSize()));
+        }
+        ::logInfo("free before %llu, after %llu\n", before, static_cast<unsigned long long>(manager->getFreeSize()));
+    }
 
     section("done");
     return 0;
