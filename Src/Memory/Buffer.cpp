@@ -19,39 +19,56 @@ struct CBuffer::BufferInternal {
 
     unsigned char* data() { return reinterpret_cast<unsigned char*>(this + 1); }
 
-    // A fresh allocation with room for capacity bytes; null when the heap has none.
-    static BufferInternal* allocate(std::uint64_t capacity) {
-        if (capacity > SIZE_MAX - sizeof(BufferInternal)) {
-            return nullptr;
+    // Makes sure there is an allocation, with room for capacity bytes when a
+    // fresh one is needed. False (reported with failure) when the heap has none.
+    static bool ensure(BufferInternal*& internal, std::uint64_t capacity, const char* failure) {
+        if (internal != nullptr) {
+            return true;
         }
-        auto* header = static_cast<BufferInternal*>(std::malloc(sizeof(BufferInternal) + capacity));
-        if (header != nullptr) {
-            *header = BufferInternal{header, 0, capacity, 0};
+        auto* header = capacity <= SIZE_MAX - sizeof(BufferInternal)
+                           ? static_cast<BufferInternal*>(std::malloc(sizeof(BufferInternal) + capacity))
+                           : nullptr;
+        if (header == nullptr) {
+            ::logInfo("%s", failure);
+            return false;
         }
-        return header;
+        *header = BufferInternal{header, 0, capacity, 0};
+        internal = header;
+        return true;
     }
 
-    // The header and data moved to room for capacity bytes; null (the old
-    // allocation untouched) when the heap has none. realloc may grow in
-    // place, which saves the copy a fresh allocation would need.
-    BufferInternal* grow(std::uint64_t newCapacity) {
-        if (newCapacity > SIZE_MAX - sizeof(BufferInternal)) {
-            return nullptr;
+    // Moves header and data to room for capacity bytes. False (reported with
+    // failure, the old allocation untouched) when the heap has none. realloc
+    // may grow in place, which saves the copy a fresh allocation would need.
+    static bool grow(BufferInternal*& internal, std::uint64_t capacity, const char* failure) {
+        auto* grown = capacity <= SIZE_MAX - sizeof(BufferInternal)
+                          ? static_cast<BufferInternal*>(std::realloc(internal, sizeof(BufferInternal) + capacity))
+                          : nullptr;
+        if (grown == nullptr) {
+            ::logInfo("%s", failure);
+            return false;
         }
-        auto* grown = static_cast<BufferInternal*>(std::realloc(this, sizeof(BufferInternal) + newCapacity));
-        if (grown != nullptr) {
-            grown->self = grown;
-            grown->capacity = newCapacity;
-        }
-        return grown;
+        grown->self = grown;
+        grown->capacity = capacity;
+        internal = grown;
+        return true;
     }
 };
 
 namespace {
 
-// n raised to the next multiple of step (n itself when step is 0).
+// n raised to the next multiple of step (n itself when step is 0). What
+// cannot be represented becomes UINT64_MAX, which no allocation satisfies.
 std::uint64_t roundToStep(std::uint64_t n, std::uint64_t step) {
-    return step == 0 ? n : (n + step - 1) / step * step;
+    if (step == 0) {
+        return n;
+    }
+    return n > UINT64_MAX - (step - 1) ? UINT64_MAX : (n + step - 1) / step * step;
+}
+
+// a + b, or UINT64_MAX when that does not fit.
+std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
+    return b > UINT64_MAX - a ? UINT64_MAX : a + b;
 }
 
 } // namespace
@@ -63,20 +80,13 @@ CBuffer::~CBuffer() {
 }
 
 std::uint64_t CBuffer::putBuffer(unsigned char* data, std::uint64_t length) {
-    if (m_internal == nullptr) {
-        m_internal = BufferInternal::allocate(length);
-        if (m_internal == nullptr) {
-            ::logInfo(" CBuffer putbuffer Malloc fail:\n");
-            return 0;
-        }
+    if (!BufferInternal::ensure(m_internal, length, " CBuffer putbuffer Malloc fail:\n")) {
+        return 0;
     }
-    if (m_internal->capacity - m_internal->size < length) {
-        BufferInternal* grown = m_internal->grow(roundToStep(m_internal->size + length, m_internal->step));
-        if (grown == nullptr) {
-            ::logInfo("CBuffer putbuffer ReMalloc fail:\n");
-            return 0;
-        }
-        m_internal = grown;
+    if (m_internal->capacity - m_internal->size < length &&
+        !BufferInternal::grow(m_internal, roundToStep(saturatingAdd(m_internal->size, length), m_internal->step),
+                              "CBuffer putbuffer ReMalloc fail:\n")) {
+        return 0;
     }
     if (length != 0) {
         std::memcpy(m_internal->data() + m_internal->size, data, length);
@@ -86,51 +96,29 @@ std::uint64_t CBuffer::putBuffer(unsigned char* data, std::uint64_t length) {
 }
 
 void CBuffer::resize(std::uint64_t size) {
-    if (m_internal == nullptr) {
-        m_internal = BufferInternal::allocate(size);
-        if (m_internal == nullptr) {
-            ::logInfo(" CBuffer resize Malloc fail:\n");
-            return;
-        }
+    if (!BufferInternal::ensure(m_internal, size, " CBuffer resize Malloc fail:\n")) {
+        return;
     }
-    if (size > m_internal->capacity) {
-        BufferInternal* grown = m_internal->grow(roundToStep(size, m_internal->step));
-        if (grown == nullptr) {
-            ::logInfo(" CBuffer resize ReMalloc fail:\n");
-            return;
-        }
-        m_internal = grown;
+    if (size > m_internal->capacity &&
+        !BufferInternal::grow(m_internal, roundToStep(size, m_internal->step), " CBuffer resize ReMalloc fail:\n")) {
+        return;
     }
     m_internal->size = size;
 }
 
 void CBuffer::reserve(std::uint64_t capacity) {
+    // A fresh allocation already has the room asked for.
     if (m_internal == nullptr) {
-        m_internal = BufferInternal::allocate(capacity);
-        if (m_internal == nullptr) {
-            ::logInfo(" CBuffer resize Malloc fail:\n");
-        }
-        return;
-    }
-    if (capacity > m_internal->capacity) {
-        BufferInternal* grown = m_internal->grow(capacity);
-        if (grown == nullptr) {
-            ::logInfo(" CBuffer reserve Malloc fail:\n");
-            return;
-        }
-        m_internal = grown;
+        BufferInternal::ensure(m_internal, capacity, " CBuffer resize Malloc fail:\n");
+    } else if (capacity > m_internal->capacity) {
+        BufferInternal::grow(m_internal, capacity, " CBuffer reserve Malloc fail:\n");
     }
 }
 
 void CBuffer::setIncreasedSize(std::uint64_t step) {
-    if (m_internal == nullptr) {
-        m_internal = BufferInternal::allocate(step);
-        if (m_internal == nullptr) {
-            ::logInfo(" CBuffer setIncreasedSize Malloc fail:\n");
-            return;
-        }
+    if (BufferInternal::ensure(m_internal, step, " CBuffer setIncreasedSize Malloc fail:\n")) {
+        m_internal->step = step;
     }
-    m_internal->step = step;
 }
 
 void CBuffer::reset() {

@@ -106,12 +106,15 @@ TEST(BufferTest, FailedAllocationsAreReportedAndLeaveTheBufferAsItWas) {
     EXPECT_EQ(held.size(), 8u);
     EXPECT_EQ(held.capacity(), 8u);
     EXPECT_EQ(std::memcmp(held.getBuffer(), g_bytes, 8), 0);
+    held.setIncreasedSize(16);
+    EXPECT_EQ(held.putBuffer(g_bytes, UINT64_MAX - 4), 0u) << "rounding up to the step must not wrap";
+    EXPECT_EQ(held.capacity(), 8u);
 
     const std::vector<std::string> expected = {
         " CBuffer putbuffer Malloc fail:\n",  " CBuffer resize Malloc fail:\n",
         " CBuffer resize Malloc fail:\n",     " CBuffer setIncreasedSize Malloc fail:\n",
         "CBuffer putbuffer ReMalloc fail:\n", " CBuffer resize ReMalloc fail:\n",
-        " CBuffer reserve Malloc fail:\n"};
+        " CBuffer reserve Malloc fail:\n",    "CBuffer putbuffer ReMalloc fail:\n"};
     const std::vector<std::string> lines = capture.lines();
     ASSERT_EQ(lines.size(), expected.size()) << capture.text();
     for (std::size_t i = 0; i < expected.size(); ++i) {

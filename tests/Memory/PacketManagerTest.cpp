@@ -172,6 +172,7 @@ TEST_F(PacketManagerFreshTest, PolicyZeroKeepsThePolicyWhileParametersChange) {
             param.totalSize = 4194304;
             param.chunkSize = 2048;
             CPacketManager::config(CPacketManager::policyKeep, nullptr, &param);
+            CPacketManager::config(static_cast<CPacketManager::Policy>(9), nullptr, nullptr); // unknown: kept
             CPacketManager* manager = CPacketManager::instance();
             std::uint64_t size = 1;
             void* block = manager->malloc(size);

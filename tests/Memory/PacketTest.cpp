@@ -267,6 +267,17 @@ TEST(PacketTest, ConcurrentCopiesAndReleasesDestroyOnce) {
     }
 }
 
+TEST(PacketDeathTest, AnUnknownSourceIsAnAssertion) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            OldPacketInternal* record = OldPacketInternal::createForBuffer(nullptr, 0, 0, CPacket::BufferProc());
+            record->m_source = static_cast<OldPacketInternal::Source>(7);
+            record->release();
+        },
+        "assertion \\(false\\) failed.*PacketInternal::destroy\\(\\): unreachable!");
+}
+
 TEST(PacketTest, PacketsMayOutliveTheManagersExitHandler) {
     g_heldUntilExit = CPacket(128, 32);
     CPacket slice(g_heldUntilExit, 0, 16);
