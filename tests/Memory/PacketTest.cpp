@@ -70,38 +70,6 @@ TEST(PacketTest, ManagerPacketReportsItsSizeAndAppendsAfterIt) {
     EXPECT_NE(empty.getExtraData(), nullptr);
 }
 
-TEST(PacketTest, RecordRoomKeepsTheRecordAligned) {
-    // With the smallest alignment the record needs a little slack to sit on
-    // its own alignment at the end of a block.
-    EXPECT_GE(OldPacketInternal::recordRoom(4), sizeof(OldPacketInternal));
-    EXPECT_EQ(OldPacketInternal::recordRoom(8), sizeof(OldPacketInternal));
-    for (std::uint64_t extra : {0u, 1u, 3u, 7u, 13u}) {
-        CPacket packet(5, extra);
-        ASSERT_TRUE(packet.valid());
-        std::memset(packet.getBuffer(), 0xAB, packet.capacity());
-        if (extra != 0) {
-            std::memset(packet.getExtraData(), 0xCD, extra); // ASan: stays inside the block, off the record
-        }
-        CPacket copy(packet); // the record still works after both writes
-        EXPECT_EQ(copy.size(), 5u);
-    }
-}
-
-TEST(PacketTest, InvalidPacketsAnswerZeroNullOrFalse) {
-    CPacket invalid;
-    unsigned char byte = 0;
-    EXPECT_FALSE(invalid.valid());
-    EXPECT_EQ(invalid.getBuffer(), nullptr);
-    EXPECT_EQ(invalid.size(), 0u);
-    EXPECT_EQ(invalid.capacity(), 0u);
-    EXPECT_EQ(invalid.getExtraData(), nullptr);
-    EXPECT_EQ(invalid.getExtraSize(), 0u);
-    EXPECT_EQ(invalid.putBuffer(&byte, 1), 0u);
-    EXPECT_FALSE(invalid.resize(0));
-    CPacket copy(invalid);
-    EXPECT_FALSE(copy.valid());
-}
-
 TEST(PacketTest, SliceBoundsAreCheckedAndReported) {
     CPacket parent(64);
     CapturePrinter capture;
