@@ -180,7 +180,8 @@ TEST(PacketTest, AssignmentSharesAndReleasesRecords) {
     CPacket x(a, 4, first.proc());
     CPacket y(b, 4, second.proc());
     CPacket z(x);
-    z = z;
+    const CPacket& sameHandle = z;
+    z = sameHandle;
     z = x;
     EXPECT_EQ(first.calls, 0) << "same record: nothing changes";
     x = y;
@@ -191,7 +192,9 @@ TEST(PacketTest, AssignmentSharesAndReleasesRecords) {
     z = CPacket();
     x.reset();
     EXPECT_EQ(second.calls, 0);
-    y = y;
+    const CPacket& sameY = y;
+    y = sameY;
+    EXPECT_EQ(second.calls, 0) << "assigning a handle to itself keeps the record";
     y.reset();
     EXPECT_EQ(second.calls, 1);
 
