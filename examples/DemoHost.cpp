@@ -1,7 +1,8 @@
 // A tour of the library in a few seconds: levelled lines, print options,
 // a printer attached and detached, statistics, the last error, a hex dump,
 // a worker thread that misses its time-out, calendar time with the clocks,
-// timers, and logfilter command lines steering a rotating log file.
+// timers, logfilter command lines steering a rotating log file, and packets
+// from the pool.
 #include <Dozuv2.h>
 
 #include <cstdint>
@@ -222,6 +223,28 @@ int main(int argc, char** argv) {
         char* allOn[] = {const_cast<char*>("-logmodule"), const_cast<char*>("Disk"), const_cast<char*>("on")};
         setLogFilter(3, allOn);
         setPrintOptions(PrintOptions{});
+    }
+
+    // ---- memory ----
+    section("packets from the pool, a slice, the free size before and after");
+    {
+        using namespace Orvane::Memory;
+        CPacketManager::config(CPacketManager::policyPool, nullptr, nullptr);
+        CPacketManager* manager = CPacketManager::instance();
+        const unsigned long long before = manager->getFreeSize();
+        {
+            CPacket packet(1500, 16);
+            const char text[] = "a packet from the pool";
+            packet.resize(0);
+            packet.putBuffer(const_cast<char*>(text), sizeof text);
+            CPacket slice(packet, 2, 6);
+            ::logInfo("packet size %llu capacity %llu, slice '%.6s', free %llu of %llu\n",
+                      static_cast<unsigned long long>(packet.size()),
+                      static_cast<unsigned long long>(packet.capacity()), slice.getBuffer(),
+                      static_cast<unsigned long long>(manager->getFreeSize()),
+                      static_cast<unsigned long long>(manager->getBufferSize()));
+        }
+        ::logInfo("free before %llu, after %llu\n", before, static_cast<unsigned long long>(manager->getFreeSize()));
     }
 
     section("done");

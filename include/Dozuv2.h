@@ -22,4 +22,11 @@
 #include "virad/File.h"
 #include "virad/FileFind.h"
 
+// Memory: packets, the packet manager, the pool and the buffer.
+#include "memory/PacketManager.h"
+#include "memory/Packet.h"
+#include "memory/MemPool.h"
+#include "memory/Buffer.h"
+#include "memory/SharePacketHelper.h"
+
 #endif

@@ -1,0 +1,235 @@
+// The buddy pool: carving, splitting, merging and the free-list dump.
+#include "Memory/BuddyPool.h"
+
+#include "Devez3/Report.h"
+
+#include <cstdlib>
+
+namespace Orvane {
+namespace Memory {
+namespace Detail {
+
+namespace {
+
+// floor(log2(value)) for value > 0.
+std::uint32_t floorLog2(std::uint64_t value) {
+    return 63u - static_cast<std::uint32_t>(__builtin_clzll(value));
+}
+
+[[noreturn]] void fatal(const char* message) {
+    VIRAD_REPORT(Virad::LOG_FATAL, "%s", message);
+    Virad::Detail::assertionFailedMsg("false", message, __PRETTY_FUNCTION__, __FILE__, __LINE__);
+}
+
+} // namespace
+
+BuddyPool::~BuddyPool() {
+    if (m_nodes != nullptr) {
+        giveBack();
+    }
+}
+
+void BuddyPool::create(std::uint64_t totalSize, std::uint64_t chunkSize, const Allocate& allocate,
+                       const Release& release) {
+    m_release = release;
+    m_chunkShift = floorLog2(chunkSize);
+    m_chunkSize = std::uint64_t{1} << m_chunkShift;
+    m_chunkMask = static_cast<std::uint32_t>(m_chunkSize - 1);
+    m_chunkCount = static_cast<std::uint32_t>(totalSize >> m_chunkShift);
+    m_orderCount = m_chunkCount == 0 ? 0 : floorLog2(m_chunkCount) + 1;
+    m_poolBytes = std::uint64_t{m_chunkCount} << m_chunkShift;
+
+    // The spare chunk leaves room to move the start up to a chunk boundary.
+    m_memory = static_cast<unsigned char*>(allocate((std::uint64_t{m_chunkCount} + 1) * m_chunkSize));
+    if (m_memory == nullptr) {
+        fatal("sm_param.chunkSize malloc failed!\n");
+    }
+    const auto raw = reinterpret_cast<std::uintptr_t>(m_memory);
+    m_base = m_memory + (((raw + m_chunkMask) & ~std::uintptr_t{m_chunkMask}) - raw);
+
+    m_nodes = static_cast<ChunkNode*>(std::malloc(sizeof(ChunkNode) * (m_chunkCount + 1u)));
+    if (m_nodes == nullptr) {
+        fatal("ChunkNode malloc failed!\n");
+    }
+    m_lists = static_cast<Link*>(std::malloc(sizeof(Link) * (m_orderCount + 1u)));
+    if (m_lists == nullptr) {
+        fatal("BufferList malloc failed!\n");
+    }
+    for (std::uint32_t i = 0; i < m_chunkCount; ++i) {
+        ChunkNode& node = m_nodes[i];
+        node.prev = node.next = nullptr;
+        node.order = 0;
+        node.index = i;
+        node.address = m_base + (std::uint64_t{i} << m_chunkShift);
+    }
+    for (std::uint32_t k = 0; k < m_orderCount; ++k) {
+        m_lists[k].prev = m_lists[k].next = &m_lists[k];
+        m_lists[k].order = static_cast<std::int32_t>(k + 1);
+    }
+
+    // From the top order down, lay out as many blocks as still fit.
+    std::uint32_t carved = 0;
+    for (std::uint32_t k = m_orderCount; k-- > 0;) {
+        const std::uint32_t blockChunks = 1u << k;
+        while (m_chunkCount - carved >= blockChunks) {
+            ChunkNode& first = m_nodes[carved];
+            first.order = static_cast<std::int32_t>(k + 1);
+            insertAfter(*m_lists[k].prev, first);
+            carved += blockChunks;
+        }
+    }
+    m_freeChunks = m_chunkCount;
+
+    ::logInfo("CPacketManager: malloc total:%zu pagesize:%zublockCount:%d ManagermentSize:%zu\n",
+              static_cast<std::size_t>(totalSize), static_cast<std::size_t>(chunkSize), static_cast<int>(m_chunkCount),
+              static_cast<std::size_t>(managementSize()));
+    ::logInfo("AddrRange:%p/%p)\n", static_cast<void*>(m_base), static_cast<void*>(m_base + m_poolBytes));
+}
+
+std::uint64_t BuddyPool::managementSize() const {
+    return sizeof(ChunkNode) * std::uint64_t{m_chunkCount} + sizeof(Link) * std::uint64_t{m_orderCount};
+}
+
+int BuddyPool::orderFor(std::uint64_t size) const {
+    if (size == 0) {
+        return -1;
+    }
+    const std::uint64_t chunks = (size >> m_chunkShift) + ((size & m_chunkMask) != 0 ? 1 : 0);
+    const std::uint32_t order = chunks <= 1 ? 0 : floorLog2(chunks - 1) + 1;
+    return order < m_orderCount ? static_cast<int>(order) : -1;
+}
+
+void* BuddyPool::allocate(std::uint64_t& size) {
+    const int wanted = orderFor(size);
+    if (wanted < 0) {
+        return nullptr;
+    }
+    const auto r = static_cast<std::uint32_t>(wanted);
+    Virad::CGuard guard(m_lock);
+    if (m_nodes == nullptr) {
+        return nullptr;
+    }
+    std::uint32_t k = r;
+    while (k < m_orderCount && m_lists[k].next == &m_lists[k]) {
+        ++k;
+    }
+    if (k >= m_orderCount) {
+        return nullptr;
+    }
+    Link* taken = m_lists[k].next;
+    unlink(*taken);
+    std::uint32_t index = static_cast<ChunkNode*>(taken)->index;
+    // Halve down to the wanted order, keeping the upper half each time.
+    while (k > r) {
+        --k;
+        ChunkNode& lower = m_nodes[index];
+        lower.order = static_cast<std::int32_t>(k + 1);
+        insertAfter(m_lists[k], lower);
+        index += 1u << k;
+    }
+    ChunkNode& kept = m_nodes[index];
+    kept.order = -static_cast<std::int32_t>(r + 1);
+    m_freeChunks -= std::uint64_t{1} << r;
+    ++m_blocksOut;
+    size = m_chunkSize << r;
+    return kept.address;
+}
+
+void BuddyPool::release(void* block) {
+    if (block == nullptr) {
+        return;
+    }
+    const auto id = static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(block) -
+                                               reinterpret_cast<std::uintptr_t>(m_base)) >>
+                    m_chunkShift;
+    VIRAD_ASSERT(id >= 0);
+    VIRAD_ASSERT(id < static_cast<std::intptr_t>(m_chunkCount));
+    auto index = static_cast<std::uint32_t>(id);
+
+    Virad::CGuard guard(m_lock);
+    VIRAD_ASSERT(m_nodes != nullptr);
+    std::int32_t order = -m_nodes[index].order;
+    // Only the first chunk of an allocated block has a negative order: this
+    // catches a double release and a pointer into the middle of a block.
+    VIRAD_ASSERT(order > 0);
+    m_freeChunks += std::uint64_t{1} << (order - 1);
+    --m_blocksOut;
+    m_nodes[index].order = 0;
+    while (static_cast<std::uint32_t>(order) < m_orderCount) {
+        const std::uint32_t half = 1u << (order - 1);
+        const std::uint32_t buddy = index ^ half;
+        if (buddy >= m_chunkCount || m_nodes[buddy].order != order) {
+            break;
+        }
+        unlink(m_nodes[buddy]);
+        m_nodes[buddy].order = 0;
+        index &= ~half;
+        ++order;
+    }
+    ChunkNode& merged = m_nodes[index];
+    merged.order = order;
+    insertAfter(m_lists[order - 1], merged);
+    if (m_closing && m_blocksOut == 0) {
+        giveBack();
+    }
+}
+
+std::uint64_t BuddyPool::freeSize() {
+    Virad::CGuard guard(m_lock);
+    return m_freeChunks << m_chunkShift;
+}
+
+std::vector<std::uint32_t> BuddyPool::freeBlocks(std::uint32_t order) {
+    std::vector<std::uint32_t> indexes;
+    Virad::CGuard guard(m_lock);
+    if (order >= m_orderCount || m_nodes == nullptr) {
+        return indexes;
+    }
+    for (Link* at = m_lists[order].next; at != &m_lists[order]; at = at->next) {
+        indexes.push_back(static_cast<ChunkNode*>(at)->index);
+    }
+    return indexes;
+}
+
+void BuddyPool::dumpFreeLists() {
+    Virad::CGuard guard(m_lock);
+    if (m_nodes == nullptr) {
+        return;
+    }
+    for (std::uint32_t k = 0; k < m_orderCount; ++k) {
+        Link& head = m_lists[k];
+        ::logInfo("BufferList id:%d, order:%d, head:%p, headpre:%p, next:%p\n", static_cast<int>(k), head.order,
+                  static_cast<void*>(&head), static_cast<void*>(head.prev), static_cast<void*>(head.next));
+        for (Link* at = head.next; at != &head; at = at->next) {
+            const auto* node = static_cast<ChunkNode*>(at);
+            ::logInfo("bufflist:%d, id:%d, realIdx:%d, self:%p, order:%d, pre:%p, next:%p\n", static_cast<int>(k), 0,
+                      static_cast<int>(node->index), static_cast<const void*>(node), node->order,
+                      static_cast<void*>(node->prev), static_cast<void*>(node->next));
+        }
+    }
+}
+
+void BuddyPool::close() {
+    Virad::CGuard guard(m_lock);
+    m_closing = true;
+    if (m_blocksOut == 0 && m_nodes != nullptr) {
+        giveBack();
+    }
+}
+
+void BuddyPool::giveBack() {
+    if (m_memory != nullptr && !m_release.empty()) {
+        m_release(m_memory);
+    }
+    std::free(m_nodes);
+    std::free(m_lists);
+    // The shape (base, counts) stays as it was: it is read without the lock.
+    m_memory = nullptr;
+    m_nodes = nullptr;
+    m_lists = nullptr;
+    m_freeChunks = 0;
+}
+
+} // namespace Detail
+} // namespace Memory
+} // namespace Orvane

@@ -1,0 +1,141 @@
+// The buddy pool behind the packet manager's pool policies.
+//
+// One contiguous reservation is cut into chunks of a power-of-two size. A
+// block of order k is 2^k consecutive chunks; free blocks wait on one list per
+// order. An allocation takes the smallest free block that is large enough and
+// halves it until it fits, keeping the highest-addressed piece and putting the
+// lower halves on the front of their lists; a release merges the block with
+// its free buddy for as long as there is one. Both walk at most one list per
+// order, however many blocks are held.
+//
+// The reservation is carved at creation from the top order down, so a pool
+// whose chunk count is not a power of two starts as a few blocks of falling
+// orders laid out from its first chunk upward.
+//
+// Thread-safety: allocate, release, freeSize and the dumps take the pool lock.
+#ifndef DOZUV2_MEMORY_BUDDYPOOL_H
+#define DOZUV2_MEMORY_BUDDYPOOL_H
+
+#include "virad/Function.h"
+#include "virad/Mutex.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace Orvane {
+namespace Memory {
+namespace Detail {
+
+class BuddyPool {
+public:
+    using Allocate = Virad::TFunction1<void*, std::size_t>;
+    using Release = Virad::TFunction1<void, void*>;
+
+    BuddyPool() = default;
+    ~BuddyPool();
+    BuddyPool(const BuddyPool&) = delete;
+    BuddyPool& operator=(const BuddyPool&) = delete;
+
+    // Reserves totalSize bytes in chunks of chunkSize (rounded down to a power
+    // of two) from allocate, plus one spare chunk so the pool can start on a
+    // chunk boundary, and carves it. Failure to get any of its memory is
+    // fatal. release is what gives the reservation back.
+    void create(std::uint64_t totalSize, std::uint64_t chunkSize, const Allocate& allocate, const Release& release);
+
+    // A block of the smallest order that holds size bytes; size becomes the
+    // block's size. Null, with size unchanged, when size is 0, larger than
+    // the largest block, or no block that large is free.
+    void* allocate(std::uint64_t& size);
+    // Gives back a block that allocate returned; null does nothing. A pointer
+    // below the pool ends the process.
+    void release(void* block);
+
+    // Bytes in free blocks.
+    std::uint64_t freeSize();
+    // Whether the address lies inside the pool.
+    bool contains(const void* address) const {
+        const auto at = reinterpret_cast<std::uintptr_t>(address);
+        const auto base = reinterpret_cast<std::uintptr_t>(m_base);
+        return at >= base && at - base < m_poolBytes;
+    }
+    // The chunk index of an address inside the pool.
+    std::uint32_t chunkIndex(const void* address) const {
+        return static_cast<std::uint32_t>(
+            (reinterpret_cast<std::uintptr_t>(address) - reinterpret_cast<std::uintptr_t>(m_base)) >> m_chunkShift);
+    }
+
+    // What the memory operator returned for the reservation.
+    unsigned char* memory() const { return m_memory; }
+    // The first chunk boundary in the reservation.
+    unsigned char* base() const { return m_base; }
+    std::uint64_t chunkSize() const { return m_chunkSize; }
+    std::uint32_t chunkCount() const { return m_chunkCount; }
+    std::uint32_t orderCount() const { return m_orderCount; }
+    // Bytes of the node and list-head arrays.
+    std::uint64_t managementSize() const;
+
+    // The chunk indexes of the blocks on free list k, front first.
+    std::vector<std::uint32_t> freeBlocks(std::uint32_t order);
+    // Prints every free list and its blocks through the print path.
+    void dumpFreeLists();
+
+    // For process exit: the reservation and the arrays are given back now,
+    // or, while blocks are still out, when the last of them comes back.
+    // Later allocations from a pool that has been given back fail.
+    void close();
+
+private:
+    // A place on a circular, doubly linked free list: a list head or the first
+    // chunk of a free block. order is k + 1 on list k and for a free block of
+    // order k, -(k + 1) for the first chunk of an allocated block of order k,
+    // 0 for every other chunk.
+    struct Link {
+        Link* prev;
+        Link* next;
+        std::int32_t order;
+    };
+    struct ChunkNode : Link {
+        std::uint32_t index;
+        unsigned char* address;
+    };
+
+    static void unlink(Link& node) {
+        node.prev->next = node.next;
+        node.next->prev = node.prev;
+    }
+    static void insertAfter(Link& where, Link& node) {
+        node.prev = &where;
+        node.next = where.next;
+        where.next->prev = &node;
+        where.next = &node;
+    }
+    // The order whose blocks hold size bytes, or -1.
+    int orderFor(std::uint64_t size) const;
+    // Frees the reservation and the arrays; under the lock.
+    void giveBack();
+
+    Virad::CMutex m_lock;
+    Release m_release;
+    unsigned char* m_memory = nullptr;
+    unsigned char* m_base = nullptr;
+    ChunkNode* m_nodes = nullptr;
+    Link* m_lists = nullptr;
+    std::uint64_t m_chunkSize = 0;
+    std::uint64_t m_poolBytes = 0;
+    std::uint32_t m_chunkMask = 0;
+    std::uint32_t m_chunkShift = 0;
+    std::uint32_t m_chunkCount = 0;
+    std::uint32_t m_orderCount = 0;
+    // Kept so freeSize does not walk the lists, and so exit knows when the
+    // last block is back.
+    std::uint64_t m_freeChunks = 0;
+    std::uint64_t m_blocksOut = 0;
+    bool m_closing = false;
+};
+
+} // namespace Detail
+} // namespace Memory
+} // namespace Orvane
+
+#endif

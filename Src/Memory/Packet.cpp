@@ -1,0 +1,346 @@
+// Packets: the handle and the record behind it, with its four sources.
+#include "memory/Packet.h"
+
+#include "Devez3/Report.h"
+#include "Memory/PacketInternal.h"
+#include "Memory/PacketManagerInternal.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace Orvane {
+namespace Memory {
+
+namespace {
+
+// Sizes above this cannot be laid out without the arithmetic wrapping; no
+// allocator could grant them anyway.
+constexpr std::uint64_t kLargestRequest = std::uint64_t{1} << 62;
+
+// Builds a record in the last bytes of a block that ends at blockEnd, at the
+// highest address that suits the record's alignment.
+OldPacketInternal* placeRecordBefore(unsigned char* blockEnd) {
+    const auto at = (reinterpret_cast<std::uintptr_t>(blockEnd) - sizeof(OldPacketInternal)) &
+                    ~std::uintptr_t{alignof(OldPacketInternal) - 1};
+    return new (reinterpret_cast<void*>(at)) OldPacketInternal;
+}
+
+void reportHeapFailure(std::uint64_t size) {
+    VIRAD_REPORT(Virad::LOG_ERROR, "PacketInternal::create(): malloc failured! size:%zu\n",
+                 static_cast<std::size_t>(size));
+}
+
+// Extra data and record in one C-heap block: extra data at the start, the
+// record at the end. Null (reported) when the heap has no room.
+OldPacketInternal* createInHeapBlock(const PacketManagerInternal& core, std::uint64_t extraSize) {
+    const std::uint64_t bytes = core.align(extraSize + OldPacketInternal::recordRoom(core.alignment));
+    auto* block = static_cast<unsigned char*>(std::malloc(bytes));
+    if (block == nullptr) {
+        reportHeapFailure(bytes);
+        return nullptr;
+    }
+    OldPacketInternal* record = placeRecordBefore(block + bytes);
+    record->m_extra = block;
+    record->m_extraSize = extraSize;
+    return record;
+}
+
+// A record of its own, with the extra data (if any) in a block of exactly its size.
+OldPacketInternal* createStandalone(std::uint64_t extraSize) {
+    auto* record = new (std::nothrow) OldPacketInternal;
+    if (record == nullptr) {
+        reportHeapFailure(sizeof(OldPacketInternal));
+        return nullptr;
+    }
+    if (extraSize != 0) {
+        record->m_extra = std::malloc(extraSize);
+        if (record->m_extra == nullptr) {
+            delete record;
+            reportHeapFailure(extraSize);
+            return nullptr;
+        }
+        record->m_extraSize = extraSize;
+    }
+    record->m_source = OldPacketInternal::sourceCaller;
+    return record;
+}
+
+} // namespace
+
+// ---- Creation ----
+
+OldPacketInternal* OldPacketInternal::create(std::uint64_t size, std::uint64_t extraSize) {
+    PacketManagerInternal& core = packetManagerCore();
+    switch (core.policy) {
+    case CPacketManager::policySystem:
+    case CPacketManager::policyPool: {
+        const std::uint64_t tail = core.align(extraSize + recordRoom(core.alignment));
+        std::uint64_t granted = core.align(size) + tail;
+        void* block = size < kLargestRequest && extraSize < kLargestRequest ? core.allocate(core, granted) : nullptr;
+        if (block == nullptr) {
+            VIRAD_REPORT(Virad::LOG_WARN, "PacketInternal::create(): NO enough, need size:%zu ext:%zu\n",
+                         static_cast<std::size_t>(size), static_cast<std::size_t>(extraSize));
+            return nullptr;
+        }
+        auto* start = static_cast<unsigned char*>(block);
+        OldPacketInternal* record = placeRecordBefore(start + granted);
+        record->m_buffer = start;
+        record->m_size = size;
+        record->m_capacity = granted - tail;
+        record->m_extra = start + record->m_capacity;
+        record->m_extraSize = extraSize;
+        return record;
+    }
+    case CPacketManager::policyPoolBuffer: {
+        if (size >= kLargestRequest || extraSize >= kLargestRequest) {
+            VIRAD_REPORT(Virad::LOG_WARN, "PacketInternal::create(): 2 NO enough, need size:%zu ext:%zu\n",
+                         static_cast<std::size_t>(size), static_cast<std::size_t>(extraSize));
+            return nullptr;
+        }
+        std::uint64_t granted = size;
+        void* buffer = nullptr;
+        if (size != 0) {
+            buffer = core.allocate(core, granted);
+            if (buffer == nullptr) {
+                VIRAD_REPORT(Virad::LOG_WARN, "PacketInternal::create(): 2 NO enough, need size:%zu ext:%zu\n",
+                             static_cast<std::size_t>(size), static_cast<std::size_t>(extraSize));
+                return nullptr;
+            }
+        }
+        OldPacketInternal* record = createInHeapBlock(core, extraSize);
+        if (record == nullptr) {
+            core.release(core, buffer);
+            return nullptr;
+        }
+        record->m_buffer = static_cast<unsigned char*>(buffer);
+        record->m_size = size;
+        record->m_capacity = granted;
+        return record;
+    }
+    default:
+        VIRAD_REPORT(Virad::LOG_DEBUG, "tracepoint:\n");
+        return nullptr;
+    }
+}
+
+OldPacketInternal* OldPacketInternal::createSlice(const CPacket& parent, std::uint64_t offset, std::uint64_t size,
+                                                  std::uint64_t extraSize) {
+    const std::uint64_t parentSize = parent.size();
+    if (offset >= parentSize || size > parentSize - offset) {
+        VIRAD_REPORT(Virad::LOG_WARN,
+                     "PacketInternal::create() offset or size is invalid!! huge_size:%zu, offset:%zu, size:%zu\n",
+                     static_cast<std::size_t>(parentSize), static_cast<std::size_t>(offset),
+                     static_cast<std::size_t>(size));
+        return nullptr;
+    }
+    if (extraSize >= kLargestRequest) {
+        reportHeapFailure(extraSize);
+        return nullptr;
+    }
+    OldPacketInternal* record = createInHeapBlock(packetManagerCore(), extraSize);
+    if (record == nullptr) {
+        return nullptr;
+    }
+    record->m_parent = new (std::nothrow) CPacket(parent);
+    if (record->m_parent == nullptr) {
+        void* block = record->m_extra;
+        record->~OldPacketInternal();
+        std::free(block);
+        reportHeapFailure(sizeof(CPacket));
+        return nullptr;
+    }
+    record->m_buffer = parent.getBuffer() + offset;
+    record->m_size = size;
+    record->m_capacity = size;
+    record->m_source = sourceSlice;
+    return record;
+}
+
+OldPacketInternal* OldPacketInternal::createForBuffer(void* buffer, std::uint64_t size, std::uint64_t extraSize,
+                                                      const BufferProc& deleter) {
+    OldPacketInternal* record = createStandalone(extraSize);
+    if (record != nullptr) {
+        record->m_buffer = static_cast<unsigned char*>(buffer);
+        record->m_size = size;
+        record->m_capacity = size;
+        record->m_deleter = deleter;
+    }
+    return record;
+}
+
+OldPacketInternal* OldPacketInternal::createAttachLater(unsigned int size, const BufferProc& release, void* userValue,
+                                                        std::uint64_t extraSize) {
+    OldPacketInternal* record = createStandalone(extraSize);
+    if (record != nullptr) {
+        record->m_size = size;
+        record->m_capacity = size;
+        record->m_attached = true;
+        record->m_release = release;
+        record->m_userValue = userValue;
+    }
+    return record;
+}
+
+// ---- The record's operations ----
+
+std::uint64_t OldPacketInternal::putBuffer(void* data, std::uint64_t length) {
+    if (m_attached) {
+        m_buffer = static_cast<unsigned char*>(data);
+        m_size = length;
+        m_bufferAttached = true;
+        return length;
+    }
+    const std::uint64_t room = m_capacity - m_size;
+    const std::uint64_t n = length < room ? length : room;
+    if (n != 0 && data != nullptr) {
+        PacketManagerInternal& core = packetManagerCore();
+        core.copy(core, m_buffer + m_size, data, n);
+        m_size += n;
+        return n;
+    }
+    return 0;
+}
+
+void OldPacketInternal::destroy() {
+    if (m_attached) {
+        std::free(m_extra);
+        if (m_bufferAttached && !m_release.empty()) {
+            m_release(m_userValue, m_capacity);
+        }
+        delete this;
+        return;
+    }
+    switch (m_source) {
+    case sourceManager: {
+        // Read what is needed first: the record lives inside what is given back.
+        PacketManagerInternal& core = packetManagerCore();
+        unsigned char* buffer = m_buffer;
+        void* heapBlock = m_extra;
+        switch (core.policy) {
+        case CPacketManager::policySystem:
+        case CPacketManager::policyPool:
+            this->~OldPacketInternal();
+            core.release(core, buffer);
+            break;
+        case CPacketManager::policyPoolBuffer:
+            this->~OldPacketInternal();
+            if (buffer != nullptr) {
+                core.release(core, buffer);
+            }
+            std::free(heapBlock);
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+    case sourceSlice: {
+        CPacket* parent = m_parent;
+        void* heapBlock = m_extra;
+        this->~OldPacketInternal();
+        delete parent;
+        std::free(heapBlock);
+        return;
+    }
+    case sourceCaller: {
+        if (!m_deleter.empty()) {
+            m_deleter(m_buffer, m_size);
+        }
+        void* extra = m_extra;
+        delete this;
+        std::free(extra);
+        return;
+    }
+    }
+    Virad::Detail::assertionFailedMsg("false", "PacketInternal::destroy(): unreachable!\n", __PRETTY_FUNCTION__,
+                                      __FILE__, __LINE__);
+}
+
+// ---- The handle ----
+
+CPacket::CPacket() : m_internal(nullptr) {}
+
+CPacket::CPacket(std::uint64_t size, std::uint64_t extraSize)
+    : m_internal(OldPacketInternal::create(size, extraSize)) {}
+
+CPacket::CPacket(void* buffer, std::uint64_t size, BufferProc deleter)
+    : m_internal(OldPacketInternal::createForBuffer(buffer, size, 0, deleter)) {}
+
+CPacket::CPacket(void* buffer, std::uint64_t size, std::uint64_t extraSize, BufferProc deleter)
+    : m_internal(OldPacketInternal::createForBuffer(buffer, size, extraSize, deleter)) {}
+
+CPacket::CPacket(const CPacket& other) : m_internal(other.m_internal) {
+    if (m_internal != nullptr) {
+        m_internal->addRef();
+    }
+}
+
+CPacket::CPacket(const CPacket& parent, std::uint64_t offset, std::uint64_t size, std::uint64_t extraSize)
+    : m_internal(OldPacketInternal::createSlice(parent, offset, size, extraSize)) {}
+
+CPacket::CPacket(unsigned int size, BufferProc release, void* userValue, std::uint64_t extraSize)
+    : m_internal(OldPacketInternal::createAttachLater(size, release, userValue, extraSize)) {}
+
+CPacket& CPacket::operator=(const CPacket& other) {
+    if (other.m_internal != m_internal) {
+        // Count the new record first: the old one may be what keeps it alive.
+        if (other.m_internal != nullptr) {
+            other.m_internal->addRef();
+        }
+        PacketInternal* old = m_internal;
+        m_internal = other.m_internal;
+        if (old != nullptr) {
+            old->release();
+        }
+    }
+    return *this;
+}
+
+CPacket::~CPacket() {
+    if (m_internal != nullptr) {
+        m_internal->release();
+    }
+}
+
+void CPacket::reset() {
+    PacketInternal* old = m_internal;
+    m_internal = nullptr;
+    if (old != nullptr) {
+        old->release();
+    }
+}
+
+bool CPacket::valid() const {
+    return m_internal != nullptr;
+}
+
+std::uint64_t CPacket::putBuffer(void* data, std::uint64_t length) {
+    return m_internal != nullptr ? m_internal->putBuffer(data, length) : 0;
+}
+
+unsigned char* CPacket::getBuffer() const {
+    return m_internal != nullptr ? m_internal->getBuffer() : nullptr;
+}
+
+std::uint64_t CPacket::size() const {
+    return m_internal != nullptr ? m_internal->size() : 0;
+}
+
+std::uint64_t CPacket::capacity() const {
+    return m_internal != nullptr ? m_internal->capacity() : 0;
+}
+
+bool CPacket::resize(std::uint64_t size) {
+    return m_internal != nullptr && m_internal->resize(size);
+}
+
+void* CPacket::getExtraData() const {
+    return m_internal != nullptr ? m_internal->getExtraData() : nullptr;
+}
+
+std::uint64_t CPacket::getExtraSize() const {
+    return m_internal != nullptr ? m_internal->getExtraSize() : 0;
+}
+
+} // namespace Memory
+} // namespace Orvane

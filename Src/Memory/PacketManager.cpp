@@ -1,0 +1,329 @@
+// The packet manager: configuration, the core and its policies, node
+// statistics and the dumps.
+#include "memory/PacketManager.h"
+
+#include "Devez3/NeverDestroyed.h"
+#include "Devez3/Report.h"
+#include "Memory/PacketManagerInternal.h"
+#include "Platform/Platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <new>
+
+namespace Orvane {
+namespace Memory {
+
+namespace {
+
+using Virad::CGuard;
+using Virad::CMutex;
+using Virad::Detail::NeverDestroyed;
+
+// What config stores until the core exists.
+struct Configuration {
+    Configuration() {
+        memop.malloc = &::malloc;
+        memop.free = &::free;
+        memop.memcpy = &::memcpy;
+    }
+
+    CPacketManager::Policy policy = CPacketManager::policySystem;
+    CPacketManager::MemoryOperator memop;
+    CPacketManager::PoolParameter param;
+};
+
+Configuration& configuration() {
+    static Configuration state;
+    return state;
+}
+
+// The default operator is built when the library is loaded.
+[[maybe_unused]] const bool g_configurationAtLoad = (configuration(), true);
+
+CMutex& coreCreationLock() {
+    static NeverDestroyed<CMutex> lock;
+    return lock.get();
+}
+
+// Which thread holds how much pool memory, by chunk index. Kept for the whole
+// process: blocks may come back from exit handlers.
+struct NodeUse {
+    std::uint32_t threadId;
+    std::uint64_t size;
+};
+struct NodeStatistics {
+    CMutex lock;
+    std::map<std::uint32_t, NodeUse> nodes;
+};
+std::atomic<bool> g_statisticsOn{false};
+
+NodeStatistics& statistics() {
+    static NeverDestroyed<NodeStatistics> state;
+    return state.get();
+}
+
+void dumpNodeStatistics() {
+    NodeStatistics& stats = statistics();
+    CGuard guard(stats.lock);
+    if (!g_statisticsOn.load(std::memory_order_relaxed)) {
+        return;
+    }
+    struct ThreadUse {
+        std::uint32_t nodes = 0;
+        std::uint64_t size = 0;
+    };
+    std::map<std::uint32_t, ThreadUse> perThread;
+    std::uint64_t total = 0;
+    for (const auto& entry : stats.nodes) {
+        ThreadUse& use = perThread[entry.second.threadId];
+        ++use.nodes;
+        use.size += entry.second.size;
+        total += entry.second.size;
+    }
+    for (const auto& entry : perThread) {
+        std::printf("ThreadID %u  nodes= %u  size(K)= %llu\n", entry.first, entry.second.nodes,
+                    static_cast<unsigned long long>(entry.second.size / 1024));
+        std::fflush(stdout);
+    }
+    std::printf("Total  unfree count = %zu packetUsed(K) %llu\n", stats.nodes.size(),
+                static_cast<unsigned long long>(total / 1024));
+    std::fflush(stdout);
+}
+
+void dumpNodesOf(PacketManagerInternal& core) {
+    dumpNodeStatistics();
+    switch (core.policy) {
+    case CPacketManager::policySystem:
+    case CPacketManager::policyPoolBuffer:
+        ::logInfo("CPacketManager dump: SYS Policy\n");
+        break;
+    case CPacketManager::policyNoPacket:
+        break;
+    default:
+        ::logInfo("CPacketManager: dump FreeList\n");
+        core.pool.dumpFreeLists();
+        break;
+    }
+}
+
+// ---- The operations by policy ----
+
+void* systemAllocate(PacketManagerInternal& core, std::uint64_t& size) {
+    return core.memop.malloc(size);
+}
+
+void systemRelease(PacketManagerInternal& core, void* block) {
+    core.memop.free(block);
+}
+
+void* systemCopy(PacketManagerInternal& core, void* destination, const void* source, std::uint64_t length) {
+    return core.memop.memcpy(destination, source, length);
+}
+
+void* poolAllocate(PacketManagerInternal& core, std::uint64_t& size) {
+    void* block = core.pool.allocate(size);
+    if (block == nullptr) {
+        VIRAD_REPORT(Virad::LOG_WARN, "CPacket No Free Space, totalSize:%u, freeSize:%u \n",
+                     static_cast<unsigned int>(core.totalSize), static_cast<unsigned int>(core.pool.freeSize()));
+        if (g_statisticsOn.load(std::memory_order_relaxed)) {
+            dumpNodesOf(core);
+        }
+        return nullptr;
+    }
+    if (g_statisticsOn.load(std::memory_order_relaxed)) {
+        NodeStatistics& stats = statistics();
+        CGuard guard(stats.lock);
+        if (g_statisticsOn.load(std::memory_order_relaxed)) {
+            stats.nodes[core.pool.chunkIndex(block)] = NodeUse{Platform::currentThreadId(), size};
+        }
+    }
+    return block;
+}
+
+void poolRelease(PacketManagerInternal& core, void* block) {
+    if (block == nullptr) {
+        return;
+    }
+    // The entry goes before the block does: once back in the pool the block
+    // may be handed to another thread, whose entry must not be removed.
+    if (g_statisticsOn.load(std::memory_order_relaxed) && core.pool.contains(block)) {
+        NodeStatistics& stats = statistics();
+        CGuard guard(stats.lock);
+        stats.nodes.erase(core.pool.chunkIndex(block));
+    }
+    core.pool.release(block);
+}
+
+void* poolCopy(PacketManagerInternal& core, void* destination, const void* source, std::uint64_t length) {
+    if (core.pool.contains(destination) && core.pool.contains(source)) {
+        return core.memop.memcpy(destination, source, length);
+    }
+    return std::memcpy(destination, source, length);
+}
+
+void shutdownCore() {
+    PacketManagerInternal* core = Detail::g_packetManagerCore.load(std::memory_order_acquire);
+    if (core != nullptr && core->hasPool()) {
+        core->pool.close();
+    }
+}
+
+} // namespace
+
+namespace Detail {
+
+std::atomic<PacketManagerInternal*> g_packetManagerCore{nullptr};
+
+PacketManagerInternal& createPacketManagerCore() {
+    CGuard guard(coreCreationLock());
+    PacketManagerInternal* core = g_packetManagerCore.load(std::memory_order_acquire);
+    if (core != nullptr) {
+        return *core;
+    }
+    const Configuration& config = configuration();
+    core = new (std::nothrow) PacketManagerInternal;
+    VIRAD_ASSERT(core);
+    core->policy = config.policy;
+    core->totalSize = config.param.totalSize;
+    core->alignment = std::uint64_t{1} << (63 - __builtin_clzll(config.param.alignSize));
+    core->memop = config.memop;
+    core->allocate = &systemAllocate;
+    core->release = &systemRelease;
+    core->copy = &systemCopy;
+    if (core->policy == CPacketManager::policySystem) {
+        ::logInfo("CPacketManager: System Policy\n");
+    } else if (core->hasPool()) {
+        core->allocate = &poolAllocate;
+        core->release = &poolRelease;
+        core->copy = &poolCopy;
+        core->pool.create(config.param.totalSize, config.param.chunkSize, config.memop.malloc, config.memop.free);
+    }
+    g_packetManagerCore.store(core, std::memory_order_release);
+    if (std::atexit(shutdownCore) != 0) {
+        VIRAD_REPORT(Virad::LOG_INFO, "atexit failed!\n");
+    }
+    return *core;
+}
+
+} // namespace Detail
+
+// ---- Configuration ----
+
+void CPacketManager::config(Policy policy, const MemoryOperator* memop, const PoolParameter* param) {
+    if (Detail::g_packetManagerCore.load(std::memory_order_acquire) != nullptr) {
+        VIRAD_REPORT(Virad::LOG_WARN,
+                     "PacketManagerInternal::config() failured: Packet Manager has been configured!\n");
+        return;
+    }
+    Configuration& state = configuration();
+    if (policy >= policySystem && policy <= policyNoPacket) {
+        state.policy = policy;
+    } else if (policy != policyKeep) {
+        // The core knows only the four policies; anything else keeps the current one.
+        VIRAD_REPORT(Virad::LOG_WARN, "PacketManagerInternal::config() unknown policy:%d, policy %d kept\n",
+                     static_cast<int>(policy), static_cast<int>(state.policy));
+    }
+    if (param != nullptr) {
+        VIRAD_ASSERT(param->chunkSize >= 1024 && param->chunkSize > 0 && param->totalSize % param->chunkSize == 0);
+        VIRAD_ASSERT(param->alignSize >= 4);
+        state.param = *param;
+    }
+    if (memop != nullptr) {
+        VIRAD_ASSERT(!memop->malloc.empty() && !memop->free.empty() && !memop->memcpy.empty());
+        state.memop = *memop;
+    }
+}
+
+// ---- The process-wide manager ----
+
+// Creates and destroys the one CPacketManager, which may use its private parts.
+struct PacketManagerInstance {
+    static std::atomic<CPacketManager*> s_instance;
+
+    static CMutex& lock() {
+        static NeverDestroyed<CMutex> mutex;
+        return mutex.get();
+    }
+
+    static CPacketManager* create() {
+        CGuard guard(lock());
+        CPacketManager* manager = s_instance.load(std::memory_order_acquire);
+        if (manager != nullptr) {
+            return manager;
+        }
+        {
+            NodeStatistics& stats = statistics();
+            CGuard statsGuard(stats.lock);
+            stats.nodes.clear();
+        }
+        manager = new (std::nothrow) CPacketManager;
+        VIRAD_ASSERT(manager);
+        s_instance.store(manager, std::memory_order_release);
+        if (std::atexit(destroy) != 0) {
+            VIRAD_REPORT(Virad::LOG_INFO, "atexit failed!\n");
+        }
+        return manager;
+    }
+
+    // The handle holds nothing but the core, which stays; a call of
+    // instance() after this (from a later exit handler) builds a new handle.
+    static void destroy() { delete s_instance.exchange(nullptr); }
+};
+
+std::atomic<CPacketManager*> PacketManagerInstance::s_instance{nullptr};
+
+CPacketManager::CPacketManager() : m_internal(&packetManagerCore()) {}
+
+CPacketManager::~CPacketManager() = default;
+
+CPacketManager* CPacketManager::instance() {
+    CPacketManager* manager = PacketManagerInstance::s_instance.load(std::memory_order_acquire);
+    return manager != nullptr ? manager : PacketManagerInstance::create();
+}
+
+// ---- Allocation and copy ----
+
+void* CPacketManager::malloc(std::uint64_t size) {
+    return m_internal->allocate(*m_internal, size);
+}
+
+void CPacketManager::free(void* pointer) {
+    m_internal->release(*m_internal, pointer);
+}
+
+void* CPacketManager::memcpy(void* destination, const void* source, std::uint64_t length) {
+    return m_internal->copy(*m_internal, destination, source, length);
+}
+
+// ---- Pool state, statistics and dumps ----
+
+unsigned char* CPacketManager::getPoolBuffer() {
+    return m_internal->hasPool() ? m_internal->pool.memory() : nullptr;
+}
+
+std::uint64_t CPacketManager::getBufferSize() {
+    return m_internal->hasPool() ? m_internal->totalSize : 0;
+}
+
+std::uint64_t CPacketManager::getFreeSize() {
+    return m_internal->hasPool() ? m_internal->pool.freeSize() : 0;
+}
+
+void CPacketManager::enableNodesStatistics(bool enable) {
+    NodeStatistics& stats = statistics();
+    CGuard guard(stats.lock);
+    g_statisticsOn.store(enable, std::memory_order_relaxed);
+    if (!enable) {
+        stats.nodes.clear();
+    }
+}
+
+void CPacketManager::dumpNodes() {
+    dumpNodesOf(*m_internal);
+}
+
+} // namespace Memory
+} // namespace Orvane

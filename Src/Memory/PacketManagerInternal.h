@@ -1,0 +1,58 @@
+// The packet manager's core: the frozen configuration and the three memory
+// operations packets are built on.
+//
+// The core is created on first use (the first packet, or the first call of
+// CPacketManager::instance()) and freezes the configuration. It is never
+// freed: releases that arrive from later exit handlers or static destructors
+// must still find it. At exit only its pool is given back (see BuddyPool::close).
+#ifndef DOZUV2_MEMORY_PACKETMANAGERINTERNAL_H
+#define DOZUV2_MEMORY_PACKETMANAGERINTERNAL_H
+
+#include "Memory/BuddyPool.h"
+#include "memory/PacketManager.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace Orvane {
+namespace Memory {
+
+struct PacketManagerInternal {
+    using Policy = CPacketManager::Policy;
+
+    // The frozen configuration.
+    Policy policy = CPacketManager::policySystem;
+    std::uint64_t totalSize = 0;
+    // The packet layout's alignment: a power of two.
+    std::uint64_t alignment = 4;
+    CPacketManager::MemoryOperator memop;
+    // Used under the pool policies only.
+    Detail::BuddyPool pool;
+
+    // The operations chosen by the policy. allocate may raise size to what it granted.
+    void* (*allocate)(PacketManagerInternal& core, std::uint64_t& size) = nullptr;
+    void (*release)(PacketManagerInternal& core, void* block) = nullptr;
+    void* (*copy)(PacketManagerInternal& core, void* destination, const void* source, std::uint64_t length) = nullptr;
+
+    bool hasPool() const { return policy == CPacketManager::policyPool || policy == CPacketManager::policyPoolBuffer; }
+    // The least multiple of the alignment that is not below n.
+    std::uint64_t align(std::uint64_t n) const { return (n + alignment - 1) & ~(alignment - 1); }
+};
+
+namespace Detail {
+
+extern std::atomic<PacketManagerInternal*> g_packetManagerCore;
+PacketManagerInternal& createPacketManagerCore();
+
+} // namespace Detail
+
+// The core, created on first use.
+inline PacketManagerInternal& packetManagerCore() {
+    PacketManagerInternal* core = Detail::g_packetManagerCore.load(std::memory_order_acquire);
+    return core != nullptr ? *core : Detail::createPacketManagerCore();
+}
+
+} // namespace Memory
+} // namespace Orvane
+
+#endif

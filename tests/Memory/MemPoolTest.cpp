@@ -1,0 +1,78 @@
+// The fixed-size pool: unit sizes, blocks, reuse order and concurrent use.
+#include "memory/MemPool.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <set>
+#include <thread>
+#include <vector>
+
+using Orvane::Memory::Detail::CMemPool;
+
+TEST(MemPoolTest, UnitsAreAtLeastEightBytesAndBlocksHoldTheirCount) {
+    CMemPool pool(3, 4);
+    std::vector<unsigned char*> units;
+    for (int i = 0; i < 5; ++i) {
+        units.push_back(static_cast<unsigned char*>(pool.malloc()));
+        ASSERT_NE(units.back(), nullptr);
+    }
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_EQ(units[i], units[i - 1] + 8) << "the first block's units in address order";
+    }
+    EXPECT_TRUE(units[4] < units[0] || units[4] >= units[3] + 8) << "the fifth unit comes from a second block";
+    for (unsigned char* unit : units) {
+        std::memset(unit, 0x7F, 8); // every unit owns its 8 bytes (ASan checks the bounds)
+    }
+
+    pool.free(units[2]);
+    EXPECT_EQ(pool.malloc(), units[2]) << "a freed unit is the next one handed out";
+    pool.free(units[0]);
+    pool.free(units[4]);
+    EXPECT_EQ(pool.malloc(), units[4]);
+    EXPECT_EQ(pool.malloc(), units[0]);
+}
+
+TEST(MemPoolTest, OddUnitSizesAndSingleUnitBlocksWork) {
+    CMemPool pool(13, 1);
+    auto* a = static_cast<unsigned char*>(pool.malloc());
+    auto* b = static_cast<unsigned char*>(pool.malloc());
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    std::memset(a, 1, 13);
+    std::memset(b, 2, 13);
+    pool.free(a);
+    pool.free(b);
+    EXPECT_EQ(pool.malloc(), b);
+    EXPECT_EQ(pool.malloc(), a);
+}
+
+TEST(MemPoolTest, ConcurrentThreadsNeverShareAUnit) {
+    CMemPool pool(64, 16);
+    auto work = [&pool](unsigned char mark) {
+        std::vector<unsigned char*> held;
+        for (int round = 0; round < 20000; ++round) {
+            if (held.size() < 40 && round % 3 != 2) {
+                auto* unit = static_cast<unsigned char*>(pool.malloc());
+                std::memset(unit, mark, 64);
+                held.push_back(unit);
+            } else if (!held.empty()) {
+                ASSERT_EQ(held.back()[63], mark) << "another thread wrote into this unit";
+                pool.free(held.back());
+                held.pop_back();
+            }
+        }
+        for (unsigned char* unit : held) {
+            pool.free(unit);
+        }
+    };
+    std::thread other(work, 0xA1);
+    work(0xB2);
+    other.join();
+    std::set<void*> distinct;
+    for (int i = 0; i < 100; ++i) {
+        distinct.insert(pool.malloc());
+    }
+    EXPECT_EQ(distinct.size(), 100u);
+}

@@ -1,0 +1,257 @@
+// Packets under the default (system) policy: sizes and appends, slices and
+// their lifetimes, caller's buffers and their deleters, the attach-later
+// form, handle semantics and concurrent copies.
+#include "memory/Packet.h"
+
+#include "Memory/PacketInternal.h"
+#include "support/CapturePrinter.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+using Orvane::Memory::CPacket;
+using Orvane::Memory::OldPacketInternal;
+using Orvane::Testing::CapturePrinter;
+
+namespace {
+
+// Records every call of a buffer procedure.
+struct ProcLog {
+    void onRelease(void* pointer, std::uint64_t size) {
+        ++calls;
+        lastPointer = pointer;
+        lastSize = size;
+    }
+    CPacket::BufferProc proc() { return CPacket::BufferProc(&ProcLog::onRelease, this); }
+
+    int calls = 0;
+    void* lastPointer = nullptr;
+    std::uint64_t lastSize = 0;
+};
+
+// A packet held by a static object until the very end of the process: its
+// release comes after the manager's exit handler and must still work.
+CPacket g_heldUntilExit;
+
+} // namespace
+
+TEST(PacketTest, ManagerPacketReportsItsSizeAndAppendsAfterIt) {
+    CPacket packet(100, 16);
+    ASSERT_TRUE(packet.valid());
+    EXPECT_EQ(packet.size(), 100u);
+    EXPECT_EQ(packet.capacity(), 100u) << "the system policy grants what is asked (100 is aligned)";
+    EXPECT_EQ(packet.getExtraSize(), 16u);
+    EXPECT_EQ(packet.getExtraData(), packet.getBuffer() + packet.capacity()) << "extra data follows the capacity";
+
+    unsigned char bytes[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    EXPECT_EQ(packet.putBuffer(bytes, sizeof bytes), 0u) << "no room after the size";
+    ASSERT_TRUE(packet.resize(90));
+    EXPECT_EQ(packet.putBuffer(bytes, sizeof bytes), 10u);
+    EXPECT_EQ(std::memcmp(packet.getBuffer() + 90, bytes, sizeof bytes), 0);
+    EXPECT_EQ(packet.size(), 100u);
+    ASSERT_TRUE(packet.resize(95));
+    EXPECT_EQ(packet.putBuffer(bytes, sizeof bytes), 5u) << "only what fits is copied";
+
+    EXPECT_TRUE(packet.resize(packet.capacity()));
+    EXPECT_FALSE(packet.resize(packet.capacity() + 1));
+    EXPECT_EQ(packet.size(), packet.capacity()) << "a refused resize leaves the size";
+
+    CPacket odd(101);
+    EXPECT_EQ(odd.capacity(), 104u) << "the capacity is the size rounded to the alignment";
+    EXPECT_EQ(odd.getExtraData(), nullptr) << "no extra data asked for";
+    CPacket empty(0, 8);
+    EXPECT_TRUE(empty.valid());
+    EXPECT_EQ(empty.capacity(), 0u);
+    EXPECT_NE(empty.getExtraData(), nullptr);
+}
+
+TEST(PacketTest, SliceBoundsAreCheckedAndReported) {
+    CPacket parent(64);
+    CapturePrinter capture;
+    CPacket whole(parent, 0, 64);
+    EXPECT_TRUE(whole.valid());
+    EXPECT_EQ(whole.getBuffer(), parent.getBuffer());
+    EXPECT_EQ(whole.capacity(), 64u);
+    CPacket tail(parent, 63, 1, 4);
+    EXPECT_TRUE(tail.valid());
+    EXPECT_EQ(tail.getBuffer(), parent.getBuffer() + 63);
+    EXPECT_NE(tail.getExtraData(), nullptr);
+    EXPECT_TRUE(capture.lines().empty()) << capture.text();
+
+    EXPECT_FALSE(CPacket(parent, 64, 0).valid()) << "offset at the end, even for size 0";
+    EXPECT_FALSE(CPacket(parent, 10, 55).valid()) << "one byte past the end";
+    EXPECT_FALSE(CPacket(parent, 1, UINT64_MAX).valid()) << "no wrap-around";
+    EXPECT_FALSE(CPacket(CPacket(), 0, 0).valid()) << "an invalid parent has nothing to slice";
+    const auto reports = capture.linesContaining("PacketInternal::create() offset or size is invalid!! ");
+    ASSERT_EQ(reports.size(), 4u) << capture.text();
+    EXPECT_NE(reports[0].find("huge_size:64, offset:64, size:0\n"), std::string::npos) << reports[0];
+    EXPECT_NE(reports[1].find("huge_size:64, offset:10, size:55\n"), std::string::npos) << reports[1];
+    EXPECT_NE(reports[3].find("huge_size:0, offset:0, size:0\n"), std::string::npos) << reports[3];
+}
+
+TEST(PacketTest, SlicesShareBytesAndKeepTheirParentAlive) {
+    ProcLog log;
+    auto* bytes = new unsigned char[32]();
+    CPacket parent(bytes, 32, log.proc());
+    CPacket slice(parent, 8, 8);
+    CPacket sliceOfSlice(slice, 4, 4);
+    slice.getBuffer()[4] = 0x5A;
+    EXPECT_EQ(bytes[12], 0x5A) << "writes through a slice land in the parent";
+    bytes[13] = 0x6B;
+    EXPECT_EQ(sliceOfSlice.getBuffer()[1], 0x6B);
+
+    unsigned char more[4] = {9, 9, 9, 9};
+    ASSERT_TRUE(slice.resize(6));
+    EXPECT_EQ(slice.putBuffer(more, 4), 2u) << "a slice's capacity is its size at creation";
+    EXPECT_EQ(bytes[14], 9);
+
+    parent.reset();
+    slice.reset();
+    EXPECT_EQ(log.calls, 0) << "the slice of the slice still holds the parent";
+    EXPECT_EQ(sliceOfSlice.getBuffer()[1], 0x6B);
+    sliceOfSlice.reset();
+    EXPECT_EQ(log.calls, 1);
+    EXPECT_EQ(log.lastPointer, bytes);
+    delete[] bytes;
+}
+
+TEST(PacketTest, CallersBufferGoesToTheDeleterWithTheSizeAtThatMoment) {
+    ProcLog log;
+    unsigned char bytes[40] = {};
+    {
+        CPacket packet(bytes, sizeof bytes, 12, log.proc());
+        EXPECT_EQ(packet.getBuffer(), bytes);
+        EXPECT_EQ(packet.size(), 40u);
+        EXPECT_EQ(packet.capacity(), 40u);
+        EXPECT_EQ(packet.getExtraSize(), 12u);
+        std::memset(packet.getExtraData(), 1, 12);
+        ASSERT_TRUE(packet.resize(17));
+        CPacket copy(packet);
+        packet.reset();
+        EXPECT_EQ(log.calls, 0);
+    }
+    EXPECT_EQ(log.calls, 1);
+    EXPECT_EQ(log.lastPointer, bytes);
+    EXPECT_EQ(log.lastSize, 17u) << "the deleter sees the resized size";
+
+    {
+        CPacket noDeleter(bytes, sizeof bytes, CPacket::BufferProc());
+        EXPECT_EQ(noDeleter.getExtraData(), nullptr);
+    }
+    EXPECT_EQ(log.calls, 1) << "an empty deleter is not called";
+}
+
+TEST(PacketTest, AttachLaterTakesTheBufferWithoutCopyAndReleasesOnlyAnAttachedOne) {
+    ProcLog log;
+    int user = 0;
+    {
+        CPacket never(256u, log.proc(), &user, 8);
+        EXPECT_EQ(never.getBuffer(), nullptr);
+        EXPECT_EQ(never.size(), 256u);
+        EXPECT_EQ(never.capacity(), 256u);
+        EXPECT_NE(never.getExtraData(), nullptr);
+    }
+    EXPECT_EQ(log.calls, 0) << "no buffer was attached";
+
+    unsigned char bytes[1000];
+    {
+        CPacket later(256u, log.proc(), &user, 0);
+        EXPECT_EQ(later.putBuffer(bytes, 1000), 1000u) << "no check against the capacity";
+        EXPECT_EQ(later.getBuffer(), bytes);
+        EXPECT_EQ(later.size(), 1000u);
+        EXPECT_EQ(later.capacity(), 256u);
+        EXPECT_EQ(later.getExtraData(), nullptr);
+    }
+    EXPECT_EQ(log.calls, 1);
+    EXPECT_EQ(log.lastPointer, &user) << "the release procedure gets the user value";
+    EXPECT_EQ(log.lastSize, 256u) << "and the capacity";
+}
+
+TEST(PacketTest, AssignmentSharesAndReleasesRecords) {
+    ProcLog first;
+    ProcLog second;
+    unsigned char a[4];
+    unsigned char b[4];
+    CPacket x(a, 4, first.proc());
+    CPacket y(b, 4, second.proc());
+    CPacket z(x);
+    const CPacket& sameHandle = z;
+    z = sameHandle;
+    z = x;
+    EXPECT_EQ(first.calls, 0) << "same record: nothing changes";
+    x = y;
+    EXPECT_EQ(x.getBuffer(), b);
+    EXPECT_EQ(first.calls, 0) << "z still holds the first record";
+    z = y;
+    EXPECT_EQ(first.calls, 1);
+    z = CPacket();
+    x.reset();
+    EXPECT_EQ(second.calls, 0);
+    const CPacket& sameY = y;
+    y = sameY;
+    EXPECT_EQ(second.calls, 0) << "assigning a handle to itself keeps the record";
+    y.reset();
+    EXPECT_EQ(second.calls, 1);
+
+    // Assigning a slice over its own parent handle must not free the bytes
+    // the slice still points at.
+    CPacket parent(32);
+    parent.getBuffer()[3] = 42;
+    parent = CPacket(parent, 2, 4);
+    EXPECT_EQ(parent.getBuffer()[1], 42);
+}
+
+TEST(PacketTest, ConcurrentCopiesAndReleasesDestroyOnce) {
+    std::atomic<int> destroyed{0};
+    struct Counter {
+        void onRelease(void*, std::uint64_t) { destroyed->fetch_add(1); }
+        std::atomic<int>* destroyed;
+    } counter{&destroyed};
+    unsigned char bytes[8];
+    for (int round = 0; round < 200; ++round) {
+        auto* shared = new CPacket(bytes, sizeof bytes, CPacket::BufferProc(&Counter::onRelease, &counter));
+        CPacket managerPacket(64);
+        std::atomic<bool> go{false};
+        auto work = [&] {
+            while (!go.load()) {
+            }
+            std::vector<CPacket> copies;
+            for (int i = 0; i < 50; ++i) {
+                copies.emplace_back(*shared);
+                copies.emplace_back(managerPacket, 0, 8);
+                CPacket assigned;
+                assigned = copies.back();
+            }
+        };
+        std::thread one(work);
+        std::thread two(work);
+        go = true;
+        one.join();
+        two.join();
+        delete shared;
+        EXPECT_EQ(destroyed.load(), round + 1);
+    }
+}
+
+TEST(PacketDeathTest, AnUnknownSourceIsAnAssertion) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            OldPacketInternal* record = OldPacketInternal::createForBuffer(nullptr, 0, 0, CPacket::BufferProc());
+            record->m_source = static_cast<OldPacketInternal::Source>(7);
+            record->release();
+        },
+        "assertion \\(false\\) failed.*PacketInternal::destroy\\(\\): unreachable!");
+}
+
+TEST(PacketTest, PacketsMayOutliveTheManagersExitHandler) {
+    g_heldUntilExit = CPacket(128, 32);
+    CPacket slice(g_heldUntilExit, 0, 16);
+    g_heldUntilExit = slice; // the parent lives on through the slice until exit
+    EXPECT_TRUE(g_heldUntilExit.valid());
+}
