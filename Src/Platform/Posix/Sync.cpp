@@ -32,6 +32,15 @@ void initMutex(pthread_mutex_t* mutex, int type) {
     pthread_mutexattr_destroy(&attr);
 }
 
+// A condition whose timed waits run on the monotonic clock.
+void initMonotonicCondition(pthread_cond_t* condition) {
+    pthread_condattr_t attr;
+    pthread_condattr_init(&attr);
+    pthread_condattr_setclock(&attr, CLOCK_MONOTONIC);
+    pthread_cond_init(condition, &attr);
+    pthread_condattr_destroy(&attr);
+}
+
 // An absolute monotonic deadline the given milliseconds from now.
 timespec deadlineAfter(unsigned int milliseconds) {
     timespec ts;
@@ -147,11 +156,7 @@ bool KernelSemaphore::post() {
 
 ManualResetEvent::ManualResetEvent(bool initiallySet) : m_set(initiallySet), m_generation(0) {
     initMutex(native<pthread_mutex_t>(m_mutex), PTHREAD_MUTEX_NORMAL);
-    pthread_condattr_t attr;
-    pthread_condattr_init(&attr);
-    pthread_condattr_setclock(&attr, CLOCK_MONOTONIC);
-    pthread_cond_init(native<pthread_cond_t>(m_cond), &attr);
-    pthread_condattr_destroy(&attr);
+    initMonotonicCondition(native<pthread_cond_t>(m_cond));
 }
 
 ManualResetEvent::~ManualResetEvent() {
@@ -215,11 +220,7 @@ bool ManualResetEvent::timedWait(unsigned int milliseconds) {
 
 KernelMutex::KernelMutex() : m_owner(0), m_count(0) {
     initMutex(native<pthread_mutex_t>(m_mutex), PTHREAD_MUTEX_NORMAL);
-    pthread_condattr_t attr;
-    pthread_condattr_init(&attr);
-    pthread_condattr_setclock(&attr, CLOCK_MONOTONIC);
-    pthread_cond_init(native<pthread_cond_t>(m_cond), &attr);
-    pthread_condattr_destroy(&attr);
+    initMonotonicCondition(native<pthread_cond_t>(m_cond));
 }
 
 KernelMutex::~KernelMutex() {
