@@ -24,16 +24,13 @@ using Orvane::Testing::eventually;
 namespace {
 
 std::uint64_t managerNow() {
-    TimerSchedule& schedule = timerSchedule();
-    CRecursiveGuard guard(schedule.lock);
-    return schedule.now;
+    CRecursiveGuard guard(timerSchedule().lock);
+    return timerSchedule().now;
 }
 
 std::uint64_t nextTimeOf(CTimer& timer) {
-    TimerInternal* record = TimerInternal::of(timer);
-    TimerSchedule& schedule = timerSchedule();
-    CRecursiveGuard guard(schedule.lock);
-    return record->nextTime;
+    CRecursiveGuard guard(timerSchedule().lock);
+    return TimerInternal::of(timer)->nextTime;
 }
 
 // Records each call (clock, parameter, thread name); may stay inside for a while or until released.
