@@ -1,11 +1,5 @@
-// Setting the clock: the default hooks (clamping, tolerance, refusal,
-// procedures), replaced hooks with and without notification, and the
-// result rule. The machine's clock is never touched: the whole program runs
-// with the platform layer's clock setting redirected to a recorder.
-//
-// Modify procedures cannot be detached, so they accumulate over the tests
-// of one process; every procedure records into one log, and the tests
-// compare against the list of procedures attached so far.
+// The machine's clock is never touched: the platform's clock setting goes to a recorder.
+// Procedures cannot be detached, so tests compare against those attached so far.
 #include "virad/CTime.h"
 #include "virad/LastError.h"
 
@@ -27,27 +21,32 @@ namespace {
 
 const char* const kNoCallbackReport = "CTime::setCurrentTime() success without callback function\n";
 
-// What reached the platform layer, and whether it accepts.
-std::vector<LocalTime> g_settings;
+std::vector<LocalTime> g_settings; // what reached the platform layer
 bool g_hostAccepts = true;
+CTime::SetTimeHook g_defaultHook;
+CTime::SetTimeHookEx g_defaultHookEx;
 
 bool recordSetting(const LocalTime& time) {
     g_settings.push_back(time);
     return g_hostAccepts;
 }
 
-// Redirects the clock setting for the whole program, before any test runs.
+// Redirects the clock setting and keeps the default hooks before any test runs.
 class RedirectedClock : public ::testing::Environment {
 public:
-    void SetUp() override { Orvane::Platform::redirectSetLocalTime(&recordSetting); }
+    void SetUp() override {
+        Orvane::Platform::redirectSetLocalTime(&recordSetting);
+        g_defaultHook = CTime::attachSetCurrentTimeHook(CTime::SetTimeHook());
+        CTime::attachSetCurrentTimeHook(g_defaultHook);
+        g_defaultHookEx = CTime::attachSetCurrentTimeHookEx(CTime::SetTimeHookEx());
+        CTime::attachSetCurrentTimeHookEx(g_defaultHookEx);
+    }
     void TearDown() override { Orvane::Platform::redirectSetLocalTime(nullptr); }
 };
 const ::testing::Environment* const g_redirect = ::testing::AddGlobalTestEnvironment(new RedirectedClock);
 
-// One log of calls, in order ("A 2000-01-01 00:00:00 w6", "hook ..."), and
-// the tags of the procedures attached so far.
-std::vector<std::string> g_calls;
-std::vector<std::string> g_attached;
+std::vector<std::string> g_calls;    // in order: "A 2000-01-01 00:00:00 w6", "hook ..."
+std::vector<std::string> g_attached; // tags of the procedures attached so far
 std::thread::id g_procThread;
 
 // Date, time and weekday of any broken-down record.
@@ -66,20 +65,12 @@ std::string setting(const LocalTime& t) {
 template <char Tag> bool recordingProc(SystemTime time) {
     g_calls.push_back(std::string(1, Tag) + " " + text(time));
     g_procThread = std::this_thread::get_id();
-    return Tag == 'B'; // results are not looked at
+    return Tag == 'B'; // the result is not looked at
 }
 
 void attach(const std::string& tag, CTime::ModifyProc proc) {
     ASSERT_TRUE(CTime::attachModifyProc(proc));
     g_attached.push_back(tag);
-}
-
-// Attaches A and B once per process (a second attach would run them twice).
-void attachRecordingProcs() {
-    if (g_attached.empty()) {
-        attach("A", &recordingProc<'A'>);
-        attach("B", &recordingProc<'B'>);
-    }
 }
 
 // The calls of every attached procedure, in order, told the time.
@@ -107,46 +98,29 @@ void failingRtcHook(const CTime&, int) {
 class SetClockTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Taken before the first test replaces anything.
-        defaultHook();
-        defaultHookEx();
         g_settings.clear();
         g_calls.clear();
         g_hostAccepts = true;
         setLastError(0);
+        if (g_attached.empty()) { // once per process: a second attach would run them twice
+            attach("A", &recordingProc<'A'>);
+            attach("B", &recordingProc<'B'>);
+        }
     }
-    void TearDown() override {
-        // Every test leaves the default hooks without notification behind.
-        CTime::attachSetCurrentTimeHook(defaultHook(), false);
-        CTime::attachSetCurrentTimeHookEx(defaultHookEx(), false);
+    void TearDown() override { // the default hooks, without notification
+        CTime::attachSetCurrentTimeHook(g_defaultHook, false);
+        CTime::attachSetCurrentTimeHookEx(g_defaultHookEx, false);
         setLastError(0);
-    }
-
-    // The default hooks, as the first attach of the process handed them out.
-    static CTime::SetTimeHook defaultHook() {
-        return originalHook<CTime::SetTimeHook, &CTime::attachSetCurrentTimeHook>();
-    }
-    static CTime::SetTimeHookEx defaultHookEx() {
-        return originalHook<CTime::SetTimeHookEx, &CTime::attachSetCurrentTimeHookEx>();
-    }
-
-private:
-    template <typename Hook, Hook (*Attach)(Hook)> static Hook originalHook() {
-        static const Hook hook = [] {
-            const Hook original = Attach(Hook());
-            Attach(original);
-            return original;
-        }();
-        return hook;
     }
 };
 
 } // namespace
 
-TEST_F(SetClockTest, WithoutProceduresASuccessfulSettingIsReported) {
+TEST(SetClockWithoutProceduresTest, ASuccessfulSettingIsReported) {
     if (!g_attached.empty()) {
         GTEST_SKIP() << "needs a process in which no procedure was attached yet";
     }
+    g_settings.clear();
     CapturePrinter capture;
     EXPECT_TRUE(CTime::setCurrentTimeEx(CTime(2024, 7, 5, 9, 3, 2), 0));
     ASSERT_EQ(g_settings.size(), 1u);
@@ -157,11 +131,10 @@ TEST_F(SetClockTest, WithoutProceduresASuccessfulSettingIsReported) {
 }
 
 TEST_F(SetClockTest, DefaultHookClampsSetsAndTellsTheProceduresInOrder) {
-    attachRecordingProcs();
     CapturePrinter capture;
     CTime::setCurrentTime(CTime(1999, 6, 1, 12, 0, 0), 0);
     CTime::setCurrentTime(CTime(2040, 1, 1, 0, 0, 0), 0);
-    CTime::setCurrentTime(CTime(2024, 13, 40, 25, 0, 0), 0); // normalised before anything else
+    CTime::setCurrentTime(CTime(2024, 13, 40, 25, 0, 0), 0); // normalised first
     ASSERT_EQ(g_settings.size(), 3u);
     EXPECT_EQ(setting(g_settings[0]), "2000-01-01 00:00:00.000");
     EXPECT_EQ(setting(g_settings[1]), "2038-01-01 00:00:00.000");
@@ -182,7 +155,6 @@ TEST_F(SetClockTest, DefaultHookClampsSetsAndTellsTheProceduresInOrder) {
 }
 
 TEST_F(SetClockTest, ToleranceLeavesANearClockAlone) {
-    attachRecordingProcs();
     CapturePrinter capture;
     const CTime now = CTime::getCurrentTime();
     CTime::setCurrentTime(now + 3, 5);
@@ -199,8 +171,7 @@ TEST_F(SetClockTest, ToleranceLeavesANearClockAlone) {
     CTime::setCurrentTime(now + 3, -5);
     EXPECT_EQ(g_settings.size(), 3u) << "no distance is within a negative tolerance";
 
-    // The distance is measured to the clamped time: a tolerance between the
-    // distances to maxTime and to the requested 2040 skips the setting.
+    // Measured to the clamped time: a tolerance between the distances to maxTime and to 2040 skips.
     const CTime far(2040, 1, 1, 0, 0, 0);
     const std::int64_t toMax = CTime::maxTime - CTime::getCurrentTime();
     const std::int64_t toFar = far - CTime::getCurrentTime();
@@ -209,7 +180,6 @@ TEST_F(SetClockTest, ToleranceLeavesANearClockAlone) {
 }
 
 TEST_F(SetClockTest, RefusalAndTheResultRule) {
-    attachRecordingProcs();
     CapturePrinter capture;
     g_hostAccepts = false;
     EXPECT_FALSE(CTime::setCurrentTimeEx(CTime(2024, 7, 5, 9, 3, 2), 0));
@@ -241,12 +211,11 @@ TEST_F(SetClockTest, RefusalAndTheResultRule) {
 }
 
 TEST_F(SetClockTest, ReplacedHookNotifiesOnlyWhenAsked) {
-    attachRecordingProcs();
     const CTime requested(2024, 7, 5, 9, 3, 2);
 
     // One-argument form: the flag stays off, only the hook runs.
     const CTime::SetTimeHook previous = CTime::attachSetCurrentTimeHook(&customHook);
-    EXPECT_TRUE(previous == defaultHook());
+    EXPECT_TRUE(previous == g_defaultHook);
     CTime::setCurrentTime(CTime(1999, 13, 2, 9, 3, 2), 7);
     EXPECT_EQ(g_calls, std::vector<std::string>{"hook 1999-12-02 09:03:02 w4 tolerance 7"})
         << "the hook gets the normalised value, unclamped, and the tolerance";
@@ -267,11 +236,8 @@ TEST_F(SetClockTest, ReplacedHookNotifiesOnlyWhenAsked) {
 }
 
 TEST_F(SetClockTest, ExtendedFormKeepsMillisecondsAndWeekdayOfTheDateAsGiven) {
-    attachRecordingProcs();
-    // Garbage in the reserved fields and a wrong weekday: both are rebuilt.
+    // Garbage reserved fields and weekday, rebuilt; the default hook clamps and keeps milliseconds.
     const SystemTimeEx late{1969, 12, 31, 0, 23, 59, 58, 250, {7, 7, 7, 7}};
-
-    // Default extended hook: clamped like the other, milliseconds kept.
     EXPECT_TRUE(CTime::setCurrentTime(late, 0));
     ASSERT_EQ(g_settings.size(), 1u);
     EXPECT_EQ(setting(g_settings[0]), "2000-01-01 00:00:00.250");
@@ -281,11 +247,10 @@ TEST_F(SetClockTest, ExtendedFormKeepsMillisecondsAndWeekdayOfTheDateAsGiven) {
     EXPECT_EQ(getLastError(), kErrorSetTimeFailed);
     setLastError(0);
 
-    // A replaced hook sees the record as given, weekday computed without clamping;
-    // with notification the procedures get the normalised fields.
+    // A replaced hook sees the record as given (weekday of the unclamped date); procedures the normalised one.
     g_calls.clear();
     const CTime::SetTimeHookEx previous = CTime::attachSetCurrentTimeHookEx(&customHookEx);
-    EXPECT_TRUE(previous == defaultHookEx());
+    EXPECT_TRUE(previous == g_defaultHookEx);
     EXPECT_TRUE(CTime::setCurrentTime(late, 3));
     const std::string hooked = "hookEx 1969-12-31 23:59:58 w3 ms 250 reserved 0 tolerance 3";
     EXPECT_EQ(g_calls, std::vector<std::string>{hooked});
@@ -295,7 +260,6 @@ TEST_F(SetClockTest, ExtendedFormKeepsMillisecondsAndWeekdayOfTheDateAsGiven) {
     EXPECT_EQ(g_calls, notified("1970-12-31 23:59:58 w4", {hooked}));
     EXPECT_EQ(g_settings.size(), 2u) << "only the default hook reaches the host";
 
-    // The default back: one notification, by the default hook.
     g_calls.clear();
     g_hostAccepts = true;
     CTime::attachSetCurrentTimeHookEx(previous);
@@ -311,7 +275,6 @@ bool lateProc(SystemTime time) {
     return true;
 }
 
-// Attaches another procedure the first time it is called after being armed.
 bool g_attachOnNextCall = false;
 bool attachingProc(SystemTime time) {
     g_calls.push_back("attaching " + text(time));
@@ -325,16 +288,11 @@ bool attachingProc(SystemTime time) {
 } // namespace
 
 TEST_F(SetClockTest, ProcedureAttachedDuringANotificationRunsFromTheNextOne) {
-    attachRecordingProcs();
     attach("attaching", &attachingProc);
     g_attachOnNextCall = true;
-    const std::vector<std::string> before = g_attached;
+    const std::vector<std::string> expected = notified("2024-07-05 09:03:02 w5");
     CTime::setCurrentTime(CTime(2024, 7, 5, 9, 3, 2), 0);
-    ASSERT_EQ(g_attached.size(), before.size() + 1);
-    std::vector<std::string> expected;
-    for (const std::string& tag : before) {
-        expected.push_back(tag + " 2024-07-05 09:03:02 w5");
-    }
+    ASSERT_EQ(g_attached.back(), "late");
     EXPECT_EQ(g_calls, expected) << "the procedure attached meanwhile waits for the next setting";
 
     g_calls.clear();

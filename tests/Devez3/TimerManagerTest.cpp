@@ -35,7 +35,6 @@ int pooledThreads() {
     return count;
 }
 
-// The printed text of each captured line, without its prefix.
 std::vector<std::string> bodies(const CapturePrinter& capture) {
     std::vector<std::string> result;
     for (const std::string& line : capture.lines()) {
@@ -71,23 +70,18 @@ public:
 
 } // namespace
 
-// The list must give exactly the order of the original rule: walk past every
-// timer due earlier and insert before the first one due at the same time or
-// later. Checked against that walk under random inserts, removals and
-// re-inserts with many ties.
+// Checked against a plain walk (insert before the first timer due at the same time or later),
+// under random inserts, removals and re-inserts with many ties.
 TEST(TimerManagerTest, ListOrderFollowsTheInsertionRuleExactly) {
     constexpr int kTimers = 200;
-    std::vector<std::unique_ptr<TimerInternal>> records;
-    for (int i = 0; i < kTimers; ++i) {
-        records.push_back(std::make_unique<TimerInternal>());
-    }
+    std::vector<TimerInternal> records(kTimers);
     TimerList list;
     std::list<TimerInternal*> reference;
     std::vector<bool> listed(kTimers, false);
     std::mt19937 random(12345);
     for (int step = 0; step < 5000; ++step) {
         const int i = static_cast<int>(random() % kTimers);
-        TimerInternal* record = records[i].get();
+        TimerInternal* record = &records[i];
         if (listed[i]) {
             list.unlink(record);
             reference.remove(record);
@@ -109,12 +103,10 @@ TEST(TimerManagerTest, ListOrderFollowsTheInsertionRuleExactly) {
     for (const auto& entry : list) {
         actual.push_back(entry.second);
     }
-    EXPECT_EQ(actual, std::vector<TimerInternal*>(reference.begin(), reference.end()));
+    ASSERT_EQ(actual, std::vector<TimerInternal*>(reference.begin(), reference.end()));
     EXPECT_EQ(list.head(), reference.empty() ? nullptr : reference.front());
-    for (int i = 0; i < kTimers; ++i) {
-        if (listed[i]) {
-            list.unlink(records[i].get());
-        }
+    for (TimerInternal* record : reference) {
+        list.unlink(record);
     }
     EXPECT_TRUE(list.empty());
 }
@@ -135,8 +127,7 @@ TEST(TimerManagerTest, DumpListsStartedTimersNewestFirstAmongTies) {
     TimerSchedule& schedule = timerSchedule();
     std::vector<std::string> expected;
     {
-        // Holding the lock keeps the manager's time still.
-        CRecursiveGuard guard(schedule.lock);
+        CRecursiveGuard guard(schedule.lock); // keeps the manager's time still
         first.start(gate.proc(), 40000, 0, 0, 100);
         second.start(gate.proc(), 40000, 250, 0, 0);
         earlier.start(gate.proc(), 30000);
@@ -180,11 +171,11 @@ TEST(TimerManagerTest, IdleLimitTrimsThePool) {
     for (auto& timer : timers) {
         ASSERT_TRUE(eventually([&] { return !timer->isRunning(); }));
     }
-    TimerSchedule& schedule = timerSchedule();
-    ASSERT_TRUE(eventually([&] {
-        CRecursiveGuard guard(schedule.lock);
-        return schedule.idleCount == 2;
-    }));
+    auto idle = [] {
+        CRecursiveGuard guard(timerSchedule().lock);
+        return timerSchedule().idleCount;
+    };
+    ASSERT_TRUE(eventually([&] { return idle() == 2; }));
     EXPECT_TRUE(eventually([] { return pooledThreads() == 2; }));
 
     // Without a limit the pool keeps everything that returns.
@@ -195,10 +186,7 @@ TEST(TimerManagerTest, IdleLimitTrimsThePool) {
     }
     ASSERT_TRUE(eventually([&] { return gate.inside.load() == 5; }));
     gate.closed = false;
-    ASSERT_TRUE(eventually([&] {
-        CRecursiveGuard guard(schedule.lock);
-        return schedule.idleCount == 5;
-    }));
+    ASSERT_TRUE(eventually([&] { return idle() == 5; }));
     EXPECT_EQ(pooledThreads(), 5);
 }
 
@@ -224,9 +212,7 @@ namespace {
 
 std::atomic<bool> g_managerShutDown{false};
 
-void afterShutdown() {
-    // Runs after the manager's own exit handler: give a stray firing the
-    // chance to show up.
+void afterShutdown() { // runs after the manager's exit handler: a stray firing may show up
     g_managerShutDown = true;
     CThread::sleep(100);
 }

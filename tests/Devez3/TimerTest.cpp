@@ -24,20 +24,16 @@ using Orvane::Testing::eventually;
 namespace {
 
 std::uint64_t managerNow() {
-    TimerSchedule& schedule = timerSchedule();
-    CRecursiveGuard guard(schedule.lock);
-    return schedule.now;
+    CRecursiveGuard guard(timerSchedule().lock);
+    return timerSchedule().now;
 }
 
 std::uint64_t nextTimeOf(CTimer& timer) {
-    TimerInternal* record = TimerInternal::of(timer);
-    TimerSchedule& schedule = timerSchedule();
-    CRecursiveGuard guard(schedule.lock);
-    return record->nextTime;
+    CRecursiveGuard guard(timerSchedule().lock);
+    return TimerInternal::of(timer)->nextTime;
 }
 
-// Records each call: the clock at the call, the parameter and the thread's
-// name; optionally stays inside for a while or until released.
+// Records each call (clock, parameter, thread name); may stay inside for a while or until released.
 class Probe {
 public:
     void onTimer(unsigned long parameter) {
@@ -87,17 +83,15 @@ TEST(TimerTest, OneShotFiresOnceAfterItsDueTimeWithItsParameter) {
     EXPECT_TRUE(timer.isStarted());
     EXPECT_FALSE(timer.isCalled());
     ASSERT_TRUE(eventually([&] { return probe.calls.load() == 1; }));
-    // Handed out only once the manager's clock passed the due time.
-    EXPECT_GE(probe.times[0], due + 1);
+    EXPECT_GE(probe.times[0], due + 1) << "handed out once the manager's clock passed the due time";
     EXPECT_EQ(probe.parameters[0], 77u);
     EXPECT_FALSE(timer.isStarted());
     EXPECT_TRUE(timer.isCalled());
     ASSERT_TRUE(eventually([&] { return !timer.isRunning(); }));
     CThread::sleep(150);
     EXPECT_EQ(probe.calls.load(), 1);
-    // A new start clears the called flag.
     ASSERT_TRUE(timer.start(probe.proc(), 10000));
-    EXPECT_FALSE(timer.isCalled());
+    EXPECT_FALSE(timer.isCalled()) << "a new start clears the flag";
 }
 
 TEST(TimerTest, PeriodicTimerFiresOnItsGridUntilStopped) {
@@ -111,8 +105,7 @@ TEST(TimerTest, PeriodicTimerFiresOnItsGridUntilStopped) {
     EXPECT_EQ((nextTimeOf(timer) - base) % 40, 0u);
     const std::vector<std::uint64_t> times = probe.snapshot();
     for (std::size_t i = 1; i < times.size(); ++i) {
-        // Consecutive firings sit on distinct grid points.
-        EXPECT_GT(times[i], times[i - 1]);
+        EXPECT_GT(times[i], times[i - 1]) << "consecutive firings sit on distinct grid points";
     }
     EXPECT_TRUE(timer.stopAndWait());
     EXPECT_FALSE(timer.isStarted());
@@ -130,8 +123,7 @@ TEST(TimerTest, SlowCallbackDropsFiringsAndKeepsTheGrid) {
     ASSERT_TRUE(eventually([&] { return probe.calls.load() >= 3; }));
     timer.stopAndWait();
     const std::vector<std::uint64_t> times = probe.snapshot();
-    for (std::size_t i = 1; i < times.size(); ++i) {
-        // Never two callbacks at once, and missed periods are not made up.
+    for (std::size_t i = 1; i < times.size(); ++i) { // never two at once, missed periods not made up
         EXPECT_GE(times[i] - times[i - 1], 250u) << "firing " << i;
     }
     EXPECT_EQ(probe.inside.load(), 0);
@@ -197,8 +189,7 @@ TEST(TimerTest, StopAndWaitWaitsForTheCallbackExceptFromInsideIt) {
     ASSERT_EQ(waits.size(), 1u);
     EXPECT_NE(waits[0].find(expected), std::string::npos) << waits[0];
 
-    // From inside its own callback it returns at once.
-    struct SelfStopper {
+    struct SelfStopper { // from inside its own callback it returns at once
         CTimer timer{"SelfStop"};
         std::atomic<int> returned{0};
         void onTimer(unsigned long) {
@@ -243,9 +234,8 @@ TEST(TimerTest, StatisticsCountOnlyWhenEnabledAfterStart) {
     const int before = probe.calls.load();
     ASSERT_TRUE(eventually([&] { return probe.calls.load() >= before + 3; }));
     timer.stopAndWait();
-    const int counted = probe.calls.load() - before;
+    const int counted = probe.calls.load() - before; // each held for at least 30 ms
     CRecursiveGuard guard(timerSchedule().lock);
-    // Each counted callback held for at least 30 ms.
     EXPECT_GE(record->runningTime, 30000u * static_cast<unsigned>(counted));
 }
 
@@ -262,8 +252,7 @@ TEST(TimerTest, DestroyingATimerWaitsForItsCallbackOrDetachesFromInside) {
     CThread::sleep(60);
     EXPECT_EQ(probe.calls.load(), calls);
 
-    // Deleted by its own callback: the worker must not touch the freed record.
-    struct SelfDeleter {
+    struct SelfDeleter { // the worker must not touch the freed record
         CTimer* timer = new CTimer("SelfDelete");
         std::atomic<bool> done{false};
         void onTimer(unsigned long) {
