@@ -1,5 +1,4 @@
-// The buddy pool on its own: carving, grant sizes, where blocks come from,
-// which releases merge, free-size accounting, exhaustion and the exit rules.
+// The buddy pool on its own.
 #include "Memory/BuddyPool.h"
 
 #include "support/CapturePrinter.h"
@@ -46,8 +45,9 @@ struct TestPool {
 };
 
 // (order, chunk index) of every free block, list by list.
-std::vector<std::pair<std::uint32_t, std::uint32_t>> freeBlocks(BuddyPool& pool) {
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> blocks;
+using Blocks = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+Blocks freeBlocks(BuddyPool& pool) {
+    Blocks blocks;
     for (std::uint32_t k = 0; k < pool.orderCount(); ++k) {
         for (std::uint32_t index : pool.freeBlocks(k)) {
             blocks.emplace_back(k, index);
@@ -56,7 +56,8 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> freeBlocks(BuddyPool& pool)
     return blocks;
 }
 
-using Blocks = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+// A 3000-chunk pool: 2048 + 512 + 256 + 128 + 32 + 16 + 8, laid out upward.
+const Blocks kOddPool = {{3, 2992}, {4, 2976}, {5, 2944}, {7, 2816}, {8, 2560}, {9, 2048}, {11, 0}};
 
 } // namespace
 
@@ -70,11 +71,9 @@ TEST(BuddyPoolTest, CarvesFromTheTopOrderDownOnAChunkBoundary) {
     EXPECT_GE(base, memory);
     EXPECT_LT(base - memory, kChunk) << "the spare chunk absorbs the shift";
 
-    // 3000 = 2048 + 512 + 256 + 128 + 32 + 16 + 8, laid out upward.
     TestPool odd(3000);
     EXPECT_EQ(odd.pool.orderCount(), 12u);
-    EXPECT_EQ(freeBlocks(odd.pool),
-              (Blocks{{3, 2992}, {4, 2976}, {5, 2944}, {7, 2816}, {8, 2560}, {9, 2048}, {11, 0}}));
+    EXPECT_EQ(freeBlocks(odd.pool), kOddPool);
     EXPECT_EQ(odd.pool.freeSize(), 3000 * kChunk);
 }
 
@@ -98,17 +97,6 @@ TEST(BuddyPoolTest, GrantsThePowerOfTwoRunThatHoldsTheSize) {
     }
     EXPECT_EQ(t.pool.freeSize(), total);
     EXPECT_EQ(freeBlocks(t.pool), (Blocks{{11, 0}})) << "everything merged back";
-}
-
-TEST(BuddyPoolTest, RefusesZeroAndMoreThanTheLargestBlock) {
-    TestPool t(3000);
-    for (std::uint64_t wanted : {std::uint64_t{0}, 2048 * kChunk + 1, 3000 * kChunk}) {
-        std::uint64_t size = wanted;
-        EXPECT_EQ(t.take(size), nullptr) << wanted;
-        EXPECT_EQ(size, wanted) << "a refused size is left alone";
-    }
-    std::uint64_t largest = 2048 * kChunk;
-    EXPECT_EQ(t.take(largest), t.chunk(0));
 }
 
 TEST(BuddyPoolTest, KeepsTheHighestPieceAndPutsLowerHalvesInFront) {
@@ -137,10 +125,19 @@ TEST(BuddyPoolTest, KeepsTheHighestPieceAndPutsLowerHalvesInFront) {
     EXPECT_EQ(freeBlocks(t.pool), (Blocks{{11, 0}}));
 }
 
-TEST(BuddyPoolTest, CarvedBlocksOfAnOddPoolNeverMergeAcrossTheirBounds) {
+TEST(BuddyPoolTest, OddPoolRefusesOversizeAndNeverMergesAcrossCarvedBounds) {
     TestPool t(3000);
+    for (std::uint64_t wanted : {std::uint64_t{0}, 2048 * kChunk + 1, 3000 * kChunk}) {
+        std::uint64_t size = wanted;
+        EXPECT_EQ(t.take(size), nullptr) << wanted;
+        EXPECT_EQ(size, wanted) << "a refused size is left alone";
+    }
+    std::uint64_t size = 2048 * kChunk;
+    EXPECT_EQ(t.take(size), t.chunk(0)) << "the largest block is granted";
+    t.pool.release(t.chunk(0));
+
     std::vector<void*> held;
-    std::uint64_t size = 1;
+    size = 1;
     while (void* block = t.take(size)) {
         held.push_back(block);
         size = 1;
@@ -151,7 +148,7 @@ TEST(BuddyPoolTest, CarvedBlocksOfAnOddPoolNeverMergeAcrossTheirBounds) {
     for (void* block : held) {
         t.pool.release(block);
     }
-    EXPECT_EQ(freeBlocks(t.pool), (Blocks{{3, 2992}, {4, 2976}, {5, 2944}, {7, 2816}, {8, 2560}, {9, 2048}, {11, 0}}));
+    EXPECT_EQ(freeBlocks(t.pool), kOddPool);
     EXPECT_EQ(t.pool.freeSize(), 3000 * kChunk);
 }
 
@@ -164,7 +161,7 @@ TEST(BuddyPoolTest, TwoThreadsSplittingAndMergingLeaveTheWholePool) {
             if (held.size() < 8 && (random() & 1) == 0) {
                 std::uint64_t size = 1 + random() % (16 * kChunk);
                 if (void* block = t.take(size)) {
-                    // A byte at each end: ASan or the other thread's check sees overlaps.
+                    // Marked at both ends so ASan or the other thread's check sees overlaps.
                     static_cast<unsigned char*>(block)[0] = static_cast<unsigned char>(seed);
                     static_cast<unsigned char*>(block)[size - 1] = static_cast<unsigned char>(seed);
                     held.push_back(block);

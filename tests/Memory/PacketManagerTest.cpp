@@ -1,5 +1,4 @@
-// The packet manager under the system policy with a memory operator of the
-// test's own, configured before anything uses the manager. Configuration
+// The packet manager under the system policy with the test's memory operator;
 // rules that need a manager not yet created run in fresh processes.
 #include "memory/PacketManager.h"
 
@@ -64,12 +63,11 @@ std::uint64_t align4(std::uint64_t n) {
 
 } // namespace
 
-TEST(PacketManagerTest, SystemPolicyHasNoPoolAndUsesTheOperator) {
+TEST(PacketManagerTest, SystemPolicyHasNoPoolUsesTheOperatorAndIgnoresLateConfig) {
     CPacketManager* manager = CPacketManager::instance();
     ASSERT_NE(manager, nullptr);
     EXPECT_EQ(CPacketManager::instance(), manager);
     EXPECT_EQ(manager->getPoolBuffer(), nullptr);
-    EXPECT_EQ(manager->getBufferSize(), 0u);
     EXPECT_EQ(manager->getFreeSize(), 0u);
 
     const int mallocs = g_mallocs;
@@ -86,6 +84,15 @@ TEST(PacketManagerTest, SystemPolicyHasNoPoolAndUsesTheOperator) {
     manager->free(block);
     EXPECT_EQ(g_frees, frees + 1);
     EXPECT_EQ(g_lastFreed, block);
+
+    CapturePrinter capture;
+    CPacketManager::PoolParameter param;
+    CPacketManager::config(CPacketManager::policyPool, nullptr, &param);
+    EXPECT_EQ(capture.linesContaining("PacketManagerInternal::config() failured: Packet Manager has been configured!\n")
+                  .size(),
+              1u)
+        << capture.text();
+    EXPECT_EQ(manager->getBufferSize(), 0u) << "still the system policy";
 }
 
 TEST(PacketManagerTest, PacketIsOneOperatorBlockOfTheAlignedSizes) {
@@ -116,19 +123,6 @@ TEST(PacketManagerTest, RefusedBlockLeavesThePacketInvalidAndIsReported) {
     const auto reports = capture.linesContaining("PacketInternal::create(): NO enough, need size:100 ext:8\n");
     ASSERT_EQ(reports.size(), 1u) << capture.text();
     EXPECT_NE(reports[0].find("warn"), std::string::npos) << reports[0];
-}
-
-TEST(PacketManagerTest, ConfigAfterFirstUseReportsAndChangesNothing) {
-    CPacketManager* manager = CPacketManager::instance();
-    CapturePrinter capture;
-    CPacketManager::PoolParameter param;
-    CPacketManager::config(CPacketManager::policyPool, nullptr, &param);
-    EXPECT_EQ(capture.linesContaining("PacketManagerInternal::config() failured: Packet Manager has been configured!\n")
-                  .size(),
-              1u)
-        << capture.text();
-    EXPECT_EQ(manager->getBufferSize(), 0u) << "still the system policy";
-    EXPECT_EQ(manager->getPoolBuffer(), nullptr);
 }
 
 TEST(PacketManagerTest, DumpNodesShowsStatisticsAndTheSystemPolicy) {

@@ -1,8 +1,5 @@
-// The packet manager with the buddy pool (a packet is one pool block), in a
-// process of its own: the pool's shape, grants and free size, exhaustion with
-// and without statistics, the node dump, the copy rule, the packet layout and
-// a packet released after the manager's exit handler. Every test gives back
-// what it takes, so each starts from the whole pool.
+// The packet manager with the buddy pool, in a process of its own. Every test
+// gives back what it takes, so each starts from the whole pool.
 #include "memory/PacketManager.h"
 
 #include "Memory/PacketInternal.h"
@@ -48,8 +45,7 @@ void* countingCopy(void* destination, const void* source, std::size_t length) {
     return std::memcpy(destination, source, length);
 }
 
-// At the very end of the process, after the manager's exit handler and after
-// the static packet below has let go of its block, the pool must be back.
+// At the very end, after the manager's exit handler and the static packet below, the pool must be back.
 void checkPoolGivenBack() {
     if (g_poolMemory.load() != nullptr && !g_poolGivenBack) {
         std::fprintf(stderr, "the pool was not given back at exit\n");
@@ -67,8 +63,7 @@ void checkPoolGivenBack() {
     return true;
 }();
 
-// Destroyed after the manager's exit handler has run (it was constructed
-// before the manager existed).
+// Constructed before the manager, so destroyed after its exit handler.
 CPacket g_heldUntilExit;
 
 CPacketManager& manager() {

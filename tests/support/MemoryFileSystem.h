@@ -1,11 +1,6 @@
-// Test helper: a file system held in memory, for registering with
-// hookFileSystem. It records the calls it receives (operation and path) and
-// every fopen mode, so tests can see which table served a path and what the
-// file objects asked for.
-//
-// Paths are plain strings; a directory's entries are the paths that begin
-// with the directory followed by '/' and contain no further '/'. The stream
-// handles are not C-library streams.
+// Test helper: an in-memory file system for hookFileSystem that records each
+// call ("operation path") and every fopen mode. A directory's entries are the
+// paths under "directory/" with no further '/'.
 #ifndef DOZUV2_TESTS_SUPPORT_MEMORYFILESYSTEM_H
 #define DOZUV2_TESTS_SUPPORT_MEMORYFILESYSTEM_H
 
@@ -23,20 +18,12 @@ namespace Testing {
 
 class MemoryFileSystem : public Virad::IFileSystem {
 public:
-    // Contents: file path -> bytes, directory paths, search attributes by path.
-    std::map<std::string, std::string> files;
+    std::map<std::string, std::string> files; // path -> bytes
     std::set<std::string> directories;
-    std::map<std::string, std::uint16_t> attributes;
-    // The most bytes one fread or fwrite moves (to make transfers short).
-    std::size_t transferLimit = SIZE_MAX;
-    // What writev answers.
-    std::int64_t writevResult = 0;
+    std::map<std::string, std::uint16_t> attributes; // search attributes by path
+    std::size_t transferLimit = SIZE_MAX;            // most bytes one fread or fwrite moves
 
-    // "operation path" for every call, in order.
-    std::vector<std::string> calls() const;
-    // Every mode handed to fopen, in order.
     std::vector<std::string> modes() const;
-    // How many calls of the operation were made.
     int count(const std::string& operation) const;
     void clearCalls();
 
@@ -59,7 +46,6 @@ public:
     int statfs(const char* path, std::uint64_t* freeForCaller, std::uint64_t* total, std::uint64_t* totalFree) override;
     int access(const char* path, int mode) override;
     int stat(const char* path, Virad::FileInfo* record) override;
-    std::int64_t writev(int descriptor, const Virad::io_vec* elements, int count) override;
     int fseek64(void* stream, std::int64_t offset, int whence) override;
     std::int64_t ftell64(void* stream) override;
 
@@ -76,17 +62,15 @@ private:
     };
 
     void record(const char* operation, const char* path);
+    Stream* use(const char* operation, void* stream);
     void fill(const Search& search, Virad::FileInfo* record);
-    int seekTo(Stream* stream, std::int64_t offset, int whence);
+    int seekTo(const char* operation, void* stream, std::int64_t offset, int whence);
 
     mutable std::recursive_mutex m_mutex;
     std::vector<std::string> m_calls;
     std::vector<std::string> m_modes;
     std::vector<Search> m_searches;
 };
-
-// Whether name matches a pattern of * and ? wildcards.
-bool wildcardMatch(const char* pattern, const char* name);
 
 } // namespace Testing
 } // namespace Orvane
