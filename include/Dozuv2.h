@@ -14,7 +14,7 @@
 #include "virad/Mutex.h"
 #include "virad/ReadWriteMutex.h"
 #include "virad/Semaphore.h"
-#include "virad/ThreadSpecific.h"
+#include "virad/ThreadLocalSlot.h"
 #include "virad/Thread.h"
 #include "virad/ThreadManager.h"
 #include "virad/Timer.h"

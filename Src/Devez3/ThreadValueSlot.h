@@ -10,7 +10,7 @@
 #define DOZUV2_DEVEZ3_THREADVALUESLOT_H
 
 #include "Devez3/NeverDestroyed.h"
-#include "virad/ThreadSpecific.h"
+#include "virad/ThreadLocalSlot.h"
 
 #include <cstdint>
 

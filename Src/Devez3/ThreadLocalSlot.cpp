@@ -1,10 +1,10 @@
-// The thread-specific value slot.
+// CThreadSpecific: thread-local value slots shared between copies.
 //
 // Copies of a CThreadSpecific share one internal record, which counts its
 // owners; the last owner to go frees the slot and the record. Without the
 // count, each copy would free the same slot, and the second free could release
 // a slot that meanwhile belongs to someone else.
-#include "virad/ThreadSpecific.h"
+#include "virad/ThreadLocalSlot.h"
 
 #include "Devez3/Report.h"
 #include "Platform/Platform.h"

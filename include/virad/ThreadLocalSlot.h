@@ -1,11 +1,11 @@
-// A thread-specific value slot: one pointer per thread, null until the thread
-// stores one.
+// CThreadSpecific, the thread-local value slot: one pointer per thread, null
+// until the thread stores one.
 //
 // Copying or assigning a CThreadSpecific makes both objects name the same slot;
 // the slot is freed when the last object naming it is destroyed. Freeing the
 // slot does not free what the stored values point to.
-#ifndef DOZUV2_VIRAD_THREADSPECIFIC_H
-#define DOZUV2_VIRAD_THREADSPECIFIC_H
+#ifndef DOZUV2_VIRAD_THREADLOCALSLOT_H
+#define DOZUV2_VIRAD_THREADLOCALSLOT_H
 
 #include "virad/Export.h"
 

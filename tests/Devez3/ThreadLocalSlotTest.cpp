@@ -1,6 +1,6 @@
 // CThreadSpecific: one value per thread, slots shared between copies and
 // returned when their last owner goes.
-#include "virad/ThreadSpecific.h"
+#include "virad/ThreadLocalSlot.h"
 
 #include "support/Eventually.h"
 
