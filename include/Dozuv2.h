@@ -2,6 +2,7 @@
 #ifndef DOZUV2_H
 #define DOZUV2_H
 
+#include "virad/Compiler.h"
 #include "virad/Export.h"
 #include "virad/Assertion.h"
 #include "virad/devez3/detail/flex_string.h"
@@ -17,6 +18,7 @@
 #include "virad/ThreadLocalSlot.h"
 #include "virad/Thread.h"
 #include "virad/ThreadManager.h"
+#include "virad/Process.h"
 #include "virad/Timer.h"
 #include "virad/FileSystem.h"
 #include "virad/File.h"

@@ -2,7 +2,10 @@
 // console output with its colours, and the C-callable filter.
 #include "Devez3/PrintState.h"
 
-#include "Platform/Platform.h"
+#include "Platform/Clock.h"
+#include "Platform/Console.h"
+#include "Platform/File.h"
+#include "Platform/Thread.h"
 #include "virad/CTime.h"
 
 #include <cstdarg>
@@ -205,11 +208,7 @@ void setPrintFlag(int index, unsigned char value) {
 }
 
 const char* fileNameOf(const char* path) {
-    if (path == nullptr) {
-        return path;
-    }
-    const char* cut = std::strrchr(path, Platform::pathSeparator());
-    return cut != nullptr ? cut + 1 : path;
+    return Platform::fileNamePart(path);
 }
 
 } // namespace Detail

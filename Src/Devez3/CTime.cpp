@@ -3,7 +3,7 @@
 #include "virad/CTime.h"
 
 #include "Devez3/Calendar.h"
-#include "Platform/Platform.h"
+#include "Platform/Clock.h"
 
 #include <atomic>
 

@@ -5,9 +5,9 @@
 
 #include "Devez3/Calendar.h"
 #include "Devez3/ClockInternal.h"
-#include "Devez3/NeverDestroyed.h"
-#include "Devez3/Report.h"
-#include "Platform/Platform.h"
+#include "Common/NeverDestroyed.h"
+#include "Common/Report.h"
+#include "Platform/Clock.h"
 #include "virad/LastError.h"
 #include "virad/Mutex.h"
 
@@ -87,7 +87,7 @@ struct ModifyProcList {
 };
 
 ModifyProcList& modifyProcList() {
-    static Detail::NeverDestroyed<ModifyProcList> list;
+    static Common::NeverDestroyed<ModifyProcList> list;
     return list.get();
 }
 

@@ -189,6 +189,8 @@ bool CFile::statFS(const char* path, std::uint64_t& freeForCaller, std::uint64_t
     return Detail::selectFileSystem(path)->statfs(path, &freeForCaller, &total, &free) == 0;
 }
 
+// The two recursive operations split and build paths at '/' on every host:
+// that is how they are defined, and every host's file system takes it.
 bool CFile::makeDirectoryRecursively(const char* path) {
     if (path == nullptr || path[0] == '\0') {
         VIRAD_REPORT(LOG_WARN, "the path is unvalid");

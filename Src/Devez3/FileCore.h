@@ -5,8 +5,8 @@
 #define DOZUV2_DEVEZ3_FILECORE_H
 
 #include "Devez3/FileDefaultOpt.h"
-#include "Devez3/Report.h"
-#include "Platform/Platform.h"
+#include "Common/Report.h"
+#include "Platform/File.h"
 #include "virad/Thread.h"
 #include "virad/ThreadManager.h"
 

@@ -2,8 +2,8 @@
 // through the platform layer where the C library is not enough.
 #include "Devez3/FileDefaultOpt.h"
 #include "Devez3/PrintState.h"
-#include "Devez3/Report.h"
-#include "Platform/Platform.h"
+#include "Common/Report.h"
+#include "Platform/File.h"
 
 #include <climits>
 #include <cstdio>

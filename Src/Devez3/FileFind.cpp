@@ -3,8 +3,8 @@
 #include "virad/FileFind.h"
 
 #include "Devez3/FileDefaultOpt.h"
-#include "Devez3/Report.h"
-#include "Platform/Platform.h"
+#include "Common/Report.h"
+#include "Platform/File.h"
 
 #include <cstring>
 #include <new>

@@ -1,8 +1,8 @@
 // The file-system hook table, the choice of the table serving a path, and
 // the process-wide default table.
 #include "Devez3/FileDefaultOpt.h"
-#include "Devez3/NeverDestroyed.h"
-#include "Devez3/Report.h"
+#include "Common/NeverDestroyed.h"
+#include "Common/Report.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -43,7 +43,7 @@ HookEntry g_hooks[kHookEntries];
 std::atomic<FileDefaultOpt*> g_default{nullptr};
 
 CMutex& defaultCreationMutex() {
-    static Detail::NeverDestroyed<CMutex> mutex;
+    static Common::NeverDestroyed<CMutex> mutex;
     return mutex.get();
 }
 

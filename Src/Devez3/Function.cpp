@@ -1,7 +1,7 @@
 // The per-thread reuse number of the last reuse-numbered delegate called.
 #include "virad/Function.h"
 
-#include "Devez3/ThreadValueSlot.h"
+#include "Common/ThreadValueSlot.h"
 
 namespace Orvane {
 namespace Virad {
@@ -9,7 +9,7 @@ namespace Virad {
 namespace {
 
 struct ReuseTag;
-using ReuseSlot = Detail::ThreadValueSlot<ReuseTag, unsigned int>;
+using ReuseSlot = Common::ThreadValueSlot<ReuseTag, unsigned int>;
 
 [[maybe_unused]] const bool g_reuseSlotAtLoad = ReuseSlot::ready();
 

@@ -1,9 +1,9 @@
 // The per-thread last error and the process-wide table of error messages.
 #include "virad/LastError.h"
 
-#include "Devez3/NeverDestroyed.h"
-#include "Devez3/Report.h"
-#include "Devez3/ThreadValueSlot.h"
+#include "Common/NeverDestroyed.h"
+#include "Common/Report.h"
+#include "Common/ThreadValueSlot.h"
 #include "virad/Mutex.h"
 
 #include <atomic>
@@ -18,7 +18,7 @@ namespace Virad {
 namespace {
 
 struct LastErrorTag;
-using LastErrorSlot = Detail::ThreadValueSlot<LastErrorTag, int>;
+using LastErrorSlot = Common::ThreadValueSlot<LastErrorTag, int>;
 
 [[maybe_unused]] const bool g_lastErrorSlotAtLoad = LastErrorSlot::ready();
 
@@ -33,7 +33,7 @@ std::atomic<MessageTable*> g_table{nullptr};
 std::atomic<bool> g_tableDestroyed{false};
 
 CMutex& creationLock() {
-    static Detail::NeverDestroyed<CMutex> lock;
+    static Common::NeverDestroyed<CMutex> lock;
     return lock.get();
 }
 

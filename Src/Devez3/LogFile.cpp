@@ -8,9 +8,9 @@
 // of old files go through the hookable file-system table.
 #include "Devez3/LogFile.h"
 
-#include "Devez3/NeverDestroyed.h"
+#include "Common/NeverDestroyed.h"
 #include "Devez3/PrintState.h"
-#include "Platform/Platform.h"
+#include "Platform/File.h"
 #include "virad/LogFilter.h"
 #include "virad/Mutex.h"
 
@@ -37,7 +37,7 @@ struct LogFileState {
 };
 
 LogFileState& logFileState() {
-    static NeverDestroyed<LogFileState> state;
+    static Common::NeverDestroyed<LogFileState> state;
     return state.get();
 }
 
@@ -53,20 +53,19 @@ void setLogPath(const char* path) {
     if (text.empty()) {
         return;
     }
-    const char separator = Platform::pathSeparator();
-    const char last = text.back();
-    if (last == '/' || last == '\\') {
+    if (Platform::isPathSeparator(text.back())) {
         std::printf("[%s:%d]logDir is invalid\n", fileNameOf(__FILE__), __LINE__);
         return;
     }
-    const std::string::size_type cut = text.rfind(separator);
-    if (cut == std::string::npos) {
-        const std::string here = std::string(".") + separator;
+    // The directory part: everything up to and including the last separator.
+    const std::size_t directory = static_cast<std::size_t>(Platform::fileNamePart(text.c_str()) - text.c_str());
+    if (directory == 0) {
+        const std::string here = std::string(".") + Platform::pathSeparator();
         settings.path = here + text;
         settings.searchPattern = here + "*";
     } else {
         settings.path = text;
-        settings.searchPattern = text.substr(0, cut + 1) + "*";
+        settings.searchPattern = text.substr(0, directory) + "*";
     }
 }
 

@@ -1,8 +1,9 @@
 // The plain and the recursive mutex, both on the platform's critical section.
 #include "virad/Mutex.h"
 
-#include "Devez3/Report.h"
-#include "Platform/Platform.h"
+#include "Common/Report.h"
+#include "Platform/Sync.h"
+#include "Platform/Thread.h"
 
 #include <atomic>
 #include <cstdint>

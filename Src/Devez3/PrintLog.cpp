@@ -2,7 +2,7 @@
 // printer, attached printers and per-module statistics.
 #include "Devez3/PrintState.h"
 
-#include "Devez3/NeverDestroyed.h"
+#include "Common/NeverDestroyed.h"
 #include "virad/Mutex.h"
 
 #include <cstdio>
@@ -28,7 +28,7 @@ struct Outputs {
 };
 
 Outputs& outputs() {
-    static Detail::NeverDestroyed<Outputs> instance;
+    static Common::NeverDestroyed<Outputs> instance;
     return instance.get();
 }
 
@@ -39,7 +39,7 @@ struct ModuleSwitches {
 };
 
 ModuleSwitches& moduleSwitches() {
-    static Detail::NeverDestroyed<ModuleSwitches> instance;
+    static Common::NeverDestroyed<ModuleSwitches> instance;
     return instance.get();
 }
 
@@ -50,7 +50,7 @@ struct Statistics {
 };
 
 Statistics& statistics() {
-    static Detail::NeverDestroyed<Statistics> instance;
+    static Common::NeverDestroyed<Statistics> instance;
     return instance.get();
 }
 

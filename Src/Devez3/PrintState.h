@@ -8,6 +8,7 @@
 #ifndef DOZUV2_DEVEZ3_PRINTSTATE_H
 #define DOZUV2_DEVEZ3_PRINTSTATE_H
 
+#include "Platform/Cpu.h"
 #include "virad/PrintLog.h"
 
 #include <atomic>
@@ -35,10 +36,10 @@ unsigned char loadFlag(int index);
 PrintOptions& optionsRecord();
 
 inline unsigned char loadByte(const unsigned char& byte) {
-    return __atomic_load_n(&byte, __ATOMIC_RELAXED);
+    return Platform::loadByteRelaxed(byte);
 }
 inline void storeByte(unsigned char& byte, unsigned char value) {
-    __atomic_store_n(&byte, value, __ATOMIC_RELAXED);
+    Platform::storeByteRelaxed(byte, value);
 }
 
 // Flag numbers in the options record and the flag array.

@@ -12,19 +12,14 @@
 // that writer the holder before waking it, so nobody can slip in between.
 #include "virad/ReadWriteMutex.h"
 
-#include "Devez3/Report.h"
-#include "Platform/Platform.h"
+#include "Common/Report.h"
+#include "Platform/Cpu.h"
+#include "Platform/Sync.h"
+#include "Platform/Thread.h"
 
 #include <atomic>
 #include <new>
 #include <optional>
-
-#if defined(__x86_64__) || defined(__i386__) || defined(_M_X64) || defined(_M_IX86)
-#include <immintrin.h>
-#define DOZUV2_CPU_RELAX() _mm_pause()
-#else
-#define DOZUV2_CPU_RELAX() ((void)0)
-#endif
 
 namespace Orvane {
 namespace Virad {
@@ -135,7 +130,7 @@ bool CReadWriteMutex::enterWriting() {
         // Holding the gate keeps new readers out; wait for those inside.
         for (int spins = 0; self.m_readCount.load(std::memory_order_acquire) > 0; ++spins) {
             if (spins < kSpinsBeforeYield) {
-                DOZUV2_CPU_RELAX();
+                Platform::cpuRelax();
             } else {
                 Platform::yieldThread();
             }

@@ -1,8 +1,8 @@
 // The counting semaphore: a thin front over the platform's kernel semaphore.
 #include "virad/Semaphore.h"
 
-#include "Devez3/Report.h"
-#include "Platform/Platform.h"
+#include "Common/Report.h"
+#include "Platform/Sync.h"
 
 #include <new>
 

@@ -1,7 +1,7 @@
 // Thread objects and the thread body.
 #include "virad/Thread.h"
 
-#include "Devez3/Report.h"
+#include "Common/Report.h"
 #include "Devez3/ThreadInternal.h"
 #include "virad/CTime.h"
 
@@ -284,6 +284,12 @@ bool CThread::setCurrentTimeout(int milliseconds) {
 
 void CThread::sleep(int milliseconds) {
     Platform::sleepMilliseconds(milliseconds > 0 ? milliseconds : 0);
+}
+
+void CThread::load(int percent) {
+    if (percent < 1 || percent > 100) {
+        VIRAD_REPORT(LOG_ERROR, "thread load percent:%d is invalid!\n", percent);
+    }
 }
 
 // ---- CThreadLite ----

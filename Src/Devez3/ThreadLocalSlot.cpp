@@ -6,8 +6,8 @@
 // a slot that meanwhile belongs to someone else.
 #include "virad/ThreadLocalSlot.h"
 
-#include "Devez3/Report.h"
-#include "Platform/Platform.h"
+#include "Common/Report.h"
+#include "Platform/Thread.h"
 
 #include <atomic>
 #include <new>

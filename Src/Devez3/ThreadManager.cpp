@@ -1,9 +1,9 @@
 // The thread manager: the registry of running thread bodies, its views and
-// table, and the process helpers beside it.
+// table.
 #include "virad/ThreadManager.h"
 
-#include "Devez3/NeverDestroyed.h"
-#include "Devez3/Report.h"
+#include "Common/NeverDestroyed.h"
+#include "Common/Report.h"
 #include "Devez3/ThreadInternal.h"
 #include "virad/CTime.h"
 
@@ -53,7 +53,7 @@ ThreadInternal* ThreadManagerInternal::findLocked(int threadId) {
 // bodies that are still running while exit handlers run remove themselves
 // from the list when they end, so the list must outlive them.
 ThreadManagerInternal* threadManagerInternal() {
-    static Detail::NeverDestroyed<ThreadManagerInternal> manager;
+    static Common::NeverDestroyed<ThreadManagerInternal> manager;
     return &manager.get();
 }
 
@@ -146,34 +146,6 @@ void CThreadManager::dumpThreads() {
                      static_cast<unsigned>(info.priority), info.timeout ? "Timeout" : "Normal");
     }
     VIRAD_REPORT(LOG_INFO, "\n");
-}
-
-void CThread::load(int percent) {
-    if (percent < 1 || percent > 100) {
-        VIRAD_REPORT(LOG_ERROR, "thread load percent:%d is invalid!\n", percent);
-    }
-}
-
-unsigned long long getCurrectProcessID() {
-    return Platform::currentProcessId();
-}
-
-int systemCall(const char* command) {
-    constexpr std::size_t kCommandRoom = 260;
-    if (command == nullptr) {
-        return 1;
-    }
-    if (std::strlen(command) >= kCommandRoom) {
-        VIRAD_REPORT(LOG_ERROR, "systemCall's input parameter is too long, command:%s\n", command);
-        return -1;
-    }
-    char line[kCommandRoom];
-    std::snprintf(line, sizeof line, "%s", command);
-    if (!Platform::runCommandLine(line)) {
-        VIRAD_REPORT(LOG_WARN, "systemCall CreateProcessA cmd:%s failed\n", line);
-        return -1;
-    }
-    return 0;
 }
 
 } // namespace Virad

@@ -3,8 +3,8 @@
 #include "virad/CTime.h"
 
 #include "Devez3/Calendar.h"
-#include "Devez3/NeverDestroyed.h"
-#include "Devez3/Report.h"
+#include "Common/NeverDestroyed.h"
+#include "Common/Report.h"
 
 #include <atomic>
 #include <climits>
@@ -20,7 +20,7 @@ namespace {
 // The pattern is stored as given at load and analysed only when it is set
 // through setFormatString, so the other settings keep their defaults until then.
 flex_string& storedPattern() {
-    static Detail::NeverDestroyed<flex_string> pattern("yyyy-MM-dd HH:mm:ss");
+    static Common::NeverDestroyed<flex_string> pattern("yyyy-MM-dd HH:mm:ss");
     return pattern.get();
 }
 // Touched at load, so the pattern exists before any thread formats.

@@ -1,7 +1,7 @@
 // Timers: starting, stopping and re-timing a timer in the manager's list.
 #include "virad/Timer.h"
 
-#include "Devez3/Report.h"
+#include "Common/Report.h"
 #include "Devez3/TimerInternal.h"
 
 #include <cstring>

@@ -2,8 +2,8 @@
 // workers, the manager thread's cycle, the idle pool and the timer table.
 #include "virad/Timer.h"
 
-#include "Devez3/NeverDestroyed.h"
-#include "Devez3/Report.h"
+#include "Common/NeverDestroyed.h"
+#include "Common/Report.h"
 #include "Devez3/TimerInternal.h"
 #include "virad/CTime.h"
 
@@ -48,7 +48,7 @@ void TimerList::unlink(TimerInternal* timer) {
 TimerSchedule::TimerSchedule() : now(CTime::getCurrentMilliSecond()) {}
 
 TimerSchedule& timerSchedule() {
-    static Detail::NeverDestroyed<TimerSchedule> schedule;
+    static Common::NeverDestroyed<TimerSchedule> schedule;
     return schedule.get();
 }
 
@@ -256,7 +256,7 @@ std::atomic<CTimerManager*> g_manager{nullptr};
 std::atomic<TimerManagerInternal*> g_managerThread{nullptr};
 
 CMutex& creationLock() {
-    static Detail::NeverDestroyed<CMutex> lock;
+    static Common::NeverDestroyed<CMutex> lock;
     return lock.get();
 }
 

@@ -1,7 +1,8 @@
 // The buddy pool: carving, splitting, merging and the free-list dump.
 #include "Memory/BuddyPool.h"
 
-#include "Devez3/Report.h"
+#include "Common/Bits.h"
+#include "Common/Report.h"
 
 #include <cstdlib>
 
@@ -11,14 +12,9 @@ namespace Detail {
 
 namespace {
 
-// floor(log2(value)) for value > 0.
-std::uint32_t floorLog2(std::uint64_t value) {
-    return 63u - static_cast<std::uint32_t>(__builtin_clzll(value));
-}
-
 [[noreturn]] void fatal(const char* message) {
     VIRAD_REPORT(Virad::LOG_FATAL, "%s", message);
-    Virad::Detail::assertionFailedMsg("false", message, __PRETTY_FUNCTION__, __FILE__, __LINE__);
+    Virad::Detail::assertionFailedMsg("false", message, DOZUV2_FUNCTION_SIGNATURE, __FILE__, __LINE__);
 }
 
 } // namespace
@@ -32,11 +28,11 @@ BuddyPool::~BuddyPool() {
 void BuddyPool::create(std::uint64_t totalSize, std::uint64_t chunkSize, const Allocate& allocate,
                        const Release& release) {
     m_release = release;
-    m_chunkShift = floorLog2(chunkSize);
+    m_chunkShift = Common::floorLog2(chunkSize);
     m_chunkSize = std::uint64_t{1} << m_chunkShift;
     m_chunkMask = static_cast<std::uint32_t>(m_chunkSize - 1);
     m_chunkCount = static_cast<std::uint32_t>(totalSize >> m_chunkShift);
-    m_orderCount = m_chunkCount == 0 ? 0 : floorLog2(m_chunkCount) + 1;
+    m_orderCount = m_chunkCount == 0 ? 0 : Common::floorLog2(m_chunkCount) + 1;
     m_poolBytes = std::uint64_t{m_chunkCount} << m_chunkShift;
 
     // The spare chunk leaves room to move the start up to a chunk boundary.
@@ -95,7 +91,7 @@ int BuddyPool::orderFor(std::uint64_t size) const {
         return -1;
     }
     const std::uint64_t chunks = (size >> m_chunkShift) + ((size & m_chunkMask) != 0 ? 1 : 0);
-    const std::uint32_t order = chunks <= 1 ? 0 : floorLog2(chunks - 1) + 1;
+    const std::uint32_t order = chunks <= 1 ? 0 : Common::floorLog2(chunks - 1) + 1;
     return order < m_orderCount ? static_cast<int>(order) : -1;
 }
 

@@ -2,7 +2,7 @@
 // blocks that live as long as the pool.
 #include "memory/MemPool.h"
 
-#include "Devez3/Report.h"
+#include "Common/Report.h"
 #include "virad/Mutex.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Packets: the handle and the record behind it, with its four sources.
 #include "memory/Packet.h"
 
-#include "Devez3/Report.h"
+#include "Common/Report.h"
 #include "Memory/PacketInternal.h"
 #include "Memory/PacketManagerInternal.h"
 
@@ -252,7 +252,7 @@ void OldPacketInternal::destroy() {
         return;
     }
     }
-    Virad::Detail::assertionFailedMsg("false", "PacketInternal::destroy(): unreachable!\n", __PRETTY_FUNCTION__,
+    Virad::Detail::assertionFailedMsg("false", "PacketInternal::destroy(): unreachable!\n", DOZUV2_FUNCTION_SIGNATURE,
                                       __FILE__, __LINE__);
 }
 

@@ -2,10 +2,11 @@
 // statistics and the dumps.
 #include "memory/PacketManager.h"
 
-#include "Devez3/NeverDestroyed.h"
-#include "Devez3/Report.h"
+#include "Common/Bits.h"
+#include "Common/NeverDestroyed.h"
+#include "Common/Report.h"
 #include "Memory/PacketManagerInternal.h"
-#include "Platform/Platform.h"
+#include "Platform/Thread.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,9 +19,9 @@ namespace Memory {
 
 namespace {
 
+using Common::NeverDestroyed;
 using Virad::CGuard;
 using Virad::CMutex;
-using Virad::Detail::NeverDestroyed;
 
 // What config stores until the core exists.
 struct Configuration {
@@ -188,7 +189,7 @@ PacketManagerInternal& createPacketManagerCore() {
     VIRAD_ASSERT(core);
     core->policy = config.policy;
     core->totalSize = config.param.totalSize;
-    core->alignment = std::uint64_t{1} << (63 - __builtin_clzll(config.param.alignSize));
+    core->alignment = Common::floorPowerOfTwo(config.param.alignSize);
     core->memop = config.memop;
     core->allocate = &systemAllocate;
     core->release = &systemRelease;

@@ -4,6 +4,7 @@
 #ifndef DOZUV2_VIRAD_ASSERTION_H
 #define DOZUV2_VIRAD_ASSERTION_H
 
+#include "virad/Compiler.h"
 #include "virad/Export.h"
 
 namespace Orvane {
@@ -19,12 +20,6 @@ namespace Detail {
 } // namespace Detail
 } // namespace Virad
 } // namespace Orvane
-
-#if defined(_MSC_VER)
-#define DOZUV2_FUNCTION_SIGNATURE __FUNCSIG__
-#else
-#define DOZUV2_FUNCTION_SIGNATURE __PRETTY_FUNCTION__
-#endif
 
 // Fails with the given condition text from inline code in public headers,
 // which never throw: a request they cannot honour ends the process.

@@ -16,6 +16,7 @@
 #ifndef DOZUV2_VIRAD_PRINTLOG_H
 #define DOZUV2_VIRAD_PRINTLOG_H
 
+#include "virad/Compiler.h"
 #include "virad/Export.h"
 #include "virad/Function.h"
 #include "virad/SystemTime.h"
@@ -64,19 +65,18 @@ DOZUV2_API int logFilterEx(int level, const char* module, const char* file, cons
                            const char* version, const char* format, va_list args);
 // The same with the values themselves.
 DOZUV2_API int logFilter(int level, const char* module, const char* file, const char* function, int line,
-                         const char* version, const char* format, ...) __attribute__((format(printf, 7, 8)));
+                         const char* version, const char* format, ...) DOZUV2_PRINTF_FORMAT(7, 8);
 
 // Convenience: module, file "Unknown", no function, line 0, no version.
-DOZUV2_API int logTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
-DOZUV2_API int logDebug(const char* format, ...) __attribute__((format(printf, 1, 2)));
-DOZUV2_API int logInfo(const char* format, ...) __attribute__((format(printf, 1, 2)));
-DOZUV2_API int logWarn(const char* format, ...) __attribute__((format(printf, 1, 2)));
-DOZUV2_API int logError(const char* format, ...) __attribute__((format(printf, 1, 2)));
-DOZUV2_API int logFatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
+DOZUV2_API int logTrace(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
+DOZUV2_API int logDebug(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
+DOZUV2_API int logInfo(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
+DOZUV2_API int logWarn(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
+DOZUV2_API int logError(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
+DOZUV2_API int logFatal(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
 
 // Prints with a library name as the module; 0 unless 1 <= level <= 6.
-DOZUV2_API int logLibName(int level, const char* libName, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+DOZUV2_API int logLibName(int level, const char* libName, const char* format, ...) DOZUV2_PRINTF_FORMAT(3, 4);
 
 DOZUV2_API void setPrintLogLevel(int level);
 DOZUV2_API int getPrintLogLevel();
@@ -102,17 +102,17 @@ DOZUV2_API std::map<std::string, LogModuleInfo> getLogStatistics();
 } // namespace Orvane
 
 // The same convenience functions in the global namespace.
-DOZUV2_API int logTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
-DOZUV2_API int logDebug(const char* format, ...) __attribute__((format(printf, 1, 2)));
-DOZUV2_API int logInfo(const char* format, ...) __attribute__((format(printf, 1, 2)));
-DOZUV2_API int logWarn(const char* format, ...) __attribute__((format(printf, 1, 2)));
-DOZUV2_API int logError(const char* format, ...) __attribute__((format(printf, 1, 2)));
-DOZUV2_API int logFatal(const char* format, ...) __attribute__((format(printf, 1, 2)));
+DOZUV2_API int logTrace(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
+DOZUV2_API int logDebug(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
+DOZUV2_API int logInfo(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
+DOZUV2_API int logWarn(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
+DOZUV2_API int logError(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
+DOZUV2_API int logFatal(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
 
 // The C-callable twin of the filter and the console functions it shares.
 // Virad_logFilter applies no module switches, printers, log file or statistics.
 DOZUV2_C_API int Virad_logFilter(int level, const char* module, const char* file, const char* function, int line,
-                                 const char* version, const char* format, ...) __attribute__((format(printf, 7, 8)));
+                                 const char* version, const char* format, ...) DOZUV2_PRINTF_FORMAT(7, 8);
 // Builds the line prefix into buffer (room characters at most); returns its
 // length (0 when the previous line was not ended), or -1. Stores the local
 // time into *time when time is not null.

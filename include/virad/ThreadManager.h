@@ -1,7 +1,7 @@
 // The thread manager: the process-wide registry of running CThread bodies,
 // with their names, ids, priorities and time-outs, and a watchdog view of the
-// threads whose time-out has passed. Beside it: the process id and a command
-// runner.
+// threads whose time-out has passed. Beside it (virad/Process.h, included
+// here): the process id and a command runner.
 //
 // Every method may be called from any thread; the lists and names it hands
 // out are snapshots. The manager exists from first use to the end of the
@@ -10,6 +10,7 @@
 #define DOZUV2_VIRAD_THREADMANAGER_H
 
 #include "virad/Export.h"
+#include "virad/Process.h"
 #include "virad/devez3/detail/flex_string.h"
 
 #include <list>
@@ -58,13 +59,6 @@ private:
 };
 
 static_assert(sizeof(CThreadManager::ThreadInfo) == 64, "name, id, stack size, one bit-field word, 20 bytes");
-
-// The process's system id.
-DOZUV2_API unsigned long long getCurrectProcessID();
-// Runs a command line (no shell; blanks separate arguments, double quotes
-// group) and waits for it to end. 0 once it ended, 1 for a null command, -1
-// when the command is 260 characters or more or cannot be started.
-DOZUV2_API int systemCall(const char* command);
 
 } // namespace Virad
 } // namespace Orvane

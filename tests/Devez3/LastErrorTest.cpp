@@ -1,7 +1,7 @@
 #include "virad/LastError.h"
 
 #include "Devez3/PrintState.h"
-#include "Devez3/Report.h"
+#include "Common/Report.h"
 #include "support/CapturePrinter.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-// POSIX realisation of the wall and monotonic clocks, the host's zone offset
-// and setting the clock.
-#include "Platform/Platform.h"
+// POSIX realisation of the clock family: the wall clock as local and UTC
+// fields, the host's zone offset, setting the clock and the monotonic counter.
+#include "Platform/Clock.h"
 
 #include <atomic>
 #include <ctime>
@@ -26,6 +26,23 @@ void copyFields(const tm& from, LocalTime& to) {
     to.second = from.tm_sec;
 }
 
+// What the C library's tzset leaves behind for the zone in force.
+struct ZoneMark {
+    long offset;
+    int daylight;
+    const char* standardName;
+    const char* daylightName;
+
+    bool operator==(const ZoneMark& other) const {
+        return offset == other.offset && daylight == other.daylight && standardName == other.standardName &&
+               daylightName == other.daylightName;
+    }
+};
+
+ZoneMark currentZoneMark() {
+    return ZoneMark{::timezone, ::daylight, ::tzname[0], ::tzname[1]};
+}
+
 int millisecondsOf(const timespec& now) {
     return static_cast<int>(now.tv_nsec / 1000000L);
 }
@@ -35,22 +52,37 @@ int millisecondsOf(const timespec& now) {
 void currentLocalTime(LocalTime& out) {
     timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
+    tm local;
+    localtime_r(&now.tv_sec, &local);
+    copyFields(local, out);
+    out.millisecond = millisecondsOf(now);
+}
+
+void currentLocalTimeCached(LocalTime& out) {
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
     // Every printed line asks for the time, and the C library's conversion
     // takes a process-wide lock; within one second the answer differs only in
-    // its milliseconds, so each thread keeps its last conversion.
+    // its milliseconds, so each thread keeps its last conversion. tzset
+    // rewrites the zone's offset, daylight flag and names, so a zone change
+    // made without refreshTimeZone is seen at once when it moves any of them.
     struct Cache {
         time_t second = -1;
         unsigned int generation = 0;
+        ZoneMark zone = {};
         LocalTime fields = {};
     };
     static thread_local Cache cache;
     const unsigned int generation = g_zoneGeneration.load(std::memory_order_acquire);
-    if (cache.second != now.tv_sec || cache.generation != generation) {
+    const ZoneMark zone = currentZoneMark();
+    if (cache.second != now.tv_sec || cache.generation != generation || !(cache.zone == zone)) {
         tm local;
         localtime_r(&now.tv_sec, &local);
         copyFields(local, cache.fields);
         cache.second = now.tv_sec;
         cache.generation = generation;
+        // Read after the conversion, which may itself settle the names.
+        cache.zone = currentZoneMark();
     }
     out = cache.fields;
     out.millisecond = millisecondsOf(now);

@@ -1,6 +1,6 @@
 // POSIX realisation of the console: standard output, colours as ANSI escapes,
 // and the (absent) debugger channel.
-#include "Platform/Platform.h"
+#include "Platform/Console.h"
 
 #include <atomic>
 #include <cstdio>
@@ -48,10 +48,6 @@ void setConsoleTextAttribute(ConsoleHandle console, std::uint16_t attribute) {
 }
 
 void debuggerOutput(const char*) {}
-
-char pathSeparator() {
-    return '/';
-}
 
 } // namespace Platform
 } // namespace Orvane

@@ -1,5 +1,7 @@
 // POSIX realisation of the platform's synchronisation objects.
-#include "Platform/Platform.h"
+#include "Platform/Sync.h"
+
+#include "Platform/Thread.h"
 
 #include <cerrno>
 #include <climits>

@@ -6,17 +6,16 @@
 // stored a value reads 0. The slot is built on first use (each user also
 // touches it from a static initialiser, so it exists from load) and is never
 // freed, so exit handlers can still use it.
-#ifndef DOZUV2_DEVEZ3_THREADVALUESLOT_H
-#define DOZUV2_DEVEZ3_THREADVALUESLOT_H
+#ifndef DOZUV2_COMMON_THREADVALUESLOT_H
+#define DOZUV2_COMMON_THREADVALUESLOT_H
 
-#include "Devez3/NeverDestroyed.h"
+#include "Common/NeverDestroyed.h"
 #include "virad/ThreadLocalSlot.h"
 
 #include <cstdint>
 
 namespace Orvane {
-namespace Virad {
-namespace Detail {
+namespace Common {
 
 template <typename Tag, typename T> class ThreadValueSlot {
 public:
@@ -33,14 +32,13 @@ public:
     static bool ready() { return slot().valid(); }
 
 private:
-    static CThreadSpecific& slot() {
-        static NeverDestroyed<CThreadSpecific> instance;
+    static Virad::CThreadSpecific& slot() {
+        static NeverDestroyed<Virad::CThreadSpecific> instance;
         return instance.get();
     }
 };
 
-} // namespace Detail
-} // namespace Virad
+} // namespace Common
 } // namespace Orvane
 
 #endif

@@ -1,17 +1,19 @@
-// Storage for process-wide objects that must outlive every exit handler.
+// Storage for process-wide state that must outlive every exit handler.
 //
 // The print path and the slots it reads are used by anything that runs at
 // process exit, including other libraries' exit handlers, so their state is
-// built in place on first use and never destroyed.
-#ifndef DOZUV2_DEVEZ3_NEVERDESTROYED_H
-#define DOZUV2_DEVEZ3_NEVERDESTROYED_H
+// built in place on first use and never destroyed. Use it as a function-local
+// static: the language makes the first use's construction thread-safe.
+// Objects with a life of their own (made by a creator, perhaps torn down at
+// exit, reached through instance()) use ProcessWide instead.
+#ifndef DOZUV2_COMMON_NEVERDESTROYED_H
+#define DOZUV2_COMMON_NEVERDESTROYED_H
 
 #include <new>
 #include <utility>
 
 namespace Orvane {
-namespace Virad {
-namespace Detail {
+namespace Common {
 
 template <typename T> class NeverDestroyed {
 public:
@@ -27,8 +29,7 @@ private:
     alignas(T) unsigned char m_storage[sizeof(T)];
 };
 
-} // namespace Detail
-} // namespace Virad
+} // namespace Common
 } // namespace Orvane
 
 #endif

@@ -7,19 +7,22 @@
 //
 // VIRAD_ASSERT(expression) ends the process with an assertion report when the
 // expression is false.
-#ifndef DOZUV2_DEVEZ3_REPORT_H
-#define DOZUV2_DEVEZ3_REPORT_H
+#ifndef DOZUV2_COMMON_REPORT_H
+#define DOZUV2_COMMON_REPORT_H
 
+#include "virad/Assertion.h"
+#include "virad/Compiler.h"
 #include "virad/LastError.h"
 #include "virad/PrintLog.h"
 
 #define VIRAD_REPORT(level, ...)                                                                                       \
-    ::Orvane::Virad::logFilter((level), "Unknown", __FILE__, __PRETTY_FUNCTION__, __LINE__, "Unknown", __VA_ARGS__)
+    ::Orvane::Virad::logFilter((level), "Unknown", __FILE__, DOZUV2_FUNCTION_SIGNATURE, __LINE__, "Unknown",           \
+                               __VA_ARGS__)
 
 #define VIRAD_ASSERT(expression)                                                                                       \
     do {                                                                                                               \
-        if (__builtin_expect(!(expression), 0)) {                                                                      \
-            ::Orvane::Virad::Detail::assertionFailed(#expression, __PRETTY_FUNCTION__, __FILE__, __LINE__);            \
+        if (DOZUV2_UNLIKELY(!(expression))) {                                                                          \
+            ::Orvane::Virad::Detail::assertionFailed(#expression, DOZUV2_FUNCTION_SIGNATURE, __FILE__, __LINE__);      \
         }                                                                                                              \
     } while (0)
 

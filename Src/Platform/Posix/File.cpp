@@ -1,6 +1,7 @@
-// POSIX realisation of the file primitives: descriptor-backed streams, path
-// status, volume space and the wildcard directory search.
-#include "Platform/Platform.h"
+// POSIX realisation of the file family: descriptor-backed streams, files and
+// directories, path status, volume space, separators and the wildcard
+// directory search.
+#include "Platform/File.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -58,6 +59,12 @@ std::int64_t streamTell64(void* stream) {
     return static_cast<std::int64_t>(::ftello(static_cast<FILE*>(stream)));
 }
 
+int removeFile(const char* path) {
+    // unlink, not the C library's remove: remove would also take an empty
+    // directory, and a file operation must leave directories alone.
+    return ::unlink(path) == 0 ? 0 : -1;
+}
+
 int makeDirectory(const char* path) {
     return ::mkdir(path, 0777) == 0 ? 0 : -1;
 }
@@ -110,8 +117,20 @@ int volumeSpace(const char* path, std::uint64_t* freeForCaller, std::uint64_t* t
     return 0;
 }
 
+char pathSeparator() {
+    return '/';
+}
+
 bool isPathSeparator(char c) {
     return c == '/';
+}
+
+const char* fileNamePart(const char* path) {
+    if (path == nullptr) {
+        return path;
+    }
+    const char* cut = std::strrchr(path, '/');
+    return cut != nullptr ? cut + 1 : path;
 }
 
 struct DirectorySearch {
@@ -169,7 +188,7 @@ DirectorySearch* startDirectorySearch(const char* pattern, DirectoryEntry& first
         return nullptr;
     }
     const std::string text = pattern;
-    const std::string::size_type cut = text.rfind('/');
+    const std::string::size_type cut = text.rfind(pathSeparator());
     DirectorySearch* search = new (std::nothrow) DirectorySearch{nullptr, {}, {}};
     if (search == nullptr) {
         return nullptr;

@@ -1,0 +1,25 @@
+// Bit arithmetic on sizes, shared by the allocators.
+#ifndef DOZUV2_COMMON_BITS_H
+#define DOZUV2_COMMON_BITS_H
+
+#include "Platform/Cpu.h"
+
+#include <cstdint>
+
+namespace Orvane {
+namespace Common {
+
+// floor(log2(value)); value must not be 0.
+inline unsigned floorLog2(std::uint64_t value) {
+    return Platform::highestSetBit(value);
+}
+
+// The largest power of two not above value; value must not be 0.
+inline std::uint64_t floorPowerOfTwo(std::uint64_t value) {
+    return std::uint64_t{1} << floorLog2(value);
+}
+
+} // namespace Common
+} // namespace Orvane
+
+#endif

@@ -1,0 +1,68 @@
+// The processor family, the same on every host: which instruction sets the
+// processor offers, asked of the processor itself through the compiler's
+// helper for its identification instruction.
+#include "Platform/Cpu.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#if !defined(_MSC_VER) || defined(__clang__)
+#include <cpuid.h>
+#endif
+#define DOZUV2_CPU_X86 1
+#elif defined(_M_X64) || defined(_M_IX86)
+#define DOZUV2_CPU_X86 1
+#endif
+
+namespace Orvane {
+namespace Platform {
+
+namespace {
+
+#if defined(DOZUV2_CPU_X86)
+// The four result registers of the identification instruction for a leaf
+// and sub-leaf; all zero for a leaf the processor does not have.
+struct CpuidResult {
+    unsigned int eax, ebx, ecx, edx;
+};
+
+CpuidResult cpuid(unsigned int leaf, unsigned int subleaf) {
+    CpuidResult r = {0, 0, 0, 0};
+#if defined(_MSC_VER) && !defined(__clang__)
+    int regs[4];
+    __cpuid(regs, 0);
+    if (static_cast<unsigned int>(regs[0]) >= leaf) {
+        __cpuidex(regs, static_cast<int>(leaf), static_cast<int>(subleaf));
+        r = {static_cast<unsigned int>(regs[0]), static_cast<unsigned int>(regs[1]), static_cast<unsigned int>(regs[2]),
+             static_cast<unsigned int>(regs[3])};
+    }
+#else
+    if (__get_cpuid_max(0, nullptr) >= leaf) {
+        __cpuid_count(leaf, subleaf, r.eax, r.ebx, r.ecx, r.edx);
+    }
+#endif
+    return r;
+}
+
+CpuFeatures detect() {
+    const CpuidResult basic = cpuid(1, 0);
+    const CpuidResult extended = cpuid(7, 0);
+    CpuFeatures features;
+    features.pclmulqdq = (basic.ecx & (1u << 1)) != 0;
+    features.aes = (basic.ecx & (1u << 25)) != 0;
+    features.sha = (extended.ebx & (1u << 29)) != 0;
+    return features;
+}
+#else
+CpuFeatures detect() {
+    return CpuFeatures{false, false, false};
+}
+#endif
+
+} // namespace
+
+const CpuFeatures& cpuFeatures() {
+    static const CpuFeatures features = detect();
+    return features;
+}
+
+} // namespace Platform
+} // namespace Orvane

@@ -1,0 +1,85 @@
+// The platform's processor: the pause hint for spin loops, bit scans,
+// relaxed access to bytes shared with code outside the library, and the
+// instruction sets this processor offers.
+//
+// The helpers are inline: they sit in hot paths (allocation sizes, spin
+// loops, every printed line) where a call would cost more than the work.
+#ifndef DOZUV2_PLATFORM_CPU_H
+#define DOZUV2_PLATFORM_CPU_H
+
+#include <cstdint>
+
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>
+#endif
+
+namespace Orvane {
+namespace Platform {
+
+// Tells the processor that the caller is spinning on a value another thread
+// will change (fewer wasted cycles, no memory-order penalty on leaving).
+inline void cpuRelax() {
+#if defined(_MSC_VER) && !defined(__clang__) && (defined(_M_X64) || defined(_M_IX86))
+    _mm_pause();
+#elif defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    __asm__ __volatile__("yield");
+#endif
+}
+
+// The index of the highest set bit, 0..63; value must not be 0.
+inline unsigned highestSetBit(std::uint64_t value) {
+#if defined(_MSC_VER) && !defined(__clang__)
+    unsigned long index;
+    _BitScanReverse64(&index, value);
+    return static_cast<unsigned>(index);
+#else
+    return 63u - static_cast<unsigned>(__builtin_clzll(value));
+#endif
+}
+
+// The index of the lowest set bit, 0..63; value must not be 0.
+inline unsigned lowestSetBit(std::uint64_t value) {
+#if defined(_MSC_VER) && !defined(__clang__)
+    unsigned long index;
+    _BitScanForward64(&index, value);
+    return static_cast<unsigned>(index);
+#else
+    return static_cast<unsigned>(__builtin_ctzll(value));
+#endif
+}
+
+// A relaxed atomic read and write of a plain byte that code outside the
+// library may also write (the print option flags handed out by address).
+inline unsigned char loadByteRelaxed(const unsigned char& byte) {
+#if defined(_MSC_VER) && !defined(__clang__)
+    return __iso_volatile_load8(reinterpret_cast<const volatile char*>(&byte));
+#else
+    return __atomic_load_n(&byte, __ATOMIC_RELAXED);
+#endif
+}
+inline void storeByteRelaxed(unsigned char& byte, unsigned char value) {
+#if defined(_MSC_VER) && !defined(__clang__)
+    __iso_volatile_store8(reinterpret_cast<volatile char*>(&byte), static_cast<char>(value));
+#else
+    __atomic_store_n(&byte, value, __ATOMIC_RELAXED);
+#endif
+}
+
+// Instruction sets beyond the baseline that the library's faster paths use.
+// Code using them lives in files of its own compiled for them, and is called
+// only when the flag says the processor has them.
+struct CpuFeatures {
+    bool aes;       // AES-NI round instructions
+    bool sha;       // SHA extensions (SHA-1 and SHA-256 rounds)
+    bool pclmulqdq; // carry-less multiply
+};
+// What this processor offers; asked once, then answered from memory. All
+// false on processors the library has no faster paths for.
+const CpuFeatures& cpuFeatures();
+
+} // namespace Platform
+} // namespace Orvane
+
+#endif

@@ -1,0 +1,29 @@
+// The platform's loader: dynamic libraries loaded by name and the entry
+// points found in them.
+#ifndef DOZUV2_PLATFORM_LOADER_H
+#define DOZUV2_PLATFORM_LOADER_H
+
+#include <cstddef>
+
+namespace Orvane {
+namespace Platform {
+
+struct LoadedLibrary;
+using LibraryHandle = LoadedLibrary*;
+
+// Writes the host's file name of the library with the given base name
+// ("lib%s.so" here, "%s.dll" on Windows) into buffer, zero-filled, cutting
+// the name to size - 1 characters. Returns the length written.
+std::size_t libraryFileName(char* buffer, std::size_t size, const char* baseName);
+// Loads a library. A name without a directory is looked for first beside the
+// program's executable (where Windows looks first), then where the host
+// looks for libraries. Null when it cannot be loaded. Loading a library
+// again gives the same library; it stays loaded for the process's life.
+LibraryHandle loadLibrary(const char* name);
+// The address of the named entry point in the library, or null.
+void* findEntryPoint(LibraryHandle library, const char* name);
+
+} // namespace Platform
+} // namespace Orvane
+
+#endif

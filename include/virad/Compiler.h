@@ -1,0 +1,43 @@
+// Compiler specifics behind portable macros: everything outside this header,
+// Export.h and the platform layer is written without compiler extensions.
+//
+// DOZUV2_PRINTF_FORMAT(f, a)  after a declaration: argument f is a printf
+//                             format and the values start at argument a
+//                             (1-based), so the compiler checks the values.
+// DOZUV2_FUNCTION_SIGNATURE   the qualified name and signature of the
+//                             enclosing function, as reports print it.
+// DOZUV2_LIKELY(x)            x as a condition, telling the optimiser which
+// DOZUV2_UNLIKELY(x)          way it usually goes.
+//
+// GNU C++ and clang (also clang-cl) use their attributes and built-ins; MinGW
+// checks formats against the printf its C library was configured with; MSVC
+// has no format attribute (its checking works on SAL parameter annotations),
+// so the check is simply absent there, and the hints expand to the bare
+// condition.
+#ifndef DOZUV2_VIRAD_COMPILER_H
+#define DOZUV2_VIRAD_COMPILER_H
+
+#if defined(_MSC_VER) && !defined(__clang__)
+
+#define DOZUV2_PRINTF_FORMAT(formatIndex, firstValue)
+#define DOZUV2_FUNCTION_SIGNATURE __FUNCSIG__
+#define DOZUV2_LIKELY(x) (x)
+#define DOZUV2_UNLIKELY(x) (x)
+
+#else
+
+#if defined(__MINGW32__) && defined(__MINGW_PRINTF_FORMAT)
+#define DOZUV2_PRINTF_FORMAT(formatIndex, firstValue)                                                                  \
+    __attribute__((format(__MINGW_PRINTF_FORMAT, formatIndex, firstValue)))
+#elif defined(__MINGW32__)
+#define DOZUV2_PRINTF_FORMAT(formatIndex, firstValue) __attribute__((format(gnu_printf, formatIndex, firstValue)))
+#else
+#define DOZUV2_PRINTF_FORMAT(formatIndex, firstValue) __attribute__((format(printf, formatIndex, firstValue)))
+#endif
+#define DOZUV2_FUNCTION_SIGNATURE __PRETTY_FUNCTION__
+#define DOZUV2_LIKELY(x) __builtin_expect(!!(x), 1)
+#define DOZUV2_UNLIKELY(x) __builtin_expect(!!(x), 0)
+
+#endif
+
+#endif
