@@ -1,12 +1,11 @@
 // The file-system hook table, the choice of the table serving a path, and
 // the process-wide default table.
 #include "Devez3/FileDefaultOpt.h"
-#include "Common/NeverDestroyed.h"
+#include "Common/ProcessWide.h"
 #include "Common/Report.h"
 
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace Orvane {
 namespace Virad {
@@ -39,17 +38,6 @@ struct HookEntry {
 // Plain static storage: zero before any code runs, and never torn down, so
 // files opened from exit handlers still find their table.
 HookEntry g_hooks[kHookEntries];
-
-std::atomic<FileDefaultOpt*> g_default{nullptr};
-
-CMutex& defaultCreationMutex() {
-    static Common::NeverDestroyed<CMutex> mutex;
-    return mutex.get();
-}
-
-void destroyDefaultFileSystem() {
-    delete g_default.exchange(nullptr);
-}
 
 } // namespace
 
@@ -90,22 +78,11 @@ IFileSystem* selectFileSystem(const char* path) {
     return defaultFileSystem();
 }
 
+// Created on first use and destroyed at exit, which ends the searches still
+// open; a file opened from a later exit handler gets a fresh table.
 IFileSystem* defaultFileSystem() {
-    FileDefaultOpt* instance = g_default.load(std::memory_order_acquire);
-    if (instance != nullptr) {
-        return instance;
-    }
-    CGuard guard(defaultCreationMutex());
-    instance = g_default.load(std::memory_order_relaxed);
-    if (instance == nullptr) {
-        instance = new (std::nothrow) FileDefaultOpt;
-        VIRAD_ASSERT(instance != nullptr);
-        g_default.store(instance, std::memory_order_release);
-        if (std::atexit(destroyDefaultFileSystem) != 0) {
-            VIRAD_REPORT(LOG_INFO, "atexit failed!\n");
-        }
-    }
-    return instance;
+    return Common::ProcessWide<FileDefaultOpt, Common::AtExit::destroy>::instance(
+        [] { return new (std::nothrow) FileDefaultOpt; });
 }
 
 } // namespace Detail

@@ -1,14 +1,13 @@
 // The per-thread last error and the process-wide table of error messages.
 #include "virad/LastError.h"
 
-#include "Common/NeverDestroyed.h"
+#include "Common/ProcessWide.h"
 #include "Common/Report.h"
 #include "Common/ThreadValueSlot.h"
 #include "virad/Mutex.h"
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
+#include <new>
 #include <map>
 #include <string>
 
@@ -27,37 +26,11 @@ struct MessageTable {
     std::map<int, std::string> texts;
 };
 
-// The table is created by its first use and destroyed at exit. Calls that
-// come after that (from later exit handlers) find no table and do nothing.
-std::atomic<MessageTable*> g_table{nullptr};
-std::atomic<bool> g_tableDestroyed{false};
-
-CMutex& creationLock() {
-    static Common::NeverDestroyed<CMutex> lock;
-    return lock.get();
-}
-
-void destroyTable() {
-    g_tableDestroyed.store(true);
-    delete g_table.exchange(nullptr);
-}
-
+// Created by its first use and destroyed at exit. Calls that come after
+// that (from later exit handlers) find no table and do nothing.
 MessageTable* messageTable() {
-    MessageTable* table = g_table.load(std::memory_order_acquire);
-    if (table != nullptr || g_tableDestroyed.load()) {
-        return table;
-    }
-    CGuard guard(creationLock());
-    table = g_table.load(std::memory_order_acquire);
-    if (table == nullptr && !g_tableDestroyed.load()) {
-        table = new (std::nothrow) MessageTable;
-        VIRAD_ASSERT(table);
-        g_table.store(table, std::memory_order_release);
-        if (std::atexit(destroyTable) != 0) {
-            VIRAD_REPORT(LOG_INFO, "atexit failed!\n");
-        }
-    }
-    return table;
+    return Common::ProcessWide<MessageTable, Common::AtExit::retire>::instance(
+        [] { return new (std::nothrow) MessageTable; });
 }
 
 const char kEmptyText[] = "";

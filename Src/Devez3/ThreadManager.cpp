@@ -3,6 +3,7 @@
 #include "virad/ThreadManager.h"
 
 #include "Common/NeverDestroyed.h"
+#include "Common/ProcessWide.h"
 #include "Common/Report.h"
 #include "Devez3/ThreadInternal.h"
 #include "virad/CTime.h"
@@ -61,11 +62,10 @@ CThreadManager::CThreadManager() : m_internal(threadManagerInternal()) {}
 
 CThreadManager::~CThreadManager() = default;
 
+// Kept to the very end, like the registry behind it.
 CThreadManager* CThreadManager::instance() {
-    // Built once (the language makes the first call's construction
-    // thread-safe) and kept to the end, like the registry behind it.
-    static CThreadManager* const manager = new (std::nothrow) CThreadManager;
-    return manager;
+    return Common::ProcessWide<CThreadManager, Common::AtExit::never>::instance(
+        [] { return new (std::nothrow) CThreadManager; });
 }
 
 void CThreadManager::registerMainThread() {

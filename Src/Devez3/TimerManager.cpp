@@ -3,13 +3,12 @@
 #include "virad/Timer.h"
 
 #include "Common/NeverDestroyed.h"
+#include "Common/ProcessWide.h"
 #include "Common/Report.h"
 #include "Devez3/TimerInternal.h"
 #include "virad/CTime.h"
 
-#include <atomic>
 #include <cinttypes>
-#include <cstdlib>
 #include <new>
 #include <utility>
 
@@ -252,43 +251,28 @@ void TimerManagerInternal::threadProc() {
 
 namespace {
 
-std::atomic<CTimerManager*> g_manager{nullptr};
-std::atomic<TimerManagerInternal*> g_managerThread{nullptr};
-
-CMutex& creationLock() {
-    static Common::NeverDestroyed<CMutex> lock;
-    return lock.get();
-}
-
-// At exit: close the schedule so that nothing is handed out any more, stop
-// the manager thread, then the idle workers, then (after a bounded wait) the
-// workers whose callbacks were still running. The face and the schedule stay
-// for whatever still runs (a callback that overran the wait, a later exit
-// handler).
-void shutDownTimerManager() {
-    TimerSchedule& schedule = timerSchedule();
-    {
-        CRecursiveGuard guard(schedule.lock);
-        schedule.closed = true;
+// The exit of the manager thread: close the schedule so that nothing is
+// handed out any more, stop the manager thread, then the idle workers, then
+// (after a bounded wait) the workers whose callbacks were still running. The
+// face and the schedule stay for whatever still runs (a callback that overran
+// the wait, a later exit handler).
+struct ShutDownTimers {
+    void operator()(TimerManagerInternal* thread) const {
+        TimerSchedule& schedule = timerSchedule();
+        {
+            CRecursiveGuard guard(schedule.lock);
+            schedule.closed = true;
+        }
+        delete thread;
+        schedule.retireBusyWorkers();
     }
-    delete g_managerThread.exchange(nullptr);
-    schedule.retireBusyWorkers();
-}
+};
 
+// Started with the face and retired at exit: a timer started after that is
+// never handed out.
 void startManagerThread() {
-    if (g_managerThread.load(std::memory_order_acquire) != nullptr) {
-        return;
-    }
-    CGuard guard(creationLock());
-    if (g_managerThread.load(std::memory_order_acquire) != nullptr || timerSchedule().closed) {
-        return;
-    }
-    TimerManagerInternal* thread = new (std::nothrow) TimerManagerInternal(timerSchedule());
-    VIRAD_ASSERT(thread);
-    g_managerThread.store(thread, std::memory_order_release);
-    if (std::atexit(shutDownTimerManager) != 0) {
-        VIRAD_REPORT(LOG_INFO, "atexit failed!\n");
-    }
+    Common::ProcessWide<TimerManagerInternal, Common::AtExit::retire, ShutDownTimers>::instance(
+        [] { return new (std::nothrow) TimerManagerInternal(timerSchedule()); });
 }
 
 bool ignoreLine(const char*) {
@@ -308,18 +292,11 @@ CTimerManager::CTimerManager() : m_internal(&timerSchedule()) {
 
 CTimerManager::~CTimerManager() = default;
 
+// The face is never torn down: a timer made by a later exit handler still
+// finds it.
 CTimerManager* CTimerManager::instance() {
-    CTimerManager* manager = g_manager.load(std::memory_order_acquire);
-    if (manager != nullptr) {
-        return manager;
-    }
-    CGuard guard(creationLock());
-    manager = g_manager.load(std::memory_order_acquire);
-    if (manager == nullptr) {
-        manager = new (std::nothrow) CTimerManager;
-        g_manager.store(manager, std::memory_order_release);
-    }
-    return manager;
+    return Common::ProcessWide<CTimerManager, Common::AtExit::never>::instance(
+        [] { return new (std::nothrow) CTimerManager; });
 }
 
 bool CTimerManager::limitIdlePooled(int limit) {

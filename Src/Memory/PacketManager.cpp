@@ -44,11 +44,6 @@ Configuration& configuration() {
 // The default operator is built when the library is loaded.
 [[maybe_unused]] const bool g_configurationAtLoad = (configuration(), true);
 
-CMutex& coreCreationLock() {
-    static NeverDestroyed<CMutex> lock;
-    return lock.get();
-}
-
 // Which thread holds how much pool memory, by chunk index. Kept for the whole
 // process: blocks may come back from exit handlers.
 struct NodeUse {
@@ -165,27 +160,13 @@ void* poolCopy(PacketManagerInternal& core, void* destination, const void* sourc
     return std::memcpy(destination, source, length);
 }
 
-void shutdownCore() {
-    PacketManagerInternal* core = Detail::g_packetManagerCore.load(std::memory_order_acquire);
-    if (core != nullptr && core->hasPool()) {
-        core->pool.close();
-    }
-}
-
 } // namespace
 
 namespace Detail {
 
-std::atomic<PacketManagerInternal*> g_packetManagerCore{nullptr};
-
-PacketManagerInternal& createPacketManagerCore() {
-    CGuard guard(coreCreationLock());
-    PacketManagerInternal* core = g_packetManagerCore.load(std::memory_order_acquire);
-    if (core != nullptr) {
-        return *core;
-    }
+PacketManagerInternal* makePacketManagerCore() {
     const Configuration& config = configuration();
-    core = new (std::nothrow) PacketManagerInternal;
+    PacketManagerInternal* core = new (std::nothrow) PacketManagerInternal;
     VIRAD_ASSERT(core);
     core->policy = config.policy;
     core->totalSize = config.param.totalSize;
@@ -202,11 +183,7 @@ PacketManagerInternal& createPacketManagerCore() {
         core->copy = &poolCopy;
         core->pool.create(config.param.totalSize, config.param.chunkSize, config.memop.malloc, config.memop.free);
     }
-    g_packetManagerCore.store(core, std::memory_order_release);
-    if (std::atexit(shutdownCore) != 0) {
-        VIRAD_REPORT(Virad::LOG_INFO, "atexit failed!\n");
-    }
-    return *core;
+    return core;
 }
 
 } // namespace Detail
@@ -214,7 +191,7 @@ PacketManagerInternal& createPacketManagerCore() {
 // ---- Configuration ----
 
 void CPacketManager::config(Policy policy, const MemoryOperator* memop, const PoolParameter* param) {
-    if (Detail::g_packetManagerCore.load(std::memory_order_acquire) != nullptr) {
+    if (PacketManagerCore::existing() != nullptr) {
         VIRAD_REPORT(Virad::LOG_WARN,
                      "PacketManagerInternal::config() failured: Packet Manager has been configured!\n");
         return;
@@ -240,49 +217,26 @@ void CPacketManager::config(Policy policy, const MemoryOperator* memop, const Po
 
 // ---- The process-wide manager ----
 
-// Creates and destroys the one CPacketManager, which may use its private parts.
+// Deletes the handle at exit (its destructor is private). The handle holds
+// nothing but the core, which stays; a call of instance() after this (from a
+// later exit handler) builds a new handle.
 struct PacketManagerInstance {
-    static std::atomic<CPacketManager*> s_instance;
-
-    static CMutex& lock() {
-        static NeverDestroyed<CMutex> mutex;
-        return mutex.get();
-    }
-
-    static CPacketManager* create() {
-        CGuard guard(lock());
-        CPacketManager* manager = s_instance.load(std::memory_order_acquire);
-        if (manager != nullptr) {
-            return manager;
-        }
-        {
-            NodeStatistics& stats = statistics();
-            CGuard statsGuard(stats.lock);
-            stats.nodes.clear();
-        }
-        manager = new (std::nothrow) CPacketManager;
-        VIRAD_ASSERT(manager);
-        s_instance.store(manager, std::memory_order_release);
-        if (std::atexit(destroy) != 0) {
-            VIRAD_REPORT(Virad::LOG_INFO, "atexit failed!\n");
-        }
-        return manager;
-    }
-
-    // The handle holds nothing but the core, which stays; a call of
-    // instance() after this (from a later exit handler) builds a new handle.
-    static void destroy() { delete s_instance.exchange(nullptr); }
+    void operator()(CPacketManager* manager) const { delete manager; }
 };
-
-std::atomic<CPacketManager*> PacketManagerInstance::s_instance{nullptr};
 
 CPacketManager::CPacketManager() : m_internal(&packetManagerCore()) {}
 
 CPacketManager::~CPacketManager() = default;
 
 CPacketManager* CPacketManager::instance() {
-    CPacketManager* manager = PacketManagerInstance::s_instance.load(std::memory_order_acquire);
-    return manager != nullptr ? manager : PacketManagerInstance::create();
+    return Common::ProcessWide<CPacketManager, Common::AtExit::destroy, PacketManagerInstance>::instance([] {
+        {
+            NodeStatistics& stats = statistics();
+            CGuard statsGuard(stats.lock);
+            stats.nodes.clear();
+        }
+        return new (std::nothrow) CPacketManager;
+    });
 }
 
 // ---- Allocation and copy ----

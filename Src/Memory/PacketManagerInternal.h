@@ -8,10 +8,10 @@
 #ifndef DOZUV2_MEMORY_PACKETMANAGERINTERNAL_H
 #define DOZUV2_MEMORY_PACKETMANAGERINTERNAL_H
 
+#include "Common/ProcessWide.h"
 #include "Memory/BuddyPool.h"
 #include "memory/PacketManager.h"
 
-#include <atomic>
 #include <cstdint>
 
 namespace Orvane {
@@ -39,17 +39,28 @@ struct PacketManagerInternal {
     std::uint64_t align(std::uint64_t n) const { return (n + alignment - 1) & ~(alignment - 1); }
 };
 
+// At exit the core gives its pool back and stays: releases that arrive
+// later go to the system.
+struct ClosePoolAtExit {
+    void operator()(PacketManagerInternal* core) const {
+        if (core->hasPool()) {
+            core->pool.close();
+        }
+    }
+};
+
+using PacketManagerCore = Common::ProcessWide<PacketManagerInternal, Common::AtExit::shutDown, ClosePoolAtExit>;
+
 namespace Detail {
 
-extern std::atomic<PacketManagerInternal*> g_packetManagerCore;
-PacketManagerInternal& createPacketManagerCore();
+// Builds the core from the configuration; called once, by the pattern.
+PacketManagerInternal* makePacketManagerCore();
 
 } // namespace Detail
 
 // The core, created on first use.
 inline PacketManagerInternal& packetManagerCore() {
-    PacketManagerInternal* core = Detail::g_packetManagerCore.load(std::memory_order_acquire);
-    return core != nullptr ? *core : Detail::createPacketManagerCore();
+    return *PacketManagerCore::instance(&Detail::makePacketManagerCore);
 }
 
 } // namespace Memory

@@ -98,7 +98,7 @@ private:
     CPacketManager(const CPacketManager&) = delete;
     CPacketManager& operator=(const CPacketManager&) = delete;
 
-    friend struct PacketManagerInstance;
+    friend struct PacketManagerInstance; // deletes the process-wide handle at exit
 
     PacketManagerInternal* m_internal;
 };
