@@ -89,52 +89,19 @@ void deliver(const char* line, int level) {
 
 int logFilterEx(int level, const char* module, const char* file, const char* function, int line, const char* version,
                 const char* format, va_list args) {
-    using namespace Detail;
-    if (level == LOG_DEBUG) {
-        level = LOG_TRACE;
-    }
-    if (level > g_printLevel.load(std::memory_order_relaxed)) {
-        return 0;
-    }
-    const int mode = g_moduleMode.load(std::memory_order_relaxed);
-    if (mode == 0) {
-        return 0;
-    }
-    // Levels outside 1..6 have no name or colour: such messages are dropped.
-    if (level < LOG_FATAL || level > LOG_TRACE) {
-        return 0;
-    }
-    if (mode == 1 && module != nullptr && !moduleSwitchedOn(module)) {
-        return 0;
-    }
-    if (version == nullptr || loadFlag(kHideVersion)) {
-        version = "";
-    }
-
-    char buffer[kLineBufferSize];
+    char buffer[Detail::kLineBufferSize];
     SystemTimeEx time;
-    const int prefix =
-        Virad_logOptionControl(buffer, kLineRoom, level, module, fileNameOf(file), function, line, version, &time);
-    if (prefix < 0) {
+    const int length =
+        Detail::composeLine(buffer, level, module, true, file, function, line, version, &time, format, args);
+    if (length < 0) {
         return 0;
     }
-    int length = prefix;
-    if (format != nullptr) {
-        const int written =
-            std::vsnprintf(buffer + prefix, static_cast<std::size_t>(kLineBufferSize - prefix), format, args);
-        if (written > 0) {
-            length += written < kLineRoom - prefix ? written : kLineRoom - prefix;
-        }
-    }
-    buffer[length] = '\0';
-    g_lineStart.store(length == kLineRoom || (length > 0 && buffer[length - 1] == '\n'), std::memory_order_relaxed);
-
     deliver(buffer, level);
     Virad_resetcolor();
-    if (!loadByte(optionsRecord().noLogFile)) {
-        writeLogFile(buffer, length, time);
+    if (!Detail::loadByte(Detail::optionsRecord().noLogFile)) {
+        Detail::writeLogFile(buffer, length, time);
     }
-    if (module != nullptr && module[0] != '\0' && logStatisticsEnabled()) {
+    if (module != nullptr && module[0] != '\0' && Detail::logStatisticsEnabled()) {
         countLine(module, length);
     }
     return length;

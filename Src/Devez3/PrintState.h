@@ -12,6 +12,7 @@
 #include "virad/PrintLog.h"
 
 #include <atomic>
+#include <cstdarg>
 #include <cstdint>
 
 namespace Orvane {
@@ -81,6 +82,17 @@ void clearLogStatistics();
 
 // The file name behind the last path separator.
 const char* fileNameOf(const char* path);
+
+// The steps every filter shares: folds level 6 into 5; drops the message when
+// its level is outside 1..5 or above the print level, when the module mode is
+// 0, or (with moduleSwitches) when the module is switched off; then builds the
+// prefix and formats the message behind it, cut to the 8191 characters of
+// the line, and notes whether the line ended. Returns the line's length, or
+// -1 when the message is dropped. The local time of the line goes to *time
+// when time is not null.
+int composeLine(char (&buffer)[kLineBufferSize], int& level, const char* module, bool moduleSwitches, const char* file,
+                const char* function, int line, const char* version, SystemTimeEx* time, const char* format,
+                va_list args);
 
 // Hands a delivered line to the log-file writer; 0, or -1 when nothing was written.
 int writeLogFile(const char* line, int length, const SystemTimeEx& time);
