@@ -134,8 +134,9 @@ int FileDefaultOpt::rename(const char* oldPath, const char* newPath) {
     return std::rename(oldPath, newPath);
 }
 
+// A file only: the C library's remove would also take an empty directory.
 int FileDefaultOpt::remove(const char* path) {
-    return std::remove(path);
+    return Platform::removeFile(path);
 }
 
 int FileDefaultOpt::findfirst(const char* pattern, FileInfo* record) {

@@ -299,3 +299,20 @@ TEST(FileTest, RecursiveRemoval) {
     EXPECT_FALSE(CFile::removeDirectoryRecursively(nullptr, true));
     EXPECT_EQ(capture.linesContaining("the path is unvalid").size(), 1u);
 }
+
+TEST(FileTest, RemoveDeletesFilesAndNeverDirectories) {
+    TempDir dir;
+    const std::string empty = dir / "empty";
+    ASSERT_TRUE(CFile::makeDirectory(empty.c_str()));
+    EXPECT_FALSE(CFile::remove(empty.c_str()));
+    EXPECT_FALSE(CLfsFile::remove(empty.c_str()));
+    EXPECT_TRUE(std::filesystem::is_directory(empty)) << "an empty directory is not a file";
+
+    for (bool large : {false, true}) {
+        const std::string file = dir / "file";
+        writeFile(file, "x");
+        EXPECT_TRUE(large ? CLfsFile::remove(file.c_str()) : CFile::remove(file.c_str()));
+        EXPECT_FALSE(Orvane::Testing::exists(file));
+    }
+    EXPECT_TRUE(CFile::removeDirectory(empty.c_str()));
+}
