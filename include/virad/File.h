@@ -86,6 +86,7 @@ public:
     static bool stat(const char* path, FileInfo& info);
     // Served by the table of the old path.
     static bool rename(const char* oldPath, const char* newPath);
+    // Deletes a file, never a directory (removeDirectory deletes an empty one).
     static bool remove(const char* path);
     static bool makeDirectory(const char* path);
     static bool removeDirectory(const char* path);

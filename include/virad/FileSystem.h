@@ -84,7 +84,7 @@ public:
     virtual int fputs(const char* text, void* stream) = 0;
     // Renames a file or directory; 0 on success.
     virtual int rename(const char* oldPath, const char* newPath) = 0;
-    // Deletes a file; 0 on success.
+    // Deletes a file (the default table refuses a directory); 0 on success.
     virtual int remove(const char* path) = 0;
     // Starts a search for a wildcard pattern and fills the first entry; the
     // search key (0 or more), or -1.
