@@ -2,11 +2,10 @@
 // console output with its colours, and the C-callable filter.
 #include "Devez3/PrintState.h"
 
-#include "Platform/Clock.h"
+#include "Devez3/ClockInternal.h"
 #include "Platform/Console.h"
 #include "Platform/File.h"
 #include "Platform/Thread.h"
-#include "virad/CTime.h"
 
 #include <cstdarg>
 #include <cstddef>
@@ -211,38 +210,6 @@ const char* fileNameOf(const char* path) {
     return Platform::fileNamePart(path);
 }
 
-int composeLine(char (&buffer)[kLineBufferSize], int& level, const char* module, bool moduleSwitches, const char* file,
-                const char* function, int line, const char* version, SystemTimeEx* time, const char* format,
-                va_list args) {
-    if (level == LOG_DEBUG) {
-        level = LOG_TRACE;
-    }
-    // Levels outside 1..6 have no name or colour: such messages are dropped.
-    if (level < LOG_FATAL || level > LOG_TRACE || level > g_printLevel.load(std::memory_order_relaxed)) {
-        return -1;
-    }
-    const int mode = g_moduleMode.load(std::memory_order_relaxed);
-    if (mode == 0 || (moduleSwitches && mode == 1 && module != nullptr && !moduleSwitchedOn(module))) {
-        return -1;
-    }
-    const int prefix =
-        Virad_logOptionControl(buffer, kLineRoom, level, module, fileNameOf(file), function, line, version, time);
-    if (prefix < 0) {
-        return -1;
-    }
-    int length = prefix;
-    if (format != nullptr) {
-        const int written =
-            std::vsnprintf(buffer + prefix, static_cast<std::size_t>(kLineBufferSize - prefix), format, args);
-        if (written > 0) {
-            length += written < kLineRoom - prefix ? written : kLineRoom - prefix;
-        }
-    }
-    buffer[length] = '\0';
-    g_lineStart.store(length == kLineRoom || (length > 0 && buffer[length - 1] == '\n'), std::memory_order_relaxed);
-    return length;
-}
-
 } // namespace Detail
 } // namespace Virad
 } // namespace Orvane
@@ -252,7 +219,7 @@ using namespace Orvane::Virad::Detail;
 
 int Virad_logOptionControl(char* buffer, int room, int level, const char* module, const char* file,
                            const char* function, int line, const char* version, SystemTimeEx* time) {
-    const SystemTimeEx now = CTime::getCurrentTimeEx();
+    const SystemTimeEx now = currentTimeForPrint();
     if (time != nullptr) {
         *time = now;
     }

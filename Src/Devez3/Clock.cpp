@@ -173,14 +173,33 @@ std::uint64_t raiseLastMillisecond(std::uint64_t candidate) {
 
 } // namespace Detail
 
-// The one reading of the host's local clock: the other local clocks and
-// every printed line's time stamp come from here.
-SystemTimeEx CTime::getCurrentTimeEx() {
-    Platform::LocalTime now;
-    Platform::currentLocalTime(now);
+namespace {
+
+SystemTimeEx fieldsOf(const Platform::LocalTime& now) {
     return SystemTimeEx{now.year,   now.month,  now.day,         now.wday,    now.hour,
                         now.minute, now.second, now.millisecond, {0, 0, 0, 0}};
 }
+
+} // namespace
+
+// The reading of the host's local clock that the other local clocks come
+// from. It converts every time, so a zone change shows at once; printed
+// lines, which need speed more, use the cached reading below.
+SystemTimeEx CTime::getCurrentTimeEx() {
+    Platform::LocalTime now;
+    Platform::currentLocalTime(now);
+    return fieldsOf(now);
+}
+
+namespace Detail {
+
+SystemTimeEx currentTimeForPrint() {
+    Platform::LocalTime now;
+    Platform::currentLocalTimeCached(now);
+    return fieldsOf(now);
+}
+
+} // namespace Detail
 
 CTime CTime::getCurrentTime() {
     const SystemTimeEx now = getCurrentTimeEx();

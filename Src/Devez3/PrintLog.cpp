@@ -87,8 +87,44 @@ void deliver(const char* line, int level) {
 
 } // namespace
 
+namespace Detail {
+
+int composeLine(char (&buffer)[kLineBufferSize], int& level, const char* module, bool moduleSwitches, const char* file,
+                const char* function, int line, const char* version, SystemTimeEx* time, const char* format,
+                va_list args) {
+    if (!levelPasses(level)) {
+        return -1;
+    }
+    if (moduleSwitches && g_moduleMode.load(std::memory_order_relaxed) == 1 && module != nullptr &&
+        !moduleSwitchedOn(module)) {
+        return -1;
+    }
+    const int prefix =
+        Virad_logOptionControl(buffer, kLineRoom, level, module, fileNameOf(file), function, line, version, time);
+    if (prefix < 0) {
+        return -1;
+    }
+    int length = prefix;
+    if (format != nullptr) {
+        const int written =
+            std::vsnprintf(buffer + prefix, static_cast<std::size_t>(kLineBufferSize - prefix), format, args);
+        if (written > 0) {
+            length += written < kLineRoom - prefix ? written : kLineRoom - prefix;
+        }
+    }
+    buffer[length] = '\0';
+    g_lineStart.store(length == kLineRoom || (length > 0 && buffer[length - 1] == '\n'), std::memory_order_relaxed);
+    return length;
+}
+
+} // namespace Detail
+
 int logFilterEx(int level, const char* module, const char* file, const char* function, int line, const char* version,
                 const char* format, va_list args) {
+    // The level step once more, inline: a dropped call costs only that.
+    if (!Detail::levelPasses(level)) {
+        return 0;
+    }
     char buffer[Detail::kLineBufferSize];
     SystemTimeEx time;
     const int length =

@@ -83,9 +83,21 @@ void clearLogStatistics();
 // The file name behind the last path separator.
 const char* fileNameOf(const char* path);
 
-// The steps every filter shares: folds level 6 into 5; drops the message when
-// its level is outside 1..5 or above the print level, when the module mode is
-// 0, or (with moduleSwitches) when the module is switched off; then builds the
+// The first step of every filter, cheap enough to come inline before
+// anything else: folds level 6 into 5 and says whether the message survives
+// its level (1..5 and not above the print level) and a module mode other
+// than 0.
+inline bool levelPasses(int& level) {
+    if (level == LOG_DEBUG) {
+        level = LOG_TRACE;
+    }
+    // Levels outside 1..6 have no name or colour: such messages are dropped.
+    return level >= LOG_FATAL && level <= LOG_TRACE && level <= g_printLevel.load(std::memory_order_relaxed) &&
+           g_moduleMode.load(std::memory_order_relaxed) != 0;
+}
+
+// The steps every filter shares: the level step above; with moduleSwitches,
+// dropping a module that is switched off; then building the
 // prefix and formats the message behind it, cut to the 8191 characters of
 // the line, and notes whether the line ended. Returns the line's length, or
 // -1 when the message is dropped. The local time of the line goes to *time

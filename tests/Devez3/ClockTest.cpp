@@ -179,3 +179,33 @@ TEST(ZoneTableTest, ConfiguredZoneDaylightSavingAndTheEmbeddedUtc) {
     EXPECT_EQ(embed.timezone, -18000);
     EXPECT_EQ(embed.dst, 0);
 }
+
+TEST(WallClockTest, ZoneChangedBehindTheLibrarysBackShowsAtOnce) {
+    // The host sets TZ and calls tzset itself, right after a reading and a
+    // printed line under UTC; the next ones must already be 14 hours ahead.
+    ScopedTimeZone restore("UTC0");
+    CapturePrinter capture;
+    CTime::getCurrentTimeEx();
+    ::logInfo("before\n");
+    setenv("TZ", "ABC-14", 1);
+    tzset();
+    const std::time_t first = std::time(nullptr);
+    const SystemTimeEx ex = CTime::getCurrentTimeEx();
+    const CTime now = CTime::getCurrentTime();
+    capture.clear();
+    ::logInfo("after\n");
+    const std::time_t last = std::time(nullptr);
+    const std::string line = capture.text(); // "[HH:MM:SS info ..."
+    auto hourAt = [](std::time_t t) { return static_cast<int>((t + 14 * 3600) % 86400 / 3600); };
+    auto dayAt = [](std::time_t t) {
+        const std::time_t shifted = t + 14 * 3600;
+        std::tm fields;
+        gmtime_r(&shifted, &fields);
+        return fields.tm_mday;
+    };
+    for (int hour : {ex.hour, now.hour, std::atoi(line.substr(1, 2).c_str())}) {
+        EXPECT_TRUE(hour == hourAt(first) || hour == hourAt(last)) << hour << " " << line;
+    }
+    EXPECT_TRUE(ex.day == dayAt(first) || ex.day == dayAt(last)) << ex.day;
+    EXPECT_TRUE(now.day == dayAt(first) || now.day == dayAt(last)) << now.day;
+}
