@@ -1,0 +1,49 @@
+#include "Platform/Cpu.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+
+using namespace Orvane::Platform;
+
+TEST(CpuTest, BitScansFindTheHighestAndLowestSetBit) {
+    const struct {
+        std::uint64_t value;
+        unsigned highest;
+        unsigned lowest;
+    } cases[] = {
+        {1, 0, 0},
+        {2, 1, 1},
+        {3, 1, 0},
+        {0xFFFF, 15, 0},
+        {0x10000, 16, 16},
+        {0x1FFFF, 16, 0},
+        {0x8000000000000000ULL, 63, 63},
+        {0xFFFFFFFFFFFFFFFFULL, 63, 0},
+        {0x7FFFFFFFFFFFFFFEULL, 62, 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(highestSetBit(c.value), c.highest) << std::hex << c.value;
+        EXPECT_EQ(lowestSetBit(c.value), c.lowest) << std::hex << c.value;
+    }
+}
+
+TEST(CpuTest, FeaturesAgreeWithTheKernelsFlags) {
+    std::ifstream info("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(info, line) && line.rfind("flags", 0) != 0) {
+    }
+    if (line.rfind("flags", 0) != 0) {
+        GTEST_SKIP() << "no x86 flags line in /proc/cpuinfo";
+    }
+    std::istringstream words(line.substr(line.find(':') + 1));
+    const std::set<std::string> flags{std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
+    const CpuFeatures& features = cpuFeatures();
+    EXPECT_EQ(features.aes, flags.count("aes") == 1);
+    EXPECT_EQ(features.sha, flags.count("sha_ni") == 1);
+    EXPECT_EQ(features.pclmulqdq, flags.count("pclmulqdq") == 1);
+}
