@@ -89,6 +89,7 @@ void pairSettings(benchmark::internal::Benchmark* b) {
 } // namespace
 
 int main(int argc, char** argv) {
+    PacketBench::configurePolicy(Orvane::Memory::CPacketManager::policySystem);
     PacketBench::registerCreateDestroy();
     g_sharedPacket = CPacket(64);
     g_sharedVector = std::make_shared<std::vector<std::uint8_t>>(64);
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
     // Growth step 0 (exact growth) and 4096.
     benchmark::RegisterBenchmark("BM_BufferAppend", BM_BufferAppend)->Arg(0)->Arg(4096);
     benchmark::RegisterBenchmark("BM_VectorAppend", BM_VectorAppend);
-    const int result = PacketBench::runWithPolicy(argc, argv, Orvane::Memory::CPacketManager::policySystem);
+    const int result = PacketBench::run(argc, argv);
     g_sharedPacket.reset();
     return result;
 }

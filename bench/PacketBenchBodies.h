@@ -55,11 +55,16 @@ inline void registerCreateDestroy() {
     benchmark::RegisterBenchmark("BM_MakeSharedVector", BM_MakeSharedVector)->Apply(packetSizes);
 }
 
-// Configures the policy before anything uses the packet manager, then runs.
-inline int runWithPolicy(int argc, char** argv, Orvane::Memory::CPacketManager::Policy policy) {
+// Fixes the policy; call it first in main, before anything (a packet made
+// for a benchmark included) uses the packet manager.
+inline void configurePolicy(Orvane::Memory::CPacketManager::Policy policy) {
     Orvane::Memory::CPacketManager::config(policy, nullptr, nullptr);
     Orvane::Virad::setPrintLogLevel(Orvane::Virad::LOG_WARN); // no creation banner between results
     Orvane::Memory::CPacketManager::instance();
+}
+
+// Runs the registered benchmarks.
+inline int run(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
@@ -67,6 +72,12 @@ inline int runWithPolicy(int argc, char** argv, Orvane::Memory::CPacketManager::
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
+}
+
+// Configures the policy, then runs.
+inline int runWithPolicy(int argc, char** argv, Orvane::Memory::CPacketManager::Policy policy) {
+    configurePolicy(policy);
+    return run(argc, argv);
 }
 
 } // namespace PacketBench
