@@ -1,4 +1,4 @@
-// The platform's processor: the pause hint for spin loops, bit scans,
+// The platform's processor: the pause hint for spin loops, the bit scan,
 // relaxed access to bytes shared with code outside the library, and the
 // instruction sets this processor offers.
 //
@@ -28,7 +28,7 @@ inline void cpuRelax() {
 #endif
 }
 
-// The index of the highest set bit, 0..63; value must not be 0.
+// The index of the highest set bit (a bit scan), 0..63; value must not be 0.
 inline unsigned highestSetBit(std::uint64_t value) {
 #if defined(_MSC_VER) && !defined(__clang__)
     unsigned long index;
@@ -36,17 +36,6 @@ inline unsigned highestSetBit(std::uint64_t value) {
     return static_cast<unsigned>(index);
 #else
     return 63u - static_cast<unsigned>(__builtin_clzll(value));
-#endif
-}
-
-// The index of the lowest set bit, 0..63; value must not be 0.
-inline unsigned lowestSetBit(std::uint64_t value) {
-#if defined(_MSC_VER) && !defined(__clang__)
-    unsigned long index;
-    _BitScanForward64(&index, value);
-    return static_cast<unsigned>(index);
-#else
-    return static_cast<unsigned>(__builtin_ctzll(value));
 #endif
 }
 

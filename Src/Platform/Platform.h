@@ -12,7 +12,7 @@
 //   Platform/Console.h  standard output, text attributes, debugger output
 //   Platform/File.h     streams, files and directories, path status, separators, directory search
 //   Platform/Loader.h   dynamic libraries and their entry points
-//   Platform/Cpu.h      pause hint, bit scans, relaxed byte access, instruction-set features
+//   Platform/Cpu.h      pause hint, bit scan, relaxed byte access, instruction-set features
 //
 // Each host supplies one implementation directory with a file per family
 // (Posix/ here, Win32/ on Windows); the processor family is the same on every

@@ -26,6 +26,9 @@
 
 #else
 
+#if defined(__MINGW32__)
+#include <cstdio> // defines __MINGW_PRINTF_FORMAT for the printf the C library was configured with
+#endif
 #if defined(__MINGW32__) && defined(__MINGW_PRINTF_FORMAT)
 #define DOZUV2_PRINTF_FORMAT(formatIndex, firstValue)                                                                  \
     __attribute__((format(__MINGW_PRINTF_FORMAT, formatIndex, firstValue)))

@@ -47,15 +47,20 @@ int millisecondsOf(const timespec& now) {
     return static_cast<int>(now.tv_nsec / 1000000L);
 }
 
+// The wall clock now, broken down by convert (localtime_r or gmtime_r).
+void brokenDownNow(tm* (*convert)(const time_t*, tm*), LocalTime& out) {
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm fields;
+    convert(&now.tv_sec, &fields);
+    copyFields(fields, out);
+    out.millisecond = millisecondsOf(now);
+}
+
 } // namespace
 
 void currentLocalTime(LocalTime& out) {
-    timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    tm local;
-    localtime_r(&now.tv_sec, &local);
-    copyFields(local, out);
-    out.millisecond = millisecondsOf(now);
+    brokenDownNow(&localtime_r, out);
 }
 
 void currentLocalTimeCached(LocalTime& out) {
@@ -89,12 +94,7 @@ void currentLocalTimeCached(LocalTime& out) {
 }
 
 void currentUtcTime(LocalTime& out) {
-    timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    tm utc;
-    gmtime_r(&now.tv_sec, &utc);
-    copyFields(utc, out);
-    out.millisecond = millisecondsOf(now);
+    brokenDownNow(&gmtime_r, out);
 }
 
 void refreshTimeZone() {
