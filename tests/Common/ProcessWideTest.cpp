@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -60,18 +61,6 @@ template <AtExit Exit> void exitAfterFirstUse() {
     std::exit(0);
 }
 
-} // namespace
-
-TEST(ProcessWideDeathTest, EachPolicyGivesItsExit) {
-    EXPECT_EXIT(exitAfterFirstUse<AtExit::destroy>(), testing::ExitedWithCode(0),
-                "\\[made1 gone1 made2 late2 gone2\\]");
-    EXPECT_EXIT(exitAfterFirstUse<AtExit::retire>(), testing::ExitedWithCode(0), "\\[made1 gone1 late-null0\\]");
-    EXPECT_EXIT(exitAfterFirstUse<AtExit::shutDown>(), testing::ExitedWithCode(0), "\\[made1 shut1 late1\\]");
-    EXPECT_EXIT(exitAfterFirstUse<AtExit::never>(), testing::ExitedWithCode(0), "\\[made1 late1\\]");
-}
-
-namespace {
-
 struct Racer {
     static inline std::atomic<int> s_made{0};
     Racer() {
@@ -94,7 +83,33 @@ bool refuseRegistration(Platform::ExitHandler) {
 struct Refused {};
 struct Accepted {};
 
+void toStandardError(const char* line) {
+    std::fputs(line, stderr);
+}
+
+// In a process of its own: every object exists once per process.
+void registerThenRefuse() {
+    Platform::redirectRegisterExitHandler(&recordRegistration);
+    ProcessWide<Accepted, AtExit::destroy>::instance([] { return new Accepted; });
+    ProcessWide<Accepted, AtExit::never>::instance([] { return new Accepted; });
+    std::fprintf(stderr, "registered %d\n", g_registered.load());
+    Platform::redirectRegisterExitHandler(&refuseRegistration);
+    Virad::setLogPrinter(Virad::TFunction1<void, const char*>(&toStandardError));
+    Virad::setPrintLogLevel(Virad::LOG_INFO);
+    const Refused* refused = ProcessWide<Refused, AtExit::destroy>::instance([] { return new Refused; });
+    std::fprintf(stderr, "made %d\n", refused != nullptr ? 1 : 0);
+    std::exit(0);
+}
+
 } // namespace
+
+TEST(ProcessWideDeathTest, EachPolicyGivesItsExit) {
+    EXPECT_EXIT(exitAfterFirstUse<AtExit::destroy>(), testing::ExitedWithCode(0),
+                "\\[made1 gone1 made2 late2 gone2\\]");
+    EXPECT_EXIT(exitAfterFirstUse<AtExit::retire>(), testing::ExitedWithCode(0), "\\[made1 gone1 late-null0\\]");
+    EXPECT_EXIT(exitAfterFirstUse<AtExit::shutDown>(), testing::ExitedWithCode(0), "\\[made1 shut1 late1\\]");
+    EXPECT_EXIT(exitAfterFirstUse<AtExit::never>(), testing::ExitedWithCode(0), "\\[made1 late1\\]");
+}
 
 TEST(ProcessWideTest, ConcurrentFirstUsesMakeOneObject) {
     std::atomic<bool> go{false};
@@ -117,24 +132,6 @@ TEST(ProcessWideTest, ConcurrentFirstUsesMakeOneObject) {
         EXPECT_EQ(racer, seen[0]);
     }
     EXPECT_NE(seen[0], nullptr);
-}
-
-void toStandardError(const char* line) {
-    std::fputs(line, stderr);
-}
-
-// In a process of its own: every object exists once per process.
-void registerThenRefuse() {
-    Platform::redirectRegisterExitHandler(&recordRegistration);
-    ProcessWide<Accepted, AtExit::destroy>::instance([] { return new Accepted; });
-    ProcessWide<Accepted, AtExit::never>::instance([] { return new Accepted; });
-    std::fprintf(stderr, "registered %d\n", g_registered.load());
-    Platform::redirectRegisterExitHandler(&refuseRegistration);
-    Virad::setLogPrinter(Virad::TFunction1<void, const char*>(&toStandardError));
-    Virad::setPrintLogLevel(Virad::LOG_INFO);
-    const Refused* refused = ProcessWide<Refused, AtExit::destroy>::instance([] { return new Refused; });
-    std::fprintf(stderr, "made %d\n", refused != nullptr ? 1 : 0);
-    std::exit(0);
 }
 
 TEST(ProcessWideDeathTest, ARefusedExitHandlerIsReportedAtInfoLevel) {
