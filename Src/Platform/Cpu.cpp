@@ -35,7 +35,7 @@ CpuidResult cpuid(unsigned int leaf, unsigned int subleaf) {
              static_cast<unsigned int>(regs[3])};
     }
 #else
-    if (__get_cpuid_max(0, nullptr) >= leaf) {
+    if (static_cast<unsigned int>(__get_cpuid_max(0, nullptr)) >= leaf) {
         __cpuid_count(leaf, subleaf, r.eax, r.ebx, r.ecx, r.edx);
     }
 #endif
