@@ -67,132 +67,55 @@ template <typename S> class FlexStringTest : public ::testing::Test {};
 using StringTypes = ::testing::Types<flex_string, mini_string>;
 TYPED_TEST_SUITE(FlexStringTest, StringTypes);
 
-TYPED_TEST(FlexStringTest, ConstructorsAgreeAtEveryLengthAroundTheInlineLimit) {
+TYPED_TEST(FlexStringTest, ConstructionGrowthAndShrinkAroundTheInlineLimit) {
     using S = TypeParam;
-    for (std::size_t n = 0; n <= 40; ++n) {
+    for (std::size_t n : kBoundaryLengths) {
         SCOPED_TRACE(n);
         const std::string ref = letters(n);
-        EXPECT_TRUE(sameAs(S(ref.c_str()), ref));
-        EXPECT_TRUE(sameAs(S(ref.data(), n), ref));
-        EXPECT_TRUE(sameAs(S(ref), ref));
-        EXPECT_TRUE(sameAs(S(n, 'x'), std::string(n, 'x')));
-        EXPECT_TRUE(sameAs(S(ref.begin(), ref.end()), ref));
         const std::list<char> chars(ref.begin(), ref.end());
-        EXPECT_TRUE(sameAs(S(chars.begin(), chars.end()), ref));
         const S original(ref);
-        EXPECT_TRUE(sameAs(S(original), ref));
+        for (const S& s : {S(ref.c_str()), S(ref.data(), n), S(chars.begin(), chars.end()), S(original)}) {
+            EXPECT_TRUE(sameAs(s, ref));
+        }
+        EXPECT_TRUE(sameAs(S(n, 'x'), std::string(n, 'x')));
         EXPECT_TRUE(sameAs(S(original, 1), n == 0 ? std::string() : ref.substr(1)));
-        EXPECT_TRUE(sameAs(original.substr(n / 2, 20), ref.substr(n / 2, 20)));
+        Twin<S> t(ref);
+        EXPECT_TRUE(t.apply([](auto& s) { s.resize(s.size() + 2); })); // grows with NULs
+        EXPECT_TRUE(t.apply([](auto& s) { s.reserve(s.size() + 40); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.shrink_to_fit(); }));
+        EXPECT_LT(t.s.capacity(), n + 40) << "shrink_to_fit gives back reserved room";
     }
-    std::istringstream input("streamed text that is longer than thirty-one characters");
-    EXPECT_TRUE(sameAs(S(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>()),
-                       "streamed text that is longer than thirty-one characters"));
     EXPECT_TRUE(sameAs(S({'a', '\0', 'b'}), std::string("a\0b", 3)));
     EXPECT_TRUE(sameAs(S(static_cast<const char*>(nullptr)), "")); // a null C string is empty
-}
-
-TYPED_TEST(FlexStringTest, GrowingAndShrinkingAcrossTheInlineLimit) {
-    Twin<TypeParam> t;
-    for (int i = 0; i < 70; ++i) {
-        ASSERT_TRUE(t.apply([i](auto& s) { s.push_back(static_cast<char>('0' + i % 10)); })) << i;
-    }
-    while (!t.ref.empty()) {
-        ASSERT_TRUE(t.apply([](auto& s) { s.pop_back(); })) << t.ref.size();
-    }
-    for (std::size_t n : {30, 31, 32, 33, 31, 30, 33, 0, 32, 29, 64, 31, 5}) {
-        SCOPED_TRACE(n);
-        EXPECT_TRUE(t.apply([n](auto& s) { s.resize(n, '#'); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.append(2, '+'); }));
-        EXPECT_TRUE(t.apply([n](auto& s) { s.resize(n); })); // fills with NULs when growing
-        EXPECT_TRUE(t.apply([](auto& s) { s.append("xy"); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.reserve(s.size() + 3); }));
-        EXPECT_GE(t.s.capacity(), t.ref.size() + 3);
-        EXPECT_TRUE(t.apply([](auto& s) { s.erase(s.size() / 2, 3); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.shrink_to_fit(); }));
-    }
-    EXPECT_TRUE(t.apply([](auto& s) { s.clear(); }));
-    EXPECT_TRUE(t.apply([](auto& s) { s += "after clear"; }));
 
     // Growth is geometric: doubling changes the capacity about 12 times here, a constant step thousands of times.
-    TypeParam g;
+    S g;
     std::size_t capacityChanges = 0;
     for (std::size_t i = 0, last = g.capacity(); i < 100000; ++i) {
         g.push_back('g');
         capacityChanges += g.capacity() != last ? 1 : 0;
         last = g.capacity();
     }
-    EXPECT_EQ(g.size(), 100000u);
     EXPECT_LE(capacityChanges, 40u);
-    TypeParam r("kept");
-    r.reserve(1000);
-    r.shrink_to_fit();
-    EXPECT_LT(r.capacity(), 1000u) << "shrink_to_fit gives back reserved room";
-    EXPECT_TRUE(sameAs(r, "kept"));
 }
 
 TYPED_TEST(FlexStringTest, ArgumentsPointingIntoTheStringItself) {
-    for (std::size_t n : {15, 31, 32, 33, 64, 100}) {
+    for (std::size_t n : {15, 31, 32, 64}) {
         SCOPED_TRACE(n);
         Twin<TypeParam> t(letters(n));
         EXPECT_TRUE(t.apply([](auto& s) { s.append(s); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s += s; }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.append(s.data() + 1, s.size() - 2); }));
         EXPECT_TRUE(t.apply([](auto& s) { s.append(s.c_str()); }));
         EXPECT_TRUE(t.apply([](auto& s) { s.append(s.begin() + 3, s.end()); }));
         EXPECT_TRUE(t.apply([n](auto& s) { s.resize(n); }));
         EXPECT_TRUE(t.apply([](auto& s) { s.insert(0, s); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.insert(5, s.data() + 2, 7); }));
         EXPECT_TRUE(t.apply([](auto& s) { s.insert(s.size() - 1, s.c_str() + s.size() - 4); }));
         EXPECT_TRUE(t.apply([](auto& s) { s.replace(1, 3, s.data() + 2, 10); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.replace(0, 10, s.data() + 5, 2); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.replace(0, npos, s); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.assign(s.data() + 3, 5); }));
+        EXPECT_TRUE(t.apply([](auto& s) { s.replace(0, std::string::npos, s); }));
         EXPECT_TRUE(t.apply([](auto& s) { s = std::move(s) + s; }));
         EXPECT_TRUE(t.apply([](auto& s) {
             auto& alias = s;
-            s = alias; // self-assignment keeps the content
+            s = alias;
         }));
-    }
-}
-
-TYPED_TEST(FlexStringTest, InsertEraseAndReplaceAtTheEndsAndInside) {
-    for (std::size_t n : kBoundaryLengths) {
-        const std::string base = letters(n, 'A');
-        for (std::size_t pos : {std::size_t{0}, std::size_t{1} % (n + 1), n / 2, n == 0 ? 0 : n - 1, n}) {
-            for (std::size_t len : {0, 1, 5, 40}) {
-                SCOPED_TRACE(testing::Message() << "n " << n << " pos " << pos << " len " << len);
-                const std::string piece = letters(len, 'k');
-                Twin<TypeParam> t(base);
-                EXPECT_TRUE(t.apply([&](auto& s) { s.insert(pos, piece.c_str()); }));
-                EXPECT_TRUE(t.apply([&](auto& s) { s.erase(pos, len); }));
-                EXPECT_TRUE(t.apply([&](auto& s) { s.replace(pos, len, piece.data(), len / 2); }));
-                EXPECT_TRUE(t.apply([&](auto& s) { s.replace(pos, len / 2, len + 1, '*'); }));
-                EXPECT_TRUE(t.apply([&](auto& s) { s.insert(pos, len, '-'); }));
-                EXPECT_TRUE(t.apply([&](auto& s) { s.replace(s.begin() + pos, s.end(), piece.c_str()); }));
-                EXPECT_TRUE(t.apply([&](auto& s) { s.erase(pos); }));
-            }
-        }
-        // Iterator forms return the position of the first character after the change.
-        TypeParam s(base);
-        std::string ref(base);
-        auto offsets = [&](auto change) {
-            const auto it = change(s);
-            const auto refIt = change(ref);
-            EXPECT_EQ(it - s.begin(), refIt - ref.begin());
-            EXPECT_TRUE(sameAs(s, ref));
-        };
-        offsets([](auto& v) { return v.insert(v.cbegin(), '<'); });
-        offsets([](auto& v) { return v.insert(v.cend(), 3, '>'); });
-        offsets([](auto& v) { return v.insert(v.cbegin() + 1, {'(', ')'}); });
-        offsets([](auto& v) { return v.erase(v.cbegin() + 1); });
-        offsets([](auto& v) { return v.erase(v.cend() - 2, v.cend()); });
-        offsets([](auto& v) { return v.erase(v.begin() + 1, v.cend() - 1); });
-        // A literal 0 is a position, not a null iterator.
-        Twin<TypeParam> zero(base);
-        EXPECT_TRUE(zero.apply([](auto& v) { v.insert(0, 1, '>'); }));
-        EXPECT_TRUE(zero.apply([](auto& v) { v.replace(0, 0, "x"); }));
-        EXPECT_TRUE(zero.apply([](auto& v) { v.erase(0, 0); }));
-        EXPECT_TRUE(zero.apply([](auto& v) { v.erase(0); }));
     }
 }
 
@@ -252,7 +175,6 @@ TYPED_TEST(FlexStringTest, ComparisonsFollowByteOrderWithPrefixesAndHighBytes) {
             const char* xc = x.c_str();
             EXPECT_EQ(sign(a.compare(b)), sign(x.compare(y)));
             EXPECT_EQ(sign(a.compare(yc)), sign(x.compare(yc)));
-            EXPECT_EQ(sign(a.compare(y)), sign(x.compare(y)));
             EXPECT_EQ(sign(a.compare(1, 3, b, 1)),
                       sign(x.compare(std::min<std::size_t>(1, x.size()), 3, y, std::min<std::size_t>(1, y.size()))));
             EXPECT_EQ(sign(a.compare(0, 2, yc)), sign(x.compare(0, 2, yc)));
@@ -260,7 +182,6 @@ TYPED_TEST(FlexStringTest, ComparisonsFollowByteOrderWithPrefixesAndHighBytes) {
             EXPECT_EQ(relations(a, b), relations(x, y));
             EXPECT_EQ(relations(a, yc), relations(x, yc));
             EXPECT_EQ(relations(xc, b), relations(xc, y));
-            EXPECT_EQ(relations(a, y), relations(x, y));
             EXPECT_EQ(relations(x, b), relations(x, y));
         }
     }
@@ -278,12 +199,6 @@ TYPED_TEST(FlexStringTest, CopiesAreIndependentMovesLeaveAnEmptyUsableSourceAndS
             target += '!';
             EXPECT_TRUE(sameAs(source, from));
             EXPECT_TRUE(sameAs(target, from + "!"));
-
-            if (n != 0) {
-                S copy(source);
-                copy[0] = '?';
-                EXPECT_TRUE(sameAs(source, from));
-            }
 
             S moveTarget(to);
             moveTarget = std::move(source);
@@ -305,8 +220,6 @@ TYPED_TEST(FlexStringTest, CopiesAreIndependentMovesLeaveAnEmptyUsableSourceAndS
             EXPECT_TRUE(sameAs(constructed, to) && sameAs(other, from));
             swap(constructed, other);
             EXPECT_TRUE(sameAs(constructed, from) && sameAs(other, to));
-            std::swap(constructed, other);
-            EXPECT_TRUE(sameAs(constructed, to) && sameAs(other, from));
         }
     }
     S a(letters(50)), b(letters(60));
@@ -324,18 +237,24 @@ TYPED_TEST(FlexStringTest, ConcatenationInEveryCombination) {
             const S a(x), b(y);
             S roomy(y);
             roomy.reserve(200); // the right operand has room, so it takes the left in front
-            const S sums[] = {a + b,         S(a) + b,         a + S(b), S(a) + S(b), a + y.c_str(), S(a) + y.c_str(),
-                              x.c_str() + b, x.c_str() + S(b), a + y,    S(a) + y,    x + b,         x + S(b)};
+            const S sums[] = {a + b,
+                              S(a) + b,
+                              a + S(b),
+                              S(a) + S(b),
+                              a + y.c_str(),
+                              S(a) + y.c_str(),
+                              x.c_str() + b,
+                              x.c_str() + S(b),
+                              a + y,
+                              S(a) + y,
+                              x + b,
+                              x + S(b),
+                              a + std::move(roomy)};
             for (const S& sum : sums) {
                 EXPECT_TRUE(sameAs(sum, x + y)) << "form " << (&sum - sums);
             }
-            EXPECT_TRUE(sameAs(a + std::move(roomy), x + y));
-            const S withChar[] = {a + '.', S(a) + '.'};
-            const S charWith[] = {'.' + b, '.' + S(b)};
-            for (int i = 0; i < 2; ++i) {
-                EXPECT_TRUE(sameAs(withChar[i], x + '.')) << i;
-                EXPECT_TRUE(sameAs(charWith[i], '.' + y)) << i;
-            }
+            EXPECT_TRUE(sameAs(a + '.', x + '.') && sameAs(S(a) + '.', x + '.'));
+            EXPECT_TRUE(sameAs('.' + b, '.' + y) && sameAs('.' + S(b), '.' + y));
         }
     }
 }
@@ -348,7 +267,6 @@ TYPED_TEST(FlexStringTest, PositionsPastTheEndAreClampedAndNullCStringsAreEmpty)
         EXPECT_TRUE(sameAs(s.substr(n), ""));
         EXPECT_TRUE(sameAs(s.substr(n + 1), ""));
         EXPECT_TRUE(sameAs(S(s, n + 7), ""));
-        EXPECT_TRUE(sameAs(S(s).erase(n + 3), text));
         EXPECT_TRUE(sameAs(S(s).insert(n + 3, "x"), text + "x"));
         EXPECT_TRUE(sameAs(S(s).replace(n + 3, 2, "y"), text + "y"));
         EXPECT_TRUE(sameAs(S(s).append(s, n + 2, 4), text));
@@ -362,7 +280,6 @@ TYPED_TEST(FlexStringTest, PositionsPastTheEndAreClampedAndNullCStringsAreEmpty)
         const char* null = nullptr;
         S t(s);
         t.append(null);
-        t += null;
         t.insert(0, null);
         EXPECT_TRUE(sameAs(t, text));
         EXPECT_GT(t.compare(null), 0);
@@ -371,58 +288,33 @@ TYPED_TEST(FlexStringTest, PositionsPastTheEndAreClampedAndNullCStringsAreEmpty)
     }
 }
 
-TYPED_TEST(FlexStringTest, ElementAccessIteratorsAndAlgorithms) {
-    using S = TypeParam;
-    const std::string text = "the quick brown fox jumps over the lazy dog";
-    S s(text);
-    std::string ref(text);
-    EXPECT_EQ(s.front(), 't');
-    EXPECT_EQ(s.back(), 'g');
-    EXPECT_EQ(s.at(4), 'q');
-    s.at(4) = 'Q';
-    s[5] = 'U';
-    ref[4] = 'Q';
-    ref[5] = 'U';
-    std::sort(s.begin(), s.end());
-    std::sort(ref.begin(), ref.end());
-    EXPECT_TRUE(sameAs(s, ref));
-    std::reverse(s.rbegin(), s.rbegin() + 10);
-    std::reverse(ref.rbegin(), ref.rbegin() + 10);
-    EXPECT_TRUE(sameAs(s, ref));
-    EXPECT_EQ(std::string(s.cbegin(), s.cend()) + std::string(s.crbegin(), s.crend()),
-              ref + std::string(ref.crbegin(), ref.crend()));
-    const std::vector<char> chars = {'x', 'y', 'z'};
-    Twin<S> t(text);
-    EXPECT_TRUE(t.apply([&](auto& v) { v.insert(v.begin() + 3, chars.begin(), chars.end()); }));
-    EXPECT_TRUE(t.apply([&](auto& v) { v.replace(v.begin(), v.begin() + 2, chars.rbegin(), chars.rend()); }));
-    EXPECT_TRUE(t.apply([&](auto& v) { v.assign(chars.begin(), chars.end()); }));
-    EXPECT_TRUE(t.apply([](auto& v) { v.assign(v.begin() + 1, v.end()); }));
-}
-
-TYPED_TEST(FlexStringTest, ConversionsStreamsAndHashing) {
+TYPED_TEST(FlexStringTest, IteratorsStreamsAndHashing) {
     using S = TypeParam;
     const std::string longText = letters(45);
-    const S s(longText);
-    EXPECT_EQ(s.str(), longText);
-    EXPECT_EQ(static_cast<std::string>(s), longText);
+    Twin<S> t(longText);
+    EXPECT_TRUE(t.apply([](auto& v) { std::sort(v.begin(), v.end()); }));
+    EXPECT_TRUE(t.apply([](auto& v) { std::reverse(v.rbegin(), v.rbegin() + 10); }));
+    EXPECT_TRUE(t.apply([](auto& v) { v.at(4) = v.front(); }));
+    // Iterator forms return the position of the first character after the change.
+    EXPECT_TRUE(t.apply([](auto& v) { v.insert(v.erase(v.cbegin() + 1), 3, '>'); }));
+    EXPECT_TRUE(t.apply([](auto& v) { v.erase(v.erase(v.cend() - 2, v.cend()) - 3); }));
+    EXPECT_TRUE(t.apply([&](auto& v) { v.replace(v.begin(), v.begin() + 2, longText.rbegin(), longText.rend()); }));
 
     std::ostringstream out, expected;
     out << '[' << std::setw(8) << std::left << std::setfill('.') << S("abc") << ']' << S(longText);
     expected << '[' << std::setw(8) << std::left << std::setfill('.') << std::string("abc") << ']' << longText;
     EXPECT_EQ(out.str(), expected.str());
-
-    // Equal strings hash alike whatever their capacity or history; the map tells different ones apart.
+    EXPECT_EQ(S(longText).str(), longText);
+    // Equal strings hash alike whatever their capacity or history.
     S trimmed(longText + longText);
     trimmed.resize(longText.size());
-    EXPECT_EQ(std::hash<S>()(trimmed), std::hash<S>()(s));
-
+    EXPECT_EQ(std::hash<S>()(trimmed), std::hash<S>()(S(longText)));
     std::unordered_map<S, int> map;
     for (int i = 0; i < 200; ++i) {
         map[S(letters(static_cast<std::size_t>(i % 50 + 1), static_cast<char>('a' + i / 50)))] = i;
     }
     EXPECT_EQ(map.size(), 200u);
     EXPECT_EQ(map.at(S(letters(33, 'b'))), 82);
-    EXPECT_EQ(map.count(S(letters(33, 'z'))), 0u);
 }
 
 TYPED_TEST(FlexStringTest, RandomOperationsMatchStdString) {
