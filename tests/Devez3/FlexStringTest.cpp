@@ -7,6 +7,7 @@
 #include <array>
 #include <cstring>
 #include <iomanip>
+#include <iterator>
 #include <list>
 #include <random>
 #include <sstream>
@@ -76,7 +77,7 @@ TYPED_TEST(FlexStringTest, RandomOperationsMatchStdString) {
         const std::size_t pos = below(ref.size()), len = below(ref.size() - pos), count = below(70);
         const std::string piece = std::string(below(40), "abc"[below(2)]) + letters(below(3));
         const char c = "abc"[below(2)];
-        const int op = static_cast<int>(below(27));
+        const int op = static_cast<int>(below(38));
         SCOPED_TRACE(testing::Message() << "step " << step << " op " << op);
         auto both = [&](auto change) {
             change(s);
@@ -109,6 +110,17 @@ TYPED_TEST(FlexStringTest, RandomOperationsMatchStdString) {
         case 21: both([&](auto& v) { v.assign(v.begin() + pos, v.end()); }); break;
         case 22: both([&](auto& v) { v = std::move(v) + v; }); break;
         case 23: both([&](auto& v) { v.append(v.c_str() + pos); }); break;
+        case 25: both([&](auto& v) { v.empty() ? void() : void(v.at(pos % v.size()) = c); }); break;
+        case 26: both([&](auto& v) { v.insert(pos, count / 4, c); }); break;
+        case 27: both([&](auto& v) { v.replace(v.begin() + pos, v.end(), piece.c_str()); }); break;
+        case 28: both([&](auto& v) { pos < v.size() ? void(v.erase(v.cbegin() + pos)) : void(); }); break;
+        case 29: both([&](auto& v) { v.insert(v.cbegin() + pos, {c, '.'}); }); break;
+        case 30: both([&](auto& v) { v.insert(v.cbegin() + pos, c); }); break;
+        case 31: both([&](auto& v) { v.assign(piece.data(), piece.size() / 2); }); break;
+        case 32: both([&](auto& v) { v += piece.c_str(); }); break;
+        case 33: both([&](auto& v) { count < 10 ? v.clear() : void(); }); break;
+        case 34: both([&](auto& v) { v.append(piece.begin(), piece.end()); }); break;
+        case 35: both([&](auto& v) { v.empty() ? void() : void(v[pos % v.size()] = v.front() = v.back()); }); break;
         case 24: {
             S other(piece);
             std::string otherRef(piece);
@@ -120,13 +132,20 @@ TYPED_TEST(FlexStringTest, RandomOperationsMatchStdString) {
         // clang-format on
         default: { // searches and comparisons against the reference, from anywhere and past the end
             const std::size_t from = below(ref.size() + 2);
-            const std::string needle = ref.substr(pos, below(4)) + (op == 26 ? piece : "");
+            const std::string needle = ref.substr(pos, below(4)) + (op == 37 ? piece : "");
             EXPECT_EQ(searches(s, S(needle), from), searches(ref, needle, from));
             EXPECT_EQ(searches(s, needle.c_str(), from), searches(ref, needle.c_str(), from));
             EXPECT_EQ(searches(s, c, from), searches(ref, c, from));
             EXPECT_EQ(sign(s.compare(S(needle))), sign(ref.compare(needle)));
             EXPECT_EQ(relations(s, S(needle)), relations(ref, needle));
             EXPECT_EQ(relations(needle.c_str(), s), relations(needle.c_str(), ref));
+            EXPECT_EQ(relations(s, needle), relations(ref, needle));
+            EXPECT_EQ(relations(needle, s), relations(needle, ref));
+            EXPECT_EQ(s.find(needle.data(), from, needle.size()), ref.find(needle.data(), from, needle.size()));
+            EXPECT_EQ(
+                sign(s.compare(from, 3, S(needle), 1)),
+                sign(ref.compare(std::min(from, ref.size()), 3, needle, std::min<std::size_t>(1, needle.size()))));
+            EXPECT_EQ(static_cast<std::string>(s), ref);
             break;
         }
         }
@@ -149,6 +168,10 @@ TYPED_TEST(FlexStringTest, ConstructionAndGeometricGrowth) {
         }
     }
     EXPECT_TRUE(sameAs(S({'a', '\0', 'b'}), std::string("a\0b", 3)));
+    EXPECT_TRUE(sameAs(S(S(letters(40)), 1), letters(40).substr(1)));
+    std::istringstream input("streamed text that is longer than thirty-one characters");
+    EXPECT_TRUE(sameAs(S(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>()),
+                       "streamed text that is longer than thirty-one characters"));
     EXPECT_TRUE(sameAs(S(static_cast<const char*>(nullptr)), "")) << "a null C string is empty";
     // Doubling changes the capacity about 12 times here, a constant step thousands of times.
     S g;

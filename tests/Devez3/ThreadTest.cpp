@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace Orvane::Virad;
 using Orvane::Testing::CapturePrinter;
@@ -28,19 +29,12 @@ public:
     explicit Worker(const char* name = "Worker", int priority = 64) : CThread(name, priority) {}
     ~Worker() override { destroyThread(); }
 
-    std::atomic<int> runs{0};
-    std::atomic<int> inside{0};
-    std::atomic<bool> overlapped{false};
-    std::atomic<bool> finished{false};
-    std::atomic<int> lingerMs{0};
-    std::atomic<bool> destroySelf{false};
-    std::atomic<int> selfDestroyResult{-1};
+    std::atomic<int> runs{0}, inside{0}, lingerMs{0}, selfDestroyResult{-1};
+    std::atomic<bool> overlapped{false}, finished{false}, destroySelf{false};
 
 private:
     void threadProc() override {
-        if (inside.fetch_add(1) != 0) {
-            overlapped = true;
-        }
+        overlapped = overlapped || inside.fetch_add(1) != 0;
         runs.fetch_add(1);
         finished = false;
         if (destroySelf) {
@@ -123,8 +117,7 @@ namespace {
 
 // State of the Slow body below. It lives outside the object: once the
 // derived destructor has run, the body may touch only the CThread part.
-std::atomic<bool> g_slowInBody{false};
-std::atomic<bool> g_slowLeftBody{false};
+std::atomic<bool> g_slowInBody{false}, g_slowLeftBody{false};
 
 // Relies on the base destructor alone to stop and wait.
 struct Slow : CThread {
@@ -153,12 +146,13 @@ TEST(ThreadTest, DestructorWaitsForABodyThatHonoursLooping) {
 }
 
 TEST(ThreadTest, PriorityMappingAndWhatTheThreadIsGiven) {
-    const int priorities[] = {-3, 0, 5, 6, 59, 60, 63, 64, 68, 69, 72, 73, 126, 127, 500};
-    const int expected[] = {15, 15, 15, 2, 2, 1, 1, 0, 0, -1, -1, -2, -2, -15, -15};
-    for (size_t i = 0; i < sizeof priorities / sizeof priorities[0]; ++i) {
-        EXPECT_EQ(windowsThreadPriority(0, priorities[i]), expected[i]) << "priority " << priorities[i];
-        EXPECT_EQ(windowsThreadPriority(1, priorities[i]), 15) << "real-time is always time critical";
+    std::vector<int> normal, realTime;
+    for (int priority : {-3, 0, 5, 6, 59, 60, 63, 64, 68, 69, 72, 73, 126, 127, 500}) {
+        normal.push_back(windowsThreadPriority(0, priority));
+        realTime.push_back(windowsThreadPriority(1, priority));
     }
+    EXPECT_EQ(normal, std::vector<int>({15, 15, 15, 2, 2, 1, 1, 0, 0, -1, -1, -2, -2, -15, -15}));
+    EXPECT_EQ(realTime, std::vector<int>(15, 15)) << "real-time is always time critical";
 
     CapturePrinter capture;
     Worker low("Low", 100);
@@ -169,13 +163,12 @@ TEST(ThreadTest, PriorityMappingAndWhatTheThreadIsGiven) {
 
 TEST(ThreadTest, NamesIdsTimeoutsAndSmallHelpers) {
     CapturePrinter capture;
-    Worker unnamed(nullptr);
-    EXPECT_STREQ(unnamed.getThreadName(), "Nonamed");
-    const std::string forty(40, 'n');
-    unnamed.setThreadName(forty.c_str());
-    EXPECT_EQ(std::string(unnamed.getThreadName()), forty.substr(0, 31));
-    unnamed.setThreadName(nullptr);
-    EXPECT_STREQ(unnamed.getThreadName(), "Nonamed");
+    Worker unnamed(nullptr), long32(std::string(32, 'n').c_str());
+    std::string names = unnamed.getThreadName() + std::string("|") + long32.getThreadName();
+    unnamed.setThreadName(std::string(31, 'm').c_str());
+    long32.setThreadName(nullptr);
+    names += std::string("|") + unnamed.getThreadName() + "|" + long32.getThreadName();
+    EXPECT_EQ(names, "Nonamed|" + std::string(31, 'n') + "|" + std::string(31, 'm') + "|Nonamed") << "cut to 31";
     EXPECT_EQ(unnamed.getThreadID(), -1);
 
     const unsigned long long now = CTime::getCurrentMilliSecond();
@@ -193,6 +186,7 @@ TEST(ThreadTest, NamesIdsTimeoutsAndSmallHelpers) {
         CThread::load(percent);
     }
     EXPECT_EQ(capture.linesContaining("is invalid!\n").size(), 3u);
+    EXPECT_EQ(capture.linesContaining("error Unknown").size(), 3u);
     EXPECT_EQ(capture.linesContaining("thread load percent:101 is invalid!\n").size(), 1u);
 }
 
