@@ -141,9 +141,11 @@ TEST_F(PrintLogTest, FileNamesLineCutAndTwoPartLines) {
     // A line longer than the buffer is cut at 8191 characters and counts as ended.
     capture.clear();
     EXPECT_EQ(Orvane::Virad::logInfo("%s", std::string(10000, 'x').c_str()), 8191);
-    EXPECT_EQ(capture.text().size(), 8191u);
-    EXPECT_TRUE(Detail::g_lineStart.load());
-    EXPECT_EQ(Orvane::Virad::logInfo("%s", std::string(8191 - 15, 'x').c_str()), 8191) << "[ info M ... ]";
+    EXPECT_EQ(capture.text().size() * Detail::g_lineStart.load(), 8191u);
+    const std::size_t prefix = static_cast<std::size_t>(Orvane::Virad::logInfo("\n") - 1);
+    EXPECT_EQ(Orvane::Virad::logInfo("%s", std::string(8191 - prefix, 'x').c_str()), 8191) << "exactly full";
+    EXPECT_EQ(Orvane::Virad::logInfo("%s\n", std::string(8191 - prefix, 'x').c_str()), 8191) << "newline cut off";
+    EXPECT_EQ(Orvane::Virad::logInfo("%s\n", std::string(8190 - prefix - 1, 'x').c_str()), 8190) << "one short";
 
     // Two calls without a newline between them: one prefix, the colour kept until the line ends.
     capture.clear();
@@ -196,8 +198,7 @@ TEST_F(PrintLogTest, PrintersAttachOnceAndMayChangeTheListWhileCalled) {
     EXPECT_EQ(a.seen.size(), 2u) << "a printer that detaches itself still sees the current line";
     ASSERT_EQ(b.seen.size(), 1u) << "one attached during a line sees the lines after it";
     EXPECT_NE(b.seen[0].find("three"), std::string::npos);
-    EXPECT_FALSE(detachPrint(a.printer()));
-    EXPECT_TRUE(detachPrint(b.printer()));
+    EXPECT_TRUE(!detachPrint(a.printer()) && detachPrint(b.printer()));
 
     // The log printer replaces the console; an empty one restores it.
     static std::vector<std::string> logged;
@@ -208,10 +209,8 @@ TEST_F(PrintLogTest, PrintersAttachOnceAndMayChangeTheListWhileCalled) {
     setLogPrinter(TFunction1<void, const char*>());
     Orvane::Virad::logInfo("to the console\n");
     const std::string console = testing::internal::GetCapturedStdout();
-    ASSERT_EQ(logged.size(), 1u);
-    EXPECT_NE(logged[0].find("to the log printer"), std::string::npos);
-    EXPECT_EQ(console.find("to the log printer"), std::string::npos);
-    EXPECT_NE(console.find("to the console"), std::string::npos);
+    EXPECT_EQ(logged.size() == 1 ? logged[0].substr(logged[0].find(']') + 1) : "", "to the log printer\n");
+    EXPECT_EQ(console.substr(console.find(']') + 1), "to the console\n");
 }
 
 TEST_F(PrintLogTest, CTwinPrintsToTheConsoleOnly) {
@@ -242,9 +241,7 @@ TEST_F(PrintLogTest, PrefixBuilderAndOptionCopies) {
     setPrintOptions(o);
     const int n = Virad_logOptionControl(buffer, 63, LOG_ERROR, "M", "f.c", "fn", 3, "", &time);
     EXPECT_EQ(std::string(buffer, n), "[ error M f.c:3]");
-    EXPECT_GE(time.year, 2000);
-    EXPECT_LE(time.millisecond, 999);
-    EXPECT_EQ(time.reserved[2], 0);
+    EXPECT_TRUE(time.year >= 2024 && time.millisecond <= 999 && time.reserved[2] == 0) << "the time is stored";
     EXPECT_EQ(Virad_logOptionControl(buffer, 5, LOG_ERROR, "Module", "f.c", "fn", 3, "", nullptr), 5);
     EXPECT_EQ(std::string(buffer), "[ err") << "pieces are cut to the room";
     EXPECT_EQ(Virad_logOptionControl(nullptr, 63, LOG_ERROR, "M", "f.c", "fn", 3, "", nullptr), -1);
@@ -271,8 +268,7 @@ TEST_F(PrintLogTest, StatisticsCountWholeLinesAndSaturateAt32Bits) {
     logFilter(LOG_INFO, "Stats", "f", "", 1, "", "not counted\n");
     auto stats = getLogStatistics();
     EXPECT_EQ(stats.size(), 1u) << "lines without a module are not counted";
-    EXPECT_EQ(stats["Stats"].printedBytes, 100u);
-    EXPECT_EQ(stats["Stats"].reserved, 0u);
+    EXPECT_EQ(stats["Stats"].printedBytes * 10 + stats["Stats"].reserved, 1000u);
 
     // Full lines until the count passes 2^32 - 1 (about half a million lines).
     Detail::setLogStatisticsEnabled(true);

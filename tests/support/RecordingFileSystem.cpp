@@ -21,23 +21,33 @@ void RecordingFileSystem::clearCalls() {
     m_modes.clear();
 }
 
-void RecordingFileSystem::record(const char* operation) {
+void RecordingFileSystem::record(const char* operation, const char* mode) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_calls.emplace_back(operation);
-}
-
-void* RecordingFileSystem::fopen(const char* path, const char* mode) {
-    record("fopen");
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
+    if (mode != nullptr) {
         m_modes.emplace_back(mode);
     }
-    return FileDefaultOpt::fopen(path, mode);
 }
 
-int RecordingFileSystem::fclose(void* stream) {
-    record("fclose");
-    return FileDefaultOpt::fclose(stream);
+// Operations that only count their calls before the default table does the work.
+#define DOZUV2_RECORDED(result, name, parameters, arguments)                                                           \
+    result RecordingFileSystem::name parameters {                                                                      \
+        record(#name);                                                                                                 \
+        return FileDefaultOpt::name arguments;                                                                         \
+    }
+DOZUV2_RECORDED(int, fclose, (void* stream), (stream))
+DOZUV2_RECORDED(int, fseek, (void* stream, long offset, int whence), (stream, offset, whence))
+DOZUV2_RECORDED(int, fseek64, (void* stream, std::int64_t offset, int whence), (stream, offset, whence))
+DOZUV2_RECORDED(int, rename, (const char* oldPath, const char* newPath), (oldPath, newPath))
+DOZUV2_RECORDED(int, access, (const char* path, int mode), (path, mode))
+DOZUV2_RECORDED(int, stat, (const char* path, Virad::FileInfo* info), (path, info))
+DOZUV2_RECORDED(int, mkdir, (const char* path), (path))
+DOZUV2_RECORDED(int, findclose, (int key), (key))
+#undef DOZUV2_RECORDED
+
+void* RecordingFileSystem::fopen(const char* path, const char* mode) {
+    record("fopen", mode);
+    return FileDefaultOpt::fopen(path, mode);
 }
 
 std::size_t RecordingFileSystem::fread(void* buffer, std::size_t size, std::size_t count, void* stream) {
@@ -51,41 +61,6 @@ std::size_t RecordingFileSystem::fread(void* buffer, std::size_t size, std::size
 std::size_t RecordingFileSystem::fwrite(const void* buffer, std::size_t size, std::size_t count, void* stream) {
     record("fwrite");
     return FileDefaultOpt::fwrite(buffer, size, std::min(count, transferLimit), stream);
-}
-
-int RecordingFileSystem::fseek(void* stream, long offset, int whence) {
-    record("fseek");
-    return FileDefaultOpt::fseek(stream, offset, whence);
-}
-
-int RecordingFileSystem::fseek64(void* stream, std::int64_t offset, int whence) {
-    record("fseek64");
-    return FileDefaultOpt::fseek64(stream, offset, whence);
-}
-
-int RecordingFileSystem::rename(const char* oldPath, const char* newPath) {
-    record("rename");
-    return FileDefaultOpt::rename(oldPath, newPath);
-}
-
-int RecordingFileSystem::access(const char* path, int mode) {
-    record("access");
-    return FileDefaultOpt::access(path, mode);
-}
-
-int RecordingFileSystem::stat(const char* path, Virad::FileInfo* info) {
-    record("stat");
-    return FileDefaultOpt::stat(path, info);
-}
-
-int RecordingFileSystem::mkdir(const char* path) {
-    record("mkdir");
-    return FileDefaultOpt::mkdir(path);
-}
-
-int RecordingFileSystem::findclose(int key) {
-    record("findclose");
-    return FileDefaultOpt::findclose(key);
 }
 
 // Fixed figures (1, 3, 2) so tests can tell which value went where.

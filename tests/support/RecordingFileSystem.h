@@ -42,7 +42,7 @@ public:
     std::int64_t writev(int descriptor, const Virad::io_vec* elements, int count) override;
 
 private:
-    void record(const char* operation);
+    void record(const char* operation, const char* mode = nullptr);
 
     mutable std::mutex m_mutex;
     std::vector<std::string> m_calls;
