@@ -46,11 +46,7 @@ private:
 std::vector<std::string> dumpBodies() {
     CapturePrinter capture(true, 4);
     CThreadManager::instance()->dumpThreads();
-    std::vector<std::string> bodies;
-    for (const std::string& line : capture.lines()) {
-        bodies.push_back(line.substr(line.find(']') + 1));
-    }
-    return bodies;
+    return capture.bodies();
 }
 
 std::string row(const char* name, int id, int priority, const char* state) {

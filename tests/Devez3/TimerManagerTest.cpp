@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -25,14 +26,13 @@ using Orvane::Testing::eventually;
 
 namespace {
 
-int pooledThreads() {
+// Running threads of that name and priority whose time-out has not passed.
+int threads(const char* name, unsigned priority) {
     std::list<CThreadManager::ThreadInfo> infos;
     CThreadManager::instance()->getThreadsInfo(infos);
-    int count = 0;
-    for (const auto& info : infos) {
-        count += std::string(info.name) == "[Pooled]" ? 1 : 0;
-    }
-    return count;
+    return static_cast<int>(std::count_if(infos.begin(), infos.end(), [&](const CThreadManager::ThreadInfo& info) {
+        return std::string(info.name) == name && info.priority == priority && info.timeout == 0;
+    }));
 }
 
 std::string timerRow(const char* name, unsigned long long next, unsigned long long runningMs, unsigned long period,
@@ -131,50 +131,33 @@ TEST(TimerManagerTest, DumpListsStartedTimersNewestFirstAmongTies) {
             "\n",
         };
     }
-    std::vector<std::string> bodies;
-    for (const std::string& line : capture.lines()) {
-        bodies.push_back(line.substr(line.find(']') + 1));
-    }
-    EXPECT_EQ(bodies, expected);
+    EXPECT_EQ(capture.bodies(), expected);
     gate.closed = false;
     busy.stopAndWait();
     fired.stopAndWait();
 }
 
-TEST(TimerManagerTest, IdleLimitTrimsThePool) {
+TEST(TimerManagerTest, IdleLimitTrimsThePoolAndTheManagerRunsAtTheHighestPriority) {
     CTimerManager* manager = CTimerManager::instance();
     Gate gate;
-    std::vector<std::unique_ptr<CTimer>> timers;
-    for (int i = 0; i < 5; ++i) {
-        timers.push_back(std::make_unique<CTimer>("Pool"));
-        ASSERT_TRUE(timers.back()->start(gate.proc(), 0));
+    CTimer timers[5] = {CTimer("Pool"), CTimer("Pool"), CTimer("Pool"), CTimer("Pool"), CTimer("Pool")};
+    for (CTimer& timer : timers) {
+        ASSERT_TRUE(timer.start(gate.proc(), 0));
     }
     ASSERT_TRUE(eventually([&] { return gate.inside.load() == 5; }));
     EXPECT_TRUE(manager->limitIdlePooled(2));
     gate.closed = false; // the five callbacks finish together
-    ASSERT_TRUE(eventually([&] { return gate.done.load() == 5; }));
-    for (auto& timer : timers) {
-        ASSERT_TRUE(eventually([&] { return !timer->isRunning(); }));
+    for (CTimer& timer : timers) {
+        ASSERT_TRUE(eventually([&] { return !timer.isRunning(); }));
     }
     auto idle = [] {
         CRecursiveGuard guard(timerSchedule().lock);
         return timerSchedule().idleCount;
     };
     ASSERT_TRUE(eventually([&] { return idle() == 2; }));
-    EXPECT_TRUE(eventually([] { return pooledThreads() == 2; }));
+    EXPECT_TRUE(eventually([] { return threads("[Pooled]", 64) == 2; })) << "the other three threads end";
     manager->limitIdlePooled(-1);
-}
-
-TEST(TimerManagerTest, ManagerThreadRenewsItsTimeoutAndRunsAtTheHighestPriority) {
-    CTimerManager::instance();
-    CThread::sleep(50);
-    std::list<CThreadManager::ThreadInfo> infos;
-    CThreadManager::instance()->getThreadsInfo(infos);
-    int managers = 0;
-    for (const auto& info : infos) {
-        managers += std::string(info.name) == "TimerManager" && info.priority == 1u && info.timeout == 0u ? 1 : 0;
-    }
-    EXPECT_EQ(managers, 1) << "one manager thread at priority 1 whose time-out never passes";
+    EXPECT_EQ(threads("TimerManager", 1), 1) << "one manager thread at priority 1 whose time-out never passes";
     flex_string late;
     EXPECT_FALSE(CThreadManager::instance()->getTimeOutThreads(late)) << late.c_str();
 }
