@@ -77,7 +77,7 @@ TYPED_TEST(FlexStringTest, RandomOperationsMatchStdString) {
         const std::size_t pos = below(ref.size()), len = below(ref.size() - pos), count = below(70);
         const std::string piece = std::string(below(40), "abc"[below(2)]) + letters(below(3));
         const char c = "abc"[below(2)];
-        const int op = static_cast<int>(below(38));
+        const int op = static_cast<int>(below(47));
         SCOPED_TRACE(testing::Message() << "step " << step << " op " << op);
         auto both = [&](auto change) {
             change(s);
@@ -121,6 +121,15 @@ TYPED_TEST(FlexStringTest, RandomOperationsMatchStdString) {
         case 33: both([&](auto& v) { count < 10 ? v.clear() : void(); }); break;
         case 34: both([&](auto& v) { v.append(piece.begin(), piece.end()); }); break;
         case 35: both([&](auto& v) { v.empty() ? void() : void(v[pos % v.size()] = v.front() = v.back()); }); break;
+        case 36: both([&](auto& v) { v.insert(v.begin() + pos, piece.begin(), piece.end()); }); break;
+        case 37: both([&](auto& v) { v.assign(count / 4, c); }); break;
+        case 38: both([&](auto& v) { v += std::remove_reference_t<decltype(v)>(piece); }); break;
+        case 39: both([&](auto& v) { v.insert(pos, std::remove_reference_t<decltype(v)>(piece), std::min(len % 5, piece.size()), 3); }); break;
+        case 40: both([&](auto& v) { v.replace(pos, len, std::remove_reference_t<decltype(v)>(piece), piece.size() / 2, 4); }); break;
+        case 41: both([&](auto& v) { v.replace(v.begin() + pos, v.end(), std::remove_reference_t<decltype(v)>(piece)); }); break;
+        case 42: both([&](auto& v) { v.replace(v.begin(), v.begin() + pos, piece.c_str(), piece.size() / 2); }); break;
+        case 43: both([&](auto& v) { v.replace(v.begin() + pos, v.begin() + pos + len, count / 8, c); }); break;
+        case 44: both([&](auto& v) { v = c; }); break;
         case 24: {
             S other(piece);
             std::string otherRef(piece);
@@ -132,7 +141,7 @@ TYPED_TEST(FlexStringTest, RandomOperationsMatchStdString) {
         // clang-format on
         default: { // searches and comparisons against the reference, from anywhere and past the end
             const std::size_t from = below(ref.size() + 2);
-            const std::string needle = ref.substr(pos, below(4)) + (op == 37 ? piece : "");
+            const std::string needle = ref.substr(pos, below(4)) + (op == 46 ? piece : "");
             EXPECT_EQ(searches(s, S(needle), from), searches(ref, needle, from));
             EXPECT_EQ(searches(s, needle.c_str(), from), searches(ref, needle.c_str(), from));
             EXPECT_EQ(searches(s, c, from), searches(ref, c, from));
@@ -141,7 +150,18 @@ TYPED_TEST(FlexStringTest, RandomOperationsMatchStdString) {
             EXPECT_EQ(relations(needle.c_str(), s), relations(needle.c_str(), ref));
             EXPECT_EQ(relations(s, needle), relations(ref, needle));
             EXPECT_EQ(relations(needle, s), relations(needle, ref));
-            EXPECT_EQ(s.find(needle.data(), from, needle.size()), ref.find(needle.data(), from, needle.size()));
+            const char* const n = needle.data();
+            const std::size_t k = needle.size();
+            EXPECT_EQ(searches(s, S(needle), from), searches(ref, needle, from));
+            EXPECT_EQ(
+                (std::array<std::size_t, 6>{s.find(n, from, k), s.rfind(n, from, k), s.find_first_of(n, from, k),
+                                            s.find_last_of(n, from, k), s.find_first_not_of(n, from, k),
+                                            s.find_last_not_of(n, from, k)}),
+                (std::array<std::size_t, 6>{ref.find(n, from, k), ref.rfind(n, from, k), ref.find_first_of(n, from, k),
+                                            ref.find_last_of(n, from, k), ref.find_first_not_of(n, from, k),
+                                            ref.find_last_not_of(n, from, k)}));
+            EXPECT_EQ(sign(s.compare(std::min(from, ref.size()), 2, n, k)),
+                      sign(ref.compare(std::min(from, ref.size()), 2, n, k)));
             EXPECT_EQ(
                 sign(s.compare(from, 3, S(needle), 1)),
                 sign(ref.compare(std::min(from, ref.size()), 3, needle, std::min<std::size_t>(1, needle.size()))));
@@ -195,7 +215,8 @@ TYPED_TEST(FlexStringTest, MovesCopiesConcatenationAndSwapsAroundTheInlineLimit)
                  {a + b, S(a) + b, a + S(b), a + y.c_str(), x.c_str() + b, a + y, x + S(b), a + std::move(roomy)}) {
                 EXPECT_TRUE(sameAs(sum, x + y));
             }
-            EXPECT_TRUE(sameAs(a + '.', x + '.') && sameAs('.' + S(b), '.' + y));
+            EXPECT_TRUE(sameAs(a + '.', x + '.') && sameAs(S(a) + '.', x + '.'));
+            EXPECT_TRUE(sameAs('.' + b, '.' + y) && sameAs('.' + S(b), '.' + y));
             S target(y);
             target = a;
             target += '!';
