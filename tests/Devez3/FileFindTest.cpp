@@ -49,6 +49,9 @@ TEST(FileFindTest, PatternsPathsAndAttributes) {
     EXPECT_EQ(table.count("findclose"), 2) << "a failed search leaves nothing to close";
 
     CFileFindEx ex;
+    ASSERT_TRUE(ex.findFile((dir / "a.*").c_str()));
+    EXPECT_EQ(std::string(ex.getFileName().c_str()) + std::to_string(ex.getLength()), "a.log2");
+    EXPECT_TRUE(ex.isNormal() && !ex.isReadOnly());
     ASSERT_TRUE(ex.findFile((dir / "d.*").c_str()));
     EXPECT_TRUE(ex.isDirectory() && !ex.isNormal());
     ASSERT_TRUE(ex.findFile((dir / ".c*").c_str()));

@@ -229,7 +229,9 @@ TEST(FileDefaultTableTest, RealFilesAndRecursiveRemoval) {
     Orvane::Testing::TempDir dir;
     writeFile(dir / "f", "hello");
     CFile file;
-    ASSERT_TRUE(file.open((dir / "f").c_str(), CFile::openReadWrite | CFile::openCreate | CFile::openNoTruncate));
+    ASSERT_TRUE(file.open((dir / "f").c_str(), CFile::openRead));
+    ASSERT_TRUE(file.open((dir / "f").c_str(), CFile::openReadWrite | CFile::openCreate | CFile::openNoTruncate))
+        << "an open file is closed first";
     EXPECT_EQ(file.getLength(), 5u) << "kept contents report their size";
     EXPECT_EQ(file.seek(-2, CFile::end), 3u);
     char rest[100];

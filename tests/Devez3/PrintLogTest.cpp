@@ -72,6 +72,9 @@ TEST_F(PrintLogTest, LevelsAndModulesFilterAndDebugPrintsAsTrace) {
     setPrintLogLevel(4);
     EXPECT_GT(Orvane::Virad::logInfo("x\n"), 0);
     EXPECT_EQ(Orvane::Virad::logTrace("x\n") + Orvane::Virad::logDebug("x\n") + ::logDebug("x\n"), 0);
+    setPrintLogLevel(0);
+    EXPECT_EQ(Orvane::Virad::logFatal("x\n") + ::logFatal("x\n"), 0) << "print level 0 prints nothing";
+    setPrintLogLevel(4);
     EXPECT_GT(::logWarn("global twin\n"), 0);
     EXPECT_EQ(logLibName(0, "Lib", "x\n") + logLibName(7, "Lib", "x\n"), 0) << "outside 1 to 6";
     capture.clear();

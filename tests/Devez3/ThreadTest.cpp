@@ -155,10 +155,10 @@ TEST(ThreadTest, PriorityMappingAndWhatTheThreadIsGiven) {
     EXPECT_EQ(realTime, std::vector<int>(15, 15)) << "real-time is always time critical";
 
     CapturePrinter capture;
-    Worker low("Low", 100);
-    ASSERT_TRUE(low.createThread());
+    Worker low("Low", 100), high("High", 1);
+    ASSERT_TRUE(low.createThread() && high.createThread());
     EXPECT_EQ(Orvane::Platform::threadPriority(ThreadInternal::of(low)->handle), -2);
-    low.destroyThread();
+    EXPECT_EQ(Orvane::Platform::threadPriority(ThreadInternal::of(high)->handle), 15);
 }
 
 TEST(ThreadTest, NamesIdsTimeoutsAndSmallHelpers) {
