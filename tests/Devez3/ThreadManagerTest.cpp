@@ -78,7 +78,7 @@ TEST(ThreadManagerTest, RunningThreadsAreListedNewestFirstWithTheirTimeouts) {
     CapturePrinter quiet;
     CThreadManager* manager = CThreadManager::instance();
     manager->registerMainThread();
-    Idler early("Early"), late("Late"), fine("Fine", 200, 3, 1 << 20);
+    Idler early("Early", 10), late("Late"), fine("Fine", 200, 3, 1 << 20);
     const int earlyId = early.startAndWaitForId();
     const int lateId = late.startAndWaitForId();
     const int fineId = fine.startAndWaitForId();
@@ -123,7 +123,7 @@ TEST(ThreadManagerTest, RunningThreadsAreListedNewestFirstWithTheirTimeouts) {
     EXPECT_EQ(bodies[3], row("Main", CThread::getCurrentThreadID(), 64, "Normal"));
     EXPECT_EQ(bodies[4], row("Fine", fineId, 72, "Normal"));
     EXPECT_EQ(bodies[5], row("Late", lateId, 64, "Timeout"));
-    EXPECT_EQ(bodies[6], row("Early", earlyId, 64, "Timeout"));
+    EXPECT_EQ(bodies[6], row("Early", earlyId, 10, "Timeout"));
     EXPECT_EQ(bodies[7], "\n");
 }
 
