@@ -3,14 +3,18 @@
 # as root, otherwise named with the command that installs them.
 
 PACKAGES := cmake ninja-build g++ clang pkg-config binutils libgtest-dev libbenchmark-dev libspdlog-dev
+COVERAGE_PACKAGES := gcovr
 JOBS ?= 2
 
-.PHONY: all demo test build asan tsan clang bench install-check prereqs format clean
+.PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean
 
 all: build
 
 prereqs:
-	@missing=""; for p in $(PACKAGES); do \
+	@$(MAKE) --no-print-directory install-packages NEED="$(PACKAGES)"
+
+install-packages:
+	@missing=""; for p in $(NEED); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -33,6 +37,30 @@ demo: build
 
 test: build
 	ctest --preset default
+
+# Every test program again, in random order and three times over, so that no
+# test relies on another having run first.
+test-shuffled: build
+	./tests/run-shuffled build/default
+
+# Line and branch coverage of the library's sources by the unit tests. The
+# instrumented build is unoptimised; counters are cleared before every run.
+COVERAGE_DIR := build/coverage
+GCOVR := gcovr --root . --exclude-throw-branches --exclude-unreachable-branches
+coverage: prereqs
+	@$(MAKE) --no-print-directory install-packages NEED="$(COVERAGE_PACKAGES)"
+	cmake --preset coverage
+	cmake --build --preset coverage -j $(JOBS)
+	find $(COVERAGE_DIR) -name '*.gcda' -delete
+	ctest --preset coverage
+	$(GCOVR) --object-directory $(COVERAGE_DIR) -j $(JOBS) --filter 'Src/' --filter 'include/' \
+	    --json $(COVERAGE_DIR)/coverage.json
+	@echo "== Src/ (per file: $(COVERAGE_DIR)/coverage-src.txt)"
+	@$(GCOVR) --add-tracefile $(COVERAGE_DIR)/coverage.json --filter 'Src/' \
+	    --txt $(COVERAGE_DIR)/coverage-src.txt --print-summary | grep -E '^(lines|branches):'
+	@echo "== include/ (header-only templates; per file: $(COVERAGE_DIR)/coverage-include.txt)"
+	@$(GCOVR) --add-tracefile $(COVERAGE_DIR)/coverage.json --filter 'include/' \
+	    --txt $(COVERAGE_DIR)/coverage-include.txt --print-summary | grep -E '^(lines|branches):'
 
 asan: prereqs
 	cmake --preset asan

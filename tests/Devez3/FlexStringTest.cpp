@@ -21,8 +21,6 @@ using Orvane::Virad::mini_string;
 
 namespace {
 
-constexpr std::size_t npos = std::string::npos;
-
 // Every observable of s agrees with the reference string.
 template <typename S> testing::AssertionResult sameAs(const S& s, const std::string& ref) {
     const std::string got(s.data(), s.size());
@@ -38,20 +36,6 @@ template <typename S> testing::AssertionResult sameAs(const S& s, const std::str
                                          << consistent;
 }
 
-// A string under test and its std::string reference, changed in lockstep by
-// generic lambdas that compile against both.
-template <typename S> struct Twin {
-    S s;
-    std::string ref;
-
-    explicit Twin(const std::string& text = std::string()) : s(text.data(), text.size()), ref(text) {}
-    template <typename Op> testing::AssertionResult apply(Op op) {
-        op(s);
-        op(ref);
-        return sameAs(s, ref);
-    }
-};
-
 std::string letters(std::size_t n, char first = 'a') {
     std::string text;
     for (std::size_t i = 0; i < n; ++i) {
@@ -60,253 +44,194 @@ std::string letters(std::size_t n, char first = 'a') {
     return text;
 }
 
-// Lengths on both sides of the inline limit, where the representation changes.
-const std::vector<std::size_t> kBoundaryLengths = {0, 1, 15, 30, 31, 32, 33, 63, 64, 100};
+int sign(int v) {
+    return (v > 0) - (v < 0);
+}
+
+// The six searches from one position, and the six relations.
+template <typename H, typename N> std::array<std::size_t, 6> searches(const H& h, const N& n, std::size_t pos) {
+    return {h.find(n, pos),
+            h.rfind(n, pos),
+            h.find_first_of(n, pos),
+            h.find_last_of(n, pos),
+            h.find_first_not_of(n, pos),
+            h.find_last_not_of(n, pos)};
+}
+template <typename A, typename B> std::array<bool, 6> relations(const A& a, const B& b) {
+    return {a == b, a != b, a<b, a <= b, a> b, a >= b};
+}
 
 template <typename S> class FlexStringTest : public ::testing::Test {};
 using StringTypes = ::testing::Types<flex_string, mini_string>;
 TYPED_TEST_SUITE(FlexStringTest, StringTypes);
 
-TYPED_TEST(FlexStringTest, ConstructorsAgreeAtEveryLengthAroundTheInlineLimit) {
+// A random walk of mutations, each applied to the string and to a std::string, sizes crossing the 31-character
+// inline limit both ways; arguments may point into the string itself.
+TYPED_TEST(FlexStringTest, RandomOperationsMatchStdString) {
     using S = TypeParam;
-    for (std::size_t n = 0; n <= 40; ++n) {
-        SCOPED_TRACE(n);
-        const std::string ref = letters(n);
-        EXPECT_TRUE(sameAs(S(ref.c_str()), ref));
-        EXPECT_TRUE(sameAs(S(ref.data(), n), ref));
-        EXPECT_TRUE(sameAs(S(ref), ref));
-        EXPECT_TRUE(sameAs(S(n, 'x'), std::string(n, 'x')));
-        EXPECT_TRUE(sameAs(S(ref.begin(), ref.end()), ref));
-        const std::list<char> chars(ref.begin(), ref.end());
-        EXPECT_TRUE(sameAs(S(chars.begin(), chars.end()), ref));
-        const S original(ref);
-        EXPECT_TRUE(sameAs(S(original), ref));
-        EXPECT_TRUE(sameAs(S(original, 1), n == 0 ? std::string() : ref.substr(1)));
-        EXPECT_TRUE(sameAs(original.substr(n / 2, 20), ref.substr(n / 2, 20)));
+    std::mt19937 random(20240611u);
+    auto below = [&random](std::size_t limit) { return static_cast<std::size_t>(random() % (limit + 1)); };
+    S s;
+    std::string ref;
+    for (int step = 0; step < 6000; ++step) {
+        const std::size_t pos = below(ref.size()), len = below(ref.size() - pos), count = below(70);
+        const std::string piece = std::string(below(40), "abc"[below(2)]) + letters(below(3));
+        const char c = "abc"[below(2)];
+        const int op = static_cast<int>(below(47));
+        SCOPED_TRACE(testing::Message() << "step " << step << " op " << op);
+        auto both = [&](auto change) {
+            change(s);
+            change(ref);
+        };
+        // One mutation per line.
+        // clang-format off
+        switch (op) {
+        case 0: both([&](auto& v) { v.push_back(c); }); break;
+        case 1: both([&](auto& v) { v.empty() ? void() : v.pop_back(); }); break;
+        case 2: both([&](auto& v) { v.append(piece); }); break;
+        case 3: both([&](auto& v) { v.append(count / 4, c); }); break;
+        case 4: both([&](auto& v) { v.append(v.data() + pos, len); }); break;
+        case 5: both([&](auto& v) { v.insert(pos, piece.c_str()); }); break;
+        case 6: both([&](auto& v) { v.insert(pos, v.data() + pos / 2, len / 2); }); break;
+        case 7: both([&](auto& v) { v.erase(pos, len); }); break;
+        case 8: both([&](auto& v) { v.replace(pos, len, piece.data(), piece.size()); }); break;
+        case 9: both([&](auto& v) { v.replace(pos, len, count / 2, c); }); break;
+        case 10: both([&](auto& v) { v.resize(count, c); }); break;
+        case 11: both([&](auto& v) { v.resize(count / 2); }); break; // grows with NULs
+        case 12: both([&](auto& v) { v.assign(piece.c_str()); }); break;
+        case 13: both([&](auto& v) { v = v.substr(pos, len + 1); }); break;
+        case 14: both([&](auto& v) { v.reserve(count + 30); }); break;
+        case 15: both([&](auto& v) { v.shrink_to_fit(); }); break;
+        case 16: both([&](auto& v) { v.append(v); }); break;
+        case 17: both([&](auto& v) { v.insert(0, v); }); break;
+        case 18: both([&](auto& v) { v.replace(pos, len, v); }); break;
+        case 19: both([&](auto& v) { v.insert(v.erase(v.cbegin() + pos, v.cbegin() + pos + len), 2, c); }); break;
+        case 20: both([&](auto& v) { v.replace(v.begin() + pos, v.end(), piece.rbegin(), piece.rend()); }); break;
+        case 21: both([&](auto& v) { v.assign(v.begin() + pos, v.end()); }); break;
+        case 22: both([&](auto& v) { v = std::move(v) + v; }); break;
+        case 23: both([&](auto& v) { v.append(v.c_str() + pos); }); break;
+        case 25: both([&](auto& v) { v.empty() ? void() : void(v.at(pos % v.size()) = c); }); break;
+        case 26: both([&](auto& v) { v.insert(pos, count / 4, c); }); break;
+        case 27: both([&](auto& v) { v.replace(v.begin() + pos, v.end(), piece.c_str()); }); break;
+        case 28: both([&](auto& v) { pos < v.size() ? void(v.erase(v.cbegin() + pos)) : void(); }); break;
+        case 29: both([&](auto& v) { v.insert(v.cbegin() + pos, {c, '.'}); }); break;
+        case 30: both([&](auto& v) { v.insert(v.cbegin() + pos, c); }); break;
+        case 31: both([&](auto& v) { v.assign(piece.data(), piece.size() / 2); }); break;
+        case 32: both([&](auto& v) { v += piece.c_str(); }); break;
+        case 33: both([&](auto& v) { count < 10 ? v.clear() : void(); }); break;
+        case 34: both([&](auto& v) { v.append(piece.begin(), piece.end()); }); break;
+        case 35: both([&](auto& v) { v.empty() ? void() : void(v[pos % v.size()] = v.front() = v.back()); }); break;
+        case 36: both([&](auto& v) { v.insert(v.begin() + pos, piece.begin(), piece.end()); }); break;
+        case 37: both([&](auto& v) { v.assign(count / 4, c); }); break;
+        case 38: both([&](auto& v) { v += std::remove_reference_t<decltype(v)>(piece); }); break;
+        case 39: both([&](auto& v) { v.insert(pos, std::remove_reference_t<decltype(v)>(piece), std::min(len % 5, piece.size()), 3); }); break;
+        case 40: both([&](auto& v) { v.replace(pos, len, std::remove_reference_t<decltype(v)>(piece), piece.size() / 2, 4); }); break;
+        case 41: both([&](auto& v) { v.replace(v.begin() + pos, v.end(), std::remove_reference_t<decltype(v)>(piece)); }); break;
+        case 42: both([&](auto& v) { v.replace(v.begin(), v.begin() + pos, piece.c_str(), piece.size() / 2); }); break;
+        case 43: both([&](auto& v) { v.replace(v.begin() + pos, v.begin() + pos + len, count / 8, c); }); break;
+        case 44: both([&](auto& v) { v = c; }); break;
+        case 24: {
+            S other(piece);
+            std::string otherRef(piece);
+            s.swap(other);
+            ref.swap(otherRef);
+            ASSERT_TRUE(sameAs(other, otherRef));
+            break;
+        }
+        // clang-format on
+        default: { // searches and comparisons against the reference, from anywhere and past the end
+            const std::size_t from = below(ref.size() + 2);
+            const std::string needle = ref.substr(pos, below(4)) + (op == 46 ? piece : "");
+            EXPECT_EQ(searches(s, S(needle), from), searches(ref, needle, from));
+            EXPECT_EQ(searches(s, needle.c_str(), from), searches(ref, needle.c_str(), from));
+            EXPECT_EQ(searches(s, c, from), searches(ref, c, from));
+            EXPECT_EQ(sign(s.compare(S(needle))), sign(ref.compare(needle)));
+            EXPECT_EQ(relations(s, S(needle)), relations(ref, needle));
+            EXPECT_EQ(relations(needle.c_str(), s), relations(needle.c_str(), ref));
+            EXPECT_EQ(relations(s, needle), relations(ref, needle));
+            EXPECT_EQ(relations(needle, s), relations(needle, ref));
+            const char* const n = needle.data();
+            const std::size_t k = needle.size();
+            EXPECT_EQ(searches(s, S(needle), from), searches(ref, needle, from));
+            EXPECT_EQ(
+                (std::array<std::size_t, 6>{s.find(n, from, k), s.rfind(n, from, k), s.find_first_of(n, from, k),
+                                            s.find_last_of(n, from, k), s.find_first_not_of(n, from, k),
+                                            s.find_last_not_of(n, from, k)}),
+                (std::array<std::size_t, 6>{ref.find(n, from, k), ref.rfind(n, from, k), ref.find_first_of(n, from, k),
+                                            ref.find_last_of(n, from, k), ref.find_first_not_of(n, from, k),
+                                            ref.find_last_not_of(n, from, k)}));
+            EXPECT_EQ(sign(s.compare(std::min(from, ref.size()), 2, n, k)),
+                      sign(ref.compare(std::min(from, ref.size()), 2, n, k)));
+            EXPECT_EQ(
+                sign(s.compare(from, 3, S(needle), 1)),
+                sign(ref.compare(std::min(from, ref.size()), 3, needle, std::min<std::size_t>(1, needle.size()))));
+            EXPECT_EQ(static_cast<std::string>(s), ref);
+            break;
+        }
+        }
+        ASSERT_TRUE(sameAs(s, ref));
+        if (ref.size() > 120) {
+            s.erase(40);
+            ref.erase(40);
+        }
     }
+}
+
+TYPED_TEST(FlexStringTest, ConstructionAndGeometricGrowth) {
+    using S = TypeParam;
+    for (std::size_t n : {0, 1, 30, 31, 32, 33, 64}) {
+        const std::string ref = letters(n);
+        const std::list<char> chars(ref.begin(), ref.end());
+        const S original(ref);
+        for (const S& s : {S(ref.c_str()), S(ref.data(), n), S(chars.begin(), chars.end()), S(original), S(n, 'a')}) {
+            EXPECT_TRUE(sameAs(s, n == 0 || s.data()[n - 1] != 'a' || n == 1 ? ref : std::string(n, 'a'))) << n;
+        }
+    }
+    EXPECT_TRUE(sameAs(S({'a', '\0', 'b'}), std::string("a\0b", 3)));
+    EXPECT_TRUE(sameAs(S(S(letters(40)), 1), letters(40).substr(1)));
     std::istringstream input("streamed text that is longer than thirty-one characters");
     EXPECT_TRUE(sameAs(S(std::istreambuf_iterator<char>(input), std::istreambuf_iterator<char>()),
                        "streamed text that is longer than thirty-one characters"));
-    EXPECT_TRUE(sameAs(S({'a', '\0', 'b'}), std::string("a\0b", 3)));
-    EXPECT_TRUE(sameAs(S(static_cast<const char*>(nullptr)), "")); // a null C string is empty
-}
-
-TYPED_TEST(FlexStringTest, GrowingAndShrinkingAcrossTheInlineLimit) {
-    Twin<TypeParam> t;
-    for (int i = 0; i < 70; ++i) {
-        ASSERT_TRUE(t.apply([i](auto& s) { s.push_back(static_cast<char>('0' + i % 10)); })) << i;
-    }
-    while (!t.ref.empty()) {
-        ASSERT_TRUE(t.apply([](auto& s) { s.pop_back(); })) << t.ref.size();
-    }
-    for (std::size_t n : {30, 31, 32, 33, 31, 30, 33, 0, 32, 29, 64, 31, 5}) {
-        SCOPED_TRACE(n);
-        EXPECT_TRUE(t.apply([n](auto& s) { s.resize(n, '#'); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.append(2, '+'); }));
-        EXPECT_TRUE(t.apply([n](auto& s) { s.resize(n); })); // fills with NULs when growing
-        EXPECT_TRUE(t.apply([](auto& s) { s.append("xy"); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.reserve(s.size() + 3); }));
-        EXPECT_GE(t.s.capacity(), t.ref.size() + 3);
-        EXPECT_TRUE(t.apply([](auto& s) { s.erase(s.size() / 2, 3); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.shrink_to_fit(); }));
-    }
-    EXPECT_TRUE(t.apply([](auto& s) { s.clear(); }));
-    EXPECT_TRUE(t.apply([](auto& s) { s += "after clear"; }));
-
-    // Growth is geometric: doubling changes the capacity about 12 times here, a constant step thousands of times.
-    TypeParam g;
+    EXPECT_TRUE(sameAs(S(static_cast<const char*>(nullptr)), "")) << "a null C string is empty";
+    // Doubling changes the capacity about 12 times here, a constant step thousands of times.
+    S g;
     std::size_t capacityChanges = 0;
-    for (std::size_t i = 0, last = g.capacity(); i < 100000; ++i) {
+    for (std::size_t i = 0, last = g.capacity(); i < 100000; ++i, last = g.capacity()) {
         g.push_back('g');
         capacityChanges += g.capacity() != last ? 1 : 0;
-        last = g.capacity();
     }
-    EXPECT_EQ(g.size(), 100000u);
     EXPECT_LE(capacityChanges, 40u);
-    TypeParam r("kept");
-    r.reserve(1000);
-    r.shrink_to_fit();
-    EXPECT_LT(r.capacity(), 1000u) << "shrink_to_fit gives back reserved room";
-    EXPECT_TRUE(sameAs(r, "kept"));
 }
 
-TYPED_TEST(FlexStringTest, ArgumentsPointingIntoTheStringItself) {
-    for (std::size_t n : {15, 31, 32, 33, 64, 100}) {
-        SCOPED_TRACE(n);
-        Twin<TypeParam> t(letters(n));
-        EXPECT_TRUE(t.apply([](auto& s) { s.append(s); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s += s; }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.append(s.data() + 1, s.size() - 2); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.append(s.c_str()); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.append(s.begin() + 3, s.end()); }));
-        EXPECT_TRUE(t.apply([n](auto& s) { s.resize(n); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.insert(0, s); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.insert(5, s.data() + 2, 7); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.insert(s.size() - 1, s.c_str() + s.size() - 4); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.replace(1, 3, s.data() + 2, 10); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.replace(0, 10, s.data() + 5, 2); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.replace(0, npos, s); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s.assign(s.data() + 3, 5); }));
-        EXPECT_TRUE(t.apply([](auto& s) { s = std::move(s) + s; }));
-        EXPECT_TRUE(t.apply([](auto& s) {
-            auto& alias = s;
-            s = alias; // self-assignment keeps the content
-        }));
-    }
-}
-
-TYPED_TEST(FlexStringTest, InsertEraseAndReplaceAtTheEndsAndInside) {
-    for (std::size_t n : kBoundaryLengths) {
-        const std::string base = letters(n, 'A');
-        for (std::size_t pos : {std::size_t{0}, std::size_t{1} % (n + 1), n / 2, n == 0 ? 0 : n - 1, n}) {
-            for (std::size_t len : {0, 1, 5, 40}) {
-                SCOPED_TRACE(testing::Message() << "n " << n << " pos " << pos << " len " << len);
-                const std::string piece = letters(len, 'k');
-                Twin<TypeParam> t(base);
-                EXPECT_TRUE(t.apply([&](auto& s) { s.insert(pos, piece.c_str()); }));
-                EXPECT_TRUE(t.apply([&](auto& s) { s.erase(pos, len); }));
-                EXPECT_TRUE(t.apply([&](auto& s) { s.replace(pos, len, piece.data(), len / 2); }));
-                EXPECT_TRUE(t.apply([&](auto& s) { s.replace(pos, len / 2, len + 1, '*'); }));
-                EXPECT_TRUE(t.apply([&](auto& s) { s.insert(pos, len, '-'); }));
-                EXPECT_TRUE(t.apply([&](auto& s) { s.replace(s.begin() + pos, s.end(), piece.c_str()); }));
-                EXPECT_TRUE(t.apply([&](auto& s) { s.erase(pos); }));
+TYPED_TEST(FlexStringTest, MovesCopiesConcatenationAndSwapsAroundTheInlineLimit) {
+    using S = TypeParam;
+    for (std::size_t n : {0, 16, 31, 32, 40}) {
+        for (std::size_t m : {0, 1, 31, 32, 40}) {
+            SCOPED_TRACE(testing::Message() << n << " and " << m);
+            const std::string x = letters(n), y = letters(m, 'K');
+            S a(x), b(y), roomy(y);
+            roomy.reserve(200); // the right operand has room, so it takes the left in front
+            for (const S& sum :
+                 {a + b, S(a) + b, a + S(b), a + y.c_str(), x.c_str() + b, a + y, x + S(b), a + std::move(roomy)}) {
+                EXPECT_TRUE(sameAs(sum, x + y));
             }
-        }
-        // Iterator forms return the position of the first character after the change.
-        TypeParam s(base);
-        std::string ref(base);
-        auto offsets = [&](auto change) {
-            const auto it = change(s);
-            const auto refIt = change(ref);
-            EXPECT_EQ(it - s.begin(), refIt - ref.begin());
-            EXPECT_TRUE(sameAs(s, ref));
-        };
-        offsets([](auto& v) { return v.insert(v.cbegin(), '<'); });
-        offsets([](auto& v) { return v.insert(v.cend(), 3, '>'); });
-        offsets([](auto& v) { return v.insert(v.cbegin() + 1, {'(', ')'}); });
-        offsets([](auto& v) { return v.erase(v.cbegin() + 1); });
-        offsets([](auto& v) { return v.erase(v.cend() - 2, v.cend()); });
-        offsets([](auto& v) { return v.erase(v.begin() + 1, v.cend() - 1); });
-        // A literal 0 is a position, not a null iterator.
-        Twin<TypeParam> zero(base);
-        EXPECT_TRUE(zero.apply([](auto& v) { v.insert(0, 1, '>'); }));
-        EXPECT_TRUE(zero.apply([](auto& v) { v.replace(0, 0, "x"); }));
-        EXPECT_TRUE(zero.apply([](auto& v) { v.erase(0, 0); }));
-        EXPECT_TRUE(zero.apply([](auto& v) { v.erase(0); }));
-    }
-}
-
-TYPED_TEST(FlexStringTest, SearchesMatchStdStringIncludingNposAndPositionsPastTheEnd) {
-    using S = TypeParam;
-    const std::vector<std::string> haystacks = {"", "abcabcXabc", "aaaa", std::string("ab\0cab\0c", 8),
-                                                "xyz:" + letters(40) + ":abc:" + letters(30) + ":xyz"};
-    const std::vector<std::string> needles = {
-        "", "a", "abc", "cX", "zzz", "bca", ":x", "xyz", letters(26), std::string("\0c", 2), letters(100)};
-    for (const std::string& hay : haystacks) {
-        const S s(hay);
-        const std::vector<std::size_t> positions = {0, 1, 5, hay.size() / 2, hay.size(), hay.size() + 1, npos};
-        for (const std::string& needle : needles) {
-            const S sn(needle);
-            for (std::size_t pos : positions) {
-                SCOPED_TRACE(testing::Message() << "in \"" << hay << "\" \"" << needle << "\" from " << pos);
-                auto all = [pos](const auto& h, const auto& n) {
-                    return std::array<std::size_t, 6>{h.find(n, pos),
-                                                      h.rfind(n, pos),
-                                                      h.find_first_of(n, pos),
-                                                      h.find_last_of(n, pos),
-                                                      h.find_first_not_of(n, pos),
-                                                      h.find_last_not_of(n, pos)};
-                };
-                EXPECT_EQ(all(s, sn), all(hay, needle));
-                EXPECT_EQ(all(s, needle.c_str()), all(hay, needle.c_str()));
-                EXPECT_EQ(s.find(needle.data(), pos, needle.size()), hay.find(needle.data(), pos, needle.size()));
-                if (!needle.empty()) {
-                    EXPECT_EQ(all(s, needle.back()), all(hay, needle.back()));
-                }
-            }
-        }
-    }
-    EXPECT_EQ(S("abc").find(static_cast<const char*>(nullptr)), 0u);
-}
-
-int sign(int v) {
-    return (v > 0) - (v < 0);
-}
-
-template <typename A, typename B> std::array<bool, 6> relations(const A& a, const B& b) {
-    return {a == b, a != b, a<b, a <= b, a> b, a >= b};
-}
-
-TYPED_TEST(FlexStringTest, ComparisonsFollowByteOrderWithPrefixesAndHighBytes) {
-    using S = TypeParam;
-    const std::string shared = letters(31);
-    const std::vector<std::string> texts = {
-        "",     "a",          "ab",         "abc",         "abd",
-        "b",    "A",          "\xff",       "a\xff",       std::string("a\0b", 3),
-        shared, shared + "a", shared + "b", shared + "ab", shared.substr(0, 30) + "z"};
-    for (const std::string& x : texts) {
-        for (const std::string& y : texts) {
-            SCOPED_TRACE(testing::Message() << "\"" << x << "\" vs \"" << y << "\"");
-            const S a(x), b(y);
-            const char* yc = y.c_str();
-            const char* xc = x.c_str();
-            EXPECT_EQ(sign(a.compare(b)), sign(x.compare(y)));
-            EXPECT_EQ(sign(a.compare(yc)), sign(x.compare(yc)));
-            EXPECT_EQ(sign(a.compare(y)), sign(x.compare(y)));
-            EXPECT_EQ(sign(a.compare(1, 3, b, 1)),
-                      sign(x.compare(std::min<std::size_t>(1, x.size()), 3, y, std::min<std::size_t>(1, y.size()))));
-            EXPECT_EQ(sign(a.compare(0, 2, yc)), sign(x.compare(0, 2, yc)));
-            // All six relations, with flex strings, C strings and std::strings on either side.
-            EXPECT_EQ(relations(a, b), relations(x, y));
-            EXPECT_EQ(relations(a, yc), relations(x, yc));
-            EXPECT_EQ(relations(xc, b), relations(xc, y));
-            EXPECT_EQ(relations(a, y), relations(x, y));
-            EXPECT_EQ(relations(x, b), relations(x, y));
-        }
-    }
-}
-
-TYPED_TEST(FlexStringTest, CopiesAreIndependentMovesLeaveAnEmptyUsableSourceAndSwapsExchange) {
-    using S = TypeParam;
-    for (std::size_t n : kBoundaryLengths) {
-        for (std::size_t m : kBoundaryLengths) {
-            SCOPED_TRACE(testing::Message() << n << " into " << m);
-            const std::string from = letters(n), to = letters(m, 'K');
-
-            S source(from), target(to);
-            target = source;
+            EXPECT_TRUE(sameAs(a + '.', x + '.') && sameAs(S(a) + '.', x + '.'));
+            EXPECT_TRUE(sameAs('.' + b, '.' + y) && sameAs('.' + S(b), '.' + y));
+            S target(y);
+            target = a;
             target += '!';
-            EXPECT_TRUE(sameAs(source, from));
-            EXPECT_TRUE(sameAs(target, from + "!"));
-
-            if (n != 0) {
-                S copy(source);
-                copy[0] = '?';
-                EXPECT_TRUE(sameAs(source, from));
-            }
-
-            S moveTarget(to);
-            moveTarget = std::move(source);
-            EXPECT_TRUE(sameAs(moveTarget, from));
-            EXPECT_TRUE(sameAs(source, "")); // NOLINT(bugprone-use-after-move): the moved-from state is specified
-            source += "reused";
-            EXPECT_TRUE(sameAs(source, "reused"));
-
-            S constructed(std::move(moveTarget));
-            EXPECT_TRUE(sameAs(constructed, from));
-            EXPECT_TRUE(sameAs(moveTarget, "")); // NOLINT(bugprone-use-after-move)
-
+            EXPECT_TRUE(sameAs(a, x) && sameAs(target, x + "!")) << "copies are independent";
+            S moved(y);
+            moved = std::move(a);
+            EXPECT_TRUE(sameAs(moved, x) && sameAs(a, "")); // NOLINT(bugprone-use-after-move): specified
+            a += "reused";
+            EXPECT_TRUE(sameAs(a, "reused"));
+            S constructed(std::move(moved));
             S& alias = constructed;
-            constructed = std::move(alias); // moving onto itself keeps the content
-            EXPECT_TRUE(sameAs(constructed, from));
-
-            S other(to);
-            constructed.swap(other);
-            EXPECT_TRUE(sameAs(constructed, to) && sameAs(other, from));
-            swap(constructed, other);
-            EXPECT_TRUE(sameAs(constructed, from) && sameAs(other, to));
-            std::swap(constructed, other);
-            EXPECT_TRUE(sameAs(constructed, to) && sameAs(other, from));
+            constructed = std::move(alias);                           // moving onto itself keeps the content
+            EXPECT_TRUE(sameAs(constructed, x) && sameAs(moved, "")); // NOLINT(bugprone-use-after-move)
+            swap(constructed, b);
+            EXPECT_TRUE(sameAs(constructed, y) && sameAs(b, x));
         }
     }
     S a(letters(50)), b(letters(60));
@@ -315,190 +240,50 @@ TYPED_TEST(FlexStringTest, CopiesAreIndependentMovesLeaveAnEmptyUsableSourceAndS
     EXPECT_EQ(b.data(), bufferA) << "large strings trade buffers without copying";
 }
 
-TYPED_TEST(FlexStringTest, ConcatenationInEveryCombination) {
-    using S = TypeParam;
-    for (std::size_t n : {0, 16, 31, 40}) {
-        for (std::size_t m : {0, 1, 15, 16, 40}) {
-            SCOPED_TRACE(testing::Message() << n << " + " << m);
-            const std::string x = letters(n), y = letters(m, 'N');
-            const S a(x), b(y);
-            S roomy(y);
-            roomy.reserve(200); // the right operand has room, so it takes the left in front
-            const S sums[] = {a + b,         S(a) + b,         a + S(b), S(a) + S(b), a + y.c_str(), S(a) + y.c_str(),
-                              x.c_str() + b, x.c_str() + S(b), a + y,    S(a) + y,    x + b,         x + S(b)};
-            for (const S& sum : sums) {
-                EXPECT_TRUE(sameAs(sum, x + y)) << "form " << (&sum - sums);
-            }
-            EXPECT_TRUE(sameAs(a + std::move(roomy), x + y));
-            const S withChar[] = {a + '.', S(a) + '.'};
-            const S charWith[] = {'.' + b, '.' + S(b)};
-            for (int i = 0; i < 2; ++i) {
-                EXPECT_TRUE(sameAs(withChar[i], x + '.')) << i;
-                EXPECT_TRUE(sameAs(charWith[i], '.' + y)) << i;
-            }
-        }
-    }
-}
-
-TYPED_TEST(FlexStringTest, PositionsPastTheEndAreClampedAndNullCStringsAreEmpty) {
+TYPED_TEST(FlexStringTest, PositionsPastTheEndNullsHighBytesStreamsAndHashing) {
     using S = TypeParam;
     for (std::size_t n : {5, 40}) {
         const std::string text = letters(n);
         const S s(text);
-        EXPECT_TRUE(sameAs(s.substr(n), ""));
-        EXPECT_TRUE(sameAs(s.substr(n + 1), ""));
-        EXPECT_TRUE(sameAs(S(s, n + 7), ""));
-        EXPECT_TRUE(sameAs(S(s).erase(n + 3), text));
-        EXPECT_TRUE(sameAs(S(s).insert(n + 3, "x"), text + "x"));
-        EXPECT_TRUE(sameAs(S(s).replace(n + 3, 2, "y"), text + "y"));
-        EXPECT_TRUE(sameAs(S(s).append(s, n + 2, 4), text));
-        EXPECT_EQ(s.compare(n + 1, 3, ""), 0);
-        char out[4] = {'-', '-', '-', '-'};
-        EXPECT_EQ(s.copy(out, 4, n + 1), 0u);
-        EXPECT_EQ(s.copy(out, 4, n - 2), 2u);
-        EXPECT_EQ(std::string(out, 2), text.substr(n - 2));
-        EXPECT_EQ(out[2], '-');
-
         const char* null = nullptr;
-        S t(s);
-        t.append(null);
-        t += null;
-        t.insert(0, null);
-        EXPECT_TRUE(sameAs(t, text));
-        EXPECT_GT(t.compare(null), 0);
-        EXPECT_TRUE(sameAs(t.assign(null), ""));
-        EXPECT_TRUE(S() == null);
+        EXPECT_TRUE(sameAs(s.substr(n), "") && sameAs(s.substr(n + 1), "") && sameAs(S(s, n + 7), ""));
+        EXPECT_TRUE(sameAs(S(s).insert(n + 3, "x"), text + "x") && sameAs(S(s).replace(n + 3, 2, "y"), text + "y"));
+        EXPECT_TRUE(sameAs(S(s).append(s, n + 2, 4), text) && sameAs(S(s).append(null).insert(0, null), text));
+        EXPECT_EQ(s.compare(n + 1, 3, ""), 0);
+        EXPECT_GT(s.compare(null), 0);
+        char out[4] = {'-', '-', '-', '-'};
+        EXPECT_EQ(s.copy(out, 4, n + 1) + s.copy(out, 4, n - 2), 2u);
+        EXPECT_EQ(std::string(out, 3), text.substr(n - 2) + "-");
+        EXPECT_TRUE(sameAs(S(s).assign(null), "") && S() == null);
     }
-}
+    EXPECT_EQ(S("abc").find(static_cast<const char*>(nullptr)), 0u);
+    EXPECT_EQ(relations(S("a\xff"), S("ab")), relations(std::string("a\xff"), std::string("ab"))) << "bytes unsigned";
 
-TYPED_TEST(FlexStringTest, ElementAccessIteratorsAndAlgorithms) {
-    using S = TypeParam;
-    const std::string text = "the quick brown fox jumps over the lazy dog";
-    S s(text);
-    std::string ref(text);
-    EXPECT_EQ(s.front(), 't');
-    EXPECT_EQ(s.back(), 'g');
-    EXPECT_EQ(s.at(4), 'q');
-    s.at(4) = 'Q';
-    s[5] = 'U';
-    ref[4] = 'Q';
-    ref[5] = 'U';
-    std::sort(s.begin(), s.end());
-    std::sort(ref.begin(), ref.end());
-    EXPECT_TRUE(sameAs(s, ref));
-    std::reverse(s.rbegin(), s.rbegin() + 10);
-    std::reverse(ref.rbegin(), ref.rbegin() + 10);
-    EXPECT_TRUE(sameAs(s, ref));
-    EXPECT_EQ(std::string(s.cbegin(), s.cend()) + std::string(s.crbegin(), s.crend()),
-              ref + std::string(ref.crbegin(), ref.crend()));
-    const std::vector<char> chars = {'x', 'y', 'z'};
-    Twin<S> t(text);
-    EXPECT_TRUE(t.apply([&](auto& v) { v.insert(v.begin() + 3, chars.begin(), chars.end()); }));
-    EXPECT_TRUE(t.apply([&](auto& v) { v.replace(v.begin(), v.begin() + 2, chars.rbegin(), chars.rend()); }));
-    EXPECT_TRUE(t.apply([&](auto& v) { v.assign(chars.begin(), chars.end()); }));
-    EXPECT_TRUE(t.apply([](auto& v) { v.assign(v.begin() + 1, v.end()); }));
-}
-
-TYPED_TEST(FlexStringTest, ConversionsStreamsAndHashing) {
-    using S = TypeParam;
     const std::string longText = letters(45);
-    const S s(longText);
-    EXPECT_EQ(s.str(), longText);
-    EXPECT_EQ(static_cast<std::string>(s), longText);
-
     std::ostringstream out, expected;
     out << '[' << std::setw(8) << std::left << std::setfill('.') << S("abc") << ']' << S(longText);
     expected << '[' << std::setw(8) << std::left << std::setfill('.') << std::string("abc") << ']' << longText;
     EXPECT_EQ(out.str(), expected.str());
-
-    // Equal strings hash alike whatever their capacity or history; the map tells different ones apart.
-    S trimmed(longText + longText);
+    EXPECT_EQ(S(longText).str(), longText);
+    S trimmed(longText + longText); // equal strings hash alike whatever their capacity or history
     trimmed.resize(longText.size());
-    EXPECT_EQ(std::hash<S>()(trimmed), std::hash<S>()(s));
-
+    EXPECT_EQ(std::hash<S>()(trimmed), std::hash<S>()(S(longText)));
     std::unordered_map<S, int> map;
     for (int i = 0; i < 200; ++i) {
         map[S(letters(static_cast<std::size_t>(i % 50 + 1), static_cast<char>('a' + i / 50)))] = i;
     }
     EXPECT_EQ(map.size(), 200u);
     EXPECT_EQ(map.at(S(letters(33, 'b'))), 82);
-    EXPECT_EQ(map.count(S(letters(33, 'z'))), 0u);
-}
-
-TYPED_TEST(FlexStringTest, RandomOperationsMatchStdString) {
-    std::mt19937 random(20240611u);
-    auto below = [&random](std::size_t limit) { return static_cast<std::size_t>(random() % (limit + 1)); };
-    Twin<TypeParam> t;
-    for (int step = 0; step < 4000; ++step) {
-        const std::size_t pos = below(t.ref.size());
-        const std::size_t len = below(t.ref.size() - pos);
-        const std::string piece = std::string(below(40), "abc"[below(2)]) + letters(below(3));
-        const char c = "abc"[below(2)];
-        const std::size_t count = below(70);
-        const int op = static_cast<int>(below(16));
-        SCOPED_TRACE(testing::Message() << "step " << step << " op " << op);
-        if (op == 16) {
-            EXPECT_EQ(t.s.find(piece.c_str(), pos), t.ref.find(piece.c_str(), pos));
-            EXPECT_EQ(t.s.rfind(c, pos), t.ref.rfind(c, pos));
-            EXPECT_EQ(sign(t.s.compare(piece)), sign(t.ref.compare(piece)));
-            continue;
-        }
-        ASSERT_TRUE(t.apply([&](auto& s) {
-            switch (op) {
-            case 0:
-                return s.push_back(c);
-            case 1:
-                return s.empty() ? void() : s.pop_back();
-            case 2:
-                return void(s.append(piece));
-            case 3:
-                return void(s.append(count / 4, c));
-            case 4:
-                return void(s.append(s.data() + pos, len));
-            case 5:
-                return void(s.insert(pos, piece.c_str()));
-            case 6:
-                return void(s.insert(pos, s.data() + pos / 2, len / 2));
-            case 7:
-                return void(s.erase(pos, len));
-            case 8:
-                return void(s.replace(pos, len, piece.data(), piece.size()));
-            case 9:
-                return void(s.replace(pos, len, count / 2, c));
-            case 10:
-                return s.resize(count, c);
-            case 11:
-                return void(s.assign(piece.c_str()));
-            case 12:
-                return void(s = s.substr(pos, len + 1));
-            case 13:
-                return s.reserve(count + 30);
-            case 14:
-                return s.shrink_to_fit();
-            default: {
-                std::remove_reference_t<decltype(s)> other(piece);
-                return s.swap(other);
-            }
-            }
-        }));
-        if (t.ref.size() > 120) {
-            ASSERT_TRUE(t.apply([](auto& s) { s.erase(40); }));
-        }
-    }
 }
 
 TEST(FlexStringLayoutTest, StorageSizesAndEmptyMiniStringsAllocateNothing) {
     static_assert(sizeof(flex_string) == 32, "flex_string stays 32 bytes");
     static_assert(sizeof(mini_string) == sizeof(void*), "mini_string stays one pointer");
-    mini_string empty;
-    EXPECT_EQ(empty.capacity(), 0u);
-    EXPECT_EQ(mini_string(empty).capacity(), 0u);
-    mini_string cleared("some text");
+    mini_string empty, cleared("some text");
     cleared.clear();
     cleared.shrink_to_fit();
-    EXPECT_EQ(cleared.capacity(), 0u);
-    EXPECT_TRUE(sameAs(cleared, ""));
-    EXPECT_EQ(flex_string(std::string(31, 'x')).capacity(), 31u); // 31 characters still fit inside
+    EXPECT_EQ(empty.capacity() + mini_string(empty).capacity() + cleared.capacity(), 0u);
+    EXPECT_EQ(flex_string(std::string(31, 'x')).capacity(), 31u) << "31 characters still fit inside";
 }
 
 TEST(FlexStringDeathTest, CheckedAccessAndImpossibleSizesEndTheProcess) {

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <thread>
 #include <typeinfo>
+#include <vector>
 
 using namespace Orvane::Virad;
 
@@ -17,164 +19,108 @@ int thrice(int value) {
     return 3 * value;
 }
 
-class Counter {
-public:
-    explicit Counter(int start = 0) : m_value(start) {}
-    int add(int amount) { return m_value += amount; }
-    int peek(int) const { return m_value; }
-    int value() const { return m_value; }
-
-private:
-    int m_value;
+struct Counter {
+    int add(int amount) { return value += amount; }
+    int peek(int) const { return value; }
+    int value = 0;
 };
 
-class Shape {
-public:
+struct Shape {
     virtual ~Shape() = default;
     virtual std::string name(int sides) { return "shape" + std::to_string(sides); }
 };
-
-class Square : public Shape {
-public:
+struct Square : Shape {
     std::string name(int sides) override { return "square" + std::to_string(sides); }
 };
 
-// A class whose second base lives at a non-zero offset, so binding a member of
-// that base needs the object pointer adjusted.
-class Named {
-public:
+// The second base lives at a non-zero offset, so binding its member needs the object pointer adjusted.
+struct Named {
     virtual ~Named() = default;
     int tag = 7;
 };
-class Weighted {
-public:
+struct Weighted {
     virtual ~Weighted() = default;
     virtual int weight(int factor) { return m_weight * factor; }
     int m_weight = 5;
 };
-class Parcel : public Named, public Weighted {
-public:
+struct Parcel : Named, Weighted {
     int weight(int factor) override { return 100 + m_weight * factor; }
 };
 
-std::uint32_t kindOf(const Detail::FunctionFields& f) {
-    return f.kind;
-}
+using F = TFunction1<int, int>;
 
 } // namespace
 
-TEST(FunctionTest, FreeAndEmptyBindings) {
-    TFunction1<int, int> bound(&twice);
-    EXPECT_FALSE(bound.empty());
-    EXPECT_EQ(kindOf(bound), 2u);
-    EXPECT_EQ(bound.typeName, nullptr);
-    EXPECT_EQ(bound(21), 42);
-
-    TFunction1<int, int> none(static_cast<int (*)(int)>(nullptr));
-    TFunction1<int, int> defaulted;
-    EXPECT_TRUE(none.empty());
-    EXPECT_TRUE(defaulted.empty());
-    EXPECT_TRUE(none == defaulted);
-    EXPECT_FALSE(none == bound);
-    EXPECT_EQ(defaulted(5), 0) << "an empty delegate yields a value-initialised result";
-
-    EXPECT_TRUE((bound == TFunction1<int, int>(&twice)));
-    EXPECT_FALSE((bound == TFunction1<int, int>(&thrice)));
-}
-
-TEST(FunctionTest, MemberBindingsCallAndCompareByObjectAndMethod) {
-    Counter a(10);
-    Counter b(10);
-    TFunction1<int, int> onA(&Counter::add, &a);
-    EXPECT_EQ(kindOf(onA), 1u);
+TEST(FunctionTest, BindingsCallDispatchAndCompare) {
+    Counter a, b;
+    a.value = 10;
+    const F free(&twice), empty, onA(&Counter::add, &a), peek(&Counter::peek, &a);
+    EXPECT_EQ(std::vector<std::uint32_t>({free.kind, empty.kind, onA.kind}), std::vector<std::uint32_t>({2, 0, 1}));
+    EXPECT_EQ(free.typeName, nullptr);
     EXPECT_STREQ(onA.typeName, typeid(Counter*).name());
-    EXPECT_EQ(onA(5), 15);
-    EXPECT_EQ(a.value(), 15);
+    EXPECT_TRUE(empty.empty() && F(static_cast<int (*)(int)>(nullptr)).empty() && !free.empty());
+    EXPECT_EQ(std::vector<int>({free(21), empty(5), onA(5), peek(0)}), std::vector<int>({42, 0, 15, 15}))
+        << "an empty delegate yields a value-initialised result";
+    const std::vector<bool> equalities = {empty == F(),
+                                          free == F(&twice),
+                                          free == F(&thrice),
+                                          free == empty,
+                                          onA == F(&Counter::add, &a),
+                                          onA == F(&Counter::add, &b),
+                                          onA == F(&Counter::peek, &a),
+                                          onA == free};
+    EXPECT_EQ(equalities, std::vector<bool>({true, true, false, false, true, false, false, false}))
+        << "same function or same object and method; a member binding never equals a free one";
 
-    EXPECT_TRUE((onA == TFunction1<int, int>(&Counter::add, &a)));
-    EXPECT_FALSE((onA == TFunction1<int, int>(&Counter::add, &b))) << "same method, other object";
-    EXPECT_FALSE((onA == TFunction1<int, int>(&Counter::peek, &a))) << "same object, other method";
-
-    TFunction1<int, int> peek(&Counter::peek, &a);
-    EXPECT_EQ(peek(0), 15) << "const member functions bind too";
-
-    // A member binding never equals a free binding whose pointer happens to match.
-    EXPECT_FALSE((onA == TFunction1<int, int>(&twice)));
-}
-
-TEST(FunctionTest, VirtualAndSecondBaseMembersDispatchCorrectly) {
     Square square;
-    Shape* shape = &square;
-    TFunction1<std::string, int> viaBase(&Shape::name, shape);
-    EXPECT_EQ(viaBase(4), "square4");
-
+    EXPECT_EQ((TFunction1<std::string, int>(&Shape::name, static_cast<Shape*>(&square))(4)), "square4");
     Parcel parcel;
-    TFunction1<int, int> weight(&Weighted::weight, &parcel);
+    const F weight(&Weighted::weight, &parcel);
     EXPECT_EQ(weight(2), 110);
     parcel.m_weight = 6;
     EXPECT_EQ(weight(2), 112);
-    EXPECT_TRUE((weight == TFunction1<int, int>(&Weighted::weight, static_cast<Weighted*>(&parcel))))
+    EXPECT_TRUE(weight == F(&Weighted::weight, static_cast<Weighted*>(&parcel)))
         << "binding through the derived or the base pointer names the same subobject";
 }
 
-TEST(FunctionTest, ReuseNumbersDecideEquality) {
-    Counter c;
-    TFunction1<int, int> r20(&Counter::add, &c, 20);
-    TFunction1<int, int> r21(&Counter::add, &c, 21);
-    TFunction1<int, int> any(&Counter::add, &c, 0xFFFFFFFFu);
-    TFunction1<int, int> plain(&Counter::add, &c);
-    EXPECT_EQ(kindOf(r20), 20u);
-    EXPECT_EQ(kindOf(TFunction1<int, int>(&Counter::add, &c, 3)), 1u) << "numbers below 16 give a plain binding";
+TEST(FunctionTest, ReuseNumbersDecideEqualityAndMarkTheCallingThread) {
+    Counter c, other;
+    const F r20(&Counter::add, &c, 20), r21(&Counter::add, &c, 21), r33(&Counter::add, &c, 33);
+    const F any(&Counter::add, &c, 0xFFFFFFFFu), plain(&Counter::add, &c);
+    EXPECT_EQ(std::vector<std::uint32_t>({r20.kind, F(&Counter::add, &c, 15).kind, F(&Counter::add, &c, 16).kind}),
+              std::vector<std::uint32_t>({20, 1, 16}))
+        << "numbers below 16 give a plain binding";
+    const std::vector<bool> equalities = {r20 == r21,
+                                          r20 == any,
+                                          any == r21,
+                                          r20 == F(&Counter::add, &c, 20),
+                                          r20 == plain,
+                                          any == plain,
+                                          any == F(&Counter::add, &other, 20)};
+    EXPECT_EQ(equalities, std::vector<bool>({false, true, true, true, false, false, false}))
+        << "the wildcard matches any number but still needs the object";
 
-    EXPECT_FALSE(r20 == r21);
-    EXPECT_TRUE(r20 == any);
-    EXPECT_TRUE(any == r21);
-    EXPECT_TRUE((r20 == TFunction1<int, int>(&Counter::add, &c, 20)));
-    EXPECT_FALSE(r20 == plain) << "a numbered and an unnumbered binding differ";
-    EXPECT_FALSE(any == plain);
-
-    Counter other;
-    EXPECT_FALSE((any == TFunction1<int, int>(&Counter::add, &other, 20))) << "the wildcard still needs the object";
-}
-
-TEST(FunctionTest, CallingANumberedDelegateSetsTheThreadsReuseNumber) {
-    Counter c;
-    TFunction1<int, int> r20(&Counter::add, &c, 20);
-    TFunction1<int, int> r33(&Counter::add, &c, 33);
-    TFunction1<int, int> any(&Counter::add, &c, 0xFFFFFFFFu);
-    TFunction1<int, int> plain(&Counter::add, &c);
-
-    unsigned int before = 99;
-    std::thread([&] { before = getCurrentFunctionReuse(); }).join();
-    EXPECT_EQ(before, 0u) << "a fresh thread has no reuse number";
-
+    unsigned int fresh = 99, seenElsewhere = 99;
+    std::thread([&] { fresh = getCurrentFunctionReuse(); }).join();
+    EXPECT_EQ(fresh, 0u) << "a fresh thread has no reuse number";
     r20(1);
-    EXPECT_EQ(getCurrentFunctionReuse(), 20u);
     plain(1);
     any(1);
-    TFunction1<int, int> free(&twice);
-    free(1);
+    F plainFree(&twice);
+    plainFree(1);
     EXPECT_EQ(getCurrentFunctionReuse(), 20u) << "only numbered bindings touch the number";
-
-    unsigned int seenElsewhere = 99;
     std::thread([&] {
         r33(1);
         seenElsewhere = getCurrentFunctionReuse();
     }).join();
     EXPECT_EQ(seenElsewhere, 33u);
     EXPECT_EQ(getCurrentFunctionReuse(), 20u) << "another thread's call does not leak here";
-    EXPECT_EQ(c.value(), 4) << "r20, plain, any and r33 each added one";
-}
+    EXPECT_EQ(c.value, 4);
 
-TEST(FunctionTest, CopiesKeepAllFieldsAndSelfAssignmentChangesNothing) {
-    Counter c;
-    TFunction1<int, int> original(&Counter::add, &c, 40);
-    TFunction1<int, int> copy = original;
-    EXPECT_EQ(std::memcmp(&copy, &original, sizeof copy), 0);
-    TFunction1<int, int>& alias = copy;
+    F copy = r20;
+    F& alias = copy;
     copy = alias;
-    EXPECT_EQ(std::memcmp(&copy, &original, sizeof copy), 0);
-    EXPECT_EQ(copy(3), 3);
+    EXPECT_EQ(std::memcmp(&copy, &r20, sizeof copy), 0) << "copies keep every byte";
 }
 
 TEST(FunctionTest, EveryArityForwardsItsArguments) {
@@ -185,10 +131,8 @@ TEST(FunctionTest, EveryArityForwardsItsArguments) {
             return a + b + c + d + e;
         }
     } sum;
-    TFunction0<int> zero(&Sum::zero, &sum);
-    EXPECT_EQ(zero(), 100);
     std::string out;
-    TFunction6<int, int, int, int, int, int, std::string&> six(&Sum::six, &sum);
-    EXPECT_EQ(six(1, 2, 3, 4, 5, out), 15);
+    EXPECT_EQ(TFunction0<int>(&Sum::zero, &sum)(), 100);
+    EXPECT_EQ((TFunction6<int, int, int, int, int, int, std::string&>(&Sum::six, &sum)(1, 2, 3, 4, 5, out)), 15);
     EXPECT_EQ(out, "called") << "reference arguments reach the callee";
 }

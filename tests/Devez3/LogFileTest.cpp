@@ -1,7 +1,6 @@
-#include "Devez3/LogFile.h"
-#include "Devez3/PrintState.h"
 #include "virad/LogFilter.h"
 
+#include "support/PrintStateFixture.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -38,16 +37,15 @@ int write(const std::string& line, const SystemTimeEx& time) {
 }
 
 // Each test starts as a fresh process would: no file open, default settings.
-class LogFileTest : public ::testing::Test {
+class LogFileTest : public Orvane::Testing::PrintStateTest {
 protected:
-    void SetUp() override { Detail::resetLogFileState(); }
+    void SetUp() override {
+        PrintStateTest::SetUp();
+        Detail::resetLogFileState();
+    }
     void TearDown() override {
         Detail::resetLogFileState();
-        Detail::setLogPath("");
-        Detail::setLogMaxSize(0);
-        Detail::setLogMaxFiles(0);
-        Detail::setLogByDay(false);
-        Detail::setLogSaveMode(Detail::LogSaveMode::none);
+        PrintStateTest::TearDown();
     }
 
     std::set<std::string> names() const {
@@ -125,9 +123,6 @@ TEST_F(LogFileTest, DayRotationUsesTheDateOfTheFile) {
     EXPECT_EQ(readFile(m_path), "tuesday\n");
     write("a month later\n", day(2024, 4, 10, 0));
     EXPECT_EQ(readFile(m_path + "_2024-03-10_0"), "tuesday\n");
-    Detail::setLogByDay(false);
-    write("no change\n", day(2024, 5, 1));
-    EXPECT_EQ(readFile(m_path), "a month later\nno change\n");
 }
 
 TEST_F(LogFileTest, RotatingModeMovesAFileFoundAtStart) {
@@ -167,8 +162,7 @@ TEST_F(LogFileTest, ConcurrentWritersNeverTearOrLoseLines) {
     Detail::setLogPath(m_path.c_str());
     Detail::setLogSaveMode(Detail::LogSaveMode::rotating);
     Detail::setLogMaxSize(64 * 1024);
-    constexpr int kThreads = 4;
-    constexpr int kLines = 2000;
+    constexpr int kThreads = 4, kLines = 2000;
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t, this] {

@@ -1,8 +1,7 @@
 #include "virad/LogFilter.h"
 
-#include "Devez3/LogFile.h"
-#include "Devez3/PrintState.h"
 #include "support/CapturePrinter.h"
+#include "support/PrintStateFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +10,10 @@
 #include <vector>
 
 using namespace Orvane::Virad;
-using Orvane::Testing::CapturePrinter;
 
 namespace {
+
+using LogFilterTest = Orvane::Testing::PrintStateTest;
 
 // Runs one logfilter command and returns what it printed on standard output.
 std::string run(std::initializer_list<const char*> words) {
@@ -26,23 +26,6 @@ std::string run(std::initializer_list<const char*> words) {
     setLogFilter(static_cast<int>(argv.size()), argv.data());
     return testing::internal::GetCapturedStdout();
 }
-
-class LogFilterTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        setPrintOptions(PrintOptions{});
-        setPrintLogLevel(4);
-        Detail::setModuleSwitchMode(2);
-        Detail::clearModuleSwitches();
-        Detail::setModuleSwitchTableInUse(false);
-        Detail::setLogStatisticsEnabled(false);
-        Detail::setLogPath("");
-        Detail::setLogMaxSize(0);
-        Detail::setLogMaxFiles(0);
-        Detail::setLogByDay(false);
-        Detail::setLogSaveMode(Detail::LogSaveMode::none);
-    }
-};
 
 const char kUsage[] =
     "logfilter command usage:\n"
@@ -61,63 +44,53 @@ const char kUsage[] =
 
 } // namespace
 
-TEST_F(LogFilterTest, UsageForNoWordsOrHelpOnly) {
+TEST_F(LogFilterTest, UsageLevelModulesAndStatistics) {
     EXPECT_EQ(run({}), kUsage);
     EXPECT_EQ(run({"-h"}), kUsage);
-    EXPECT_EQ(run({"-h", "extra"}), "");
-    EXPECT_EQ(run({"-nonsense", "1"}), "");
-    EXPECT_EQ(run({"-loglevel"}), "") << "a missing value changes nothing";
+    for (auto words : {std::initializer_list<const char*>{"-h", "extra"}, {"-nonsense", "1"}, {"-loglevel"}}) {
+        EXPECT_EQ(run(words), "") << "unknown or incomplete words print and change nothing";
+    }
     EXPECT_EQ(getPrintLogLevel(), 4);
-}
-
-TEST_F(LogFilterTest, LevelModulesAndStatistics) {
-    run({"-loglevel", "6"});
-    EXPECT_EQ(getPrintLogLevel(), 6);
     run({"-loglevel", "42"});
     EXPECT_EQ(getPrintLogLevel(), 42) << "stored unchecked";
     run({"-loglevel", "4"});
 
-    CapturePrinter capture(true, 4);
+    Orvane::Testing::CapturePrinter capture(true, 4);
+    auto prints = [](const char* module) { return logFilter(LOG_INFO, module, "f", "", 1, "", "x\n") > 0; };
     run({"-logmodule", "Noisy", "OFF"});
     EXPECT_EQ(Detail::getModuleSwitchMode(), 1);
-    EXPECT_EQ(logFilter(LOG_INFO, "Noisy", "f", "", 1, "", "x\n"), 0);
-    EXPECT_GT(logFilter(LOG_INFO, "Other", "f", "", 1, "", "x\n"), 0);
-
+    EXPECT_FALSE(prints("Noisy"));
+    EXPECT_TRUE(prints("Other"));
     run({"-logmodule", "off"});
-    EXPECT_EQ(logFilter(LOG_INFO, "Other", "f", "", 1, "", "x\n"), 0) << "everything silenced";
+    EXPECT_FALSE(prints("Other")) << "everything silenced";
     run({"-logmodule", "on"});
-    EXPECT_GT(logFilter(LOG_INFO, "Noisy", "f", "", 1, "", "x\n"), 0) << "mode 2 ignores the kept switch";
+    EXPECT_TRUE(prints("Noisy")) << "mode 2 ignores the kept switch";
     run({"-logmodule", "Noisy", "on"});
-    EXPECT_GT(logFilter(LOG_INFO, "Noisy", "f", "", 1, "", "x\n"), 0);
+    EXPECT_TRUE(prints("Noisy"));
 
     run({"-logmodulestatistics", "On"});
-    logFilter(LOG_INFO, "Counted", "f", "", 1, "", "x\n");
+    prints("Counted");
     EXPECT_GT(getLogStatistics()["Counted"].printedBytes, 0u);
     run({"-logmodulestatistics", "off"});
     EXPECT_FALSE(Detail::logStatisticsEnabled());
 }
 
 TEST_F(LogFilterTest, PrefixSwitchesWriteBothOptionCopies) {
-    run({"-logtime", "off"});
-    run({"-logthread", "off"});
-    run({"-logversion", "off"});
-    run({"-logfunction", "on"});
-    PrintOptions o = {};
-    getPrintOptions(&o);
-    EXPECT_EQ(o.hideTime, 1);
-    EXPECT_EQ(o.hideThreadId, 1);
-    EXPECT_EQ(o.hideVersion, 1);
-    EXPECT_EQ(o.showFunction, 1);
-    const unsigned char* flags = Virad_getPrintOption();
-    EXPECT_EQ(flags[0], 1);
-    EXPECT_EQ(flags[4], 1);
-    EXPECT_EQ(flags[5], 1);
-    EXPECT_EQ(flags[6], 1);
-    run({"-logtime", "yes"});
-    run({"-logfunction", "yes"});
-    getPrintOptions(&o);
-    EXPECT_EQ(o.hideTime, 1) << "any word but on hides the time";
-    EXPECT_EQ(o.showFunction, 0);
+    const struct {
+        const char* option;
+        int flag;
+    } switches[] = {{"-logtime", 0}, {"-logthread", 4}, {"-logversion", 5}, {"-logfunction", 6}};
+    for (const auto& s : switches) {
+        const bool shows = s.flag == 6;
+        for (const char* word : {"on", "off", "yes"}) {
+            run({s.option, word});
+            const bool set = (std::string(word) == "on") == shows;
+            PrintOptions o = {};
+            getPrintOptions(&o);
+            EXPECT_EQ(reinterpret_cast<unsigned char*>(&o)[s.flag], set ? 1 : 0) << s.option << " " << word;
+            EXPECT_EQ(Virad_getPrintOption()[s.flag], set ? 1 : 0) << s.option << " " << word;
+        }
+    }
 }
 
 TEST_F(LogFilterTest, LogPathAndRotationSettings) {
@@ -127,18 +100,19 @@ TEST_F(LogFilterTest, LogPathAndRotationSettings) {
     run({"-logpath", "app.log"});
     EXPECT_EQ(Detail::logFileSettings().path, "./app.log");
     EXPECT_EQ(Detail::logFileSettings().searchPattern, "./*");
-
     const std::string refused = run({"-logpath", "logs/"});
-    EXPECT_NE(refused.find("]logDir is invalid\n"), std::string::npos) << refused;
     EXPECT_EQ(refused.front(), '[');
+    EXPECT_NE(refused.find("]logDir is invalid\n"), std::string::npos) << refused;
     EXPECT_TRUE(Detail::logFileSettings().path.empty());
 
-    run({"-logsize", "1"});
-    EXPECT_EQ(Detail::logFileSettings().maxSize, 1024);
-    run({"-logsize", "-3"});
-    EXPECT_EQ(Detail::logFileSettings().maxSize, 0);
-    run({"-logsize", "2097152"});
-    EXPECT_EQ(Detail::logFileSettings().maxSize, 0) << "2^31 bytes wraps negative in 32 bits";
+    const struct {
+        const char* kilobytes;
+        int bytes;
+    } sizes[] = {{"1", 1024}, {"0", 0}, {"-3", 0}, {"2097151", 2147482624}, {"2097152", 0}};
+    for (const auto& s : sizes) {
+        run({"-logsize", s.kilobytes});
+        EXPECT_EQ(Detail::logFileSettings().maxSize, s.bytes) << s.kilobytes << " KB in 32-bit arithmetic";
+    }
 
     run({"-logsavesetting", "BySize", "1", "3"});
     auto s = Detail::logFileSettings();
@@ -146,13 +120,12 @@ TEST_F(LogFilterTest, LogPathAndRotationSettings) {
     EXPECT_EQ(s.maxSize, 1024);
     EXPECT_EQ(s.maxFiles, 3);
     EXPECT_FALSE(s.byDay);
-
-    run({"-logsavesetting", "byday", "on", "7"});
+    run({"-logsavesetting", "byday", "on", "-7"});
     s = Detail::logFileSettings();
     EXPECT_TRUE(s.byDay);
-    EXPECT_EQ(s.maxFiles, 7);
+    EXPECT_EQ(s.maxFiles, 0);
     EXPECT_EQ(s.maxSize, 1024) << "byday leaves the size alone";
-
+    run({"-logsavesetting", "byday", "on", "7"});
     run({"-logsavesetting", "bysize", "1"});
     EXPECT_EQ(Detail::logFileSettings().maxFiles, 7) << "bysize needs four words";
     run({"-logsavesetting", "NONE"});

@@ -2,6 +2,8 @@
 
 #include "Platform/Platform.h"
 #include "support/CapturePrinter.h"
+#include "support/Eventually.h"
+#include "support/TempDir.h"
 #include "virad/CTime.h"
 #include "virad/Thread.h"
 
@@ -28,9 +30,7 @@ public:
 
     int startAndWaitForId() {
         EXPECT_TRUE(createThread());
-        while (getThreadID() == -1) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        Orvane::Testing::eventually([this] { return getThreadID() != -1; });
         return getThreadID();
     }
 
@@ -46,11 +46,7 @@ private:
 std::vector<std::string> dumpBodies() {
     CapturePrinter capture(true, 4);
     CThreadManager::instance()->dumpThreads();
-    std::vector<std::string> bodies;
-    for (const std::string& line : capture.lines()) {
-        bodies.push_back(line.substr(line.find(']') + 1));
-    }
-    return bodies;
+    return capture.bodies();
 }
 
 std::string row(const char* name, int id, int priority, const char* state) {
@@ -61,71 +57,28 @@ std::string row(const char* name, int id, int priority, const char* state) {
 
 } // namespace
 
-// Runs first, while no thread was ever registered as main.
-TEST(ThreadManagerTest, AnEmptyRegistry) {
-    CThreadManager* manager = CThreadManager::instance();
-    ASSERT_NE(manager, nullptr);
-    EXPECT_EQ(manager, CThreadManager::instance());
+// What a process in which no thread runs and none was registered as main reports.
+bool emptyRegistryReported() {
     std::list<CThreadManager::ThreadInfo> infos;
-    EXPECT_FALSE(manager->getThreadsInfo(infos));
-    EXPECT_TRUE(infos.empty());
     flex_string text("stale");
-    EXPECT_FALSE(manager->getTimeOutThreads(text));
-    EXPECT_TRUE(text.empty()) << "the string is cleared first";
-
-    const std::vector<std::string> expected = {
-        "Threads:\n",
-        "               Name            TID  Prior State\n",
-        "_______________________________________________________\n",
-        row("Main", -1, 64, "Normal"),
-        "\n",
-    };
-    EXPECT_EQ(dumpBodies(), expected);
+    const bool any = CThreadManager::instance()->getThreadsInfo(infos) ||
+                     CThreadManager::instance()->getTimeOutThreads(text) || !infos.empty() || !text.empty();
+    const std::vector<std::string> expected = {"Threads:\n", "               Name            TID  Prior State\n",
+                                               "_______________________________________________________\n",
+                                               row("Main", -1, 64, "Normal"), "\n"};
+    return !any && dumpBodies() == expected;
 }
 
-TEST(ThreadManagerTest, RunningThreadsAreListedNewestFirst) {
+TEST(ThreadManagerDeathTest, AnEmptyRegistryInAProcessOfItsOwn) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(emptyRegistryReported() ? 0 : 1), testing::ExitedWithCode(0), "");
+}
+
+TEST(ThreadManagerTest, RunningThreadsAreListedNewestFirstWithTheirTimeouts) {
     CapturePrinter quiet;
     CThreadManager* manager = CThreadManager::instance();
     manager->registerMainThread();
-    Idler first("First", 200, 3, 1 << 20);
-    Idler second("Second", 10);
-    const int firstId = first.startAndWaitForId();
-    const int secondId = second.startAndWaitForId();
-
-    std::list<CThreadManager::ThreadInfo> infos;
-    ASSERT_TRUE(manager->getThreadsInfo(infos));
-    ASSERT_EQ(infos.size(), 2u);
-    const CThreadManager::ThreadInfo& newest = infos.front();
-    const CThreadManager::ThreadInfo& oldest = infos.back();
-    EXPECT_STREQ(newest.name, "Second");
-    EXPECT_EQ(newest.id, secondId);
-    EXPECT_EQ(newest.priority, 10u);
-    EXPECT_STREQ(oldest.name, "First");
-    EXPECT_EQ(oldest.stackSize, 1 << 20);
-    EXPECT_EQ(oldest.priority, 200u & 0x7F) << "only the low 7 bits";
-    EXPECT_EQ(oldest.policy, 1u) << "bit 0 of policy 3";
-    EXPECT_EQ(oldest.timeout, 0u);
-    for (unsigned char byte : oldest.reserved) {
-        EXPECT_EQ(byte, 0);
-    }
-
-    flex_string name;
-    EXPECT_TRUE(manager->getThreadNameByID(firstId, name));
-    EXPECT_EQ(name, flex_string("First"));
-    name = "untouched";
-    EXPECT_FALSE(manager->getThreadNameByID(CThread::getCurrentThreadID(), name)) << "main is not a body";
-    EXPECT_EQ(name, flex_string("untouched"));
-    EXPECT_TRUE(manager->hasThread(secondId));
-    EXPECT_FALSE(manager->hasThread(-1));
-}
-
-TEST(ThreadManagerTest, TimedOutThreadsAreNamedAndDumped) {
-    CapturePrinter quiet;
-    CThreadManager* manager = CThreadManager::instance();
-    manager->registerMainThread();
-    Idler early("Early");
-    Idler late("Late");
-    Idler fine("Fine");
+    Idler early("Early", 10), late("Late"), fine("Fine", 200, 3, 1 << 20);
     const int earlyId = early.startAndWaitForId();
     const int lateId = late.startAndWaitForId();
     const int fineId = fine.startAndWaitForId();
@@ -137,17 +90,40 @@ TEST(ThreadManagerTest, TimedOutThreadsAreNamedAndDumped) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
+    std::list<CThreadManager::ThreadInfo> infos;
+    ASSERT_TRUE(manager->getThreadsInfo(infos));
+    ASSERT_EQ(infos.size(), 3u);
+    const CThreadManager::ThreadInfo& newest = infos.front();
+    EXPECT_STREQ(newest.name, "Fine");
+    EXPECT_EQ(newest.id, fineId);
+    EXPECT_EQ(newest.stackSize, 1 << 20);
+    EXPECT_EQ(newest.priority, 72u) << "only the low 7 bits of 200";
+    EXPECT_EQ(newest.policy, 1u) << "bit 0 of policy 3";
+    EXPECT_EQ(newest.timeout, 0u);
+    EXPECT_EQ(std::vector<unsigned char>(std::begin(newest.reserved), std::end(newest.reserved)),
+              std::vector<unsigned char>(sizeof newest.reserved, 0));
+    EXPECT_EQ(infos.back().timeout, 1u);
+
+    flex_string name;
+    EXPECT_TRUE(manager->getThreadNameByID(lateId, name));
+    EXPECT_EQ(name, flex_string("Late"));
+    name = "untouched";
+    EXPECT_FALSE(manager->getThreadNameByID(CThread::getCurrentThreadID(), name)) << "main is not a body";
+    EXPECT_EQ(name, flex_string("untouched"));
+    EXPECT_TRUE(manager->hasThread(earlyId));
+    EXPECT_FALSE(manager->hasThread(-1));
+
+    // Each id is written as "(%d)" cut to 7 characters.
+    auto id = [](int value) { return ("(" + std::to_string(value) + ")").substr(0, 7); };
     flex_string text;
     ASSERT_TRUE(manager->getTimeOutThreads(text));
-    EXPECT_EQ(text, flex_string("Late(" + std::to_string(lateId) + ")Early(" + std::to_string(earlyId) + ")"))
-        << "newest first, no separator";
-
+    EXPECT_EQ(text, flex_string("Late" + id(lateId) + "Early" + id(earlyId))) << "newest first, no separator";
     const std::vector<std::string> bodies = dumpBodies();
     ASSERT_EQ(bodies.size(), 8u);
     EXPECT_EQ(bodies[3], row("Main", CThread::getCurrentThreadID(), 64, "Normal"));
-    EXPECT_EQ(bodies[4], row("Fine", fineId, 64, "Normal"));
+    EXPECT_EQ(bodies[4], row("Fine", fineId, 72, "Normal"));
     EXPECT_EQ(bodies[5], row("Late", lateId, 64, "Timeout"));
-    EXPECT_EQ(bodies[6], row("Early", earlyId, 64, "Timeout"));
+    EXPECT_EQ(bodies[6], row("Early", earlyId, 10, "Timeout"));
     EXPECT_EQ(bodies[7], "\n");
 }
 
@@ -166,57 +142,31 @@ TEST(ThreadManagerTest, ABodyCanSetItsOwnTimeout) {
         }
     } thread(&set);
     ASSERT_TRUE(thread.createThread());
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     flex_string text;
-    while (!CThreadManager::instance()->getTimeOutThreads(text) && std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    Orvane::Testing::eventually([&] { return CThreadManager::instance()->getTimeOutThreads(text); });
     EXPECT_TRUE(set.load());
     EXPECT_EQ(text.substr(0, 10), flex_string("SelfTimed("));
     EXPECT_TRUE(thread.isTimeout());
 }
 
-TEST(ThreadManagerTest, ProcessIdMatchesTheKernelsView) {
+TEST(ThreadManagerTest, ProcessIdAndSystemCall) {
     std::ifstream stat("/proc/self/stat");
     unsigned long long pid = 0;
     stat >> pid;
     EXPECT_EQ(getCurrectProcessID(), pid);
-}
 
-TEST(ThreadManagerTest, SystemCallBoundsQuotingAndFailures) {
+    // A null command, 260 characters (refused), 259 (run), an exit code that is not returned, a missing program.
     CapturePrinter capture;
-    EXPECT_EQ(systemCall(nullptr), 1);
-
-    std::string tooLong = "true ";
-    tooLong.append(260 - tooLong.size(), 'x');
-    ASSERT_EQ(tooLong.size(), 260u);
-    EXPECT_EQ(systemCall(tooLong.c_str()), -1);
+    const std::string tooLong = "true " + std::string(255, 'x');
+    const std::vector<int> results = {systemCall(nullptr), systemCall(tooLong.c_str()),
+                                      systemCall(tooLong.substr(0, 259).c_str()), systemCall("false"),
+                                      systemCall("/nonexistent/program arg")};
+    EXPECT_EQ(results, std::vector<int>({1, -1, 0, 0, -1}));
     EXPECT_EQ(capture.linesContaining("systemCall's input parameter is too long, command:true xxx").size(), 1u);
-    tooLong.pop_back();
-    EXPECT_EQ(systemCall(tooLong.c_str()), 0) << "259 characters are run";
-
-    EXPECT_EQ(systemCall("false"), 0) << "the exit code is not returned";
-    EXPECT_EQ(systemCall("/nonexistent/program arg"), -1);
     EXPECT_EQ(capture.linesContaining("systemCall CreateProcessA cmd:/nonexistent/program arg failed\n").size(), 1u);
-
     // No shell: quotes group words, and nothing expands "$HOME" or ";".
-    const std::string dir = ::testing::TempDir() + "dozuv2 system call";
-    const std::string file = dir + "/made;$HOME";
-    std::remove(file.c_str());
-    ASSERT_EQ(systemCall(("mkdir -p \"" + dir + "\"").c_str()), 0);
+    Orvane::Testing::TempDir dir;
+    const std::string file = dir / "made;$HOME";
     ASSERT_EQ(systemCall(("touch \"" + file + "\"").c_str()), 0);
-    EXPECT_TRUE(std::ifstream(file).good()) << file;
-    std::remove(file.c_str());
-    systemCall(("rmdir \"" + dir + "\"").c_str());
-}
-
-TEST(ThreadManagerTest, CommandLinesSplitLikeTheWindowsParser) {
-    using Orvane::Platform::commandLineArguments;
-    using Words = std::vector<std::string>;
-    EXPECT_EQ(commandLineArguments("  prog  a\tb  "), (Words{"prog", "a", "b"}));
-    EXPECT_EQ(commandLineArguments("prog \"a b\" c\"d e\"f"), (Words{"prog", "a b", "cd ef"}));
-    EXPECT_EQ(commandLineArguments("prog \"\" x"), (Words{"prog", "", "x"}));
-    EXPECT_EQ(commandLineArguments(R"(prog a\\b a\"b a\\"b c" a\\\"b)"),
-              (Words{"prog", R"(a\\b)", "a\"b", R"(a\b c)", R"(a\"b)"}));
-    EXPECT_TRUE(commandLineArguments("   ").empty());
+    EXPECT_TRUE(Orvane::Testing::exists(file)) << file;
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 using namespace Orvane::Virad;
 using Orvane::Testing::CapturePrinter;
@@ -41,73 +42,63 @@ protected:
 
 } // namespace
 
-TEST_F(TimeFormatTest, StoredOrderAndSeparatorApplyUnlessThePatternsAreAskedFor) {
+// Mask bits: 1 the pattern's own separators, 2 the pattern's date order, 4 the pattern's 12-hour mode.
+TEST_F(TimeFormatTest, FormatsUnderStoredSettingsAndMaskBits) {
+    const CTime early(2005, 3, 4, 5, 6, 7);
+    const struct {
+        const char* stored;
+        CTime time;
+        const char* pattern;
+        int mask;
+        const char* expected;
+    } cases[] = {
+        {"MM-dd-yyyy HH:mm:ss", morning, kDefaultPattern, 0, "07-05-2024 09:03:02"},
+        {"MM-dd-yyyy HH:mm:ss", morning, "yyyy", 0, "2024"},
+        {"MM-dd-yyyy HH:mm:ss", morning, "MM/yy", 0, "07-24"}, // an empty day text is dropped, not left as a gap
+        {"dd-MM-yyyy", morning, kDefaultPattern, 0, "05-07-2024 09:03:02"},
+        {"dd-MM-yyyy", morning, kDefaultPattern, 2, "2024-07-05 09:03:02"},
+        {"dd-MM-yyyy", morning, "MM.dd.yyyy", 3, "07.05.2024"},
+        {"yyyy/MM/dd HH:mm", morning, "yyyy-MM-dd.yyyy", 0, "2024/07/05/"},
+        {"yyyy/MM/dd HH:mm", morning, "yyyy-MM.dd", 1, "2024-07.05"},
+        {"yyyy/MM/dd HH:mm", morning, "HH:mm:ss", 0, "09:03:02"}, // ':' is not a separator
+        {kDefaultPattern, early, "yyyy yyy yy y", 0, "2005   "},  // one year text for the first run only
+        {kDefaultPattern, early, "y", 0, "05"},
+        {kDefaultPattern, early, "yyy", 0, "2005"},
+        {kDefaultPattern, early, "M d H:m:s", 0, "3 4 5:6:7"},
+        {kDefaultPattern, early, "MM dd HH:mm:ss", 0, "03 04 05:06:07"},
+        {kDefaultPattern, early, "[yyyy]T HH'Z' % (yyyy) hH", 0, "[2005]T 05'Z' % () 05"}, // mixed h and H: one run
+        {"yyyy-MM-dd hh:mm:ss tt", morning, "yy/M/d h:m:s tt", 0, "24-7-5 9:3:2 AM"},
+        {"yyyy-MM-dd hh:mm:ss tt", afternoon, "yy/M/d h:m:s tt", 0, "24-7-5 1:3:2 PM"},
+        {"yyyy-MM-dd hh:mm:ss tt", morning, "yy/M/d h:m:s tt", 1, "24/7/5 9:3:2 AM"},
+        {"yyyy-MM-dd hh:mm:ss tt", CTime(2024, 7, 5, 0, 5, 0), "hh:mm t", 0, "12:05 AM"},
+        {"yyyy-MM-dd hh:mm:ss tt", CTime(2024, 7, 5, 12, 5, 0), "hh:mm t", 0, "12:05 PM"},
+        {"yyyy-MM-dd hh:mm:ss tt", afternoon, "HH:mm t", 4, "13:03"}, // no 'h': 24-hour for this call
+        {kDefaultPattern, afternoon, "hh:mm t", 0, "13:03"},
+        {kDefaultPattern, afternoon, "hh:mm t", 4, "01:03 PM"},
+        {kDefaultPattern, afternoon, "yyyy.MM.dd hh:mm tt", 7, "2024.07.05 01:03 PM"},
+        {kDefaultPattern, morning, "HH:mm:ss t", 0, "09:03:02"}, // each 't' trims the blanks before it
+        {kDefaultPattern, morning, "HH:mm   tt x", 0, "09:03 x"},
+    };
+    for (const auto& c : cases) {
+        store(c.stored);
+        EXPECT_EQ(format(c.time, c.pattern, c.mask), c.expected) << c.pattern << " mask " << c.mask << ", " << c.stored;
+    }
+    store("yyyy/MM/dd HH:mm");
     char buffer[64];
     morning.format(buffer); // the stored pattern when none is given
-    EXPECT_STREQ(buffer, "2024-07-05 09:03:02");
-    store("MM-dd-yyyy HH:mm:ss");
-    EXPECT_EQ(format(morning, kDefaultPattern), "07-05-2024 09:03:02");
-    EXPECT_EQ(format(morning, "yyyy"), "2024") << "a single date text goes to the single run";
-    EXPECT_EQ(format(morning, "MM/yy"), "07-24") << "an empty day text is dropped, not left as a gap";
-    store("dd-MM-yyyy");
-    EXPECT_EQ(format(morning, kDefaultPattern), "05-07-2024 09:03:02");
-    EXPECT_EQ(format(morning, kDefaultPattern, CTime::kUsePatternDateOrder), "2024-07-05 09:03:02");
-    EXPECT_EQ(format(morning, "MM.dd.yyyy", CTime::kUsePatternDateOrder | CTime::kUsePatternSeparator), "07.05.2024");
-    EXPECT_EQ(CTime::getDateFormat(), CTime::dmy) << "the bits act for one call only";
-
-    store("yyyy/MM/dd HH:mm");
-    morning.format(buffer);
     EXPECT_STREQ(buffer, "2024/07/05 09:03");
-    EXPECT_EQ(format(morning, "yyyy-MM-dd.yyyy"), "2024/07/05/");
-    EXPECT_EQ(format(morning, "yyyy-MM.dd", CTime::kUsePatternSeparator), "2024-07.05");
-    EXPECT_EQ(format(morning, "HH:mm:ss"), "09:03:02") << "':' is not a separator";
-}
-
-TEST_F(TimeFormatTest, PatternDateOrderFallsBackToYmdWithAReport) {
     store("dd-MM-yyyy");
+    format(morning, kDefaultPattern, 7);
+    EXPECT_EQ(CTime::getDateFormat(), CTime::dmy) << "the bits act for one call only";
+    EXPECT_FALSE(CTime::get12Hour());
+    EXPECT_EQ(CTime::getSeparator(), '-');
+
+    // Without an order in the pattern, bit 2 falls back to ymd with a report at the error level.
     CapturePrinter capture;
-    EXPECT_EQ(format(morning, "dd-yyyy-MM", CTime::kUsePatternDateOrder), "2024-07-05");
-    EXPECT_EQ(capture.linesContaining(kDateOrderReport).size(), 1u);
-    capture.clear();
-    EXPECT_EQ(format(morning, "HH:mm", CTime::kUsePatternDateOrder), "09:03") << "missing letters are not an order";
-    EXPECT_EQ(capture.linesContaining(kDateOrderReport).size(), 1u);
-    EXPECT_NE(capture.text().find("error"), std::string::npos) << "reported at the error level";
-    capture.clear();
-    EXPECT_EQ(format(morning, "dd-yyyy-MM"), "05-07-2024") << "without the bit the stored order holds, silently";
-    EXPECT_TRUE(capture.lines().empty());
-}
-
-TEST_F(TimeFormatTest, ComponentWidths) {
-    const CTime early(2005, 3, 4, 5, 6, 7);
-    EXPECT_EQ(format(early, "yyyy yyy yy y"), "2005   ") << "one year text; the later runs find none left";
-    EXPECT_EQ(format(early, "y"), "05");
-    EXPECT_EQ(format(early, "yyy"), "2005");
-    EXPECT_EQ(format(early, "M d H:m:s"), "3 4 5:6:7");
-    EXPECT_EQ(format(early, "MM dd HH:mm:ss"), "03 04 05:06:07");
-    EXPECT_EQ(format(early, "hH"), "05") << "a mixed run of h and H is one hour";
-    EXPECT_EQ(format(morning, "yyyy-MM-dd (yyyy)"), "2024-07-05 ()") << "a second date run finds no text left";
-    EXPECT_EQ(format(morning, "[yyyy]T HH'Z' %"), "[2024]T 09'Z' %") << "everything else is copied";
-}
-
-TEST_F(TimeFormatTest, TwelveHourModeAndTheMarker) {
-    store("yyyy-MM-dd hh:mm:ss tt");
-    EXPECT_EQ(format(morning, "yy/M/d h:m:s tt"), "24-7-5 9:3:2 AM");
-    EXPECT_EQ(format(afternoon, "yy/M/d h:m:s tt"), "24-7-5 1:3:2 PM");
-    EXPECT_EQ(format(morning, "yy/M/d h:m:s tt", CTime::kUsePatternSeparator), "24/7/5 9:3:2 AM");
-    EXPECT_EQ(format(CTime(2024, 7, 5, 0, 5, 0), "hh:mm t"), "12:05 AM");
-    EXPECT_EQ(format(CTime(2024, 7, 5, 12, 5, 0), "hh:mm t"), "12:05 PM");
-    EXPECT_EQ(format(CTime(2024, 7, 5, 23, 5, 0), "h:mm t"), "11:05 PM");
-    EXPECT_EQ(format(afternoon, "HH:mm t", CTime::kUsePattern12Hour), "13:03") << "no 'h': 24-hour for this call";
-    EXPECT_TRUE(CTime::get12Hour());
-
-    store(kDefaultPattern);
-    EXPECT_EQ(format(afternoon, "hh:mm t"), "13:03") << "the stored 24-hour mode holds without the bit";
-    EXPECT_EQ(format(afternoon, "hh:mm t", CTime::kUsePattern12Hour), "01:03 PM");
-    EXPECT_EQ(format(afternoon, "yyyy.MM.dd hh:mm tt", CTime::kUsePatternAll), "2024.07.05 01:03 PM");
-    // In 24-hour mode each 't' trims the blanks before it; what follows is kept.
-    EXPECT_EQ(format(morning, "HH:mm:ss t"), "09:03:02");
-    EXPECT_EQ(format(morning, "HH:mm   tt x"), "09:03 x");
-    EXPECT_EQ(format(morning, "   t"), "");
+    EXPECT_EQ(format(morning, "dd-yyyy-MM", 2), "2024-07-05");
+    EXPECT_EQ(format(morning, "HH:mm", 2), "09:03") << "missing letters are not an order";
+    EXPECT_EQ(capture.linesContaining(kDateOrderReport).size(), 2u);
+    EXPECT_EQ(capture.linesContaining("error").size(), 2u);
 }
 
 TEST_F(TimeFormatTest, NullBufferIsReportedAndOutOfRangeFieldsStayWithinTheRoom) {
@@ -124,45 +115,38 @@ TEST_F(TimeFormatTest, NullBufferIsReportedAndOutOfRangeFieldsStayWithinTheRoom)
     wild.minute = -1;
     wild.second = 100;
     const char* pattern = "yyyy-M-d h:m:s t";
-    const std::string text = format(wild, pattern, CTime::kUsePattern12Hour);
+    const std::string text = format(wild, pattern, 4);
     EXPECT_LE(text.size(), 4 * std::strlen(pattern)) << text;
     EXPECT_EQ(text.substr(0, 5), "3456-") << "four digits of an oversized year";
 }
 
 TEST_F(TimeFormatTest, ParseSucceedsAndNormalises) {
-    CTime t;
-    ASSERT_TRUE(t.parse("2024-07-05 09:03:02.250 and more 1 2 3", kDefaultPattern)) << "extra numbers are ignored";
-    EXPECT_EQ(t, morning);
-    EXPECT_EQ(t.wday, 5);
-    ASSERT_TRUE(t.parse("07/05/2024 09:03:02 PM", "MM/dd/yyyy hh:mm:ss t"));
-    EXPECT_EQ(t, CTime(2024, 7, 5, 21, 3, 2));
-    ASSERT_TRUE(t.parse("2023-02-30 25:00:00", kDefaultPattern));
-    EXPECT_EQ(t, CTime(2023, 2, 28, 23, 59, 59));
-    EXPECT_EQ(t.wday, 2);
-
-    // 12 AM is midnight, 12 PM noon; "PM" is looked for first; 24-hour patterns ignore the marker.
+    const char* const twelve = "yyyy-MM-dd hh:mm:ss t";
     const struct {
         const char* text;
         const char* pattern;
-        int hour;
-    } hours[] = {{"2024-07-05 12:30:00 AM", "yyyy-MM-dd hh:mm:ss t", 0},
-                 {"2024-07-05 12:30:00 PM", "yyyy-MM-dd hh:mm:ss t", 12},
-                 {"2024-07-05 01:30:00 AM-PM", "yyyy-MM-dd hh:mm:ss t", 13},
-                 {"2024-07-05 13:30:00 PM", "yyyy-MM-dd HH:mm:ss", 13}};
-    for (const auto& c : hours) {
+        CTime expected;
+    } cases[] = {
+        {"2024-07-05 09:03:02.250 and more 1 2 3", kDefaultPattern, morning}, // extra numbers are ignored
+        {"07/05/2024 09:03:02 PM", "MM/dd/yyyy hh:mm:ss t", CTime(2024, 7, 5, 21, 3, 2)},
+        {"5.7.2024 9:3:2", "d.M.yyyy H:m:s", morning},
+        {"2023-02-30 25:00:00", kDefaultPattern, CTime(2023, 2, 28, 23, 59, 59)},
+        {"2024-07-05 12:30:00 AM", twelve, CTime(2024, 7, 5, 0, 30, 0)}, // 12 AM is midnight
+        {"2024-07-05 12:30:00 PM", twelve, CTime(2024, 7, 5, 12, 30, 0)},
+        {"2024-07-05 01:30:00 AM-PM", twelve, CTime(2024, 7, 5, 13, 30, 0)}, // "PM" is looked for first
+        {"2024-07-05 13:30:00 PM", kDefaultPattern, CTime(2024, 7, 5, 13, 30, 0)},
+        {"1 2 3 10 11 12", "HH:mm:ss", CTime(2020, 1, 2, 10, 11, 12)},       // no date order: the date is kept
+        {"x2024-07-05 09:03", kDefaultPattern, CTime(1970, 12, 7, 5, 9, 3)}, // an empty run reads 0
+        {"2024-07-05 09:03:99999999999999999999", kDefaultPattern, CTime(2024, 7, 5, 9, 3, 59)},
+    };
+    for (const auto& c : cases) {
+        CTime t(2020, 1, 2, 3, 4, 5);
         ASSERT_TRUE(t.parse(c.text, c.pattern)) << c.text;
-        EXPECT_EQ(t.hour, c.hour) << c.text;
+        EXPECT_EQ(t, c.expected) << c.text;
+        EXPECT_EQ(t.wday, c.expected.wday) << c.text;
     }
-
-    CTime kept(2020, 1, 2, 3, 4, 5);
-    ASSERT_TRUE(kept.parse("1 2 3 10 11 12", "HH:mm:ss"));
-    EXPECT_EQ(kept, CTime(2020, 1, 2, 10, 11, 12)) << "without a date order the date keeps its value";
-    ASSERT_TRUE(t.parse("x2024-07-05 09:03", kDefaultPattern));
-    EXPECT_EQ(t, CTime(1970, 12, 7, 5, 9, 3)) << "a leading non-digit reads an empty run, 0, first";
-    ASSERT_TRUE(t.parse("2024-07-05 09:03:99999999999999999999", kDefaultPattern)) << "an overlong run saturates";
-    EXPECT_EQ(t.second, 59);
-
     store("dd/MM/yyyy HH:mm:ss");
+    CTime t;
     ASSERT_TRUE(t.parse("05/07/2024 09:03:02")) << "the common call reads with the stored pattern";
     EXPECT_EQ(t, morning);
 }
@@ -201,39 +185,36 @@ TEST_F(TimeFormatTest, ParseFailuresReportAndZeroTheFields) {
 }
 
 TEST_F(TimeFormatTest, SetFormatStringAnalysesThePattern) {
-    CapturePrinter capture;
     EXPECT_EQ(CTime::getDateFormat(), CTime::ymd);
-    CTime::setFormatString("dd.MM.yyyy");
-    EXPECT_EQ(CTime::getSeparator(), '.');
-    EXPECT_EQ(CTime::getDateFormat(), CTime::dmy);
-    EXPECT_FALSE(CTime::get12Hour());
-    CTime::setFormatString("MM/dd/yyyy hh:mm:ss tt");
-    EXPECT_EQ(CTime::getSeparator(), '/');
-    EXPECT_EQ(CTime::getDateFormat(), CTime::mdy);
-    EXPECT_TRUE(CTime::get12Hour());
-    CTime::setFormatString("yyyy/MM.dd");
-    EXPECT_EQ(CTime::getSeparator(), '.') << "'.' wins over '/'";
-    EXPECT_TRUE(capture.lines().empty()) << capture.text();
-
-    // Both problems reported, separator first; defaults stored.
-    CTime::setFormatString("HH:mm");
-    EXPECT_EQ(CTime::getSeparator(), '-');
-    EXPECT_EQ(CTime::getDateFormat(), CTime::ymd);
-    EXPECT_FALSE(CTime::get12Hour());
-    std::vector<std::string> lines = capture.lines();
-    ASSERT_EQ(lines.size(), 2u) << capture.text();
-    EXPECT_NE(lines[0].find(kSeparatorReport), std::string::npos) << lines[0];
-    EXPECT_NE(lines[1].find(kDateOrderReport), std::string::npos) << lines[1];
-    EXPECT_NE(lines[0].find("error"), std::string::npos);
-    capture.clear();
-    CTime::setFormatString("yyyy-dd-MM"); // an order the table does not know
-    EXPECT_EQ(CTime::getDateFormat(), CTime::ymd);
-    EXPECT_EQ(capture.linesContaining(kDateOrderReport).size(), 1u);
-
-    CTime::setFormatString(nullptr);
-    EXPECT_TRUE(CTime::getFormat().empty()) << "null stores the empty pattern";
+    const struct {
+        const char* pattern;
+        char separator;
+        CTime::DateFormat order;
+        bool twelve;
+        std::vector<const char*> reports;
+    } cases[] = {
+        {"dd.MM.yyyy", '.', CTime::dmy, false, {}},
+        {"MM/dd/yyyy hh:mm:ss tt", '/', CTime::mdy, true, {}},
+        {"yyyy/MM.dd", '.', CTime::ymd, false, {}}, // '.' wins over '/'
+        {"HH:mm", '-', CTime::ymd, false, {kSeparatorReport, kDateOrderReport}},
+        {"yyyy-dd-MM", '-', CTime::ymd, false, {kDateOrderReport}},
+        {nullptr, '-', CTime::ymd, false, {kSeparatorReport, kDateOrderReport}},
+    };
+    for (const auto& c : cases) {
+        CapturePrinter capture;
+        CTime::setFormatString(c.pattern);
+        EXPECT_EQ(CTime::getFormat(), flex_string(c.pattern ? c.pattern : "")) << "null stores the empty pattern";
+        EXPECT_EQ(CTime::getSeparator(), c.separator) << c.pattern;
+        EXPECT_EQ(CTime::getDateFormat(), c.order) << c.pattern;
+        EXPECT_EQ(CTime::get12Hour(), c.twelve) << c.pattern;
+        const std::vector<std::string> lines = capture.lines();
+        ASSERT_EQ(lines.size(), c.reports.size()) << capture.text();
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_NE(lines[i].find(std::string("error Unknown")), std::string::npos) << lines[i];
+            EXPECT_NE(lines[i].find(c.reports[i]), std::string::npos) << lines[i];
+        }
+    }
     CTime::setFormat(flex_string("d/M/yy h:mm t"));
-    EXPECT_EQ(CTime::getFormat(), flex_string("d/M/yy h:mm t"));
     EXPECT_EQ(CTime::getDateFormat(), CTime::dmy);
     char buffer[64];
     afternoon.format(buffer);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -25,22 +26,13 @@ using Orvane::Testing::eventually;
 
 namespace {
 
-int pooledThreads() {
+// Running threads of that name and priority whose time-out has not passed.
+int threads(const char* name, unsigned priority) {
     std::list<CThreadManager::ThreadInfo> infos;
     CThreadManager::instance()->getThreadsInfo(infos);
-    int count = 0;
-    for (const auto& info : infos) {
-        count += std::string(info.name) == "[Pooled]" ? 1 : 0;
-    }
-    return count;
-}
-
-std::vector<std::string> bodies(const CapturePrinter& capture) {
-    std::vector<std::string> result;
-    for (const std::string& line : capture.lines()) {
-        result.push_back(line.substr(line.find(']') + 1));
-    }
-    return result;
+    return static_cast<int>(std::count_if(infos.begin(), infos.end(), [&](const CThreadManager::ThreadInfo& info) {
+        return std::string(info.name) == name && info.priority == priority && info.timeout == 0;
+    }));
 }
 
 std::string timerRow(const char* name, unsigned long long next, unsigned long long runningMs, unsigned long period,
@@ -51,8 +43,7 @@ std::string timerRow(const char* name, unsigned long long next, unsigned long lo
     return text;
 }
 
-class Gate {
-public:
+struct Gate {
     void onTimer(unsigned long) {
         inside.fetch_add(1);
         while (closed.load()) {
@@ -62,10 +53,8 @@ public:
         done.fetch_add(1);
     }
     CTimer::Proc proc() { return CTimer::Proc(&Gate::onTimer, this); }
-
     std::atomic<bool> closed{true};
-    std::atomic<int> inside{0};
-    std::atomic<int> done{0};
+    std::atomic<int> inside{0}, done{0};
 };
 
 } // namespace
@@ -104,21 +93,13 @@ TEST(TimerManagerTest, ListOrderFollowsTheInsertionRuleExactly) {
         actual.push_back(entry.second);
     }
     ASSERT_EQ(actual, std::vector<TimerInternal*>(reference.begin(), reference.end()));
-    EXPECT_EQ(list.head(), reference.empty() ? nullptr : reference.front());
-    for (TimerInternal* record : reference) {
-        list.unlink(record);
-    }
-    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(list.head(), reference.front());
 }
 
 TEST(TimerManagerTest, DumpListsStartedTimersNewestFirstAmongTies) {
     CapturePrinter capture(true, 4);
     Gate gate;
-    CTimer first("TieFirst");
-    CTimer second("TieSecond");
-    CTimer earlier("Earlier");
-    CTimer busy("Busy");
-    CTimer fired("FiredOneShot");
+    CTimer first("TieFirst"), second("TieSecond"), earlier("Earlier"), busy("Busy"), fired("FiredOneShot");
     ASSERT_TRUE(fired.start(gate.proc(), 0));
     ASSERT_TRUE(eventually([&] { return gate.inside.load() == 1; }));
     ASSERT_TRUE(busy.start(gate.proc(), 0, 500000, 0, 3000)); // stays listed while its callback runs
@@ -150,60 +131,33 @@ TEST(TimerManagerTest, DumpListsStartedTimersNewestFirstAmongTies) {
             "\n",
         };
     }
-    EXPECT_EQ(bodies(capture), expected);
+    EXPECT_EQ(capture.bodies(), expected);
     gate.closed = false;
     busy.stopAndWait();
     fired.stopAndWait();
 }
 
-TEST(TimerManagerTest, IdleLimitTrimsThePool) {
+TEST(TimerManagerTest, IdleLimitTrimsThePoolAndTheManagerRunsAtTheHighestPriority) {
     CTimerManager* manager = CTimerManager::instance();
     Gate gate;
-    std::vector<std::unique_ptr<CTimer>> timers;
-    for (int i = 0; i < 5; ++i) {
-        timers.push_back(std::make_unique<CTimer>("Pool"));
-        ASSERT_TRUE(timers.back()->start(gate.proc(), 0));
+    CTimer timers[5] = {CTimer("Pool"), CTimer("Pool"), CTimer("Pool"), CTimer("Pool"), CTimer("Pool")};
+    for (CTimer& timer : timers) {
+        ASSERT_TRUE(timer.start(gate.proc(), 0));
     }
     ASSERT_TRUE(eventually([&] { return gate.inside.load() == 5; }));
     EXPECT_TRUE(manager->limitIdlePooled(2));
     gate.closed = false; // the five callbacks finish together
-    ASSERT_TRUE(eventually([&] { return gate.done.load() == 5; }));
-    for (auto& timer : timers) {
-        ASSERT_TRUE(eventually([&] { return !timer->isRunning(); }));
+    for (CTimer& timer : timers) {
+        ASSERT_TRUE(eventually([&] { return !timer.isRunning(); }));
     }
     auto idle = [] {
         CRecursiveGuard guard(timerSchedule().lock);
         return timerSchedule().idleCount;
     };
     ASSERT_TRUE(eventually([&] { return idle() == 2; }));
-    EXPECT_TRUE(eventually([] { return pooledThreads() == 2; }));
-
-    // Without a limit the pool keeps everything that returns.
+    EXPECT_TRUE(eventually([] { return threads("[Pooled]", 64) == 2; })) << "the other three threads end";
     manager->limitIdlePooled(-1);
-    gate.closed = true;
-    for (auto& timer : timers) {
-        ASSERT_TRUE(timer->start(gate.proc(), 0));
-    }
-    ASSERT_TRUE(eventually([&] { return gate.inside.load() == 5; }));
-    gate.closed = false;
-    ASSERT_TRUE(eventually([&] { return idle() == 5; }));
-    EXPECT_EQ(pooledThreads(), 5);
-}
-
-TEST(TimerManagerTest, ManagerThreadRenewsItsTimeoutAndRunsAtTheHighestPriority) {
-    CTimerManager::instance();
-    CThread::sleep(50);
-    std::list<CThreadManager::ThreadInfo> infos;
-    CThreadManager::instance()->getThreadsInfo(infos);
-    int managers = 0;
-    for (const auto& info : infos) {
-        if (std::string(info.name) == "TimerManager") {
-            ++managers;
-            EXPECT_EQ(info.priority, 1u);
-            EXPECT_EQ(info.timeout, 0u);
-        }
-    }
-    EXPECT_EQ(managers, 1);
+    EXPECT_EQ(threads("TimerManager", 1), 1) << "one manager thread at priority 1 whose time-out never passes";
     flex_string late;
     EXPECT_FALSE(CThreadManager::instance()->getTimeOutThreads(late)) << late.c_str();
 }

@@ -1,4 +1,4 @@
-// The buddy pool on its own.
+// The buddy pool on its own: how blocks are carved, split, merged and listed.
 #include "Memory/BuddyPool.h"
 
 #include "support/CapturePrinter.h"
@@ -19,13 +19,8 @@ namespace {
 
 constexpr std::uint64_t kChunk = 1024;
 
-// Counts the reservations the pool takes and gives back.
-int g_reserved = 0;
+// Counts the times the pool memory is given back.
 int g_givenBack = 0;
-void* countingAllocate(std::size_t size) {
-    ++g_reserved;
-    return std::malloc(size);
-}
 void countingRelease(void* memory) {
     ++g_givenBack;
     std::free(memory);
@@ -35,135 +30,89 @@ void countingRelease(void* memory) {
 struct TestPool {
     explicit TestPool(std::uint32_t chunks) {
         CapturePrinter quiet;
-        pool.create(std::uint64_t{chunks} * kChunk, kChunk, BuddyPool::Allocate(&countingAllocate),
+        pool.create(std::uint64_t{chunks} * kChunk, kChunk, BuddyPool::Allocate(&std::malloc),
                     BuddyPool::Release(&countingRelease));
     }
     unsigned char* chunk(std::uint32_t index) const { return pool.base() + index * kChunk; }
-    void* take(std::uint64_t& size) { return pool.allocate(size); }
-
+    void* take(std::uint64_t size = 1) { return pool.allocate(size); }
+    // (order, chunk index) of every free block, list by list.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> freeBlocks() {
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> blocks;
+        for (std::uint32_t k = 0; k < pool.orderCount(); ++k) {
+            for (std::uint32_t index : pool.freeBlocks(k)) {
+                blocks.emplace_back(k, index);
+            }
+        }
+        return blocks;
+    }
     BuddyPool pool;
 };
 
-// (order, chunk index) of every free block, list by list.
 using Blocks = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
-Blocks freeBlocks(BuddyPool& pool) {
-    Blocks blocks;
-    for (std::uint32_t k = 0; k < pool.orderCount(); ++k) {
-        for (std::uint32_t index : pool.freeBlocks(k)) {
-            blocks.emplace_back(k, index);
-        }
-    }
-    return blocks;
-}
-
 // A 3000-chunk pool: 2048 + 512 + 256 + 128 + 32 + 16 + 8, laid out upward.
 const Blocks kOddPool = {{3, 2992}, {4, 2976}, {5, 2944}, {7, 2816}, {8, 2560}, {9, 2048}, {11, 0}};
 
 } // namespace
 
-TEST(BuddyPoolTest, CarvesFromTheTopOrderDownOnAChunkBoundary) {
-    TestPool whole(2048);
-    EXPECT_EQ(whole.pool.orderCount(), 12u);
-    EXPECT_EQ(freeBlocks(whole.pool), (Blocks{{11, 0}}));
+TEST(BuddyPoolTest, CarvingSplittingAndMergingInListOrder) {
+    TestPool whole(2048), odd(3000);
     const auto base = reinterpret_cast<std::uintptr_t>(whole.pool.base());
-    const auto memory = reinterpret_cast<std::uintptr_t>(whole.pool.memory());
-    EXPECT_EQ(base % kChunk, 0u);
-    EXPECT_GE(base, memory);
-    EXPECT_LT(base - memory, kChunk) << "the spare chunk absorbs the shift";
+    EXPECT_TRUE(base % kChunk == 0 && base - reinterpret_cast<std::uintptr_t>(whole.pool.memory()) < kChunk)
+        << "the spare chunk absorbs the shift to a chunk boundary";
+    EXPECT_EQ(whole.pool.orderCount() * 100 + odd.pool.orderCount(), 1212u);
+    EXPECT_EQ(whole.freeBlocks(), (Blocks{{11, 0}}));
+    EXPECT_EQ(odd.freeBlocks(), kOddPool);
 
-    TestPool odd(3000);
-    EXPECT_EQ(odd.pool.orderCount(), 12u);
-    EXPECT_EQ(freeBlocks(odd.pool), kOddPool);
-    EXPECT_EQ(odd.pool.freeSize(), 3000 * kChunk);
-}
-
-TEST(BuddyPoolTest, GrantsThePowerOfTwoRunThatHoldsTheSize) {
-    TestPool t(2048);
-    const std::uint64_t total = 2048 * kChunk;
-    std::vector<void*> held;
-    std::uint64_t expectedFree = total;
-    for (const auto& ask : std::vector<std::pair<std::uint64_t, std::uint64_t>>{
-             {1, 1024}, {1024, 1024}, {1025, 2048}, {3000, 4096}, {4096, 4096}, {4097, 8192}}) {
-        std::uint64_t size = ask.first;
-        void* block = t.take(size);
-        ASSERT_NE(block, nullptr);
-        EXPECT_EQ(size, ask.second) << "asked for " << ask.first;
-        expectedFree -= ask.second;
-        EXPECT_EQ(t.pool.freeSize(), expectedFree);
-        held.push_back(block);
-    }
-    for (void* block : held) {
-        t.pool.release(block);
-    }
-    EXPECT_EQ(t.pool.freeSize(), total);
-    EXPECT_EQ(freeBlocks(t.pool), (Blocks{{11, 0}})) << "everything merged back";
-}
-
-TEST(BuddyPoolTest, KeepsTheHighestPieceAndPutsLowerHalvesInFront) {
-    TestPool t(2048);
-    std::uint64_t size = 1;
-    EXPECT_EQ(t.take(size), t.chunk(2047)) << "the first block comes from the top";
+    // The highest piece is kept; lower halves go in front of their lists.
+    EXPECT_EQ(whole.take(), whole.chunk(2047));
     Blocks afterFirst;
     for (std::uint32_t k = 0; k < 11; ++k) {
         afterFirst.emplace_back(k, 2048 - (2u << k));
     }
-    EXPECT_EQ(freeBlocks(t.pool), afterFirst) << "one lower half on every list below the split block";
+    EXPECT_EQ(whole.freeBlocks(), afterFirst) << "one lower half on every list below the split block";
+    EXPECT_EQ(std::vector<void*>({whole.take(), whole.take()}),
+              std::vector<void*>({whole.chunk(2046), whole.chunk(2045)}));
+    EXPECT_EQ(whole.pool.freeBlocks(0), (std::vector<std::uint32_t>{2044}));
+    whole.pool.release(whole.chunk(2046)); // its buddy 2047 is held: it stays on list 0, in front
+    EXPECT_EQ(whole.pool.freeBlocks(0), (std::vector<std::uint32_t>{2046, 2044}));
+    whole.pool.release(whole.chunk(2047));
+    EXPECT_EQ(whole.pool.freeBlocks(0), (std::vector<std::uint32_t>{2044}));
+    EXPECT_EQ(whole.pool.freeBlocks(1).front(), 2046u) << "2046 and 2047 merged into the front of list 1";
+    whole.pool.release(whole.chunk(2045));
+    EXPECT_EQ(whole.freeBlocks(), (Blocks{{11, 0}}));
 
-    size = 1;
-    EXPECT_EQ(t.take(size), t.chunk(2046));
-    size = 1;
-    EXPECT_EQ(t.take(size), t.chunk(2045)) << "an order-1 block split again";
-    EXPECT_EQ(t.pool.freeBlocks(0), (std::vector<std::uint32_t>{2044}));
-
-    // 2046's buddy (2047) is held, so it stays on list 0, in front of 2044.
-    t.pool.release(t.chunk(2046));
-    EXPECT_EQ(t.pool.freeBlocks(0), (std::vector<std::uint32_t>{2046, 2044}));
-    t.pool.release(t.chunk(2047));
-    EXPECT_EQ(t.pool.freeBlocks(0), (std::vector<std::uint32_t>{2044}));
-    EXPECT_EQ(t.pool.freeBlocks(1).front(), 2046u) << "2046 and 2047 merged into the front of list 1";
-    t.pool.release(t.chunk(2045));
-    EXPECT_EQ(freeBlocks(t.pool), (Blocks{{11, 0}}));
-}
-
-TEST(BuddyPoolTest, OddPoolRefusesOversizeAndNeverMergesAcrossCarvedBounds) {
-    TestPool t(3000);
-    for (std::uint64_t wanted : {std::uint64_t{0}, 2048 * kChunk + 1, 3000 * kChunk}) {
-        std::uint64_t size = wanted;
-        EXPECT_EQ(t.take(size), nullptr) << wanted;
-        EXPECT_EQ(size, wanted) << "a refused size is left alone";
-    }
-    std::uint64_t size = 2048 * kChunk;
-    EXPECT_EQ(t.take(size), t.chunk(0)) << "the largest block is granted";
-    t.pool.release(t.chunk(0));
-
+    // Grants are power-of-two runs; refused sizes are left alone.
+    std::vector<std::uint64_t> granted;
     std::vector<void*> held;
-    size = 1;
-    while (void* block = t.take(size)) {
-        held.push_back(block);
-        size = 1;
+    for (std::uint64_t size : {std::uint64_t{1}, std::uint64_t{1024}, std::uint64_t{1025}, std::uint64_t{3000},
+                               std::uint64_t{4097}, std::uint64_t{0}, 2048 * kChunk + 1}) {
+        held.push_back(whole.pool.allocate(size));
+        granted.push_back(held.back() != nullptr ? size : 0);
     }
-    EXPECT_EQ(held.size(), 3000u);
-    EXPECT_EQ(t.pool.freeSize(), 0u);
-    std::shuffle(held.begin(), held.end(), std::mt19937(7));
+    EXPECT_EQ(granted, (std::vector<std::uint64_t>{1024, 1024, 2048, 4096, 8192, 0, 0}));
+    EXPECT_EQ(whole.pool.freeSize(), 2048 * kChunk - 16384);
     for (void* block : held) {
-        t.pool.release(block);
+        if (block != nullptr) {
+            whole.pool.release(block);
+        }
     }
-    EXPECT_EQ(freeBlocks(t.pool), kOddPool);
-    EXPECT_EQ(t.pool.freeSize(), 3000 * kChunk);
+    EXPECT_EQ(whole.freeBlocks(), (Blocks{{11, 0}}));
 }
 
-TEST(BuddyPoolTest, TwoThreadsSplittingAndMergingLeaveTheWholePool) {
-    TestPool t(512);
+TEST(BuddyPoolTest, AnOddPoolNeverMergesAcrossCarvedBoundsEvenUnderTwoThreads) {
+    TestPool t(3000);
+    std::uint64_t size = 2048 * kChunk;
+    EXPECT_EQ(t.pool.allocate(size), t.chunk(0)) << "the largest block is granted";
+    t.pool.release(t.chunk(0));
     auto churn = [&t](unsigned seed) {
         std::mt19937 random(seed);
         std::vector<void*> held;
         for (int round = 0; round < 20000; ++round) {
+            std::uint64_t want = 1 + random() % (16 * kChunk);
             if (held.size() < 8 && (random() & 1) == 0) {
-                std::uint64_t size = 1 + random() % (16 * kChunk);
-                if (void* block = t.take(size)) {
-                    // Marked at both ends so ASan or the other thread's check sees overlaps.
+                if (void* block = t.pool.allocate(want)) { // marked at both ends to show overlaps
                     static_cast<unsigned char*>(block)[0] = static_cast<unsigned char>(seed);
-                    static_cast<unsigned char*>(block)[size - 1] = static_cast<unsigned char>(seed);
+                    static_cast<unsigned char*>(block)[want - 1] = static_cast<unsigned char>(seed);
                     held.push_back(block);
                 }
             } else if (!held.empty()) {
@@ -172,39 +121,38 @@ TEST(BuddyPoolTest, TwoThreadsSplittingAndMergingLeaveTheWholePool) {
                 held.pop_back();
             }
         }
-        for (void* block : held) {
-            t.pool.release(block);
-        }
+        std::for_each(held.begin(), held.end(), [&t](void* block) { t.pool.release(block); });
     };
     std::thread other(churn, 1u);
     churn(2u);
     other.join();
-    EXPECT_EQ(t.pool.freeSize(), 512 * kChunk);
-    EXPECT_EQ(freeBlocks(t.pool), (Blocks{{9, 0}}));
+    std::vector<void*> held;
+    while (void* block = t.take()) {
+        held.push_back(block);
+    }
+    EXPECT_EQ(held.size(), 3000u);
+    std::shuffle(held.begin(), held.end(), std::mt19937(7));
+    std::for_each(held.begin(), held.end(), [&t](void* block) { t.pool.release(block); });
+    EXPECT_EQ(t.freeBlocks(), kOddPool);
+    EXPECT_EQ(t.pool.freeSize(), 3000 * kChunk);
 }
 
 TEST(BuddyPoolTest, ClosingGivesThePoolBackOnceTheLastBlockReturns) {
-    g_reserved = g_givenBack = 0;
+    g_givenBack = 0;
     {
         TestPool idle(16);
-        idle.pool.close();
-        EXPECT_EQ(g_givenBack, 1) << "nothing out: given back at once";
-        std::uint64_t size = 1;
-        EXPECT_EQ(idle.take(size), nullptr) << "a given-back pool grants nothing";
+        idle.pool.close(); // nothing out: given back at once
+        EXPECT_EQ(idle.take(), nullptr) << "a given-back pool grants nothing";
         EXPECT_EQ(idle.pool.freeSize(), 0u);
     }
-    EXPECT_EQ(g_givenBack, 1) << "and not a second time";
-
     TestPool busy(16);
-    std::uint64_t size = 1;
-    void* first = busy.take(size);
-    void* second = busy.take(size);
+    void* first = busy.take();
+    void* second = busy.take();
     busy.pool.close();
     busy.pool.release(first);
-    EXPECT_EQ(g_givenBack, 1) << "a block is still out";
+    const int whileOut = g_givenBack;
     busy.pool.release(second);
-    EXPECT_EQ(g_givenBack, 2);
-    EXPECT_EQ(g_reserved, 2);
+    EXPECT_EQ(std::vector<int>({whileOut, g_givenBack}), std::vector<int>({1, 2}));
 }
 
 TEST(BuddyPoolTest, DumpsEveryListAndBlock) {
@@ -212,21 +160,21 @@ TEST(BuddyPoolTest, DumpsEveryListAndBlock) {
     CapturePrinter capture;
     t.pool.dumpFreeLists();
     const std::vector<std::string> lines = capture.lines();
-    ASSERT_EQ(lines.size(), 5u) << capture.text();
-    EXPECT_NE(lines[0].find("BufferList id:0, order:1, head:"), std::string::npos) << lines[0];
-    EXPECT_NE(lines[1].find("BufferList id:1, order:2, head:"), std::string::npos) << lines[1];
-    EXPECT_NE(lines[2].find("bufflist:1, id:0, realIdx:4, self:"), std::string::npos) << lines[2];
+    const std::vector<std::string> expected = {
+        "BufferList id:0, order:1, head:", "BufferList id:1, order:2, head:", "bufflist:1, id:0, realIdx:4, self:",
+        "BufferList id:2, order:3, head:", "bufflist:2, id:0, realIdx:0, self:"};
+    ASSERT_EQ(lines.size(), expected.size()) << capture.text();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_NE(lines[i].find(expected[i]), std::string::npos) << lines[i];
+    }
     EXPECT_NE(lines[2].find(", order:2, pre:"), std::string::npos) << lines[2];
-    EXPECT_NE(lines[3].find("BufferList id:2, order:3, head:"), std::string::npos) << lines[3];
-    EXPECT_NE(lines[4].find("bufflist:2, id:0, realIdx:0, self:"), std::string::npos) << lines[4];
 }
 
 TEST(BuddyPoolDeathTest, ReleasingBelowThePoolOrTwiceEndsTheProcess) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     TestPool t(4);
     EXPECT_DEATH(t.pool.release(t.pool.base() - kChunk), "assertion \\(id >= 0\\) failed");
-    std::uint64_t size = 1;
-    void* block = t.take(size);
+    void* block = t.take();
     t.pool.release(block);
     EXPECT_DEATH(t.pool.release(block), "assertion \\(order > 0\\) failed");
 }

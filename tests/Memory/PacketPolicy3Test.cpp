@@ -1,106 +1,64 @@
 // The packet manager with pooled packet data only (extra data and record from
-// the C heap), in a process of its own: the layout, empty packets, exhaustion
-// and the dump, which names the system policy here.
-#include "memory/PacketManager.h"
-
+// the C heap), in a process of its own.
 #include "memory/Packet.h"
-#include "support/CapturePrinter.h"
+#include "support/PooledManager.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstring>
 #include <vector>
 
 using Orvane::Memory::CPacket;
-using Orvane::Memory::CPacketManager;
-using Orvane::Testing::CapturePrinter;
+using namespace Orvane::Testing;
 
 namespace {
 
-constexpr std::uint64_t kTotal = 65536;
-constexpr std::uint64_t kChunk = 2048;
-
-[[maybe_unused]] const bool g_configured = [] {
-    CPacketManager::PoolParameter param;
-    param.totalSize = kTotal;
-    param.chunkSize = kChunk;
-    param.alignSize = 16;
-    CPacketManager::config(CPacketManager::policyPoolBuffer, nullptr, &param);
-    return true;
-}();
-
-CPacketManager& manager() {
-    static CPacketManager* const instance = [] {
-        CapturePrinter quiet;
-        return CPacketManager::instance();
-    }();
-    return *instance;
-}
-
-bool insidePool(const void* address) {
-    const auto at = reinterpret_cast<std::uintptr_t>(address);
-    const auto memory = reinterpret_cast<std::uintptr_t>(manager().getPoolBuffer());
-    return at >= memory && at < memory + kTotal + kChunk;
-}
+constexpr std::uint64_t kTotal = 65536, kChunk = 2048;
+[[maybe_unused]] const bool g_configured =
+    configurePool(Orvane::Memory::CPacketManager::policyPoolBuffer, kTotal, kChunk, 16);
 
 } // namespace
 
 TEST(PacketPolicy3Test, DataFromThePoolExtraAndRecordFromTheHeap) {
-    CPacketManager& m = manager();
+    auto& m = pooledManager();
     EXPECT_EQ(m.getBufferSize(), kTotal);
     {
-        CPacket packet(100, 24);
-        ASSERT_TRUE(packet.valid());
+        CPacket packet(100, 24), larger(kChunk + 1), empty(0, 8);
+        ASSERT_TRUE(packet.valid() && larger.valid() && empty.valid());
         EXPECT_EQ(packet.size(), 100u);
         EXPECT_EQ(packet.capacity(), kChunk) << "the capacity is the granted pool block";
-        EXPECT_TRUE(insidePool(packet.getBuffer()));
-        ASSERT_NE(packet.getExtraData(), nullptr);
-        EXPECT_FALSE(insidePool(packet.getExtraData()));
+        EXPECT_EQ(larger.capacity(), 2 * kChunk) << "no room is taken from the data for the record";
+        EXPECT_TRUE(insidePool(packet.getBuffer(), kTotal, kChunk));
+        EXPECT_FALSE(insidePool(packet.getExtraData(), kTotal, kChunk));
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(packet.getExtraData()) % 16, 0u);
         std::memset(packet.getExtraData(), 0x11, 24);
         std::memset(packet.getBuffer(), 0x22, packet.capacity());
-        EXPECT_EQ(m.getFreeSize(), kTotal - kChunk);
-
-        CPacket larger(kChunk + 1);
-        EXPECT_EQ(larger.capacity(), 2 * kChunk) << "no room is taken from the data for the record";
+        EXPECT_EQ(empty.getBuffer(), nullptr) << "an empty packet takes nothing from the pool";
+        EXPECT_EQ(empty.capacity(), 0u);
+        EXPECT_NE(empty.getExtraData(), nullptr);
+        unsigned char byte = 1;
+        EXPECT_EQ(empty.putBuffer(&byte, 1), 0u);
         EXPECT_EQ(m.getFreeSize(), kTotal - 3 * kChunk);
     }
     EXPECT_EQ(m.getFreeSize(), kTotal);
-}
-
-TEST(PacketPolicy3Test, AnEmptyPacketTakesNothingFromThePool) {
-    CPacket empty(0, 8);
-    ASSERT_TRUE(empty.valid());
-    EXPECT_EQ(empty.getBuffer(), nullptr);
-    EXPECT_EQ(empty.capacity(), 0u);
-    EXPECT_NE(empty.getExtraData(), nullptr);
-    unsigned char byte = 1;
-    EXPECT_EQ(empty.putBuffer(&byte, 1), 0u);
-    EXPECT_EQ(manager().getFreeSize(), kTotal);
+    CapturePrinter capture;
+    m.dumpNodes();
+    EXPECT_EQ(capture.linesContaining("CPacketManager dump: SYS Policy\n").size(), 1u) << capture.text();
+    EXPECT_TRUE(capture.linesContaining("BufferList").empty());
 }
 
 TEST(PacketPolicy3Test, ExhaustionIsReportedTwice) {
-    CPacketManager& m = manager();
-    std::vector<CPacket> held;
-    for (int i = 0; i < 32; ++i) {
-        held.emplace_back(kChunk);
-        ASSERT_TRUE(held.back().valid());
+    std::vector<CPacket> held(32, CPacket());
+    for (CPacket& packet : held) {
+        packet = CPacket(kChunk);
+        ASSERT_TRUE(packet.valid());
     }
-    EXPECT_EQ(m.getFreeSize(), 0u);
+    EXPECT_EQ(pooledManager().getFreeSize(), 0u);
     CapturePrinter capture;
-    CPacket refused(1, 4);
-    EXPECT_FALSE(refused.valid());
+    EXPECT_FALSE(CPacket(1, 4).valid());
     EXPECT_EQ(capture.linesContaining("CPacket No Free Space, totalSize:65536, freeSize:0 \n").size(), 1u)
         << capture.text();
     EXPECT_EQ(capture.linesContaining("PacketInternal::create(): 2 NO enough, need size:1 ext:4\n").size(), 1u);
     held.clear();
-    EXPECT_EQ(m.getFreeSize(), kTotal);
-}
-
-TEST(PacketPolicy3Test, DumpNamesTheSystemPolicy) {
-    CapturePrinter capture;
-    manager().dumpNodes();
-    EXPECT_EQ(capture.linesContaining("CPacketManager dump: SYS Policy\n").size(), 1u) << capture.text();
-    EXPECT_TRUE(capture.linesContaining("BufferList").empty());
+    EXPECT_EQ(pooledManager().getFreeSize(), kTotal);
 }

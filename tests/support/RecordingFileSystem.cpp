@@ -1,0 +1,84 @@
+#include "support/RecordingFileSystem.h"
+
+#include <algorithm>
+
+namespace Orvane {
+namespace Testing {
+
+std::vector<std::string> RecordingFileSystem::modes() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_modes;
+}
+
+int RecordingFileSystem::count(const std::string& operation) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<int>(std::count(m_calls.begin(), m_calls.end(), operation));
+}
+
+void RecordingFileSystem::clearCalls() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_calls.clear();
+    m_modes.clear();
+}
+
+void RecordingFileSystem::record(const char* operation, const char* mode) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_calls.emplace_back(operation);
+    if (mode != nullptr) {
+        m_modes.emplace_back(mode);
+    }
+}
+
+// Operations that only count their calls before the default table does the work.
+#define DOZUV2_RECORDED(result, name, parameters, arguments)                                                           \
+    result RecordingFileSystem::name parameters {                                                                      \
+        record(#name);                                                                                                 \
+        return FileDefaultOpt::name arguments;                                                                         \
+    }
+DOZUV2_RECORDED(int, fclose, (void* stream), (stream))
+DOZUV2_RECORDED(int, fseek, (void* stream, long offset, int whence), (stream, offset, whence))
+DOZUV2_RECORDED(int, fseek64, (void* stream, std::int64_t offset, int whence), (stream, offset, whence))
+DOZUV2_RECORDED(int, rename, (const char* oldPath, const char* newPath), (oldPath, newPath))
+DOZUV2_RECORDED(int, access, (const char* path, int mode), (path, mode))
+DOZUV2_RECORDED(int, stat, (const char* path, Virad::FileInfo* info), (path, info))
+DOZUV2_RECORDED(int, mkdir, (const char* path), (path))
+DOZUV2_RECORDED(int, findclose, (int key), (key))
+#undef DOZUV2_RECORDED
+
+void* RecordingFileSystem::fopen(const char* path, const char* mode) {
+    record("fopen", mode);
+    return FileDefaultOpt::fopen(path, mode);
+}
+
+std::size_t RecordingFileSystem::fread(void* buffer, std::size_t size, std::size_t count, void* stream) {
+    record("fread");
+    if (shortBy != 0 && count <= shortBy) {
+        return 0;
+    }
+    return FileDefaultOpt::fread(buffer, size, std::min(count - shortBy, transferLimit), stream);
+}
+
+std::size_t RecordingFileSystem::fwrite(const void* buffer, std::size_t size, std::size_t count, void* stream) {
+    record("fwrite");
+    return FileDefaultOpt::fwrite(buffer, size, std::min(count, transferLimit), stream);
+}
+
+// Fixed figures (1, 3, 2) so tests can tell which value went where.
+int RecordingFileSystem::statfs(const char*, std::uint64_t* freeForCaller, std::uint64_t* total,
+                                std::uint64_t* totalFree) {
+    record("statfs");
+    *freeForCaller = 1;
+    *total = 3;
+    *totalFree = 2;
+    return 0;
+}
+
+std::int64_t RecordingFileSystem::writev(int descriptor, const Virad::io_vec*, int count) {
+    record("writev");
+    std::lock_guard<std::mutex> lock(m_mutex);
+    writevDescriptors.push_back(descriptor);
+    return count;
+}
+
+} // namespace Testing
+} // namespace Orvane

@@ -1,0 +1,55 @@
+// Test helper: the default file-system table with a record of its calls.
+//
+// Registered with hookFileSystem for a temporary directory, it serves real
+// files while counting each operation, keeping every fopen mode, limiting how
+// much one fread or fwrite moves or making reads come up short, and standing in for the gather write (which
+// the default table lacks) by recording the descriptor it was handed.
+#ifndef DOZUV2_TESTS_SUPPORT_RECORDINGFILESYSTEM_H
+#define DOZUV2_TESTS_SUPPORT_RECORDINGFILESYSTEM_H
+
+#include "Devez3/FileDefaultOpt.h"
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace Orvane {
+namespace Testing {
+
+class RecordingFileSystem : public Virad::FileDefaultOpt {
+public:
+    std::size_t transferLimit = SIZE_MAX; // most elements one fread or fwrite moves
+    std::size_t shortBy = 0;              // each fread stops this many elements short (0 when it cannot)
+    std::vector<int> writevDescriptors;   // writev "writes" its element count
+
+    std::vector<std::string> modes() const;
+    int count(const std::string& operation) const;
+    void clearCalls();
+
+    void* fopen(const char* path, const char* mode) override;
+    int fclose(void* stream) override;
+    std::size_t fread(void* buffer, std::size_t size, std::size_t count, void* stream) override;
+    std::size_t fwrite(const void* buffer, std::size_t size, std::size_t count, void* stream) override;
+    int fseek(void* stream, long offset, int whence) override;
+    int fseek64(void* stream, std::int64_t offset, int whence) override;
+    int rename(const char* oldPath, const char* newPath) override;
+    int access(const char* path, int mode) override;
+    int stat(const char* path, Virad::FileInfo* record) override;
+    int mkdir(const char* path) override;
+    int findclose(int key) override;
+    int statfs(const char* path, std::uint64_t* freeForCaller, std::uint64_t* total, std::uint64_t* totalFree) override;
+    std::int64_t writev(int descriptor, const Virad::io_vec* elements, int count) override;
+
+private:
+    void record(const char* operation, const char* mode = nullptr);
+
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_calls;
+    std::vector<std::string> m_modes;
+};
+
+} // namespace Testing
+} // namespace Orvane
+
+#endif
