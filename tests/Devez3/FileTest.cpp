@@ -256,8 +256,8 @@ TEST(FileDefaultTableTest, RealFilesAndRecursiveRemoval) {
     EXPECT_EQ(capture.linesContaining("the path is unvalid").size(), 1u);
 }
 
-TEST(FileTest, RemoveDeletesFilesAndNeverDirectories) {
-    TempDir dir;
+TEST(FileRemoveTest, DeletesFilesAndNeverDirectories) {
+    Orvane::Testing::TempDir dir;
     const std::string empty = dir / "empty";
     ASSERT_TRUE(CFile::makeDirectory(empty.c_str()));
     EXPECT_FALSE(CFile::remove(empty.c_str()));
