@@ -31,4 +31,7 @@
 #include "memory/Buffer.h"
 #include "memory/SharePacketHelper.h"
 
+// Utilities: string and IPv4 helpers.
+#include "utils/StringHelpers.h"
+
 #endif

@@ -19,7 +19,8 @@ if(bad)
     message(FATAL_ERROR "internal symbols are exported:\n  ${text}")
 endif()
 foreach(required "Orvane::Virad::logFilterEx" "Virad_print" "Orvane::Virad::CMutex::enter"
-                 "Orvane::Virad::CTime::getCurrentMilliSecond" "Orvane::Virad::CTime::minTime")
+                 "Orvane::Virad::CTime::getCurrentMilliSecond" "Orvane::Virad::CTime::minTime"
+                 "Orvane::Utils::snprintf" "Orvane::Utils::stricmp")
     string(FIND "${symbols}" "${required}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "${required} is not exported")

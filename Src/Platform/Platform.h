@@ -13,6 +13,7 @@
 //   Platform/File.h     streams, files and directories, path status, separators, directory search
 //   Platform/Loader.h   dynamic libraries and their entry points
 //   Platform/Cpu.h      pause hint, bit scan, relaxed byte access, instruction-set features
+//   Platform/Text.h     case-insensitive comparison, the bounded formatter
 //
 // Each host supplies one implementation directory with a file per family
 // (Posix/ here, Win32/ on Windows); the processor family is the same on every
@@ -28,6 +29,7 @@
 #include "Platform/Loader.h"
 #include "Platform/Process.h"
 #include "Platform/Sync.h"
+#include "Platform/Text.h"
 #include "Platform/Thread.h"
 
 #endif
