@@ -3,10 +3,13 @@
 # as root, otherwise named with the command that installs them.
 
 PACKAGES := cmake ninja-build g++ clang pkg-config binutils libgtest-dev libbenchmark-dev libspdlog-dev
+# The code-page tables' generator: glibc's charmaps and the system's Python.
+PACKAGES += locales python3
 COVERAGE_PACKAGES := gcovr
 JOBS ?= 2
 
-.PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean
+.PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean \
+        tables check-tables
 
 all: build
 
@@ -82,8 +85,22 @@ bench: build
 install-check: build
 	./.ci/install-check
 
+# Generated sources are written by their generators, not formatted.
+GENERATED := ':!:Src/Utils/Charset/*'
 format:
-	clang-format -i $$(git ls-files '*.h' '*.cpp')
+	clang-format -i $$(git ls-files '*.h' '*.cpp' $(GENERATED))
+
+# The code-page tables under Src/Utils/Charset, written from glibc's charmaps.
+# check-tables regenerates them into a temporary folder and fails on any
+# difference from the committed files.
+CHARSET_TABLES := Src/Utils/Charset
+tables: prereqs
+	/usr/bin/python3 tools/charset_tables.py --out $(CHARSET_TABLES)
+
+check-tables: prereqs
+	@tmp=$$(mktemp -d) && trap 'rm -rf "$$tmp"' EXIT && \
+	/usr/bin/python3 tools/charset_tables.py --out "$$tmp" && \
+	diff -r "$$tmp" $(CHARSET_TABLES) && echo "code-page tables match their generator"
 
 clean:
 	rm -rf build compile_commands.json
