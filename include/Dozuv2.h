@@ -31,7 +31,8 @@
 #include "memory/Buffer.h"
 #include "memory/SharePacketHelper.h"
 
-// Utilities: string and IPv4 helpers.
+// Utilities: string and IPv4 helpers, character-set conversion.
 #include "utils/StringHelpers.h"
+#include "utils/Charset.h"
 
 #endif
