@@ -99,13 +99,24 @@ def footer():
     return ["", "} // namespace Detail", "} // namespace Utils", "} // namespace Orvane", ""]
 
 
-def rows(values, per_row=8, indent="    "):
+def rows(values, per_row=8, indent="    ", digits=4):
     """Hex values, eight to a line, each line ending in a comma."""
     out = []
     for start in range(0, len(values), per_row):
         chunk = values[start : start + per_row]
-        out.append(indent + ", ".join("0x%04X" % value for value in chunk) + ",")
+        out.append(indent + ", ".join("0x%0*X" % (digits, value) for value in chunk) + ",")
     return out
+
+
+def packed_utf8(point):
+    """The UTF-8 bytes of a code point below 0x10000, first byte lowest, and their count in the top byte (0 for 0)."""
+    if point == 0:
+        return 0
+    encoded = chr(point).encode("utf-8", "surrogatepass")
+    value = len(encoded) << 24
+    for index, byte in enumerate(encoded):
+        value |= byte << (8 * index)
+    return value
 
 
 def index_rows(index):
@@ -131,6 +142,11 @@ def write_single_byte(stem, symbol, charmap, title):
     lines.append("// %s: byte to 16-bit code point, 0 where the byte has no character." % title)
     lines.append("const unsigned short %s[256] = {" % symbol)
     lines.extend(rows(table))
+    lines.append("};")
+    lines.append("")
+    lines.append("// The same as UTF-8: bytes first byte lowest, their count in the top byte (0: no character).")
+    lines.append("const unsigned int %sUtf8[256] = {" % symbol)
+    lines.extend(rows([packed_utf8(point) for point in table], digits=8))
     lines.append("};")
     lines.extend(footer())
     return {stem + ".cpp": "\n".join(lines)}
@@ -222,10 +238,12 @@ def write_declarations(release, lead_pages, uni_pages):
         "namespace Utils {",
         "namespace Detail {",
         "",
-        "// Single-byte pages: byte to 16-bit code point, 0 where the byte has no character.",
+        "// Single-byte pages: byte to 16-bit code point, 0 where the byte has no character; and the same",
+        "// code point as UTF-8, packed: its bytes from the lowest byte up and their count in the top byte.",
     ]
     for _, symbol, _, title in SINGLE_BYTE_PAGES:
         lines.append("extern const unsigned short %s[256]; // %s" % (symbol, title))
+        lines.append("extern const unsigned int %sUtf8[256];" % symbol)
     lines += [
         "",
         "// GBK in both directions, each as a page index by high byte and the pages it names.",

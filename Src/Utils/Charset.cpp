@@ -4,108 +4,104 @@
 
 #include "Common/Report.h"
 #include "Utils/Charset/CodePages.h"
+#include "Utils/Utf8Codec.h"
 
 #include <cstring>
 
 namespace Orvane {
 namespace Utils {
 
+using Detail::utf8Announced;
+using Detail::utf8Decode;
+using Detail::utf8Encode;
+using Detail::utf8Length;
+
 namespace {
 
-// The six-byte form: per length, the lead byte's marker and the largest value.
-constexpr unsigned char kLeadMarker[7] = {0, 0x00, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
-constexpr unsigned int kLargest[7] = {0, 0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF, 0x7FFFFFFF};
-
-// Bytes the value needs, 1 to 6; 0 for values of 0x80000000 and above.
-inline int encodedLength(unsigned int value) {
-    int length = 1;
-    while (length <= 6 && value > kLargest[length]) {
-        ++length;
-    }
-    return length <= 6 ? length : 0;
-}
-
-// Writes the value in exactly length bytes (as encodedLength gave).
-inline void encode(unsigned char* out, unsigned int value, int length) {
-    if (length == 1) {
-        out[0] = static_cast<unsigned char>(value);
-        return;
-    }
-    for (int i = length - 1; i > 0; --i) {
-        out[i] = static_cast<unsigned char>(0x80 | (value & 0x3F));
-        value >>= 6;
-    }
-    out[0] = static_cast<unsigned char>(kLeadMarker[length] | value);
-}
-
-// The sequence length a lead byte announces, or 0 for a byte that leads none
-// (a continuation byte, 0xFE, 0xFF).
-inline int announcedLength(unsigned char lead) {
-    if (lead < 0x80) {
-        return 1;
-    }
-    for (int length = 2; length <= 6; ++length) {
-        const unsigned char classMask = static_cast<unsigned char>(0xFF << (7 - length));
-        if ((lead & classMask) == kLeadMarker[length]) {
-            return length;
+// Converts single-byte text through its packed UTF-8 table a chunk at a time:
+// every byte stores three bytes into a staging buffer and moves on by its
+// character's length (0 skips it), and only what a chunk produced is copied
+// out, so nothing past the output is touched. Stops before a chunk that does
+// not fit in room. With stopAtUnmapped the first byte without a character
+// other than 0 ends the text, and byte 0 gives one 0 byte. Returns the bytes
+// written; taken receives the input bytes converted.
+template <bool stopAtUnmapped>
+int convertChunks(const unsigned int* packed, const unsigned char* in, int inLength, unsigned char* out, int room,
+                  int& taken) {
+    constexpr int kChunk = 256;
+    unsigned char staged[kChunk * 3];
+    int written = 0;
+    for (taken = 0; taken < inLength;) {
+        const int count = inLength - taken < kChunk ? inLength - taken : kChunk;
+        int produced = 0;
+        int i = 0;
+        for (; i < count; ++i) {
+            const unsigned char byte = in[taken + i];
+            const unsigned int entry = packed[byte];
+            int length = static_cast<int>(entry >> 24);
+            if (stopAtUnmapped && length == 0) {
+                if (byte != 0) {
+                    break;
+                }
+                length = 1;
+            }
+            staged[produced] = static_cast<unsigned char>(entry);
+            staged[produced + 1] = static_cast<unsigned char>(entry >> 8);
+            staged[produced + 2] = static_cast<unsigned char>(entry >> 16);
+            produced += length;
+        }
+        if (produced > room - written) {
+            break;
+        }
+        std::memcpy(out + written, staged, static_cast<std::size_t>(produced));
+        written += produced;
+        taken += i;
+        if (i < count) {
+            break;
         }
     }
-    return 0;
+    return written;
 }
 
-// Decodes the sequence at s within n bytes into its full value. Returns its
-// length, or -1 when the lead byte leads none, a continuation byte is not
-// 10xxxxxx, the sequence is cut by n, or the form is overlong.
-int decode(const unsigned char* s, int n, unsigned int* value) {
-    if (s == nullptr || n < 1) {
-        return -1;
-    }
-    const int length = announcedLength(s[0]);
-    if (length == 0 || length > n) {
-        return -1;
-    }
-    if (length == 1) {
-        *value = s[0];
-        return 1;
-    }
-    unsigned int accumulated = s[0] & (0x7Fu >> length);
-    for (int i = 1; i < length; ++i) {
-        const unsigned int next = s[i] ^ 0x80u;
-        if ((next & 0xC0u) != 0) {
-            return -1;
-        }
-        accumulated = accumulated << 6 | next;
-    }
-    if (accumulated <= kLargest[length - 1]) {
-        return -1;
-    }
-    *value = accumulated;
-    return length;
-}
-
-// Converts a single-byte page to UTF-8 with the family's rules.
-int singleByteToUtf8(const unsigned short* table, unsigned char* out, int& outSize, const unsigned char* in,
-                     int& inLength) {
+// Converts a single-byte page to UTF-8 with the family's rules: whole chunks
+// while they fit, then character by character.
+int singleByteToUtf8(const unsigned short* table, const unsigned int* packed, unsigned char* out, int& outSize,
+                     const unsigned char* in, int& inLength) {
     if (out == nullptr || in == nullptr || inLength < 1 || outSize < inLength) {
         return -1;
     }
     int taken = 0;
-    int written = 0;
+    int written = convertChunks<false>(packed, in, inLength, out, outSize, taken);
     for (; taken < inLength; ++taken) {
         const unsigned int point = table[in[taken]];
         if (point == 0) {
             continue;
         }
-        const int length = encodedLength(point);
+        const int length = utf8Length(point);
         if (length > outSize - written) {
             break;
         }
-        encode(out + written, point, length);
+        utf8Encode(out + written, point, length);
         written += length;
     }
     inLength = taken;
     outSize = written;
     return 0;
+}
+
+// The UTF-8 size of Windows-1252 text: the first byte without a character
+// ends the mapping, and it and every later byte count as one 0 byte.
+int cp1252Size(const unsigned char* in, int inLength) {
+    int needed = 0;
+    int mapped = 0;
+    for (; mapped < inLength; ++mapped) {
+        const int length = static_cast<int>(Detail::kCp1252Utf8[in[mapped]] >> 24);
+        if (length == 0 && in[mapped] != 0) {
+            break;
+        }
+        needed += length == 0 ? 1 : length;
+    }
+    return needed + inLength - mapped;
 }
 
 } // namespace
@@ -114,7 +110,7 @@ int singleByteToUtf8(const unsigned short* table, unsigned char* out, int& outSi
 
 int utf8_mbtowc(unsigned short* wc, const unsigned char* s, int n) {
     unsigned int value = 0;
-    const int length = decode(s, n, &value);
+    const int length = utf8Decode(s, n, &value);
     if (length > 0 && wc != nullptr) {
         *wc = static_cast<unsigned short>(value);
     }
@@ -133,7 +129,7 @@ int utf8_mbstowcs(unsigned short* out, const unsigned char* s, int n) {
             continue;
         }
         unsigned int value = 0;
-        const int length = decode(s, n, &value);
+        const int length = utf8Decode(s, n, &value);
         if (length > 0) {
             out[units++] = static_cast<unsigned short>(value);
             s += length;
@@ -150,11 +146,11 @@ int utf8_wctomb(unsigned char* s, unsigned short wc, int maxlen) {
     if (s == nullptr) {
         return 0;
     }
-    const int length = encodedLength(wc);
+    const int length = utf8Length(wc);
     if (length > maxlen) {
         return -1;
     }
-    encode(s, wc, length);
+    utf8Encode(s, wc, length);
     return length;
 }
 
@@ -164,12 +160,12 @@ int utf8_wcstombs(unsigned char* out, const unsigned short* wcs, int maxlen) {
     }
     int written = 0;
     for (; *wcs != 0 && maxlen > 0; ++wcs) {
-        const int length = encodedLength(*wcs);
+        const int length = utf8Length(*wcs);
         if (length > maxlen) {
             --maxlen; // a character that does not fit still costs one byte
             continue;
         }
-        encode(out + written, *wcs, length);
+        utf8Encode(out + written, *wcs, length);
         written += length;
         maxlen -= length;
     }
@@ -192,7 +188,7 @@ unsigned short GetUnicodeFromUtf8(const char* s, int* length) {
         }
         const bool continuation = (byte & 0xC0) == 0x80;
         if (count == 0) {
-            const int announced = announcedLength(byte);
+            const int announced = utf8Announced(byte);
             if (continuation || announced == 0 || announced > 3) {
                 return 0;
             }
@@ -228,7 +224,7 @@ int UCS4ToUtf8(char* ucs4, int ucs4Bytes, unsigned char* utf8, int utf8Size) {
     for (int offset = 0; offset < ucs4Bytes; offset += 4) {
         unsigned int code = 0;
         std::memcpy(&code, ucs4 + offset, sizeof code);
-        const int length = encodedLength(code);
+        const int length = utf8Length(code);
         if (length == 0) {
             continue;
         }
@@ -236,7 +232,7 @@ int UCS4ToUtf8(char* ucs4, int ucs4Bytes, unsigned char* utf8, int utf8Size) {
             VIRAD_REPORT(3, "UCS4ToUtf8 utf8Size error\n");
             break;
         }
-        encode(utf8 + written, code, length);
+        utf8Encode(utf8 + written, code, length);
         written += length;
     }
     return written;
@@ -248,29 +244,17 @@ int cp1252_to_utf8(unsigned char* out, int outSize, const unsigned char* in, int
     if (in == nullptr || inLength < 1) {
         return -1;
     }
-    // The first byte without a character ends the mapping: it and every later
-    // byte count as code point 0, one 0 byte each.
-    int mapped = 0;
-    int needed = 0;
-    for (; mapped < inLength; ++mapped) {
-        const unsigned int point = Detail::kCp1252[in[mapped]];
-        if (point == 0 && in[mapped] != 0) {
-            break;
+    // No byte needs more than three bytes: with that much room the size is
+    // not counted first.
+    if (out == nullptr || outSize / 3 < inLength) {
+        const int needed = cp1252Size(in, inLength);
+        if (out == nullptr || outSize < needed) {
+            return needed;
         }
-        needed += encodedLength(point);
     }
-    needed += inLength - mapped;
-    if (out == nullptr || outSize < needed) {
-        return needed;
-    }
-    unsigned char* at = out;
-    for (int i = 0; i < mapped; ++i) {
-        const unsigned int point = Detail::kCp1252[in[i]];
-        const int length = encodedLength(point);
-        encode(at, point, length);
-        at += length;
-    }
-    std::memset(at, 0, static_cast<std::size_t>(inLength - mapped));
+    int taken = 0;
+    const int written = convertChunks<true>(Detail::kCp1252Utf8, in, inLength, out, outSize, taken);
+    std::memset(out + written, 0, static_cast<std::size_t>(inLength - taken));
     return 0;
 }
 
@@ -282,7 +266,7 @@ int utf8_to_cp1252(const unsigned char* in, int inLength, unsigned char* out, in
     int written = 0;
     while (read < inLength && written < outSize) {
         unsigned int point = 0;
-        const int length = decode(in + read, inLength - read, &point);
+        const int length = utf8Decode(in + read, inLength - read, &point);
         if (length < 0) {
             break;
         }
@@ -306,7 +290,7 @@ int utf8_to_cp1252(const unsigned char* in, int inLength, unsigned char* out, in
 
 #define DOZUV2_SINGLE_BYTE_PAGE(function, table)                                                                       \
     int function(unsigned char* out, int& outSize, const unsigned char* in, int& inLength) {                           \
-        return singleByteToUtf8(Detail::table, out, outSize, in, inLength);                                            \
+        return singleByteToUtf8(Detail::table, Detail::table##Utf8, out, outSize, in, inLength);                       \
     }
 
 DOZUV2_SINGLE_BYTE_PAGE(cp862_to_utf8, kCp862)

@@ -90,12 +90,12 @@ DOZUV2_API int Gb2312ToUni(char* gbk, unsigned short* out, int outCount);
 
 // Converts the terminated GBK text to UTF-8 (via 16-bit Unicode, which ends
 // at the first unit 0): clears utf8Size bytes, returns the bytes written.
-// 0 for null arguments, an empty text or when memory runs out.
+// 0 for null arguments or an empty text.
 DOZUV2_API int Gb2312TUtf8(char* gbk, unsigned char* utf8, int utf8Size);
 
 // Converts at most utf8Length bytes of UTF-8 (stopping at a 0 byte; invalid
 // bytes are skipped) to GBK with UniTGb2312's rules and result. 0 for null
-// arguments, an empty input or when memory runs out.
+// arguments or an empty input.
 DOZUV2_API int utf8TGb2312(unsigned char* utf8, char* gbk, int utf8Length, int gbkSize);
 
 // ---- Windows-1252 ----

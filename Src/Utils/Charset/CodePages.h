@@ -7,26 +7,46 @@ namespace Orvane {
 namespace Utils {
 namespace Detail {
 
-// Single-byte pages: byte to 16-bit code point, 0 where the byte has no character.
+// Single-byte pages: byte to 16-bit code point, 0 where the byte has no character; and the same
+// code point as UTF-8, packed: its bytes from the lowest byte up and their count in the top byte.
 extern const unsigned short kCp862[256]; // DOS Hebrew (code page 862)
+extern const unsigned int kCp862Utf8[256];
 extern const unsigned short kCp874[256]; // Windows Thai (code page 874)
+extern const unsigned int kCp874Utf8[256];
 extern const unsigned short kCp1250[256]; // Windows Central European (code page 1250)
+extern const unsigned int kCp1250Utf8[256];
 extern const unsigned short kCp1251[256]; // Windows Cyrillic (code page 1251)
+extern const unsigned int kCp1251Utf8[256];
 extern const unsigned short kCp1252[256]; // Windows Western European (code page 1252)
+extern const unsigned int kCp1252Utf8[256];
 extern const unsigned short kIso8859_1[256]; // ISO/IEC 8859-1
+extern const unsigned int kIso8859_1Utf8[256];
 extern const unsigned short kIso8859_2[256]; // ISO/IEC 8859-2
+extern const unsigned int kIso8859_2Utf8[256];
 extern const unsigned short kIso8859_3[256]; // ISO/IEC 8859-3
+extern const unsigned int kIso8859_3Utf8[256];
 extern const unsigned short kIso8859_4[256]; // ISO/IEC 8859-4
+extern const unsigned int kIso8859_4Utf8[256];
 extern const unsigned short kIso8859_5[256]; // ISO/IEC 8859-5
+extern const unsigned int kIso8859_5Utf8[256];
 extern const unsigned short kIso8859_6[256]; // ISO/IEC 8859-6
+extern const unsigned int kIso8859_6Utf8[256];
 extern const unsigned short kIso8859_7[256]; // ISO/IEC 8859-7
+extern const unsigned int kIso8859_7Utf8[256];
 extern const unsigned short kIso8859_8[256]; // ISO/IEC 8859-8
+extern const unsigned int kIso8859_8Utf8[256];
 extern const unsigned short kIso8859_9[256]; // ISO/IEC 8859-9
+extern const unsigned int kIso8859_9Utf8[256];
 extern const unsigned short kIso8859_10[256]; // ISO/IEC 8859-10
+extern const unsigned int kIso8859_10Utf8[256];
 extern const unsigned short kIso8859_13[256]; // ISO/IEC 8859-13
+extern const unsigned int kIso8859_13Utf8[256];
 extern const unsigned short kIso8859_14[256]; // ISO/IEC 8859-14
+extern const unsigned int kIso8859_14Utf8[256];
 extern const unsigned short kIso8859_15[256]; // ISO/IEC 8859-15
+extern const unsigned int kIso8859_15Utf8[256];
 extern const unsigned short kIso8859_16[256]; // ISO/IEC 8859-16
+extern const unsigned int kIso8859_16Utf8[256];
 
 // GBK in both directions, each as a page index by high byte and the pages it names.
 constexpr unsigned kGbkTrailFirst = 0x40; // first trail byte a GBK page holds
