@@ -1,8 +1,8 @@
 // A tour of the library in a few seconds: levelled lines, print options,
 // a printer attached and detached, statistics, the last error, a hex dump,
 // a worker thread that misses its time-out, calendar time with the clocks,
-// timers, logfilter command lines steering a rotating log file, and packets
-// from the pool.
+// timers, logfilter command lines steering a rotating log file, packets
+// from the pool, and character-set and IPv4 text conversions.
 #include <Dozuv2.h>
 
 #include <cstdint>
@@ -245,6 +245,31 @@ int main(int argc, char** argv) {
                       static_cast<unsigned long long>(manager->getBufferSize()));
         }
         ::logInfo("free before %llu, after %llu\n", before, static_cast<unsigned long long>(manager->getFreeSize()));
+    }
+
+    // ---- utilities ----
+    section("character sets: a Chinese line GBK -> UTF-8 -> GBK, a cp1252 line, an IPv4 address both ways");
+    {
+        namespace Utils = Orvane::Utils;
+        // "中文编码转换 works" in GBK.
+        char gbk[] = "\xD6\xD0\xCE\xC4\xB1\xE0\xC2\xEB\xD7\xAA\xBB\xBB works";
+        unsigned char utf8[64];
+        const int utf8Length = Utils::Gb2312TUtf8(gbk, utf8, sizeof utf8);
+        char back[64];
+        const int characters = Utils::utf8TGb2312(utf8, back, utf8Length, sizeof back);
+        ::logInfo("GBK %zu bytes -> UTF-8 %d bytes: %s\n", std::strlen(gbk), utf8Length, utf8);
+        ::logInfo("UTF-8 -> GBK: %d characters, %s the original bytes\n", characters,
+                  std::strcmp(back, gbk) == 0 ? "the same as" : "NOT the same as");
+        // "Café – 5 € naïve" in Windows-1252.
+        const unsigned char cp1252[] = "Caf\xE9 \x96 5 \x80 na\xEFve";
+        unsigned char fromCp1252[64] = {};
+        const int needed = Utils::cp1252_to_utf8(fromCp1252, 0, cp1252, sizeof cp1252 - 1);
+        Utils::cp1252_to_utf8(fromCp1252, needed, cp1252, sizeof cp1252 - 1);
+        ::logInfo("cp1252 %zu bytes -> UTF-8 %d bytes: %s\n", sizeof cp1252 - 1, needed, fromCp1252);
+        const IpAddress ip = Utils::stringToIp("192.168.1.10");
+        char dotted[16];
+        ::logInfo("IPv4 \"192.168.1.10\" is 0x%08X, and back: %s\n", ip.value,
+                  Utils::ipToString(ip, dotted, sizeof dotted));
     }
 
     section("done");
