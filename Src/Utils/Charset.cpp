@@ -110,7 +110,7 @@ int cp1252Size(const unsigned char* in, int inLength) {
 
 int utf8_mbtowc(unsigned short* wc, const unsigned char* s, int n) {
     unsigned int value = 0;
-    const int length = utf8Decode(s, n, &value);
+    const int length = s != nullptr ? utf8Decode(s, n, &value) : -1;
     if (length > 0 && wc != nullptr) {
         *wc = static_cast<unsigned short>(value);
     }
