@@ -159,32 +159,45 @@ int Gb2312TUtf8(char* gbk, unsigned char* utf8, int utf8Size) {
         return 0;
     }
     // The 16-bit text ends at its first unit 0; a character that does not fit
-    // still costs one byte of room.
+    // still costs one byte of room. While room for three bytes (the longest
+    // character) is left, none can be dropped, so that part runs unchecked.
     const unsigned char* s = reinterpret_cast<const unsigned char*>(gbk);
-    const std::size_t length = std::strlen(gbk);
-    std::size_t at = 0;
-    int written = 0;
-    for (int room = utf8Size; at < length && room > 0;) {
-        unsigned short unit = s[at];
+    const unsigned char* const end = s + std::strlen(gbk);
+    unsigned char* out = utf8;
+    unsigned short unit = 1;
+    int room = utf8Size;
+    while (s < end && room >= 3) {
+        unit = *s;
         if (unit < 0x80) {
-            ++at;
-            utf8[written++] = static_cast<unsigned char>(unit);
+            *out++ = static_cast<unsigned char>(unit);
+            ++s;
             --room;
             continue;
         }
-        at += static_cast<std::size_t>(readGbk(s + at, length - at, &unit));
+        s += readGbk(s, static_cast<std::size_t>(end - s), &unit);
         if (unit == 0) {
             break;
         }
+        const int bytes = unit < 0x800 ? 2 : 3;
+        Detail::utf8Encode(out, unit, bytes);
+        out += bytes;
+        room -= bytes;
+    }
+    while (s < end && room > 0 && unit != 0) {
+        s += readGbk(s, static_cast<std::size_t>(end - s), &unit);
         const int bytes = Detail::utf8Length(unit);
+        if (unit == 0) {
+            break;
+        }
         if (bytes > room) {
             --room;
             continue;
         }
-        Detail::utf8Encode(utf8 + written, unit, bytes);
-        written += bytes;
+        Detail::utf8Encode(out, unit, bytes);
+        out += bytes;
         room -= bytes;
     }
+    const int written = static_cast<int>(out - utf8);
     clearRest(utf8, static_cast<std::size_t>(written), utf8Size > 0 ? static_cast<std::size_t>(utf8Size) : 0);
     return written;
 }
