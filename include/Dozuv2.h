@@ -31,4 +31,12 @@
 #include "memory/Buffer.h"
 #include "memory/SharePacketHelper.h"
 
+// Utilities: ciphers, digests, checksums and Base64.
+#include "utils/Aes.h"
+#include "utils/TripleDes.h"
+#include "utils/Md5.h"
+#include "utils/Sha1.h"
+#include "utils/Crc.h"
+#include "utils/Base64.h"
+
 #endif
