@@ -89,8 +89,4 @@ const CpuFeatures& cpuFeatures();
 #define DOZUV2_TARGET_ISA(sets) __attribute__((target(sets)))
 #endif
 
-namespace Orvane {
-namespace Platform {} // namespace Platform
-} // namespace Orvane
-
 #endif
