@@ -104,27 +104,56 @@ inline unsigned b3(std::uint32_t w) {
     return w >> 24;
 }
 
-void encryptBlock(const AesTables& t, const AesKeySchedule& ks, unsigned char* out, const unsigned char* in) {
-    const std::uint32_t* rk = ks.words;
-    std::uint32_t s0 = loadWord(in) ^ rk[0], s1 = loadWord(in + 4) ^ rk[1];
-    std::uint32_t s2 = loadWord(in + 8) ^ rk[2], s3 = loadWord(in + 12) ^ rk[3];
-    for (unsigned round = 1; round < ks.rounds; ++round) {
-        rk += 4;
-        const std::uint32_t t0 = t.te[0][b0(s0)] ^ t.te[1][b1(s1)] ^ t.te[2][b2(s2)] ^ t.te[3][b3(s3)] ^ rk[0];
-        const std::uint32_t t1 = t.te[0][b0(s1)] ^ t.te[1][b1(s2)] ^ t.te[2][b2(s3)] ^ t.te[3][b3(s0)] ^ rk[1];
-        const std::uint32_t t2 = t.te[0][b0(s2)] ^ t.te[1][b1(s3)] ^ t.te[2][b2(s0)] ^ t.te[3][b3(s1)] ^ rk[2];
-        const std::uint32_t t3 = t.te[0][b0(s3)] ^ t.te[1][b1(s0)] ^ t.te[2][b2(s1)] ^ t.te[3][b3(s2)] ^ rk[3];
-        s0 = t0;
-        s1 = t1;
-        s2 = t2;
-        s3 = t3;
+// One block's state: four column words.
+using State = std::uint32_t[4];
+
+inline void loadState(State& s, const unsigned char* in, const std::uint32_t* rk) {
+    for (int c = 0; c < 4; ++c) {
+        s[c] = loadWord(in + 4 * c) ^ rk[c];
     }
-    rk += 4;
-    const unsigned char* s = t.sbox;
-    storeWord(out, AesTables::word(s[b0(s0)], s[b1(s1)], s[b2(s2)], s[b3(s3)]) ^ rk[0]);
-    storeWord(out + 4, AesTables::word(s[b0(s1)], s[b1(s2)], s[b2(s3)], s[b3(s0)]) ^ rk[1]);
-    storeWord(out + 8, AesTables::word(s[b0(s2)], s[b1(s3)], s[b2(s0)], s[b3(s1)]) ^ rk[2]);
-    storeWord(out + 12, AesTables::word(s[b0(s3)], s[b1(s0)], s[b2(s1)], s[b3(s2)]) ^ rk[3]);
+}
+
+inline void encryptRound(const AesTables& t, State& s, const std::uint32_t* rk) {
+    const std::uint32_t t0 = t.te[0][b0(s[0])] ^ t.te[1][b1(s[1])] ^ t.te[2][b2(s[2])] ^ t.te[3][b3(s[3])] ^ rk[0];
+    const std::uint32_t t1 = t.te[0][b0(s[1])] ^ t.te[1][b1(s[2])] ^ t.te[2][b2(s[3])] ^ t.te[3][b3(s[0])] ^ rk[1];
+    const std::uint32_t t2 = t.te[0][b0(s[2])] ^ t.te[1][b1(s[3])] ^ t.te[2][b2(s[0])] ^ t.te[3][b3(s[1])] ^ rk[2];
+    const std::uint32_t t3 = t.te[0][b0(s[3])] ^ t.te[1][b1(s[0])] ^ t.te[2][b2(s[1])] ^ t.te[3][b3(s[2])] ^ rk[3];
+    s[0] = t0;
+    s[1] = t1;
+    s[2] = t2;
+    s[3] = t3;
+}
+
+inline void encryptLastRound(const AesTables& t, const State& s, const std::uint32_t* rk, unsigned char* out) {
+    const unsigned char* x = t.sbox;
+    for (int c = 0; c < 4; ++c) {
+        storeWord(out + 4 * c,
+                  AesTables::word(x[b0(s[c])], x[b1(s[(c + 1) % 4])], x[b2(s[(c + 2) % 4])], x[b3(s[(c + 3) % 4])]) ^
+                      rk[c]);
+    }
+}
+
+void encryptBlock(const AesTables& t, const AesKeySchedule& ks, unsigned char* out, const unsigned char* in) {
+    State s;
+    loadState(s, in, ks.words);
+    for (unsigned round = 1; round < ks.rounds; ++round) {
+        encryptRound(t, s, ks.words + 4 * round);
+    }
+    encryptLastRound(t, s, ks.words + 4 * ks.rounds, out);
+}
+
+// Two independent blocks round by round, so the table lookups of one fill
+// the waits of the other.
+void encryptTwoBlocks(const AesTables& t, const AesKeySchedule& ks, unsigned char* out, const unsigned char* in) {
+    State a, b;
+    loadState(a, in, ks.words);
+    loadState(b, in + 16, ks.words);
+    for (unsigned round = 1; round < ks.rounds; ++round) {
+        encryptRound(t, a, ks.words + 4 * round);
+        encryptRound(t, b, ks.words + 4 * round);
+    }
+    encryptLastRound(t, a, ks.words + 4 * ks.rounds, out);
+    encryptLastRound(t, b, ks.words + 4 * ks.rounds, out + 16);
 }
 
 void decryptBlock(const AesTables& t, const AesKeySchedule& ks, unsigned char* out, const unsigned char* in) {
@@ -158,7 +187,10 @@ inline void xorBlock(unsigned char* out, const unsigned char* a, const unsigned 
 
 void encryptBlocks(const AesKeySchedule& ks, unsigned char* out, const unsigned char* in, std::size_t blocks) {
     const AesTables& t = tables();
-    for (; blocks != 0; --blocks, in += 16, out += 16) {
+    for (; blocks >= 2; blocks -= 2, in += 32, out += 32) {
+        encryptTwoBlocks(t, ks, out, in);
+    }
+    if (blocks != 0) {
         encryptBlock(t, ks, out, in);
     }
 }
@@ -196,11 +228,24 @@ void cbcDecrypt(const AesKeySchedule& ks, unsigned char iv[16], unsigned char* o
 void ctrBlocks(const AesKeySchedule& ks, unsigned char counter[16], unsigned char* out, const unsigned char* in,
                std::size_t blocks) {
     const AesTables& t = tables();
-    for (; blocks != 0; --blocks, in += 16, out += 16) {
-        unsigned char stream[16];
-        encryptBlock(t, ks, stream, counter);
-        aesIncrementCounter(counter);
-        xorBlock(out, in, stream);
+    while (blocks != 0) {
+        const std::size_t lanes = blocks >= 2 ? 2 : 1;
+        unsigned char counters[32], stream[32];
+        for (std::size_t i = 0; i < lanes; ++i) {
+            std::memcpy(counters + 16 * i, counter, 16);
+            aesIncrementCounter(counter);
+        }
+        if (lanes == 2) {
+            encryptTwoBlocks(t, ks, stream, counters);
+        } else {
+            encryptBlock(t, ks, stream, counters);
+        }
+        for (std::size_t i = 0; i < 16 * lanes; ++i) {
+            out[i] = static_cast<unsigned char>(in[i] ^ stream[i]);
+        }
+        blocks -= lanes;
+        in += 16 * lanes;
+        out += 16 * lanes;
     }
 }
 
