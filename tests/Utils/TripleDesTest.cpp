@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 using Orvane::Testing::Bytes;
 using Orvane::Testing::CapturePrinter;
@@ -45,22 +46,21 @@ Bytes run(CTripleDes& des, bool encrypting, const Bytes& in) {
 } // namespace
 
 TEST(TripleDesTest, PublishedExamples) {
-    const struct {
-        const char *key, *plain, *cipher;
-    } cases[] = {
-        {"133457799bbcdff1", "0123456789abcdef", "85e813540f0ab405"},
-        {"0123456789abcdef", "4e6f77206973207468652074696d6520666f7220616c6c20",
-         "3fa40e8a984d48156a271787ab8883f9893d51ec4b563b53"},
-        {"0123456789abcdef23456789abcdef01456789abcdef0123",
-         "5468652071756663"
-         "6b2062726f776e20666f78206a756d70",
-         "a826fd8ce53b855fcce21c8112256fe668d5c05dd9b6b900"},
-    };
-    for (const auto& c : cases) {
-        const Bytes key = fromHex(c.key), plain = fromHex(c.plain), cipher = fromHex(c.cipher);
+    // Triples of key, plaintext and ciphertext: two DES examples and the TDEA one.
+    const char* const cases[] = {"133457799bbcdff1",
+                                 "0123456789abcdef",
+                                 "85e813540f0ab405",
+                                 "0123456789abcdef",
+                                 "4e6f77206973207468652074696d6520666f7220616c6c20",
+                                 "3fa40e8a984d48156a271787ab8883f9893d51ec4b563b53",
+                                 "0123456789abcdef23456789abcdef01456789abcdef0123",
+                                 "54686520717566636b2062726f776e20666f78206a756d70",
+                                 "a826fd8ce53b855fcce21c8112256fe668d5c05dd9b6b900"};
+    for (std::size_t i = 0; i < std::size(cases); i += 3) {
+        const Bytes key = fromHex(cases[i]), plain = fromHex(cases[i + 1]), cipher = fromHex(cases[i + 2]);
         CTripleDes des(key.data(), key.size(), CTripleDes::block8, nullptr);
-        EXPECT_EQ(run(des, true, plain), cipher) << c.key;
-        EXPECT_EQ(run(des, false, cipher), plain) << c.key;
+        EXPECT_EQ(run(des, true, plain), cipher) << cases[i];
+        EXPECT_EQ(run(des, false, cipher), plain) << cases[i];
     }
 }
 
@@ -91,20 +91,17 @@ TEST(TripleDesTest, PairedBlockIsTheStepsWithTheMiddleWordsExchanged) {
         const Bytes key = randomBytes(rng, keyLength), iv = randomBytes(rng, 16);
         Bytes padded(key);
         padded.resize(24, 0);
-        const Bytes k1(padded.begin(), padded.begin() + 8), k2(padded.begin() + 8, padded.begin() + 16);
-        const Bytes k3 = keyLength > 16 ? Bytes(padded.begin() + 16, padded.end()) : k1;
+        const std::size_t third = keyLength > 16 ? 16 : 0; // where K3 starts
         const Bytes plain = randomBytes(rng, 64);
         // Each step is single DES on both halves; L1 and R0 change places between the steps.
-        Bytes expected;
-        Bytes chain(iv);
+        Bytes expected, chain(iv);
         for (std::size_t at = 0; at < plain.size(); at += 16) {
             Bytes block(plain.begin() + at, plain.begin() + at + 16);
             for (int i = 0; i < 16; ++i) {
                 block[i] ^= chain[i];
             }
-            const Bytes* keys[] = {&k1, &k2, &k3};
-            for (int step = 0; step < 3; ++step) {
-                block = evp(*keys[step], Bytes(), block, step != 1);
+            for (std::size_t step = 0, at = 0; step < 3; ++step, at = step == 1 ? 8 : third) {
+                block = evp(Bytes(padded.begin() + at, padded.begin() + at + 8), Bytes(), block, step != 1);
                 if (step < 2) {
                     std::swap_ranges(block.begin() + 4, block.begin() + 8, block.begin() + 8);
                 }
@@ -141,22 +138,18 @@ TEST(TripleDesTest, FailuresReportTheirTextsAndResults) {
     EXPECT_FALSE(nullKey.decrypt(out.data(), plain.data(), 8));
     EXPECT_TRUE(paired.encrypt(nullptr, plain.data(), 16)) << "the size test alone decides";
     EXPECT_FALSE(paired.decrypt(out.data(), nullptr, 17));
-    char self[3][32];
-    for (int i = 0; i < 3; ++i) {
-        std::snprintf(self[i], sizeof self[i], "this:%p ",
-                      static_cast<void*>(i == 0   ? &paired
-                                         : i == 1 ? &empty
-                                                  : &nullKey));
-    }
-    EXPECT_EQ(capture.bodies(),
-              std::vector<std::string>(
-                  {std::string(self[0]) +
-                       "CTripleDes::encrypt(): size is not the multiple of the 'BlockSize'!!! size:20, real_size:16\n",
-                   std::string(self[0]) +
-                       "CTripleDes::encrypt(): size is not the multiple of th 'BlockSize'!!! size:31, real_size:16\n",
-                   std::string(self[1]) + "key_length is 0,is unvalid!\n",
-                   std::string(self[2]) + "key_length is 0,is unvalid!\n", "en_de_crypt(): dst is NULL!!\n",
-                   std::string(self[0]) +
-                       "CTripleDes::encrypt(): size is not the multiple of th 'BlockSize'!!! size:17, real_size:16\n",
-                   "en_de_crypt(): src is NULL!!\n"}));
+    auto self = [](const CTripleDes& object, const char* text) {
+        char prefix[32];
+        std::snprintf(prefix, sizeof prefix, "this:%p ", static_cast<const void*>(&object));
+        return prefix + std::string(text);
+    };
+    const char* const sizeText = "CTripleDes::encrypt(): size is not the multiple of th";
+    const std::vector<std::string> expected = {self(paired, sizeText) + "e 'BlockSize'!!! size:20, real_size:16\n",
+                                               self(paired, sizeText) + " 'BlockSize'!!! size:31, real_size:16\n",
+                                               self(empty, "key_length is 0,is unvalid!\n"),
+                                               self(nullKey, "key_length is 0,is unvalid!\n"),
+                                               "en_de_crypt(): dst is NULL!!\n",
+                                               self(paired, sizeText) + " 'BlockSize'!!! size:17, real_size:16\n",
+                                               "en_de_crypt(): src is NULL!!\n"};
+    EXPECT_EQ(capture.bodies(), expected);
 }
