@@ -5,6 +5,8 @@
 PACKAGES := cmake ninja-build g++ clang pkg-config binutils libgtest-dev libbenchmark-dev libspdlog-dev
 # The code-page tables' generator: glibc's charmaps and the system's Python.
 PACKAGES += locales python3
+# Test and benchmark anchors of the ciphers, digests and checksums; the library never links them.
+PACKAGES += libssl-dev zlib1g-dev
 COVERAGE_PACKAGES := gcovr
 JOBS ?= 2
 

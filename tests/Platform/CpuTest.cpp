@@ -42,4 +42,5 @@ TEST(CpuTest, FeaturesAgreeWithTheKernelsFlags) {
     EXPECT_EQ(features.aes, flags.count("aes") == 1);
     EXPECT_EQ(features.sha, flags.count("sha_ni") == 1);
     EXPECT_EQ(features.pclmulqdq, flags.count("pclmulqdq") == 1);
+    EXPECT_EQ(features.ssse3, flags.count("ssse3") == 1);
 }
