@@ -31,4 +31,11 @@
 #include "memory/Buffer.h"
 #include "memory/SharePacketHelper.h"
 
+// Components: the component base, object tables, factories, clients, TComPtr.
+#include "component/Unknown.h"
+#include "component/ObjectTable.h"
+#include "component/Factory.h"
+#include "component/Client.h"
+#include "component/ComPtr.h"
+
 #endif
