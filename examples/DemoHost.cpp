@@ -16,6 +16,9 @@
 
 using namespace Orvane::Virad;
 
+// The component model with a client of a loopback server (ComponentDemo.cpp).
+void componentDemo();
+
 namespace {
 
 // A host-side printer: counts the lines it is shown.
@@ -246,6 +249,10 @@ int main(int argc, char** argv) {
         }
         ::logInfo("free before %llu, after %llu\n", before, static_cast<unsigned long long>(manager->getFreeSize()));
     }
+
+    // ---- components ----
+    section("a remote component through a client that logs in to a loopback server");
+    componentDemo();
 
     section("done");
     return 0;

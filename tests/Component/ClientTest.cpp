@@ -1,49 +1,32 @@
 #include "component/Client.h"
 
-#include "Component/ClientInternal.h"
-#include "Component/UnknownInternal.h"
 #include "support/CapturePrinter.h"
 #include "support/Eventually.h"
 #include "support/FakeClient.h"
-#include "virad/LastError.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <iterator>
 #include <thread>
 #include <vector>
 
 using namespace Orvane::Component;
-using Orvane::Testing::CapturePrinter;
-using Orvane::Testing::countOf;
-using Orvane::Testing::FakeClientFactory;
-using Orvane::Testing::FakeComponent;
-using Orvane::Testing::FakeComponentFactory;
+using namespace Orvane::Testing;
 using Helper = Detail::CComponentHelper;
 
 namespace {
 
 FakeClientFactory g_clients("Cli");
 FakeClientFactory g_localClients("Local");
-FakeComponentFactory g_remote("Cli.Remote");
+FakeClientFactory g_remote("Cli.Remote");
 
-ServerInfo server(int port) {
-    ServerInfo info;
-    info.text1 = "10.0.0.1";
-    info.number1 = port;
-    info.userName = "bob";
-    return info;
-}
-
-class ClientTest : public ::testing::Test {
+class ClientTest : public ClientListTest {
 protected:
     static void SetUpTestSuite() {
-        CClientInstanceList::instance(); // its timer manager's start-up lines come before any capture
+        ClientListTest::SetUpTestSuite();
         g_clients.registerFactory("Client");
         g_remote.registerFactory("IRemote");
     }
@@ -51,7 +34,6 @@ protected:
         g_clients.script.reset();
         g_localClients.script.reset();
     }
-    void TearDown() override { EXPECT_TRUE(CClientInstanceList::instance()->clients().empty()); }
 
     Detail::IClientFactoryWrap* wrapper = Detail::clientFactoryWrapper(&g_clients);
 };
@@ -79,58 +61,14 @@ std::uint64_t fakeNow() {
 
 } // namespace
 
-TEST_F(ClientTest, ClientKeepsACopyOfItsServerAndTheFirstSavedName) {
-    ServerInfo in = server(80);
-    in.userName = nullptr;
-    in.text8 = "kept";
-    in.number2 = -2;
-    in.flag4 = 1;
-    in.reserved[0] = 9;
-    ServerInfo copy;
-    copy = in;
-    EXPECT_EQ(std::memcmp(&copy, &in, sizeof in), 0) << "assignment copies every byte";
-    IClient* client = wrapper->createAndMake(in);
-    ServerInfo out;
-    CapturePrinter capture;
-    EXPECT_TRUE(client->getServerInfo(out));
-    EXPECT_NE(out.text1, in.text1) << "texts point into the client";
-    EXPECT_EQ(std::string(out.text1) + out.text8 + "|" + out.userName + "|" + std::to_string(out.number1) +
-                  std::to_string(out.number2) + std::to_string(out.flag4) + std::to_string(out.reserved[0]),
-              "10.0.0.1kept||80-210");
-    EXPECT_TRUE(client->saveUserName("carol"));
-    EXPECT_TRUE(client->saveUserName("dave"));
-    client->getServerInfo(out);
-    EXPECT_STREQ(out.userName, "carol");
-    const std::vector<std::string> bodies = capture.bodies();
-    char expected[2][80];
-    std::snprintf(expected[0], 80, "this:%p userName of client is a null string!\n", static_cast<void*>(client));
-    std::snprintf(expected[1], 80, "this:%p username of client has already saved.\n", static_cast<void*>(client));
-    EXPECT_EQ(bodies, std::vector<std::string>(std::begin(expected), std::end(expected)));
-
-    Orvane::Virad::CTime time;
-    ServerChallenge challenge;
-    const bool optional[] = {client->getCurrentTime(time), client->setCurrentTime(time, 1),
-                             client->loginAgain(in),       client->checkAuthorityString("x"),
-                             client->loginFirst(),         client->getChallenge(challenge)};
-    EXPECT_EQ(std::count(std::begin(optional), std::end(optional), false), 6);
-    EXPECT_EQ(Orvane::Virad::getLastError(), 0x10030010);
-    EXPECT_EQ(challenge.values[26] + static_cast<int>(challenge.texts[4].size()), 0);
-    client->setCustomData(&copy);
-    EXPECT_EQ(client->getCustomData(), &copy);
-    EXPECT_EQ(Helper::release(client) + Helper::release(client), 1);
-}
-
-TEST_F(ClientTest, WrapperSharesAClientPerRemoteServer) {
-    IClient* first = wrapper->createAndMake(server(1));
-    EXPECT_EQ(countOf(first), 2) << "one reference for the list, one for the caller";
-    ServerInfo sameServer = server(1);
+TEST_F(ClientTest, WrapperSharesAClientPerRemoteServerAndKeepsItsDescription) {
+    ServerInfo unnamed = serverAt(1), sameServer = serverAt(1), otherServer = serverAt(1);
+    unnamed.userName = nullptr;
     sameServer.text8 = sameServer.text12 = "not identity";
-    sameServer.number2 = 4;
-    sameServer.number5 = 5;
-    EXPECT_EQ(wrapper->createAndMake(sameServer), first);
-    EXPECT_EQ(countOf(first), 3);
-    ServerInfo otherServer = server(1);
+    sameServer.number2 = sameServer.number5 = 5;
     otherServer.number4 = 1;
+    IClient* first = wrapper->createAndMake(serverAt(1));
+    EXPECT_EQ(countOf(first) * 10 + countOf(wrapper->createAndMake(sameServer)), 23) << "list, caller; then shared";
     IClient* second = wrapper->create(otherServer);
     EXPECT_NE(second, first);
     EXPECT_EQ(countOf(second), 1) << "create leaves the list the only reference";
@@ -138,39 +76,53 @@ TEST_F(ClientTest, WrapperSharesAClientPerRemoteServer) {
     EXPECT_EQ(g_clients.instance(8), nullptr);
 
     auto* local = Detail::clientFactoryWrapper(&g_localClients);
-    IClient* a = local->createAndMake(server(1));
-    IClient* b = local->createAndMake(server(1));
+    IClient* a = local->createAndMake(unnamed);
+    IClient* b = local->createAndMake(unnamed);
     EXPECT_NE(a, b) << "local clients are never shared";
+    CapturePrinter capture;
+    ServerInfo out;
+    EXPECT_TRUE(a->getServerInfo(out) && a->saveUserName("carol") && a->saveUserName("dave") && a->getServerInfo(out));
+    EXPECT_EQ(std::string(out.text1) + out.userName + std::to_string(out.number1), "10.0.0.1carol1");
+    EXPECT_NE(out.text1, unnamed.text1) << "texts point into the client";
+    char expected[2][80];
+    std::snprintf(expected[0], 80, "this:%p userName of client is a null string!\n", static_cast<void*>(a));
+    std::snprintf(expected[1], 80, "this:%p username of client has already saved.\n", static_cast<void*>(a));
+    EXPECT_EQ(capture.bodies(), std::vector<std::string>({expected[0], expected[1]}));
+
+    Orvane::Virad::CTime time;
+    ServerChallenge challenge;
+    EXPECT_FALSE(a->getCurrentTime(time) || a->setCurrentTime(time, 1) || a->loginAgain(out) ||
+                 a->checkAuthorityString("x") || a->loginFirst() || a->getChallenge(challenge));
+    EXPECT_EQ(Orvane::Virad::getLastError(), 0x10030010) << "optional operations a client class lacks";
     for (IClient* client : {first, first, first, second, a, a, b, b}) {
         Helper::release(client);
     }
-    EXPECT_EQ(g_clients.script.logouts.load() * 10 + g_clients.script.destroys.load(), 22);
-    EXPECT_EQ(g_localClients.script.destroys.load(), 2);
+    EXPECT_EQ(g_clients.script.logouts * 10 + g_clients.script.destroys + g_localClients.script.destroys, 24);
 }
 
 TEST_F(ClientTest, StatusProceduresAreBoundedAndToldOfAnAbort) {
-    IClient* client = wrapper->createAndMake(server(2));
+    IClient* client = wrapper->createAndMake(serverAt(2));
     Listener listeners[10];
     std::string attached;
     for (Listener& listener : listeners) {
         attached += client->attachStatusProc(listener.proc()) ? "1" : "0";
     }
-    EXPECT_EQ(attached, "1111111100");
-    EXPECT_FALSE(client->attachStatusProc(listeners[0].proc())) << "attached already";
-    EXPECT_FALSE(client->attachStatusProc(IClient::StatusProc()));
-    EXPECT_FALSE(client->detachStatusProc(listeners[8].proc()));
-    EXPECT_TRUE(client->detachStatusProc(listeners[7].proc()));
-    EXPECT_FALSE(client->attachStatusProc(listeners[8].proc(0xFFFFFFFF))) << "reuse-any cannot be attached";
-    EXPECT_TRUE(client->attachStatusProc(listeners[8].proc(20)));
-    EXPECT_TRUE(client->detachStatusProc(listeners[8].proc(0xFFFFFFFF)));
+    for (const auto& call :
+         {client->attachStatusProc(listeners[0].proc()), client->attachStatusProc({}),
+          client->detachStatusProc(listeners[8].proc()), client->detachStatusProc(listeners[7].proc()),
+          client->attachStatusProc(listeners[8].proc(0xFFFFFFFF)), client->attachStatusProc(listeners[8].proc(20)),
+          client->detachStatusProc(listeners[8].proc(0xFFFFFFFF))}) {
+        attached += call ? "1" : "0";
+    }
+    EXPECT_EQ(attached, "11111111000001011") << "8 slots; twice, empty, unknown, reuse-any fail";
 
     client->setCustomData(&listeners[0].calls);
     listeners[1].detachSelf = true;
     g_clients.script.logoutSucceeds = false;
     EXPECT_FALSE(client->abort(5)) << "abort gives logout's result";
-    EXPECT_EQ(g_clients.script.logouts.load(), 1);
-    for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(listeners[i].calls, i < 7 ? 1 : 0) << i;
+    EXPECT_EQ(g_clients.script.logouts, 1);
+    for (Listener& listener : listeners) {
+        EXPECT_EQ(listener.calls, &listener < listeners + 7 ? 1 : 0);
     }
     EXPECT_EQ(listeners[0].seen, "Cli 2 5 1 4") << "class, status, value, custom data, count with two TComPtr copies";
     EXPECT_TRUE(client->attachStatusProc(listeners[7].proc()));
@@ -182,11 +134,11 @@ TEST_F(ClientTest, StatusProceduresAreBoundedAndToldOfAnAbort) {
 TEST_F(ClientTest, IdleClientsGoAfterFiveMinutesOfSilence) {
     g_now = 1000;
     Detail::setClientClock(&fakeNow);
-    IClient* idle = wrapper->createAndMake(server(1));
+    IClient* idle = wrapper->createAndMake(serverAt(1));
     Helper::release(idle);
-    IClient* created = wrapper->create(server(2));
-    IClient* held = wrapper->createAndMake(server(3));
-    IClient* logged = wrapper->createAndMake(server(4));
+    IClient* created = wrapper->create(serverAt(2));
+    IClient* held = wrapper->createAndMake(serverAt(3));
+    IClient* logged = wrapper->createAndMake(serverAt(4));
     ASSERT_TRUE(clientLogin(logged));
     g_clients.script.loginSucceeds = false;
     ASSERT_FALSE(clientLogin(logged)) << "logged in once, a failed login does not make it idle";
@@ -208,7 +160,7 @@ TEST_F(ClientTest, IdleClientsGoAfterFiveMinutesOfSilence) {
 }
 
 TEST_F(ClientTest, ConcurrentLookupsMakeOneClient) {
-    const ServerInfo info = server(5);
+    const ServerInfo info = serverAt(5);
     for (int round = 1; round <= 10; ++round) {
         std::vector<TComPtr<IUnknown>> held(4);
         std::vector<std::thread> threads;
@@ -224,9 +176,9 @@ TEST_F(ClientTest, ConcurrentLookupsMakeOneClient) {
             thread.join();
         }
         for (const auto& pointer : held) {
-            ASSERT_NE(pointer.client(), nullptr);
             EXPECT_EQ(pointer.client(), held[0].client());
         }
+        ASSERT_NE(held[0].client(), nullptr);
         EXPECT_EQ(countOf(held[0].client()), 4);
         EXPECT_EQ(g_clients.script.creates.load(), round);
         held.clear();
@@ -251,8 +203,8 @@ TEST(ClientDeathTest, ExitFreesTheListWithoutTouchingListedClients) {
     EXPECT_EXIT(
         {
             std::atexit(&reportAtExit); // before the list exists, so it runs after the list's exit
-            g_kept[0] = Detail::clientFactoryWrapper(&g_exitClients)->createAndMake(server(1));
-            g_kept[1] = Detail::clientFactoryWrapper(&g_exitClients)->create(server(2));
+            g_kept[0] = Detail::clientFactoryWrapper(&g_exitClients)->createAndMake(serverAt(1));
+            g_kept[1] = Detail::clientFactoryWrapper(&g_exitClients)->create(serverAt(2));
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "logouts=0 destroys=0 list=gone");
