@@ -304,7 +304,8 @@ void componentDemo() {
         std::printf("a second lookup shares the client: %s\n", again.client() == echo.client() ? "yes" : "no");
 
         server.stop();
-        std::printf("server stopped; the echo now gets \"%s\"\n", echo->echo("anyone there?").c_str());
+        const std::string reply = echo->echo("anyone there?");
+        std::printf("server stopped; the echo now gets %s\n", reply.empty() ? "no answer" : reply.c_str());
         const int level = Orvane::Virad::getPrintLogLevel();
         Orvane::Virad::setPrintLogLevel(6); // the re-login failure is reported at debug level
         setLastError(0);

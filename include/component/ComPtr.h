@@ -40,8 +40,14 @@ public:
         return *this;
     }
     ~TComPtr() {
-        Detail::CComponentHelper::release(m_ptr);
-        Detail::CComponentHelper::release(m_client);
+        // The helper skips null pointers too; testing here saves a call into
+        // the library for every local component.
+        if (m_ptr != nullptr) {
+            Detail::CComponentHelper::release(m_ptr);
+        }
+        if (m_client != nullptr) {
+            Detail::CComponentHelper::release(m_client);
+        }
     }
 
     T* operator->() const {
