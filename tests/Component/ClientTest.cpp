@@ -67,6 +67,9 @@ TEST_F(ClientTest, WrapperSharesAClientPerRemoteServerAndKeepsItsDescription) {
     sameServer.text8 = sameServer.text12 = "not identity";
     sameServer.number2 = sameServer.number5 = 5;
     otherServer.number4 = 1;
+    ServerInfo copy;
+    copy = otherServer;
+    EXPECT_EQ(std::memcmp(&copy, &otherServer, sizeof copy), 0) << "assignment copies every byte";
     IClient* first = wrapper->createAndMake(serverAt(1));
     EXPECT_EQ(countOf(first) * 10 + countOf(wrapper->createAndMake(sameServer)), 23) << "list, caller; then shared";
     IClient* second = wrapper->create(otherServer);

@@ -144,6 +144,8 @@ TEST_F(ComponentFactoryTest, RemoteLookupsShareOneLoggedInClientAndReLogAfterABr
     EXPECT_EQ(client, first);
     EXPECT_EQ(countOf(first) * 10 + IClient::getCurrentUserID(), 29) << "a later lookup keeps its reference";
     EXPECT_EQ(g_clients.script.logins * 10 + g_clients.script.checks, 21) << "re-logged once";
+    Orvane::Virad::CTime loginTime;
+    EXPECT_TRUE(first->getLoginTime(loginTime) && loginTime.year >= 2026) << "stamped by the login";
 
     ASSERT_EQ(byUser("IEcho", "Fake.Echo", 9), &g_remoteEcho);
     EXPECT_EQ(client, first);
