@@ -270,6 +270,7 @@ int CClientInstanceList::releaseClientInstance(IClient* client) {
 }
 
 void CClientInstanceList::removeIdleClientInstance(unsigned long) {
+    ++m_checks;
     std::vector<IClient*> idle;
     {
         CRecursiveGuard guard(m_lock);

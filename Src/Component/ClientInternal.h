@@ -149,6 +149,9 @@ public:
     // For tests and for saveUserName: the list's lock and a snapshot.
     Virad::CRecursiveMutex& lock() { return m_lock; }
     std::vector<IClient*> clients();
+    // For tests: how many idle checks have run (the timer's threads are
+    // past their start once two have).
+    unsigned checksRun() const { return m_checks.load(); }
 
     CClientInstanceList();
     ~CClientInstanceList();
@@ -159,6 +162,7 @@ private:
     Virad::CRecursiveMutex m_lock;
     std::vector<IClient*> m_clients;
     Virad::CTimer m_timer;
+    std::atomic<unsigned> m_checks{0};
 };
 
 namespace ClientFactory {

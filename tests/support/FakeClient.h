@@ -14,6 +14,7 @@
 #include "Component/UnknownInternal.h"
 #include "component/Client.h"
 #include "component/ComPtr.h"
+#include "support/Eventually.h"
 #include "virad/LastError.h"
 
 #include <gtest/gtest.h>
@@ -91,12 +92,16 @@ private:
     std::atomic<int>* m_destroys;
 };
 
-// Tests of listed clients: the list (and its timer manager, which prints
-// while starting) exists before any test captures output, and each test
-// leaves no client listed.
+// Tests of listed clients: the list exists, and its timer's threads are past
+// their start-up lines, before any test captures output (a printer may be
+// called by another thread after it was detached); each test leaves no
+// client listed.
 class ClientListTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { Component::CClientInstanceList::instance(); }
+    static void SetUpTestSuite() {
+        Component::CClientInstanceList* list = Component::CClientInstanceList::instance();
+        ASSERT_TRUE(eventually([list] { return list->checksRun() >= 2; }));
+    }
     void TearDown() override { EXPECT_TRUE(Component::CClientInstanceList::instance()->clients().empty()); }
 };
 
