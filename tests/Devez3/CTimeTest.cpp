@@ -1,17 +1,10 @@
 #include "virad/CTime.h"
 
 #include "support/ScopedTimeZone.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <string>
-#include <vector>
+#include "support/Testing.h"
 
 using namespace Orvane::Virad;
 using Orvane::Testing::ScopedTimeZone;
-
-namespace {
 
 // "YYYY-MM-DD hh:mm:ss w<wday>", so a failure shows every field at once.
 std::string fieldsOf(const CTime& t) {
@@ -24,8 +17,6 @@ std::string fieldsOf(const CTime& t) {
 std::uint64_t secondsOf(int year, int month, int day, int hour, int minute, int second) {
     return CTime::timeToSeconds(SystemTime{year, month, day, 0, hour, minute, second, -1});
 }
-
-} // namespace
 
 TEST(CTimeTest, ConstructionAndNormalisationInOrder) {
     const CTime empty;
@@ -104,12 +95,12 @@ TEST(CTimeTest, ArithmeticIsZoneFree) {
     CTime t(2024, 12, 31, 23, 0, 0);
     t.isdst = 1;
     EXPECT_EQ(&(t += 3600), &t);
-    EXPECT_EQ(fieldsOf(t), "2025-01-01 00:00:00 w3");
-    EXPECT_EQ(t.isdst, 1) << "the stored forms keep isdst";
+    std::string steps = fieldsOf(t) + " dst" + std::to_string(t.isdst) + "|";
     EXPECT_EQ(&(t -= 7200), &t);
-    EXPECT_EQ(fieldsOf(t), "2024-12-31 22:00:00 w2");
-    t += -86400;
-    EXPECT_EQ(fieldsOf(t), "2024-12-30 22:00:00 w1");
+    steps += fieldsOf(t) + "|";
+    steps += fieldsOf(t += -86400);
+    // The stored forms keep isdst.
+    EXPECT_EQ(steps, "2025-01-01 00:00:00 w3 dst1|2024-12-31 22:00:00 w2|2024-12-30 22:00:00 w1");
     EXPECT_EQ((t + 60).isdst, -1) << "a new value from the arithmetic is built afresh";
 
     CTime raw; // operands are read through normalised copies
@@ -122,13 +113,13 @@ TEST(CTimeTest, ArithmeticIsZoneFree) {
 TEST(CTimeTest, ZoneConversionsUseTheStandardOffset) {
     {
         ScopedTimeZone zone("UTC-8");
-        EXPECT_EQ(CTime::getTimeZone(), -28800);
-        EXPECT_EQ(fieldsOf(CTime(0)), "1970-01-01 08:00:00 w4");
-        EXPECT_EQ(fieldsOf(CTime(0, false)), "1970-01-01 00:00:00 w4");
-        EXPECT_EQ(CTime().makeTime(), static_cast<std::uint64_t>(-28800)) << "wraps like an unsigned count";
         const std::uint64_t t = 1720170182; // 2024-07-05 09:03:02 UTC
-        EXPECT_EQ(fieldsOf(CTime(t)), "2024-07-05 17:03:02 w5");
-        EXPECT_EQ(CTime(t).makeTime(), t);
+        EXPECT_EQ(CTime::getTimeZone(), -28800);
+        EXPECT_EQ(fieldsOf(CTime(0)) + "|" + fieldsOf(CTime(0, false)) + "|" + fieldsOf(CTime(t)),
+                  "1970-01-01 08:00:00 w4|1970-01-01 00:00:00 w4|2024-07-05 17:03:02 w5");
+        EXPECT_EQ(std::vector<std::uint64_t>({CTime().makeTime(), CTime(t).makeTime()}),
+                  std::vector<std::uint64_t>({static_cast<std::uint64_t>(-28800), t}))
+            << "wraps like an unsigned count";
     }
     // Daylight saving is not part of the offset, summer or winter.
     ScopedTimeZone zone("EST5EDT");

@@ -1,12 +1,11 @@
 #include "Platform/Cpu.h"
 
-#include <gtest/gtest.h>
+#include "support/Testing.h"
 
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <sstream>
-#include <string>
 
 using namespace Orvane::Platform;
 
@@ -39,7 +38,6 @@ TEST(CpuTest, FeaturesAgreeWithTheKernelsFlags) {
     std::istringstream words(line.substr(line.find(':') + 1));
     const std::set<std::string> flags{std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
     const CpuFeatures& features = cpuFeatures();
-    EXPECT_EQ(features.aes, flags.count("aes") == 1);
-    EXPECT_EQ(features.sha, flags.count("sha_ni") == 1);
-    EXPECT_EQ(features.pclmulqdq, flags.count("pclmulqdq") == 1);
+    EXPECT_EQ(std::vector<bool>({features.aes, features.sha, features.pclmulqdq}),
+              std::vector<bool>({flags.count("aes") == 1, flags.count("sha_ni") == 1, flags.count("pclmulqdq") == 1}));
 }

@@ -1,9 +1,6 @@
 #include "Platform/Platform.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
+#include "support/Testing.h"
 
 using Orvane::Platform::commandLineArguments;
 

@@ -1,12 +1,14 @@
 #include "support/CapturePrinter.h"
 
+#include <algorithm>
+
 namespace Orvane {
 namespace Testing {
 
 CapturePrinter::CapturePrinter(bool quiet, int printLevel) : m_savedLevel(Virad::getPrintLogLevel()), m_quiet(quiet) {
     Virad::setPrintLogLevel(printLevel);
     if (m_quiet) {
-        Virad::setLogPrinter(Virad::TFunction1<void, const char*>(&CapturePrinter::drop));
+        Virad::setLogPrinter(Virad::TFunction1<void, const char*>(+[](const char*) {}));
     }
     Virad::attachPrint(Virad::TFunction1<bool, const char*>(&CapturePrinter::capture, this));
 }
@@ -31,9 +33,8 @@ std::vector<std::string> CapturePrinter::lines() const {
 }
 
 std::string CapturePrinter::text() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
     std::string all;
-    for (const std::string& line : m_lines) {
+    for (const std::string& line : lines()) {
         all += line;
     }
     return all;
@@ -47,15 +48,10 @@ std::vector<std::string> CapturePrinter::bodies() const {
     return result;
 }
 
-std::vector<std::string> CapturePrinter::linesContaining(const std::string& fragment) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::vector<std::string> found;
-    for (const std::string& line : m_lines) {
-        if (line.find(fragment) != std::string::npos) {
-            found.push_back(line);
-        }
-    }
-    return found;
+std::size_t CapturePrinter::count(const std::string& fragment) const {
+    const std::vector<std::string> all = lines();
+    return std::count_if(all.begin(), all.end(),
+                         [&](const std::string& line) { return line.find(fragment) != std::string::npos; });
 }
 
 void CapturePrinter::clear() {
