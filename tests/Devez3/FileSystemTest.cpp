@@ -212,5 +212,6 @@ TEST_F(DefaultFileSystemTest, PositionsAndSizesBeyondThirtyTwoBits) {
     FileInfo found = {}, stated = {};
     const int key = m_table->findfirst(path.c_str(), &found);
     EXPECT_EQ(m_table->findclose(key) + m_table->stat(path.c_str(), &stated), 0);
-    EXPECT_EQ(std::make_pair(found.size, stated.size), std::make_pair(std::uint64_t{5}, std::uint64_t{(1ull << 32) + 5}));
+    EXPECT_EQ(std::make_pair(found.size, stated.size),
+              std::make_pair(std::uint64_t{5}, std::uint64_t{(1ull << 32) + 5}));
 }

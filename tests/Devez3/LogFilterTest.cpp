@@ -69,18 +69,17 @@ TEST_F(LogFilterTest, UsageLevelModulesAndStatistics) {
 }
 
 TEST_F(LogFilterTest, PrefixSwitchesWriteBothOptionCopies) {
-    const struct {
-        const char* option;
-        int flag;
-    } switches[] = {{"-logtime", 0}, {"-logthread", 4}, {"-logversion", 5}, {"-logfunction", 6}};
-    for (const auto& s : switches) {
+    const std::pair<const char*, int> switches[] = {
+        {"-logtime", 0}, {"-logthread", 4}, {"-logversion", 5}, {"-logfunction", 6}};
+    for (const auto& [option, flag] : switches) {
         for (const char* word : {"on", "off", "yes"}) {
-            run({s.option, word});
-            const int set = (std::string(word) == "on") == (s.flag == 6); // only the function is shown when on
+            run({option, word});
+            const int set = (std::string(word) == "on") == (flag == 6); // only the function is shown when on
             PrintOptions o = {};
             getPrintOptions(&o);
-            EXPECT_EQ(reinterpret_cast<unsigned char*>(&o)[s.flag] * 10 + Virad_getPrintOption()[s.flag], set * 11)
-                << s.option << " " << word;
+            EXPECT_EQ((std::pair<int, int>(reinterpret_cast<unsigned char*>(&o)[flag], Virad_getPrintOption()[flag])),
+                      std::make_pair(set, set))
+                << option << " " << word;
         }
     }
 }
@@ -88,10 +87,7 @@ TEST_F(LogFilterTest, PrefixSwitchesWriteBothOptionCopies) {
 TEST_F(LogFilterTest, LogPathAndRotationSettings) {
     const std::string refused = run({"-logpath", "logs/"});
     EXPECT_EQ(refused.substr(0, 1) + refused.substr(refused.find(']')), "[]logDir is invalid\n");
-    const struct {
-        std::vector<std::string> words;
-        const char* settings;
-    } steps[] = {
+    const std::pair<std::vector<std::string>, const char*> steps[] = {
         {{"-logpath", "logs/app.log"}, "logs/app.log logs/* 0 0 0 0"},
         {{"-logpath", "app.log"}, "./app.log ./* 0 0 0 0"},
         {{"-logsize", "1"}, "./app.log ./* 0 1024 0 0"},
@@ -105,9 +101,9 @@ TEST_F(LogFilterTest, LogPathAndRotationSettings) {
         {{"-logsavesetting", "bysize", "1"}, "./app.log ./* 1 1024 1 7"}, // bysize needs four words
         {{"-logsavesetting", "NONE"}, "./app.log ./* 0 1024 1 7"},
     };
-    for (const auto& step : steps) {
-        run(step.words);
-        EXPECT_EQ(settings(), step.settings) << step.words[0] << " " << step.words[1];
+    for (const auto& [words, expected] : steps) {
+        run(words);
+        EXPECT_EQ(settings(), expected) << words[0] << " " << words[1];
     }
     run({"-logpath", "logs/"});
     EXPECT_EQ(Detail::logFileSettings().path, "") << "a refused path turns the log file off";

@@ -5,24 +5,20 @@
 using namespace Orvane::Platform;
 
 TEST(LoaderTest, LibraryFileNamesAreCutToTheBuffer) {
-    const struct {
-        std::string base;
-        const char* expected;
-    } cases[] = {
+    const std::pair<std::string, const char*> cases[] = {
         {"m", "libm.so"},
         {std::string(24, 'a'), "libaaaaaaaaaaaaaaaaaaaaaaaa.so"},  // 30 characters
         {std::string(25, 'a'), "libaaaaaaaaaaaaaaaaaaaaaaaaa.so"}, // 31: just fits
         {std::string(26, 'a'), "libaaaaaaaaaaaaaaaaaaaaaaaaaa.s"}, // 32: cut
         {std::string(40, 'a'), "libaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [base, expected] : cases) {
         char name[32];
         std::memset(name, 'x', sizeof name);
-        const std::size_t length = libraryFileName(name, sizeof name, c.base.c_str());
+        const std::size_t length = libraryFileName(name, sizeof name, base.c_str());
         // Zero-filled behind the name.
-        EXPECT_EQ(std::string(name, sizeof name),
-                  c.expected + std::string(sizeof name - std::strlen(c.expected), '\0'));
-        EXPECT_EQ(length, std::strlen(c.expected));
+        EXPECT_EQ(std::string(name, sizeof name), expected + std::string(sizeof name - std::strlen(expected), '\0'));
+        EXPECT_EQ(length, std::strlen(expected));
     }
 }
 

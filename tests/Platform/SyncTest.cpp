@@ -20,46 +20,40 @@ TEST(KernelMutexTest, OwnerReentersOthersCannotRelease) {
 }
 
 TEST(KernelSemaphoreTest, CountsStayWithinTheMaximum) {
-    const struct {
-        long initial, maximum;
-        const char* results; // valid, then: post, and at the maximum tryWait, post, post
-    } limits[] = {{0, 1, "11"},
-                  {1, 1, "10110"},
-                  {2, 1, "0"},
-                  {0, 0, "0"},
-                  {-1, 5, "0"},
-                  {0, 2147483647L, "11"},
-                  {2147483647L, 2147483647L, "10110"}};
-    for (const auto& l : limits) {
-        KernelSemaphore semaphore(l.initial, l.maximum);
+    // Initial count, maximum; valid, then: post, and at the maximum tryWait, post, post.
+    const std::tuple<long, long, const char*> limits[] = {{0, 1, "11"},
+                                                          {1, 1, "10110"},
+                                                          {2, 1, "0"},
+                                                          {0, 0, "0"},
+                                                          {-1, 5, "0"},
+                                                          {0, 2147483647L, "11"},
+                                                          {2147483647L, 2147483647L, "10110"}};
+    for (const auto& [initial, maximum, expected] : limits) {
+        KernelSemaphore semaphore(initial, maximum);
         std::string results = std::to_string(semaphore.valid());
         if (semaphore.valid()) {
             results += std::to_string(semaphore.post());
         }
-        if (semaphore.valid() && l.initial == l.maximum) { // the refused post did not break the count
+        if (semaphore.valid() && initial == maximum) { // the refused post did not break the count
             for (const bool result : {semaphore.tryWait(), semaphore.post(), semaphore.post()}) {
                 results += std::to_string(result);
             }
         }
-        EXPECT_EQ(results, l.results) << l.initial << " of " << l.maximum;
+        EXPECT_EQ(results, expected) << initial << " of " << maximum;
     }
 }
 
 TEST(KernelSemaphoreTest, TimedWaitsTakeAUnitOrTimeOut) {
-    const struct {
-        long units;
-        unsigned int milliseconds;
-        bool taken;
-        std::chrono::milliseconds atLeast;
-    } waits[] = {
-        {0, 0, false, 0ms}, {0, 1, false, 1ms}, {0, 50, false, 50ms}, {1, 0, true, 0ms}, {1, 60000, true, 0ms}};
-    for (const auto& w : waits) {
-        KernelSemaphore semaphore(w.units, 10);
+    // Units, wait in ms, taken; a missing unit is waited for at least the time, one that is there taken at once.
+    const std::tuple<long, unsigned int, bool> waits[] = {
+        {0, 0, false}, {0, 1, false}, {0, 50, false}, {1, 0, true}, {1, 60000, true}};
+    for (const auto& [units, milliseconds, taken] : waits) {
+        KernelSemaphore semaphore(units, 10);
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(semaphore.timedWait(w.milliseconds), w.taken) << w.units << " units, " << w.milliseconds << " ms";
+        EXPECT_EQ(semaphore.timedWait(milliseconds), taken) << units << " units, " << milliseconds << " ms";
         const auto elapsed = std::chrono::steady_clock::now() - start;
-        EXPECT_TRUE(elapsed >= w.atLeast && elapsed < 10s) << "a unit that is there is taken at once";
-        EXPECT_FALSE(semaphore.tryWait()) << "each unit is taken once";
+        EXPECT_TRUE(elapsed >= std::chrono::milliseconds(taken ? 0 : milliseconds) && elapsed < 10s);
+        EXPECT_FALSE(semaphore.tryWait()); // each unit is taken once
     }
     // A post from another thread ends a timed and an untimed wait.
     KernelSemaphore semaphore(0, 10);
