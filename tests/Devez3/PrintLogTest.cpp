@@ -196,7 +196,7 @@ TEST_F(PrintLogTest, CTwinPrintsToTheConsoleOnlyWithoutModuleSwitches) {
         setPrintLogLevel(5);
         results[1] = Virad_logFilter(6, "Off", "x/y.c", "f", 9, "Unknown", "c twin %d\n", 5);
     });
-    detachPrint(r.printer());
+    EXPECT_TRUE(detachPrint(r.printer()) && !detachPrint(r.printer())); // nothing is attached any more
     // The version is passed unchanged.
     EXPECT_EQ(shown + std::to_string(results[0]) + std::to_string(results[1]), "[ trace Off y.c:9]c twin 5\n027");
     EXPECT_EQ(r.seen, Lines{}) << "attached printers are not called";

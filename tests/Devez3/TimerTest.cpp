@@ -134,4 +134,8 @@ TEST(TimerTest, StatisticsCountOnlyWhenEnabledAfterStartAndRestartsRelist) {
     const auto& list = timerSchedule().list;
     EXPECT_EQ(std::count_if(list.begin(), list.end(), [&](const auto& entry) { return entry.second == record; }), 1);
     EXPECT_EQ(record->nextTime, now + 600002);
+    // A stopped timer leaves the list and is re-timed all the same.
+    ASSERT_TRUE(timer.stop(false) && list.empty());
+    timer.setPeriodTime(11);
+    EXPECT_EQ(record->nextTime, now + 600004);
 }
