@@ -106,6 +106,7 @@ TEST(ThreadTest, DestructorWaitsForABodyThatHonoursLooping) {
         }
     };
     CapturePrinter quiet;
+    g_slowInBody = g_slowLeftBody = false;
     auto slow = std::make_unique<Slow>();
     ASSERT_TRUE(slow->createThread());
     ASSERT_TRUE(eventually([] { return g_slowInBody.load(); }));
@@ -131,6 +132,7 @@ TEST(ThreadTest, PriorityMappingAndWhatTheThreadIsGiven) {
 }
 
 TEST(ThreadTest, NamesIdsTimeoutsAndLoadHints) {
+    CapturePrinter quiet;
     Worker unnamed(nullptr), long32(std::string(32, 'n').c_str());
     std::string names = unnamed.getThreadName() + std::string("|") + long32.getThreadName();
     unnamed.setThreadName(std::string(31, 'm').c_str());

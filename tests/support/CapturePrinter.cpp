@@ -1,13 +1,17 @@
 #include "support/CapturePrinter.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace Orvane {
 namespace Testing {
 
+// Quiet captures may nest; only the outermost replaces and restores the log printer.
+static std::atomic<int> s_quietDepth{0};
+
 CapturePrinter::CapturePrinter(bool quiet, int printLevel) : m_savedLevel(Virad::getPrintLogLevel()), m_quiet(quiet) {
     Virad::setPrintLogLevel(printLevel);
-    if (m_quiet) {
+    if (m_quiet && s_quietDepth++ == 0) {
         Virad::setLogPrinter(Virad::TFunction1<void, const char*>(+[](const char*) {}));
     }
     Virad::attachPrint(Virad::TFunction1<bool, const char*>(&CapturePrinter::capture, this));
@@ -15,7 +19,7 @@ CapturePrinter::CapturePrinter(bool quiet, int printLevel) : m_savedLevel(Virad:
 
 CapturePrinter::~CapturePrinter() {
     Virad::detachPrint(Virad::TFunction1<bool, const char*>(&CapturePrinter::capture, this));
-    if (m_quiet) {
+    if (m_quiet && --s_quietDepth == 0) {
         Virad::setLogPrinter(Virad::TFunction1<void, const char*>());
     }
     Virad::setPrintLogLevel(m_savedLevel);
