@@ -169,11 +169,13 @@ TEST_F(FileTest, LoadWritevAndTheShortLoadDiagnostic) {
     file.unload();
     EXPECT_FALSE(file.isOpen());
 
-    // The gather write gets the stream's descriptor and moves the position by what it wrote.
+    // The gather write gets the stream's descriptor and moves the position by what it wrote, within the length
+    // and past it.
     ASSERT_TRUE(file.open(f.c_str(), CFile::openReadWrite));
-    file.seek(4, CFile::begin);
-    EXPECT_EQ(std::vector<std::int64_t>({file.writev(nullptr, 3), static_cast<std::int64_t>(file.getPosition())}),
-              std::vector<std::int64_t>({3, 7}));
+    file.seek(1, CFile::begin);
+    EXPECT_EQ(std::vector<std::int64_t>({file.writev(nullptr, 3), static_cast<std::int64_t>(file.getPosition()),
+                                         file.writev(nullptr, 3), static_cast<std::int64_t>(file.getLength())}),
+              std::vector<std::int64_t>({3, 4, 3, 7}));
     EXPECT_GT(m_fs.writevDescriptors.at(0), 2);
     file.close();
 
