@@ -120,7 +120,8 @@ TEST(TimerManagerDeathTest, ProcessExitStopsTheManagerWithTimersStarted) {
         const CTimer::Proc mustNotFire(+[](unsigned long) { g_managerShutDown.load() ? std::_Exit(3) : void(); });
         static CTimer periodic("AtExitPeriodic");
         periodic.start(mustNotFire, 1, 1);
-        (new CTimer("AtExitLeaked"))->start(mustNotFire, 2, 1);
+        static CTimer* const leaked = new CTimer("AtExitLeaked"); // never destroyed, still reachable
+        leaked->start(mustNotFire, 2, 1);
         CThread::sleep(50);
     });
 }
