@@ -173,7 +173,8 @@ TYPED_TEST(FlexStringTest, ConstructionCopiesMovesAndConcatenationAroundTheInlin
              {a + b, S(a) + b, a + S(b), a + y.c_str(), x.c_str() + b, a + y, x + S(b), a + std::move(roomy)}) {
             EXPECT_TRUE(sameAs(sum, x + y)) << n;
         }
-        EXPECT_TRUE(sameAs('.' + b, '.' + y) && sameAs('.' + S(b), '.' + y) && sameAs(S(a) + '.', x + '.'));
+        EXPECT_TRUE(sameAs('.' + b, '.' + y) && sameAs('.' + S(b), '.' + y) && sameAs(S(a) + '.', x + '.') &&
+                    sameAs(a + '.', x + '.'));
         // Copies are independent; a move empties its source, which stays usable; moving onto itself keeps it.
         S target(y), moved(y);
         target = a;
