@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -271,4 +272,21 @@ TEST(FileRemoveTest, DeletesFilesAndNeverDirectories) {
         EXPECT_FALSE(Orvane::Testing::exists(file));
     }
     EXPECT_TRUE(CFile::removeDirectory(empty.c_str()));
+}
+
+TEST(FileNullPathTest, FailsLikeAMissingFile) {
+    CFile small;
+    CLfsFile large;
+    for (unsigned int flags : {0x0u, 0x1u, 0x2u, 0x1002u, 0x2001u}) {
+        errno = 0;
+        EXPECT_FALSE(small.open(nullptr, flags)) << std::hex << flags;
+        EXPECT_EQ(errno, ENOENT) << std::hex << flags;
+        errno = 0;
+        EXPECT_FALSE(large.open(nullptr, flags)) << std::hex << flags;
+        EXPECT_EQ(errno, ENOENT) << std::hex << flags;
+        EXPECT_FALSE(small.isOpen() || large.isOpen());
+    }
+    EXPECT_EQ(small.load(nullptr), nullptr);
+    EXPECT_EQ(large.load(nullptr), nullptr);
+    EXPECT_EQ(small.getLength() + static_cast<std::uint64_t>(large.getLength()), 0u);
 }

@@ -193,3 +193,19 @@ TEST_F(LogFileTest, ConcurrentWritersNeverTearOrLoseLines) {
     EXPECT_EQ(total, kThreads * kLines);
     EXPECT_GT(names().size(), 2u) << "the size limit rotated files while threads wrote";
 }
+
+// A percent sign in the log path is a plain character of the rotated names,
+// never a conversion.
+TEST_F(LogFileTest, PercentSignsInThePathAreMatchedLiterally) {
+    for (const std::string name : {"a%d.log", "b%s%s%s%n.log", "c%%.log", "d%04d-%02d.log"}) {
+        const std::string path = m_dir / name;
+        writeFile(path + "_2024-03-09_5", "older\n");
+        writeFile(path + "_2024-03-08_9", "other day\n");
+        writeFile(path, "previous run\n");
+        Detail::resetLogFileState();
+        Detail::setLogPath(path.c_str());
+        Detail::setLogSaveMode(Detail::LogSaveMode::rotating);
+        EXPECT_EQ(write("new run\n", m_day), 0) << name;
+        EXPECT_EQ(readFile(path + "_2024-03-09_6"), "previous run\n") << name;
+    }
+}

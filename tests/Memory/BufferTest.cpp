@@ -99,3 +99,13 @@ TEST(BufferTest, FailedAllocationsAreReportedAndLeaveTheBufferAsItWas) {
     }
     EXPECT_EQ(capture.linesContaining(" info ").size(), expected.size()) << "reported at level 4";
 }
+
+TEST(BufferTest, NullSourceLeavesTheBufferAsItWas) {
+    CBuffer empty, held;
+    held.putBuffer(g_bytes, 8);
+    for (std::uint64_t length : {0ull, 1ull, 5ull, 9ull}) {
+        EXPECT_EQ(empty.putBuffer(nullptr, length), 0u) << length;
+        EXPECT_EQ(held.putBuffer(nullptr, length), 0u) << length;
+    }
+    EXPECT_EQ(state(empty) + " " + state(held), "0/0- 8/8");
+}
