@@ -7,6 +7,7 @@ COVERAGE_PACKAGES := gcovr
 JOBS ?= 2
 
 .PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean
+.PHONY: fuzz stress exit-check
 
 all: build
 
@@ -84,6 +85,35 @@ install-check: build
 
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp')
+
+# ---- Reliability: fuzzing, stress and the clean exit ----
+# Every fuzz target for FUZZ_SECONDS each (libFuzzer, clang, ASan + UBSan);
+# every stress program for STRESS_SECONDS each in the normal and the
+# ThreadSanitizer build; the example host and an exit with everything still
+# running under valgrind.
+FUZZ_SECONDS ?= 60
+STRESS_SECONDS ?= 60
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+EXIT_CHECK_PACKAGES := valgrind
+STRESS_PROGRAMS := $(notdir $(basename $(wildcard stress/*Stress.cpp)))
+
+fuzz: prereqs
+	@$(MAKE) --no-print-directory install-packages NEED="$(FUZZ_PACKAGES)"
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	./fuzz/run build/fuzz $(FUZZ_SECONDS)
+
+stress: prereqs
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target $(STRESS_PROGRAMS)
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS) --target $(STRESS_PROGRAMS)
+	./stress/run build/default $(STRESS_SECONDS)
+	./stress/run build/tsan $(STRESS_SECONDS)
+
+exit-check: build
+	@$(MAKE) --no-print-directory install-packages NEED="$(EXIT_CHECK_PACKAGES)"
+	./stress/exit-check build/default
 
 clean:
 	rm -rf build compile_commands.json
