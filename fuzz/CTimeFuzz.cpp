@@ -47,8 +47,8 @@ void checkInRange(const CTime& t, const char* what) {
                    t.day <= daysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
                    t.minute <= 59 && t.second >= 0 && t.second <= 59,
                "%s: %d-%d-%d %d:%d:%d", what, t.year, t.month, t.day, t.hour, t.minute, t.second);
-    FUZZ_CHECK(t.wday == (daysSince1970(t.year, t.month, t.day) + 4) % 7, "%s: weekday %d of %d-%d-%d", what,
-               t.wday, t.year, t.month, t.day);
+    FUZZ_CHECK(t.wday == (daysSince1970(t.year, t.month, t.day) + 4) % 7, "%s: weekday %d of %d-%d-%d", what, t.wday,
+               t.year, t.month, t.day);
 }
 
 // Formats into a buffer of exactly the promised room, so that one byte too
@@ -123,8 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (parsed.parse(text.c_str(), pattern.c_str(), mask)) {
         checkInRange(parsed, "a successful parse");
     } else {
-        FUZZ_CHECK(parsed.year == 0 && parsed.month == 0 && parsed.day == 0 && parsed.hour == 0 &&
-                       parsed.minute == 0 && parsed.second == 0,
+        FUZZ_CHECK(parsed.year == 0 && parsed.month == 0 && parsed.day == 0 && parsed.hour == 0 && parsed.minute == 0 &&
+                       parsed.second == 0,
                    "a failed parse of '%s' with '%s' keeps fields", text.c_str(), pattern.c_str());
     }
 
@@ -136,8 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                                    : '-';
     const int order = orderOf(stored);
     FUZZ_CHECK(CTime::getSeparator() == separator, "separator '%c' for '%s'", CTime::getSeparator(), stored.c_str());
-    FUZZ_CHECK(CTime::get12Hour() == (stored.find('h') != std::string::npos), "12-hour mode for '%s'",
-               stored.c_str());
+    FUZZ_CHECK(CTime::get12Hour() == (stored.find('h') != std::string::npos), "12-hour mode for '%s'", stored.c_str());
     FUZZ_CHECK(CTime::getDateFormat() == (order < 0 ? CTime::ymd : order), "date order %d for '%s'",
                static_cast<int>(CTime::getDateFormat()), stored.c_str());
     FUZZ_CHECK(formatted(t, nullptr, 0) == formatted(t, stored.c_str(), 0), "the stored pattern '%s' formats alike",

@@ -99,7 +99,7 @@ public:
     // Seeking past the end is refused, so files never get holes of zero bytes.
     int fseek64(void* handle, std::int64_t offset, int whence) override {
         Stream* s = stream(handle);
-        const std::int64_t base = whence == 1 ? static_cast<std::int64_t>(s->position)
+        const std::int64_t base = whence == 1   ? static_cast<std::int64_t>(s->position)
                                   : whence == 2 ? static_cast<std::int64_t>(s->bytes->size())
                                                 : 0;
         const std::int64_t target = base + offset;
@@ -228,8 +228,8 @@ template <typename File> struct Driven {
             } else if (expected.empty()) {
                 FUZZ_CHECK(loaded == nullptr && stream != nullptr, "load of an empty file leaves it open");
             } else {
-                FUZZ_CHECK(loaded != nullptr && std::string(reinterpret_cast<const char*>(loaded), expected.size()) ==
-                                                    expected,
+                FUZZ_CHECK(loaded != nullptr &&
+                               std::string(reinterpret_cast<const char*>(loaded), expected.size()) == expected,
                            "load hands out the file's %zu bytes", expected.size());
             }
             positionKnown = lengthKnown = true;
@@ -254,8 +254,8 @@ template <typename File> struct Driven {
             if (stream != nullptr) {
                 FUZZ_CHECK(static_cast<std::size_t>(n) == (stream->write ? bytes.size() : 0), "write of %zu gave %lld",
                            bytes.size(), static_cast<long long>(n));
-                FUZZ_CHECK(!stream->write || stream->bytes->compare(stream->position - bytes.size(), bytes.size(),
-                                                                    bytes) == 0,
+                FUZZ_CHECK(!stream->write ||
+                               stream->bytes->compare(stream->position - bytes.size(), bytes.size(), bytes) == 0,
                            "the written bytes are in the file");
                 positionKnown = true;
             }
@@ -299,8 +299,8 @@ template <typename File> struct Driven {
         case 9: {
             const bool exists = g_fs->files.count(path) == 1;
             FileInfo info;
-            FUZZ_CHECK(File::access(path, 0) == exists && File::stat(path, info) == exists,
-                       "access and stat of %s", path);
+            FUZZ_CHECK(File::access(path, 0) == exists && File::stat(path, info) == exists, "access and stat of %s",
+                       path);
             if (exists) {
                 FUZZ_CHECK(info.size == g_fs->files[path]->size(), "stat size of %s", path);
             }

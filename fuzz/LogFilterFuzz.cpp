@@ -98,25 +98,47 @@ Detail::LogFileSettings expected(Detail::LogFileSettings s, const std::vector<st
     return s;
 }
 
+// One command: mostly a well-formed one with fuzzed values, so that deep
+// states (rotation under a strange path) are reached quickly; otherwise up
+// to five words of any kind.
 std::vector<std::string> words(FuzzedDataProvider& in) {
-    static const char* const options[] = {"-h",         "-loglevel", "-logmodule", "-logtime",
-                                          "-logthread", "-logversion", "-logfunction", "-logpath",
-                                          "-logsize",   "-logmodulestatistics", "-logsavesetting"};
-    static const char* const values[] = {"on", "off", "ON", "none", "bysize", "byday", "BySize", "0",
-                                         "1",  "2",   "3",  "-4",   "4194304", "x%s%n%d.log", "a b.log", "dir/"};
+    static const char* const options[] = {"-h",           "-loglevel",  "-logmodule",
+                                          "-logtime",     "-logthread", "-logversion",
+                                          "-logfunction", "-logsize",   "-logmodulestatistics"};
+    static const char* const switches[] = {"on", "off", "ON", "Off", "none", "bysize", "byday", "BySize", "maybe"};
+    static const char* const numbers[] = {"0", "1", "2", "3", "-1", "4194304", "2097152", "1x", ""};
+    static const char* const names[] = {"app.log", "x%s%n%d.log",          "%d%d%d%d%d", "a b.log", " c\t%%.log",
+                                        "dir/",    "app.log_2024-03-10_0", "%",          "app"};
+    const auto value = [&in](const char* const(&table)[9]) {
+        return in.ConsumeBool() ? std::string(in.PickValueInArray(table))
+                                : std::string(in.ConsumeRandomLengthString(24).c_str()); // C strings, as typed
+    };
     std::vector<std::string> w;
-    const int count = in.ConsumeIntegralInRange(0, 5);
-    for (int i = 0; i < count; ++i) {
-        if (i == 0 && in.ConsumeBool()) {
-            w.emplace_back(in.PickValueInArray(options));
-        } else if (in.ConsumeBool()) {
-            w.emplace_back(in.PickValueInArray(values));
-        } else {
-            w.push_back(in.ConsumeRandomLengthString(24).c_str()); // the command sees C strings
+    switch (in.ConsumeIntegralInRange(0, 6)) {
+    case 0:
+        w = {"-logpath", confined(value(names))};
+        break;
+    case 1:
+        w = {"-logsavesetting", "bysize", value(numbers), value(numbers)};
+        break;
+    case 2:
+        w = {"-logsavesetting", "byday", value(switches), value(numbers)};
+        break;
+    case 3:
+        w = {"-logsavesetting", value(switches)};
+        break;
+    case 4:
+        w = {in.PickValueInArray(options), value(in.ConsumeBool() ? switches : numbers)};
+        break;
+    default:
+        for (int i = in.ConsumeIntegralInRange(0, 5); i > 0; --i) {
+            w.push_back(value(in.ConsumeBool() ? switches : names));
         }
-    }
-    if (w.size() >= 2 && w[0] == "-logpath") {
-        w[1] = confined(w[1]);
+        if (w.size() >= 2 && in.ConsumeBool()) {
+            w[0] = "-logpath";
+            w[1] = confined(w[1]);
+        }
+        break;
     }
     return w;
 }
@@ -157,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     std::uint64_t accepted = 0;
     int day = 9;
-    for (int step = 0; in.remaining_bytes() > 0 && step < 24; ++step) {
+    for (int step = 0; in.remaining_bytes() > 0 && step < 16; ++step) {
         std::vector<std::string> w = words(in);
         const Detail::LogFileSettings model = expected(Detail::logFileSettings(), w);
         // A file stays open across a change of path and retention under the
@@ -173,7 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         setLogFilter(static_cast<int>(argv.size()), argv.empty() ? nullptr : argv.data());
         FUZZ_CHECK(sameSettings(Detail::logFileSettings(), model), "settings after '%s %s'",
                    w.empty() ? "" : w[0].c_str(), w.size() > 1 ? w[1].c_str() : "");
-        const int lines = in.ConsumeIntegralInRange(0, 12);
+        const int lines = in.ConsumeIntegralInRange(0, 8);
         day += in.ConsumeIntegralInRange(0, 1);
         const SystemTimeEx time = {2024, 3, day % 28 + 1, 1, 12, 0, 0, 0, {0, 0, 0, 0}};
         for (int i = 0; i < lines; ++i) {

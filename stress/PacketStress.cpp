@@ -25,7 +25,7 @@ constexpr int kMaxHeld = 16;
 constexpr std::uint64_t kBytes = 64;
 constexpr unsigned kMaxBuffers = 1u << 22;
 
-std::unique_ptr<std::atomic<int>[]> g_releases(new std::atomic<int>[kMaxBuffers]());
+std::unique_ptr<std::atomic<int>[]> g_releases(new std::atomic<int>[ kMaxBuffers ]());
 std::atomic<unsigned> g_created{0};
 
 // A buffer: its number in the first four bytes, then its pattern.
@@ -203,8 +203,7 @@ int main(int argc, char** argv) {
     std::printf("PacketStress: %u caller's buffers (%ld wrapped, %ld attached later), %ld manager packets, "
                 "%ld copies, %ld slices, %ld shared assignments, %ld verification passes; "
                 "%ld released once, %ld never, %ld more than once\n",
-                created, totals.wrapped.load(), totals.attached.load(), totals.fromManager.load(),
-                totals.copies.load(), totals.slices.load(), totals.assigns.load(), totals.verified.load(), once,
-                never, twice);
+                created, totals.wrapped.load(), totals.attached.load(), totals.fromManager.load(), totals.copies.load(),
+                totals.slices.load(), totals.assigns.load(), totals.verified.load(), once, never, twice);
     return run.finish();
 }
