@@ -1,7 +1,8 @@
 // A host that returns from main while the library is busy: periodic timers
 // firing on pooled workers, their callbacks printing into an open, rotating
-// log file and passing packets around, and packets held by globals and by
-// the heap. Run under a memory checker, the exit must be clean: no invalid
+// log file and passing packets around, packets held by globals and by the
+// heap, and a thread of the host listing a directory through the file layer
+// as fast as it can. Run under a memory checker, the exit must be clean: no invalid
 // access, no use of anything already destroyed, nothing definitely lost.
 //
 // The log directory is the first argument (a temporary one without).
@@ -58,6 +59,18 @@ void command(std::vector<std::string> words) {
 
 void quiet(const char*) {}
 
+// Runs until the process ends: the file layer must stay usable by threads
+// that are still running while the exit handlers run.
+void listForever(std::string pattern) {
+    for (;;) {
+        CFileFind find;
+        if (find.findFile(pattern.c_str())) {
+            while (find.findNextFile()) {
+            }
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -79,6 +92,8 @@ int main(int argc, char** argv) {
     }
     static CTimer staticTimer("exit static");
     staticTimer.start(CTimer::Proc(&Ticker::tick, g_ticker), 1, 3, 9);
+
+    std::thread(listForever, dir + "/*").detach();
 
     g_held = CPacket(1500, 16);
     g_pooled = new std::vector<CPacket>;
