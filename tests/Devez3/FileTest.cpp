@@ -3,6 +3,7 @@
 #include "support/RecordingFileSystem.h"
 #include "support/Testing.h"
 
+#include <cerrno>
 #include <filesystem>
 
 using namespace Orvane::Virad;
@@ -226,4 +227,21 @@ TEST(FileDefaultTableTest, RealFilesRemovalAndRecursiveRemoval) {
                                CFile::removeDirectoryRecursively(nullptr, true));
               }),
               (Lines{"the path does not exist", "the path is unvalid"}));
+}
+
+TEST(FileNullPathTest, FailsLikeAMissingFile) {
+    CFile small;
+    CLfsFile large;
+    for (unsigned int flags : {0x0u, 0x1u, 0x2u, 0x1002u, 0x2001u}) {
+        errno = 0;
+        EXPECT_FALSE(small.open(nullptr, flags)) << std::hex << flags;
+        EXPECT_EQ(errno, ENOENT) << std::hex << flags;
+        errno = 0;
+        EXPECT_FALSE(large.open(nullptr, flags)) << std::hex << flags;
+        EXPECT_EQ(errno, ENOENT) << std::hex << flags;
+        EXPECT_FALSE(small.isOpen() || large.isOpen());
+    }
+    EXPECT_EQ(small.load(nullptr), nullptr);
+    EXPECT_EQ(large.load(nullptr), nullptr);
+    EXPECT_EQ(small.getLength() + static_cast<std::uint64_t>(large.getLength()), 0u);
 }

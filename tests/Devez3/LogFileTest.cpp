@@ -130,3 +130,19 @@ TEST_F(LogFileTest, NoPathUnopenablePathAndPathWithoutDirectory) {
     fs::current_path(saved);
     EXPECT_EQ(readFile(m_dir / "here.log"), "x\n") << "a bare name lands in the working directory";
 }
+
+// A percent sign in the log path is a plain character of the rotated names,
+// never a conversion.
+TEST_F(LogFileTest, PercentSignsInThePathAreMatchedLiterally) {
+    for (const std::string name : {"a%d.log", "b%s%s%s%n.log", "c%%.log", "d%04d-%02d.log"}) {
+        const std::string path = m_dir / name;
+        writeFile(path + "_2024-03-09_5", "older\n");
+        writeFile(path + "_2024-03-08_9", "other day\n");
+        writeFile(path, "previous run\n");
+        Detail::resetLogFileState();
+        Detail::setLogPath(path.c_str());
+        Detail::setLogSaveMode(Detail::LogSaveMode::rotating);
+        EXPECT_EQ(write("new run\n", m_day), 0) << name;
+        EXPECT_EQ(readFile(path + "_2024-03-09_6"), "previous run\n") << name;
+    }
+}

@@ -81,3 +81,13 @@ TEST(BufferTest, FailedAllocationsAreReportedAndLeaveTheBufferAsItWas) {
                                        " CBuffer reserve Malloc fail:\n", "CBuffer putbuffer ReMalloc fail:\n"}));
     EXPECT_EQ(capture.count(" info "), 8u) << "reported at level 4";
 }
+
+TEST(BufferTest, NullSourceLeavesTheBufferAsItWas) {
+    CBuffer empty, held;
+    held.putBuffer(g_bytes, 8);
+    for (std::uint64_t length : {0ull, 1ull, 5ull, 9ull}) {
+        EXPECT_EQ(empty.putBuffer(nullptr, length), 0u) << length;
+        EXPECT_EQ(held.putBuffer(nullptr, length), 0u) << length;
+    }
+    EXPECT_EQ(state(empty) + " " + state(held), "0/0- 8/8");
+}
