@@ -35,5 +35,18 @@
 // Utilities: string and IPv4 helpers, character-set conversion.
 #include "utils/StringHelpers.h"
 #include "utils/Charset.h"
+// Utilities: ciphers, digests, checksums and Base64.
+#include "utils/Aes.h"
+#include "utils/TripleDes.h"
+#include "utils/Md5.h"
+#include "utils/Sha1.h"
+#include "utils/Crc.h"
+#include "utils/Base64.h"
+// Components: the component base, object tables, factories, clients, TComPtr.
+#include "component/Unknown.h"
+#include "component/ObjectTable.h"
+#include "component/Factory.h"
+#include "component/Client.h"
+#include "component/ComPtr.h"
 
 #endif

@@ -48,12 +48,13 @@ CpuFeatures detect() {
     CpuFeatures features;
     features.pclmulqdq = (basic.ecx & (1u << 1)) != 0;
     features.aes = (basic.ecx & (1u << 25)) != 0;
+    features.ssse3 = (basic.ecx & (1u << 9)) != 0;
     features.sha = (extended.ebx & (1u << 29)) != 0;
     return features;
 }
 #else
 CpuFeatures detect() {
-    return CpuFeatures{false, false, false};
+    return CpuFeatures{false, false, false, false};
 }
 #endif
 

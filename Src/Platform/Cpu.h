@@ -63,6 +63,7 @@ struct CpuFeatures {
     bool aes;       // AES-NI round instructions
     bool sha;       // SHA extensions (SHA-1 and SHA-256 rounds)
     bool pclmulqdq; // carry-less multiply
+    bool ssse3;     // byte shuffles (the SHA path's byte order)
 };
 // What this processor offers; asked once, then answered from memory. All
 // false on processors the library has no faster paths for.
@@ -70,5 +71,22 @@ const CpuFeatures& cpuFeatures();
 
 } // namespace Platform
 } // namespace Orvane
+
+// DOZUV2_X86_PATHS is defined where the processor family can have the
+// instruction-set paths of the *_x86.cpp files; elsewhere those files are
+// empty and their dispatchers never name them.
+//
+// DOZUV2_TARGET_ISA("aes,sse2") before a function compiles that function, and
+// only it, for the named instruction sets, so the rest of the library still
+// runs on the baseline processor. Compilers without the attribute (MSVC)
+// accept the intrinsics anywhere and need nothing.
+#if defined(__x86_64__) || defined(_M_X64)
+#define DOZUV2_X86_PATHS 1
+#endif
+#if defined(_MSC_VER) && !defined(__clang__)
+#define DOZUV2_TARGET_ISA(sets)
+#else
+#define DOZUV2_TARGET_ISA(sets) __attribute__((target(sets)))
+#endif
 
 #endif

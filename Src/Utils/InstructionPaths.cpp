@@ -1,0 +1,38 @@
+// The choice between the instruction-set paths and the portable ones.
+#include "Utils/InstructionPaths.h"
+
+#include "Platform/Cpu.h"
+
+#include <atomic>
+
+namespace Orvane {
+namespace Utils {
+namespace Detail {
+
+namespace {
+
+// Constant-initialised, so it holds before any static constructor runs.
+std::atomic<bool> g_portableOnly{false};
+
+} // namespace
+
+InstructionPaths instructionPaths() {
+    InstructionPaths paths = {false, false, false};
+#if defined(DOZUV2_X86_PATHS)
+    if (!g_portableOnly.load(std::memory_order_relaxed)) {
+        const Platform::CpuFeatures& cpu = Platform::cpuFeatures();
+        paths.aes = cpu.aes;
+        paths.sha = cpu.sha && cpu.ssse3;
+        paths.clmul = cpu.pclmulqdq;
+    }
+#endif
+    return paths;
+}
+
+void forcePortablePaths(bool force) {
+    g_portableOnly.store(force, std::memory_order_relaxed);
+}
+
+} // namespace Detail
+} // namespace Utils
+} // namespace Orvane

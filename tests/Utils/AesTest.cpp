@@ -1,0 +1,178 @@
+// CAes: published vectors and libcrypto on both paths, whole and in pieces;
+// the failure texts; copies.
+#include "utils/Aes.h"
+
+#include "support/CapturePrinter.h"
+#include "support/CryptoData.h"
+#include "support/Libcrypto.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+using Orvane::Testing::Bytes;
+using Orvane::Testing::CapturePrinter;
+using Orvane::Testing::fromHex;
+using Orvane::Testing::onBothPaths;
+using Orvane::Testing::randomBytes;
+using Orvane::Testing::randomPieces;
+using Orvane::Utils::CAes;
+
+namespace {
+
+const char* const kKey128 = "2b7e151628aed2a6abf7158809cf4f3c";
+const char* const kIv = "000102030405060708090a0b0c0d0e0f";
+const char* const kPlain = "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
+                           "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710";
+
+struct Vector {
+    CAes::EncMode mode;
+    CAes::KeyBits bits;
+    const char *key, *iv, *plain, *cipher;
+};
+
+// The block cipher's own examples (ECB, one block per key size) and the
+// modes' examples on the four-block message above.
+const Vector kVectors[] = {
+    {CAes::ECB, CAes::bits128, "000102030405060708090a0b0c0d0e0f", "", "00112233445566778899aabbccddeeff",
+     "69c4e0d86a7b0430d8cdb78070b4c55a"},
+    {CAes::ECB, CAes::bits192, "000102030405060708090a0b0c0d0e0f1011121314151617", "",
+     "00112233445566778899aabbccddeeff", "dda97ca4864cdfe06eaf70a0ec0d7191"},
+    {CAes::ECB, CAes::bits256, "000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f", "",
+     "00112233445566778899aabbccddeeff", "8ea2b7ca516745bfeafc49904b496089"},
+    {CAes::ECB, CAes::bits128, kKey128, "", kPlain,
+     "3ad77bb40d7a3660a89ecaf32466ef97f5d3d58503b9699de785895a96fdbaaf"
+     "43b1cd7f598ece23881b00e3ed0306887b0c785e27e8ad3f8223207104725dd4"},
+    {CAes::CBC, CAes::bits128, kKey128, kIv, kPlain,
+     "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
+     "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7"},
+    {CAes::CFB8, CAes::bits128, kKey128, kIv, "6bc1bee22e409f96e93d7e117393172aae2d",
+     "3b79424c9c0dd436bace9e0ed4586a4f32b9"},
+    {CAes::CFB128, CAes::bits128, kKey128, kIv, kPlain,
+     "3b3fd92eb72dad20333449f8e83cfb4ac8a64537a0b3a93fcde3cdad9f1ce58b"
+     "26751f67a3cbb140b1808cf187a4f4dfc04b05357c5d1c0eeac4c66f9ff7f2e6"},
+    {CAes::CTR, CAes::bits128, kKey128, "f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff", kPlain,
+     "874d6191b620e3261bef6864990db6ce9806f66b7970fdff8617187bb9fffdff"
+     "5ae4df3edbd5d35e5b4f09020db03eab1e031dda2fbe03d1792170a0f3009cee"},
+};
+
+std::size_t granule(CAes::EncMode mode) {
+    return mode == CAes::ECB || mode == CAes::CBC ? 16 : 1;
+}
+
+// Runs the whole buffer through one object, piece by piece, in place.
+Bytes runInPieces(CAes& aes, bool encrypting, Bytes data, const std::vector<std::size_t>& pieces) {
+    std::size_t at = 0;
+    for (std::size_t piece : pieces) {
+        unsigned char* p = data.data() + at;
+        EXPECT_TRUE(encrypting ? aes.encrypt(p, p, piece) : aes.decrypt(p, p, piece));
+        at += piece;
+    }
+    return data;
+}
+
+Bytes evp(CAes::EncMode mode, const Bytes& key, const Bytes& iv, const Bytes& in, bool encrypting) {
+    const char* const modes[] = {"ecb", "cbc", "cfb8", "cfb", "ctr"};
+    const std::string name = "aes-" + std::to_string(key.size() * 8) + "-" + modes[mode];
+    return Orvane::Testing::evpCipher(EVP_get_cipherbyname(name.c_str()), key, iv, in, encrypting);
+}
+
+} // namespace
+
+TEST(AesTest, PublishedVectorsOnBothPaths) {
+    onBothPaths([&](const char* path) {
+        for (const Vector& v : kVectors) {
+            const Bytes key = fromHex(v.key), iv = fromHex(v.iv), plain = fromHex(v.plain);
+            const unsigned char* ivp = iv.empty() ? nullptr : iv.data();
+            CAes encryptor(v.mode, key.data(), v.bits, ivp), decryptor(v.mode, key.data(), v.bits, ivp);
+            Bytes out(plain.size());
+            ASSERT_TRUE(encryptor.encrypt(out.data(), plain.data(), plain.size()));
+            EXPECT_EQ(out, fromHex(v.cipher)) << path << " mode " << v.mode << " bits " << v.bits;
+            ASSERT_TRUE(decryptor.decrypt(out.data(), out.data(), out.size()));
+            EXPECT_EQ(out, plain) << path << " mode " << v.mode << " bits " << v.bits;
+        }
+    });
+}
+
+TEST(AesTest, AgreesWithLibcryptoForRandomKeysIvsAndLengths) {
+    std::mt19937 rng(4096);
+    const CAes::KeyBits sizes[] = {CAes::bits128, CAes::bits192, CAes::bits256};
+    for (int round = 0; round < 150; ++round) {
+        const auto mode = static_cast<CAes::EncMode>(round % 5);
+        const CAes::KeyBits bits = sizes[rng() % 3];
+        const Bytes key = randomBytes(rng, bits / 8);
+        Bytes iv = randomBytes(rng, 16);
+        if (round % 4 == 0) {
+            std::memset(iv.data() + 8, 0xFF, 7); // the counter's low half wraps within the message
+        }
+        const std::size_t length = (round < 5 ? 0 : rng() % 4097) / granule(mode) * granule(mode);
+        const Bytes plain = randomBytes(rng, length), cipher = evp(mode, key, iv, plain, true);
+        ASSERT_EQ(evp(mode, key, iv, cipher, false), plain);
+        onBothPaths([&](const char* path) {
+            CAes encryptor(mode, key.data(), bits, iv.data()), decryptor(mode, key.data(), bits, iv.data());
+            const std::string what = std::string(path) + " mode " + std::to_string(mode) + " length " +
+                                     std::to_string(length) + " bits " + std::to_string(bits);
+            EXPECT_EQ(runInPieces(encryptor, true, plain, randomPieces(rng, length, granule(mode))), cipher) << what;
+            EXPECT_EQ(runInPieces(decryptor, false, cipher, randomPieces(rng, length, granule(mode))), plain) << what;
+        });
+    }
+}
+
+TEST(AesTest, BrokenObjectsAndBadLengthsFailWithTheirTexts) {
+    CapturePrinter capture;
+    const unsigned char key[32] = {1, 2, 3};
+    unsigned char buffer[17] = {}, untouched[17] = {};
+    CAes badBits(CAes::CTR, key, static_cast<CAes::KeyBits>(100), nullptr);
+    CAes badMode(static_cast<CAes::EncMode>(5), key, CAes::bits128, nullptr);
+    EXPECT_FALSE(badBits.encrypt(buffer, buffer, 16));
+    CAes copy(CAes::ECB, key, CAes::bits128, nullptr);
+    copy = badMode;
+    EXPECT_FALSE(copy.decrypt(buffer, buffer, 16)) << "a copy of a broken object is broken";
+    const char* const names[] = {"AesECB", "AesCBC", "AesCFB8", "AesCFB128", "AesCTR"};
+    std::vector<std::string> expected(2, "aes init failed.\n");
+    for (int mode = 0; mode < 5; ++mode) {
+        CAes noKey(static_cast<CAes::EncMode>(mode), nullptr, CAes::bits256, nullptr);
+        EXPECT_FALSE(noKey.encrypt(buffer, buffer, 16));
+        expected.push_back(std::string(names[mode]) + " key is NULL\n");
+        expected.push_back("aes init failed.\n");
+    }
+    for (CAes::EncMode mode : {CAes::ECB, CAes::CBC}) {
+        CAes aes(mode, key, CAes::bits128, nullptr);
+        for (std::size_t length : {1, 15, 17}) {
+            EXPECT_FALSE(aes.encrypt(buffer, untouched, length)) << length;
+            EXPECT_FALSE(aes.decrypt(buffer, untouched, length)) << length;
+        }
+        EXPECT_TRUE(aes.encrypt(buffer, untouched, 0));
+        EXPECT_FALSE(aes.encrypt(nullptr, untouched, 16));
+    }
+    EXPECT_EQ(std::memcmp(buffer, untouched, sizeof buffer), 0) << "refused calls write nothing";
+    EXPECT_EQ(capture.bodies(), expected);
+    for (const std::string& line : capture.lines()) {
+        EXPECT_NE(line.find(" error "), std::string::npos) << line;
+    }
+}
+
+TEST(AesTest, CopiesGoOnFromTheSameStreamPositionOnTheirOwn) {
+    const Bytes key = fromHex(kKey128), iv = fromHex(kIv), plain = fromHex(kPlain);
+    for (int mode = 0; mode < 5; ++mode) {
+        const auto m = static_cast<CAes::EncMode>(mode);
+        CAes reference(m, key.data(), CAes::bits128, iv.data());
+        Bytes expected(64);
+        ASSERT_TRUE(reference.encrypt(expected.data(), plain.data(), 64));
+        Bytes out(64);
+        auto original = std::make_unique<CAes>(m, key.data(), CAes::bits128, iv.data());
+        ASSERT_TRUE(original->encrypt(out.data(), plain.data(), 16));
+        CAes assigned(CAes::ECB, iv.data(), CAes::bits128, nullptr), constructed(*original);
+        assigned = *original;
+        CAes& alias = assigned;
+        assigned = alias; // self-assignment keeps the state
+        Bytes copies[2] = {out, out};
+        ASSERT_TRUE(original->encrypt(out.data() + 16, plain.data() + 16, 48));
+        original.reset();
+        ASSERT_TRUE(assigned.encrypt(copies[0].data() + 16, plain.data() + 16, 48));
+        ASSERT_TRUE(constructed.encrypt(copies[1].data() + 16, plain.data() + 16, 48));
+        EXPECT_EQ(std::vector<Bytes>({out, copies[0], copies[1]}), std::vector<Bytes>(3, expected)) << mode;
+    }
+}

@@ -1,0 +1,85 @@
+// Base64: the published vectors through both families, the length formulas
+// at their bounds, where decoding stops, and libcrypto's block coder.
+#include "utils/Base64.h"
+
+#include "support/CryptoData.h"
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <climits>
+#include <cstring>
+#include <iterator>
+#include <string>
+
+using namespace Orvane::Utils;
+using Orvane::Testing::Bytes;
+using Orvane::Testing::randomBytes;
+
+// Pairs of text and encoding.
+const char* const kPublished[] = {
+    "",         "",      "f",        "Zg==",   "fo",       "Zm8=", "foo",  "Zm9v",         "foob",
+    "Zm9vYg==", "fooba", "Zm9vYmE=", "foobar", "Zm9vYmFy", "Ma",   "TWE=", "\xfb\xff\xbf", "+/+/"};
+
+TEST(Base64Test, PublishedVectorsThroughBothFamilies) {
+    for (std::size_t i = 0; i < std::size(kPublished); i += 2) {
+        const char *text = kPublished[i], *code = kPublished[i + 1];
+        const int length = static_cast<int>(std::strlen(text)), encoded = static_cast<int>(std::strlen(code)) + 1;
+        char out[16] = "#", outEx[16], back[16], backEx[16];
+        EXPECT_EQ(base64Encode(out, text, length), length == 0 ? 0 : encoded) << text;
+        EXPECT_STREQ(out, length == 0 ? "#" : code) << "length 0 writes nothing";
+        EXPECT_EQ(base64EncodeEx(outEx, text, length), static_cast<std::size_t>(encoded));
+        EXPECT_STREQ(outEx, code);
+        EXPECT_EQ(base64EncodeLen(length), encoded);
+        EXPECT_EQ(base64EncodeLenEx(length), static_cast<std::size_t>(encoded));
+        EXPECT_EQ(base64Decode(back, code), length) << code;
+        EXPECT_EQ(base64DecodeEx(backEx, code), static_cast<std::size_t>(length));
+        EXPECT_EQ(std::string(back) + "|" + backEx, std::string(text) + "|" + text);
+    }
+    EXPECT_EQ(base64DecodeLen("TWE="), 4);
+    EXPECT_EQ(base64DecodeLenEx("TWE="), 4u);
+}
+
+TEST(Base64Test, LengthFormulasAtTheirBounds) {
+    // Pairs of length and room, in signed 32-bit arithmetic.
+    const int cases[] = {
+        -5, -3, -3, 1, -2,         1,          -1,         1,           0,           1,           1,       5,
+        3,  5,  4,  9, 1610612733, 2147483645, 1610612734, INT_MIN + 1, INT_MAX - 2, -1431655767, INT_MAX, 1431655769};
+    for (std::size_t i = 0; i < std::size(cases); i += 2) {
+        EXPECT_EQ(base64EncodeLen(cases[i]), cases[i + 1]) << cases[i];
+    }
+    EXPECT_EQ(base64EncodeLenEx(1610612734), 2147483649u);
+    EXPECT_EQ(base64EncodeLenEx(6442450944ULL), 8589934593ULL);
+}
+
+TEST(Base64Test, DecodingStopsAtTheFirstCharacterOutsideTheAlphabet) {
+    // Triples of text, decoded bytes and room.
+    const char* const cases[] = {"",           "",    "1", "T",        "",       "4", "TW",        "M",   "4",
+                                 "TWE",        "Ma",  "4", "TWFu",     "Man",    "4", "TWFuT",     "Man", "7",
+                                 "TWFu\nTWFu", "Man", "4", "TW Fu",    "M",      "4", "TWFu=TWFu", "Man", "4",
+                                 "TW\x80u",    "M",   "4", "TWFuTWFu", "ManMan", "7"};
+    for (std::size_t i = 0; i < std::size(cases); i += 3) {
+        char out[16];
+        std::memset(out, '#', sizeof out);
+        const int length = static_cast<int>(std::strlen(cases[i + 1]));
+        EXPECT_EQ(base64Decode(out, cases[i]), length) << cases[i];
+        EXPECT_EQ(std::string(out, static_cast<std::size_t>(length) + 1), std::string(cases[i + 1]) + '\0');
+        EXPECT_EQ(base64DecodeLen(cases[i]), std::stoi(cases[i + 2])) << cases[i];
+    }
+}
+
+TEST(Base64Test, AgreesWithLibcryptoBlockCoder) {
+    std::mt19937 rng(4648);
+    for (int round = 0; round < 200; ++round) {
+        const Bytes data = randomBytes(rng, 1 + rng() % 4096);
+        std::string ours(base64EncodeLenEx(data.size()), '#'), theirs(ours.size() + 4, '#');
+        const char* in = reinterpret_cast<const char*>(data.data());
+        ASSERT_EQ(base64EncodeEx(&ours[0], in, data.size()), ours.size());
+        const int written =
+            EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&theirs[0]), data.data(), static_cast<int>(data.size()));
+        ASSERT_EQ(ours, theirs.substr(0, static_cast<std::size_t>(written) + 1));
+        Bytes decoded(base64DecodeLenEx(ours.c_str()));
+        const std::size_t length = base64DecodeEx(reinterpret_cast<char*>(decoded.data()), ours.c_str());
+        ASSERT_EQ(Bytes(decoded.begin(), decoded.begin() + static_cast<long>(length)), data);
+    }
+}

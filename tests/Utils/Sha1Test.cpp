@@ -1,0 +1,70 @@
+// CSha1: the published messages and libcrypto on both paths, the finished
+// rule, the rooms and the texts.
+#include "utils/Sha1.h"
+
+#include "support/CapturePrinter.h"
+#include "support/Libcrypto.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+using Orvane::Testing::Bytes;
+using Orvane::Testing::bytesOf;
+using Orvane::Utils::CSha1;
+
+TEST(Sha1Test, PublishedMessagesAndLibcryptoOnBothPaths) {
+    const std::string million(1000000, 'a');
+    const char* const cases[][2] = {
+        {"", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
+        {"abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
+        {million.c_str(), "34aa973cd4c4daa4f61eeb2bdbad27316534016f"},
+    };
+    Orvane::Testing::onBothPaths([&](const char* path) {
+        for (const auto& c : cases) {
+            CSha1 sha;
+            sha.update(bytesOf(c[0]), std::strlen(c[0]));
+            char out[41];
+            sha.hex(out, sizeof out);
+            EXPECT_STREQ(out, c[1]) << path << " length " << std::strlen(c[0]);
+        }
+        Orvane::Testing::checkAgainstLibcrypto(
+            EVP_sha1(), 180, [] { return std::make_unique<CSha1>(); },
+            [](CSha1& sha) {
+                Bytes out(20);
+                sha.final(out.data(), out.size());
+                return out;
+            });
+    });
+}
+
+TEST(Sha1Test, RoomsTextsAndTheFinishedRule) {
+    Orvane::Testing::CapturePrinter capture;
+    const std::string abc = "a9993e364706816aba3e25717850c26c9cd0d89d";
+    CSha1 sha;
+    sha.update(bytesOf("abc"), 3);
+    char room[42];
+    std::memset(room, '#', sizeof room);
+    sha.hex(room, 39);
+    EXPECT_EQ(std::string(room, 42), std::string(42, '#')) << "room 39 writes nothing";
+    sha.hex(room, 40);
+    EXPECT_EQ(std::string(room, 42), abc + "##") << "room 40: no terminator";
+    sha.hex(room, 41);
+    EXPECT_EQ(std::string(room, 42), abc + '\0' + '#');
+    Bytes digest(20, 0xEE);
+    sha.final(digest.data(), 19);
+    EXPECT_EQ(digest, Bytes(20, 0xEE)) << "room 19 writes nothing";
+    sha.final(digest.data(), 20);
+    EXPECT_EQ(digest[0], 0xa9);
+    sha.final(nullptr, 20);
+    sha.hex(nullptr, 41);
+    sha.update(nullptr, 3);
+    sha.update(bytesOf("abc"), 3);
+    sha.hex(room, 41);
+    EXPECT_EQ(room, abc) << "after a digest, new data starts a fresh one; null data changes nothing";
+    EXPECT_EQ(capture.bodies(), std::vector<std::string>({"len:39 is invalid!\n", "len:19 is invalid!\n",
+                                                          "hash is NULL!\n", "str is NULL!\n"}));
+}
