@@ -143,9 +143,8 @@ std::size_t countOf(const char* text, char c) {
 constexpr std::size_t kComponentRoom = 12;
 
 void yearText(int year, std::size_t letters, bool decimal, char* out) {
-    if (decimal) {
-        const char* const format = letters >= 3 ? "%04d" : "%02d";
-        std::snprintf(out, kComponentRoom, letters == 0 ? "" : format, letters >= 3 ? year : year % 100);
+    if (decimal && letters != 0) {
+        std::snprintf(out, kComponentRoom, letters >= 3 ? "%04d" : "%02d", letters >= 3 ? year : year % 100);
         return;
     }
     char* p = out;
@@ -161,8 +160,8 @@ void yearText(int year, std::size_t letters, bool decimal, char* out) {
 }
 
 void monthOrDayText(int value, std::size_t letters, bool decimal, char* out) {
-    if (decimal) {
-        std::snprintf(out, kComponentRoom, letters == 0 ? "" : (letters >= 2 ? "%02d" : "%d"), value);
+    if (decimal && letters != 0) {
+        std::snprintf(out, kComponentRoom, letters >= 2 ? "%02d" : "%d", value);
         return;
     }
     char* p = out;
