@@ -34,8 +34,8 @@ TEST(LegacyPacketTest, APacketHasAHeaderAreaBesideItsData) {
 
 TEST(LegacyPacketTest, HandlesShareOneBlockAndAnInvalidPacketHoldsNothing) {
     ::CPacket original(64ul), target;
-    const ::CPacket back(static_cast<Orvane::Memory::CPacket>(original));
-    target = back;
+    const ::CPacket back(static_cast<Orvane::Memory::CPacket>(original)), copy(back);
+    target = copy;
     EXPECT_TRUE(back.GetBuffer() == original.GetBuffer() && target.GetHeader() == original.GetHeader());
     CapturePrinter quiet;
     ::CPacket invalid(std::uint64_t{1} << 62); // more than the packet manager can give
@@ -46,6 +46,22 @@ TEST(LegacyPacketTest, HandlesShareOneBlockAndAnInvalidPacketHoldsNothing) {
     EXPECT_FALSE(static_cast<Orvane::Memory::CPacket>(invalid).valid() || ::CPacket(Orvane::Memory::CPacket()).Valid());
     target = invalid;
     EXPECT_TRUE(target.Invalid() && original.Valid() && target.GetHeader() == nullptr);
+}
+
+TEST(LegacyPacketTest, AnAttachLaterPacketTakesTheCallersBufferAndGivesItBack) {
+    static std::vector<std::uint64_t> released; // user value's first byte, capacity
+    released.clear();
+    char data[48] = "attached";
+    {
+        ::CPacket packet(48u, ::CPacket::ReleaseProc(+[](void* user, std::uint64_t capacity) {
+                             released = {static_cast<unsigned char>(*static_cast<char*>(user)), capacity};
+                         }),
+                         data);
+        EXPECT_EQ(packet.PutBuffer(data, 40) * 1000 + packet.GetLength(), 40040u);
+        EXPECT_TRUE(packet.GetBuffer() == reinterpret_cast<unsigned char*>(data) && packet.GetHeaderSize() == 128);
+        EXPECT_TRUE(released.empty());
+    }
+    EXPECT_EQ(released, std::vector<std::uint64_t>({'a', 48}));
 }
 
 TEST(LegacyPacketTest, ConfigPoolsPacketDataBeforeTheFirstPacket) {
