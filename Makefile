@@ -8,10 +8,12 @@ PACKAGES += locales python3
 # Test and benchmark anchors of the ciphers, digests and checksums; the library never links them.
 PACKAGES += libssl-dev zlib1g-dev
 COVERAGE_PACKAGES := gcovr
+# CPack's Debian generator reads dependencies with dpkg-shlibdeps and file types with file.
+PACKAGE_PACKAGES := dpkg-dev file fakeroot
 JOBS ?= 2
 
 .PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean \
-        tables check-tables
+        tables check-tables package
 .PHONY: fuzz stress exit-check
 
 all: build
@@ -136,3 +138,13 @@ exit-check: build
 
 clean:
 	rm -rf build compile_commands.json
+
+# Debian packages (runtime libdozuv2-N and libdozuv2-dev) of a release build
+# for /usr, written to build/package/packages/.
+package: prereqs
+	@$(MAKE) --no-print-directory install-packages NEED="$(PACKAGE_PACKAGES)"
+	cmake --preset package
+	cmake --build --preset package -j $(JOBS)
+	rm -f build/package/packages/*.deb
+	cd build/package && cpack -G DEB
+	@cd build/package/packages && for d in *.deb; do echo "== $$d"; dpkg-deb -f $$d Package Version Depends; done
