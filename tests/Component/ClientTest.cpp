@@ -170,18 +170,12 @@ TEST_F(ClientTest, ConcurrentLookupsMakeOneClient) {
     const ServerInfo info = serverAt(5);
     for (int round = 1; round <= 10; ++round) {
         std::vector<TComPtr<IUnknown>> held(4);
-        std::vector<std::thread> threads;
-        for (auto& slot : held) {
-            threads.emplace_back([&info, &slot] {
-                IClient* client = nullptr;
-                if (Helper::getComponentFactory("IRemote", "Cli.Remote", info, client) == &g_remote) {
-                    slot = TComPtr<IUnknown>(new FakeComponent, client);
-                }
-            });
-        }
-        for (auto& thread : threads) {
-            thread.join();
-        }
+        onThreads(4, [&info, &held](int t) {
+            IClient* client = nullptr;
+            if (Helper::getComponentFactory("IRemote", "Cli.Remote", info, client) == &g_remote) {
+                held[t] = TComPtr<IUnknown>(new FakeComponent, client);
+            }
+        });
         for (const auto& pointer : held) {
             EXPECT_EQ(pointer.client(), held[0].client());
         }

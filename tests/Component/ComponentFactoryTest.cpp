@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -85,27 +86,17 @@ TEST_F(ComponentFactoryTest, RegistryKeepsTheLastFactoryAndListsUnregisteredClas
     EXPECT_EQ(ClassIDList("INeverRegistered").count(), 0u);
     alpha.unregisterFactory("IList");
 
-    const char* const texts[] = {"interface not found!",
-                                 "class not found!",
-                                 "client not found!",
-                                 "client not exist!",
-                                 "not login yet!",
-                                 "tring login!",
-                                 "user's name not valid!",
-                                 "password not valid!",
-                                 "peer has been blocked!",
-                                 "peer in blacklist!",
-                                 "user's name has been used!",
-                                 "too many connections!",
-                                 "no authority!",
-                                 "creating object failed!",
-                                 "getting instance failed!",
-                                 "login challenge!",
-                                 "User or password not valid!"};
-    for (int i = 0; i < 17; ++i) {
-        const int code = i < 16 ? 0x10030000 + i : 0x10030015;
-        EXPECT_EQ(std::string(Orvane::Virad::getErrMsg(code)), std::string("Component error: ") + texts[i]) << code;
+    // The texts of 0x10030000 to 0x1003000F, then of 0x10030015.
+    std::istringstream texts("interface not found!|class not found!|client not found!|client not exist!|not login yet!|"
+                             "tring login!|user's name not valid!|password not valid!|peer has been blocked!|"
+                             "peer in blacklist!|user's name has been used!|too many connections!|no authority!|"
+                             "creating object failed!|getting instance failed!|login challenge!|"
+                             "User or password not valid!");
+    int code = 0x10030000;
+    for (std::string text; std::getline(texts, text, '|'); code = code == 0x1003000F ? 0x10030015 : code + 1) {
+        EXPECT_EQ(std::string(Orvane::Virad::getErrMsg(code)), "Component error: " + text) << code;
     }
+    EXPECT_EQ(code, 0x10030016) << "every text was read";
     EXPECT_STREQ(Orvane::Virad::getErrMsg(0x10030010), "");
 }
 

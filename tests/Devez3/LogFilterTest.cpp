@@ -1,5 +1,6 @@
 #include "virad/LogFilter.h"
 
+#include "support/CaseTable.h"
 #include "support/PrintStateFixture.h"
 #include "support/Testing.h"
 
@@ -87,24 +88,20 @@ TEST_F(LogFilterTest, PrefixSwitchesWriteBothOptionCopies) {
 TEST_F(LogFilterTest, LogPathAndRotationSettings) {
     const std::string refused = run({"-logpath", "logs/"});
     EXPECT_EQ(refused.substr(0, 1) + refused.substr(refused.find(']')), "[]logDir is invalid\n");
-    const std::pair<std::vector<std::string>, const char*> steps[] = {
-        {{"-logpath", "logs/app.log"}, "logs/app.log logs/* 0 0 0 0"},
-        {{"-logpath", "app.log"}, "./app.log ./* 0 0 0 0"},
-        {{"-logsize", "1"}, "./app.log ./* 0 1024 0 0"},
-        {{"-logsize", "0"}, "./app.log ./* 0 0 0 0"},
-        {{"-logsize", "-3"}, "./app.log ./* 0 0 0 0"},
-        {{"-logsize", "2097151"}, "./app.log ./* 0 2147482624 0 0"}, // kilobytes in 32-bit arithmetic
-        {{"-logsize", "2097152"}, "./app.log ./* 0 0 0 0"},
-        {{"-logsavesetting", "BySize", "1", "3"}, "./app.log ./* 1 1024 0 3"},
-        {{"-logsavesetting", "byday", "on", "-7"}, "./app.log ./* 1 1024 1 0"}, // the size is left alone
-        {{"-logsavesetting", "byday", "on", "7"}, "./app.log ./* 1 1024 1 7"},
-        {{"-logsavesetting", "bysize", "1"}, "./app.log ./* 1 1024 1 7"}, // bysize needs four words
-        {{"-logsavesetting", "NONE"}, "./app.log ./* 0 1024 1 7"},
-    };
-    for (const auto& [words, expected] : steps) {
-        run(words);
-        EXPECT_EQ(settings(), expected) << words[0] << " " << words[1];
-    }
+    // Steps in order, each with the settings after it: kilobytes in 32-bit arithmetic; a negative count leaves the
+    // size alone; bysize needs four words.
+    EXPECT_EQ(runCaseTable(R"(
+-logpath logs/app.log = logs/app.log logs/* 0 0 0 0 | -logpath app.log = ./app.log ./* 0 0 0 0
+-logsize 1 = ./app.log ./* 0 1024 0 0 | -logsize 0 = ./app.log ./* 0 0 0 0 | -logsize -3 = ./app.log ./* 0 0 0 0
+-logsize 2097151 = ./app.log ./* 0 2147482624 0 0 | -logsize 2097152 = ./app.log ./* 0 0 0 0
+-logsavesetting BySize 1 3 = ./app.log ./* 1 1024 0 3 | -logsavesetting byday on -7 = ./app.log ./* 1 1024 1 0
+-logsavesetting byday on 7 = ./app.log ./* 1 1024 1 7 | -logsavesetting bysize 1 = ./app.log ./* 1 1024 1 7
+-logsavesetting NONE = ./app.log ./* 0 1024 1 7)",
+                           [](const std::vector<std::string>& words) {
+                               const std::string printed = run(words); // nothing, before the settings
+                               return printed + settings();
+                           }),
+              12);
     run({"-logpath", "logs/"});
     EXPECT_EQ(Detail::logFileSettings().path, "") << "a refused path turns the log file off";
 }

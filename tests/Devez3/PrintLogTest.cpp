@@ -246,27 +246,3 @@ TEST_F(PrintLogTest, StatisticsCountWholeLinesAndSaturateAt32Bits) {
     }
     EXPECT_EQ(getLogStatistics()["Big"].printedBytes, 4294967295ULL);
 }
-
-TEST_F(PrintLogTest, ConcurrentPrintingAndPrinterChurnLoseNothing) {
-    CapturePrinter capture;
-    std::atomic<bool> stop{false};
-    // A printer may be called on a copy of the list just after it was
-    // detached, so the churned printer outlives every writer.
-    static const TFunction1<bool, const char*> churned(+[](const char*) { return true; });
-    std::thread churn([&] {
-        while (!stop.load()) {
-            attachPrint(churned);
-            detachPrint(churned);
-        }
-    });
-    onThreads(4, [](int w) {
-        for (int i = 0; i < 500; ++i) {
-            Orvane::Virad::logInfo("writer %d line %d\n", w, i);
-        }
-    });
-    stop.store(true);
-    churn.join();
-    const Lines lines = capture.lines();
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.back() == '\n'; }), 2000);
-    EXPECT_EQ(lines.size(), 2000u) << "every line whole";
-}

@@ -85,30 +85,12 @@ TEST(BuddyPoolTest, CarvingSplittingAndMergingInListOrder) {
     EXPECT_EQ(whole.freeBlocks(), (Blocks{{11, 0}}));
 }
 
-TEST(BuddyPoolTest, AnOddPoolNeverMergesAcrossCarvedBoundsEvenUnderTwoThreads) {
+TEST(BuddyPoolTest, AnOddPoolNeverMergesAcrossCarvedBounds) {
+    // The same under two threads is the pool stress program's.
     TestPool t(3000);
     std::uint64_t size = 2048 * kChunk;
     EXPECT_EQ(t.pool.allocate(size), t.chunk(0)); // the largest block is granted
     t.pool.release(t.chunk(0));
-    onThreads(2, [&t](int thread) {
-        std::mt19937 random(thread);
-        std::vector<void*> held;
-        const auto mark = static_cast<unsigned char>(thread + 1);
-        for (int round = 0; round < 20000; ++round) {
-            std::uint64_t want = 1 + random() % (16 * kChunk);
-            if (held.size() < 8 && (random() & 1) == 0) {
-                if (void* block = t.pool.allocate(want)) { // marked at both ends to show overlaps
-                    static_cast<unsigned char*>(block)[0] = static_cast<unsigned char*>(block)[want - 1] = mark;
-                    held.push_back(block);
-                }
-            } else if (!held.empty()) {
-                EXPECT_EQ(static_cast<unsigned char*>(held.back())[0], mark);
-                t.pool.release(held.back());
-                held.pop_back();
-            }
-        }
-        t.releaseAll(held);
-    });
     std::vector<void*> held;
     while (void* block = t.take()) {
         held.push_back(block);

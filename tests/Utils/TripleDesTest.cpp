@@ -11,7 +11,8 @@
 
 #include <cstdio>
 #include <cstring>
-#include <iterator>
+#include <sstream>
+#include <string>
 
 using Orvane::Testing::Bytes;
 using Orvane::Testing::CapturePrinter;
@@ -46,22 +47,21 @@ Bytes run(CTripleDes& des, bool encrypting, const Bytes& in) {
 } // namespace
 
 TEST(TripleDesTest, PublishedExamples) {
-    // Triples of key, plaintext and ciphertext: two DES examples and the TDEA one.
-    const char* const cases[] = {"133457799bbcdff1",
-                                 "0123456789abcdef",
-                                 "85e813540f0ab405",
-                                 "0123456789abcdef",
-                                 "4e6f77206973207468652074696d6520666f7220616c6c20",
-                                 "3fa40e8a984d48156a271787ab8883f9893d51ec4b563b53",
-                                 "0123456789abcdef23456789abcdef01456789abcdef0123",
-                                 "54686520717566636b2062726f776e20666f78206a756d70",
-                                 "a826fd8ce53b855fcce21c8112256fe668d5c05dd9b6b900"};
-    for (std::size_t i = 0; i < std::size(cases); i += 3) {
-        const Bytes key = fromHex(cases[i]), plain = fromHex(cases[i + 1]), cipher = fromHex(cases[i + 2]);
+    // Key, plaintext and ciphertext: two DES examples and the TDEA one.
+    std::istringstream cases("133457799bbcdff1 0123456789abcdef 85e813540f0ab405 0123456789abcdef "
+                             "4e6f77206973207468652074696d6520666f7220616c6c20 "
+                             "3fa40e8a984d48156a271787ab8883f9893d51ec4b563b53 "
+                             "0123456789abcdef23456789abcdef01456789abcdef0123 "
+                             "54686520717566636b2062726f776e20666f78206a756d70 "
+                             "a826fd8ce53b855fcce21c8112256fe668d5c05dd9b6b900");
+    int count = 0;
+    for (std::string k, p, c; cases >> k >> p >> c; ++count) {
+        const Bytes key = fromHex(k), plain = fromHex(p), cipher = fromHex(c);
         CTripleDes des(key.data(), key.size(), CTripleDes::block8, nullptr);
-        EXPECT_EQ(run(des, true, plain), cipher) << cases[i];
-        EXPECT_EQ(run(des, false, cipher), plain) << cases[i];
+        EXPECT_EQ(run(des, true, plain), cipher) << k;
+        EXPECT_EQ(run(des, false, cipher), plain) << k;
     }
+    EXPECT_EQ(count, 3);
 }
 
 TEST(TripleDesTest, AgreesWithLibcryptoForEveryKeyLengthInEcbAndCbc) {

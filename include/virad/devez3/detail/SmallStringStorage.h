@@ -86,7 +86,10 @@ public:
     // Sets the size to n (n <= capacity()) and terminates the string there.
     void setSize(std::size_t n) noexcept {
         if (isInline()) {
-            m_bytes[n] = 0;
+            // n <= kInlineCapacity here, so the mask changes nothing; it only bounds the index for
+            // compilers that cannot see that a grow() before this call left the string on the heap
+            // and would otherwise warn about an out-of-bounds write on that impossible path.
+            m_bytes[n & kTag] = 0;
             m_bytes[kTag] = static_cast<unsigned char>(kInlineCapacity - n);
         } else {
             setHeapSize(n);
