@@ -18,6 +18,8 @@ using namespace Orvane::Virad;
 
 // The component model with a client of a loopback server (ComponentDemo.cpp).
 void componentDemo();
+// Components made by creators from a library loaded by class id (CreatorDemo.cpp).
+void creatorDemo();
 
 namespace {
 
@@ -278,6 +280,9 @@ int main(int argc, char** argv) {
     // ---- components ----
     section("a remote component through a client that logs in to a loopback server");
     componentDemo();
+
+    section("components made by creators, from a library loaded by class id");
+    creatorDemo();
 
     section("done");
     return 0;
