@@ -58,6 +58,15 @@ std::vector<std::string> CapturePrinter::linesContaining(const std::string& frag
     return found;
 }
 
+std::vector<std::string> CapturePrinter::reports(const std::string& file) const {
+    std::vector<std::string> found = linesContaining(" " + file + ":");
+    for (std::string& line : found) {
+        const std::size_t level = line.find(' ') + 1;
+        line = line.substr(level, line.find(' ', level) + 1 - level) + line.substr(line.find(']') + 1);
+    }
+    return found;
+}
+
 void CapturePrinter::clear() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lines.clear();

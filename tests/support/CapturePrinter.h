@@ -31,6 +31,9 @@ public:
     std::vector<std::string> bodies() const;
     // Lines whose text contains the fragment.
     std::vector<std::string> linesContaining(const std::string& fragment) const;
+    // The lines printed from one source file ("Creator.cpp"), each as
+    // "<level word> <text>" ("warn cid:x already exist!\n").
+    std::vector<std::string> reports(const std::string& file) const;
     void clear();
     // The attached printer, for a test that detaches it early.
     Virad::TFunction1<bool, const char*> printer() {

@@ -1,0 +1,99 @@
+#include "Component/ComSelectInternal.h"
+
+#include "support/CapturePrinter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+using namespace Orvane::Component;
+using Orvane::Virad::flex_string;
+
+namespace {
+
+// Names the class "Channel<n>" or "Device.<id>"; answers true only when the
+// caller's argument reached it untouched.
+class FakeQueryer : public IServerInfoQueryer {
+public:
+    void destroy() override { delete this; }
+    void* queryInterface(const char*) override { return nullptr; }
+    bool classIdByChannel(int channel, flex_string& classId, void* argument) override {
+        classId = "Channel" + std::to_string(channel);
+        return argument == this;
+    }
+    bool classIdByDeviceId(const char* deviceId, flex_string& classId, void* argument) override {
+        classId = flex_string("Device.") + deviceId;
+        return argument == this;
+    }
+};
+
+std::string pointerText(const void* pointer) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%p", pointer);
+    return text;
+}
+
+} // namespace
+
+TEST(ComSelectTest, DefaultClassIsSetOnceAndClassIdsJoinWithADot) {
+    static int round = 0;
+    const std::string iid = "IRound" + std::to_string(++round);
+    EXPECT_EQ(CLocalComSelectManager::getDefaultClassID(iid.c_str()), "Local");
+    EXPECT_TRUE(CLocalComSelectManager::setDefaultComponent(iid.c_str(), "A"));
+    EXPECT_FALSE(CLocalComSelectManager::setDefaultComponent(iid.c_str(), "B"));
+    EXPECT_EQ(CLocalComSelectManager::getDefaultClassID(iid.c_str()), "A");
+    EXPECT_FALSE(CLocalComSelectManager::setDefaultComponent(nullptr, "A"));
+    EXPECT_EQ(CLocalComSelectManager::getDefaultClassID(nullptr), "");
+    EXPECT_EQ(getClassId("Client", ""), "Client");
+    EXPECT_EQ(getClassId("Client", "x"), "Client.x");
+
+    const ComSelChannelInfo none, given(5, "t", 7);
+    const ComSelDeviceIdInfo device;
+    EXPECT_EQ(offsetof(ComSelChannelInfo, text), 8u) << "the text is the record's third field";
+    EXPECT_TRUE(none.channel == -1 && none.number == -1 && none.text == nullptr);
+    EXPECT_TRUE(given.channel == 5 && given.number == 7 && std::string(given.text) == "t");
+    EXPECT_TRUE(ComSelChannelInfo::local.channel == -1 && ComSelChannelInfo::local.number == -1 &&
+                ComSelChannelInfo::local.text == nullptr);
+    EXPECT_TRUE(device.deviceId == nullptr && device.data == nullptr);
+}
+
+TEST(ComSelectTest, QueryerIsTakenOnceAndAnswersForChannelsAndDevices) {
+    static FakeQueryer* held = nullptr;
+    Orvane::Testing::CapturePrinter capture;
+    flex_string classId;
+    if (held == nullptr) { // the first round of this process: no queryer yet
+        EXPECT_TRUE(getClassIdByChannel(5, classId, nullptr) && classId == "Local");
+        EXPECT_TRUE(getClassIdByChannel(-2, classId, nullptr) && classId == "Local");
+        EXPECT_FALSE(getClassIdByDeviceId("cam", classId, nullptr));
+        EXPECT_FALSE(setQueryerHandler(TComPtr<IServerInfoQueryer>()));
+        held = new FakeQueryer;
+        EXPECT_TRUE(setQueryerHandler(TComPtr<IServerInfoQueryer>(held, nullptr)));
+        EXPECT_EQ(capture.reports("ComSelect.cpp"),
+                  std::vector<std::string>({"error please call setQueryerHandler interface\n",
+                                            "error setQueryerHandler failed setPtr:" + pointerText(nullptr) +
+                                                ", oldPtr:" + pointerText(nullptr) + "\n"}));
+        capture.clear();
+    }
+    auto* other = new FakeQueryer;
+    const std::string otherText = pointerText(other);
+    EXPECT_FALSE(setQueryerHandler(TComPtr<IServerInfoQueryer>(other, nullptr)));
+    EXPECT_FALSE(setQueryerHandler(TComPtr<IServerInfoQueryer>()));
+    EXPECT_EQ(held->addRef(), 2) << "the held copy keeps one reference";
+    held->release();
+
+    EXPECT_TRUE(getClassIdByChannel(-1, classId, nullptr) && classId == "Local");
+    EXPECT_FALSE(getClassIdByChannel(-2, classId, held));
+    EXPECT_TRUE(getClassIdByChannel(5, classId, held) && classId == "Channel5");
+    EXPECT_FALSE(getClassIdByChannel(0, classId, nullptr));
+    EXPECT_EQ(classId, "Channel0");
+    EXPECT_FALSE(getClassIdByDeviceId(nullptr, classId, held));
+    EXPECT_TRUE(getClassIdByDeviceId("cam", classId, held) && classId == "Device.cam");
+    EXPECT_EQ(
+        capture.reports("ComSelect.cpp"),
+        std::vector<std::string>(
+            {"error setQueryerHandler failed setPtr:" + otherText + ", oldPtr:" + pointerText(held) + "\n",
+             "error setQueryerHandler failed setPtr:" + pointerText(nullptr) + ", oldPtr:" + pointerText(held) + "\n",
+             "error channel:-2 is invalid \n", "error deviceId:(null) is empty\n"}));
+}
