@@ -12,6 +12,7 @@ JOBS ?= 2
 
 .PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean \
         tables check-tables
+.PHONY: fuzz stress exit-check
 
 all: build
 
@@ -103,6 +104,35 @@ check-tables: prereqs
 	@tmp=$$(mktemp -d) && trap 'rm -rf "$$tmp"' EXIT && \
 	/usr/bin/python3 tools/charset_tables.py --out "$$tmp" && \
 	diff -r "$$tmp" $(CHARSET_TABLES) && echo "code-page tables match their generator"
+
+# ---- Reliability: fuzzing, stress and the clean exit ----
+# Every fuzz target for FUZZ_SECONDS each (libFuzzer, clang, ASan + UBSan);
+# every stress program for STRESS_SECONDS each in the normal and the
+# ThreadSanitizer build; the example host and an exit with everything still
+# running under valgrind.
+FUZZ_SECONDS ?= 60
+STRESS_SECONDS ?= 60
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+EXIT_CHECK_PACKAGES := valgrind
+STRESS_PROGRAMS := $(notdir $(basename $(wildcard stress/*Stress.cpp)))
+
+fuzz: prereqs
+	@$(MAKE) --no-print-directory install-packages NEED="$(FUZZ_PACKAGES)"
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	./fuzz/run build/fuzz $(FUZZ_SECONDS)
+
+stress: prereqs
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target $(STRESS_PROGRAMS)
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS) --target $(STRESS_PROGRAMS)
+	./stress/run build/default $(STRESS_SECONDS)
+	./stress/run build/tsan $(STRESS_SECONDS)
+
+exit-check: build
+	@$(MAKE) --no-print-directory install-packages NEED="$(EXIT_CHECK_PACKAGES)"
+	./stress/exit-check build/default
 
 clean:
 	rm -rf build compile_commands.json

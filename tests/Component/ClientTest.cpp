@@ -1,7 +1,7 @@
 #include "component/Client.h"
 
 #include "support/CapturePrinter.h"
-#include "support/Eventually.h"
+#include "support/Testing.h"
 #include "support/FakeClient.h"
 
 #include <gtest/gtest.h>

@@ -1,14 +1,11 @@
 #include "Component/ComSelectInternal.h"
 
-#include "support/CapturePrinter.h"
-
-#include <gtest/gtest.h>
+#include "support/Testing.h"
 
 #include <cstddef>
-#include <cstdio>
-#include <string>
 
 using namespace Orvane::Component;
+using namespace Orvane::Testing;
 using Orvane::Virad::flex_string;
 
 namespace {
@@ -28,12 +25,6 @@ public:
         return argument == this;
     }
 };
-
-std::string pointerText(const void* pointer) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%p", pointer);
-    return text;
-}
 
 } // namespace
 
@@ -61,7 +52,7 @@ TEST(ComSelectTest, DefaultClassIsSetOnceAndClassIdsJoinWithADot) {
 
 TEST(ComSelectTest, QueryerIsTakenOnceAndAnswersForChannelsAndDevices) {
     static FakeQueryer* held = nullptr;
-    Orvane::Testing::CapturePrinter capture;
+    CapturePrinter capture(true, 2); // errors only
     flex_string classId;
     if (held == nullptr) { // the first round of this process: no queryer yet
         EXPECT_TRUE(getClassIdByChannel(5, classId, nullptr) && classId == "Local");
@@ -70,14 +61,13 @@ TEST(ComSelectTest, QueryerIsTakenOnceAndAnswersForChannelsAndDevices) {
         EXPECT_FALSE(setQueryerHandler(TComPtr<IServerInfoQueryer>()));
         held = new FakeQueryer;
         EXPECT_TRUE(setQueryerHandler(TComPtr<IServerInfoQueryer>(held, nullptr)));
-        EXPECT_EQ(capture.reports("ComSelect.cpp"),
-                  std::vector<std::string>({"error please call setQueryerHandler interface\n",
-                                            "error setQueryerHandler failed setPtr:" + pointerText(nullptr) +
-                                                ", oldPtr:" + pointerText(nullptr) + "\n"}));
+        EXPECT_EQ(capture.bodies(), Lines({"please call setQueryerHandler interface\n",
+                                           "setQueryerHandler failed setPtr:" + address(nullptr) +
+                                               ", oldPtr:" + address(nullptr) + "\n"}));
         capture.clear();
     }
     auto* other = new FakeQueryer;
-    const std::string otherText = pointerText(other);
+    const std::string otherText = address(other);
     EXPECT_FALSE(setQueryerHandler(TComPtr<IServerInfoQueryer>(other, nullptr)));
     EXPECT_FALSE(setQueryerHandler(TComPtr<IServerInfoQueryer>()));
     EXPECT_EQ(held->addRef(), 2) << "the held copy keeps one reference";
@@ -90,10 +80,8 @@ TEST(ComSelectTest, QueryerIsTakenOnceAndAnswersForChannelsAndDevices) {
     EXPECT_EQ(classId, "Channel0");
     EXPECT_FALSE(getClassIdByDeviceId(nullptr, classId, held));
     EXPECT_TRUE(getClassIdByDeviceId("cam", classId, held) && classId == "Device.cam");
-    EXPECT_EQ(
-        capture.reports("ComSelect.cpp"),
-        std::vector<std::string>(
-            {"error setQueryerHandler failed setPtr:" + otherText + ", oldPtr:" + pointerText(held) + "\n",
-             "error setQueryerHandler failed setPtr:" + pointerText(nullptr) + ", oldPtr:" + pointerText(held) + "\n",
-             "error channel:-2 is invalid \n", "error deviceId:(null) is empty\n"}));
+    EXPECT_EQ(capture.bodies(),
+              Lines({"setQueryerHandler failed setPtr:" + otherText + ", oldPtr:" + address(held) + "\n",
+                     "setQueryerHandler failed setPtr:" + address(nullptr) + ", oldPtr:" + address(held) + "\n",
+                     "channel:-2 is invalid \n", "deviceId:(null) is empty\n"}));
 }

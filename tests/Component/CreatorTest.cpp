@@ -1,19 +1,11 @@
 #include "component/Creator.h"
 
 #include "Greeter.h"
-#include "support/CapturePrinter.h"
 #include "support/FakeClient.h"
-
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <string>
-#include <thread>
-#include <vector>
+#include "support/Testing.h"
 
 using namespace Orvane::Component;
-using Orvane::Testing::countOf;
-using Orvane::Testing::FakeComponent;
+using namespace Orvane::Testing;
 
 namespace {
 
@@ -52,7 +44,7 @@ TEST(CreatorTest, SharesOneObjectPerIdentityAndCreatesNewOnes) {
     registerComponent("Shared", &make);
     const int made = g_made, destroyed = g_destroyed;
     char host[] = "10.0.0.1";
-    ServerInfo base = Orvane::Testing::serverAt(80), same = base;
+    ServerInfo base = serverAt(80), same = base;
     base.text3 = "";
     same.text1 = host; // equal text, other storage
     same.text4 = "not part of the identity";
@@ -95,13 +87,7 @@ TEST(CreatorTest, CallersAskingAtOnceShareOneObject) {
     registerComponent("Nested", &makeNested);
     const int made = g_made;
     std::vector<IUnknown*> got(6);
-    std::vector<std::thread> threads;
-    for (IUnknown*& object : got) {
-        threads.emplace_back([&object] { object = getComponentInstance("Crowd", nullptr); });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    onThreads(6, [&got](int i) { got[i] = getComponentInstance("Crowd", nullptr); });
     EXPECT_EQ(g_made - made, 1);
     EXPECT_EQ(countOf(got[0]), 6);
     for (IUnknown* object : got) {
@@ -119,21 +105,23 @@ TEST(CreatorTest, CallersAskingAtOnceShareOneObject) {
 TEST(CreatorTest, RegistrationWarnsWhenReplacingAndNothingIsMadeWithoutACreator) {
     static int round = 0;
     const std::string classId = "Twice" + std::to_string(++round);
-    Orvane::Testing::CapturePrinter capture;
-    EXPECT_TRUE(registerComponent(classId.c_str(), &make));
-    EXPECT_TRUE(registerComponent(classId.c_str(), &makeNothing));
-    EXPECT_EQ(
-        capture.reports("Creator.cpp"),
-        std::vector<std::string>({"warn registerComponentCreator creator for cid:" + classId + " already exist!\n"}));
-    EXPECT_EQ(getComponentInstance(classId.c_str(), nullptr), nullptr);
-    EXPECT_EQ(createComponentObject(classId.c_str(), nullptr), nullptr);
-    EXPECT_FALSE(registerComponent(nullptr, &make) || registerComponent("", &make));
-    EXPECT_TRUE(getComponentInstance(nullptr, nullptr) == nullptr && createComponentObject("", nullptr) == nullptr);
-    EXPECT_EQ(capture.reports("Creator.cpp").size(), 1u);
+    const Lines warned = reported(
+        [&] {
+            EXPECT_TRUE(registerComponent(classId.c_str(), &make));
+            EXPECT_TRUE(registerComponent(classId.c_str(), &makeNothing));
+            EXPECT_EQ(getComponentInstance(classId.c_str(), nullptr), nullptr);
+            EXPECT_EQ(createComponentObject(classId.c_str(), nullptr), nullptr);
+            EXPECT_FALSE(registerComponent(nullptr, &make) || registerComponent("", &make));
+            EXPECT_TRUE(getComponentInstance(nullptr, nullptr) == nullptr &&
+                        createComponentObject("", nullptr) == nullptr);
+        },
+        3);
+    EXPECT_EQ(warned, Lines{"registerComponentCreator creator for cid:" + classId + " already exist!\n"});
+    EXPECT_EQ(reported([&] { registerComponent(classId.c_str(), &makeNothing); }, 2), Lines{}) << "a warning";
 }
 
 TEST(CreatorTest, LoadsTheCreatorOfAClassFromTheLibraryNamedAfterIt) {
-    const ServerInfo bob = Orvane::Testing::serverAt(80);
+    const ServerInfo bob = serverAt(80);
     IUnknown* shared = getComponentInstance("Greeter", &bob);
     ASSERT_NE(shared, nullptr) << "libGreeter.so is built beside the test program";
     IUnknown* created = createComponentObject("Greeter", nullptr);
@@ -145,11 +133,10 @@ TEST(CreatorTest, LoadsTheCreatorOfAClassFromTheLibraryNamedAfterIt) {
     // A library that cannot be loaded is silent; one without the entry point
     // is reported on every lookup. Both file names are 31 characters long,
     // the second one cut from the class id's; so is the entry point's name.
-    Orvane::Testing::CapturePrinter capture;
-    const std::string lacking = "error getDynamicCreator get proc:createNoEntryPointInThisLibrary failed!\n";
+    const std::string lacking = "getDynamicCreator get proc:createNoEntryPointInThisLibrary failed!\n";
     const struct {
         std::string classId;
-        std::vector<std::string> lines;
+        Lines lines;
     } cases[] = {
         {"NoSuchComponentLibrary", {}},
         {"NoEntryPointInThisLibrary", {lacking, lacking}},
@@ -157,10 +144,13 @@ TEST(CreatorTest, LoadsTheCreatorOfAClassFromTheLibraryNamedAfterIt) {
         {std::string(200, 'Z'), {}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(getComponentInstance(c.classId.c_str(), nullptr), nullptr);
-        EXPECT_EQ(createComponentObject(c.classId.c_str(), &bob), nullptr);
-        EXPECT_EQ(capture.reports("Creator.cpp"), c.lines) << c.classId;
-        capture.clear();
+        const Lines lines = reported(
+            [&] {
+                EXPECT_EQ(getComponentInstance(c.classId.c_str(), nullptr), nullptr);
+                EXPECT_EQ(createComponentObject(c.classId.c_str(), &bob), nullptr);
+            },
+            2);
+        EXPECT_EQ(lines, c.lines) << c.classId;
     }
 }
 

@@ -14,7 +14,7 @@
 #include "Component/UnknownInternal.h"
 #include "component/Client.h"
 #include "component/ComPtr.h"
-#include "support/Eventually.h"
+#include "support/Testing.h"
 #include "virad/LastError.h"
 
 #include <gtest/gtest.h>
