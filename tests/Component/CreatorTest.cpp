@@ -79,6 +79,8 @@ TEST(CreatorTest, ASecondRegistrationWarnsAndReplacesTheCreator) {
                   3),
               Lines{"registerComponentCreator creator for cid:" + classId + " already exist!\n"});
     EXPECT_EQ(getComponentInstance(classId.c_str(), nullptr), nullptr) << "the second creator makes nothing";
+    EXPECT_FALSE(registerComponent(nullptr, &make) || registerComponent("", &make) ||
+                 getComponentInstance("", nullptr) || createComponentObject(nullptr, nullptr));
 }
 
 TEST(CreatorTest, LoadsTheCreatorOfAClassFromTheLibraryNamedAfterIt) {
