@@ -7,12 +7,15 @@ include_guard(GLOBAL)
 
 add_library(Greeter MODULE ${PROJECT_SOURCE_DIR}/examples/GreeterComponent.cpp)
 target_include_directories(Greeter PRIVATE ${PROJECT_SOURCE_DIR}/include)
-set_target_properties(Greeter PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
+# Default visibility exports the entry point here; Windows takes it from the
+# module definition file.
+set_target_properties(Greeter PROPERTIES VISIBILITY_INLINES_HIDDEN ON
                                          LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/components)
 target_link_libraries(Greeter PRIVATE dozuv2_flags)
 if(WIN32)
     # A DLL resolves its imports when it is linked; elsewhere the module takes
     # the component model from the process that loads it.
+    target_sources(Greeter PRIVATE ${PROJECT_SOURCE_DIR}/examples/Greeter.def)
     target_link_libraries(Greeter PRIVATE Dozuv2)
 endif()
 

@@ -1,7 +1,9 @@
 // The example component library: the class "Greeter", loaded on demand by the
 // component model when a host asks for that class id without having
 // registered a creator. It exports the creator the library looks for,
-// createGreeterObject, and nothing else.
+// createGreeterObject, with C linkage so that its name is the plain one the
+// library looks for. Everything else is in an anonymous namespace; on Windows
+// Greeter.def names the one export.
 //
 // The module does not link the library: on this host the component base is
 // resolved in the process that loads the module, so a host and the module
@@ -14,12 +16,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-
-#if defined(_WIN32)
-#define GREETER_EXPORT extern "C" __declspec(dllexport)
-#else
-#define GREETER_EXPORT extern "C" __attribute__((visibility("default")))
-#endif
 
 namespace {
 
@@ -50,6 +46,6 @@ private:
 
 } // namespace
 
-GREETER_EXPORT Orvane::Component::IUnknown* createGreeterObject(const Orvane::Component::ServerInfo* info) {
+extern "C" Orvane::Component::IUnknown* createGreeterObject(const Orvane::Component::ServerInfo* info) {
     return new (std::nothrow) Greeter(info);
 }
