@@ -19,6 +19,8 @@ using namespace Orvane::Virad;
 
 // The component model with a client of a loopback server (ComponentDemo.cpp).
 void componentDemo();
+// Components made by creators from a library loaded by class id (CreatorDemo.cpp).
+void creatorDemo();
 
 namespace {
 
@@ -314,6 +316,9 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         ::logInfo("the child %s\n", started == 0 ? "has ended" : "could not be started");
     }
+
+    section("components made by creators, from a library loaded by class id");
+    creatorDemo();
 
     section("done");
     return 0;

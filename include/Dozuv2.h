@@ -48,5 +48,7 @@
 #include "component/Factory.h"
 #include "component/Client.h"
 #include "component/ComPtr.h"
+#include "component/Creator.h"
+#include "component/ComSelect.h"
 
 #endif

@@ -94,15 +94,6 @@ void makeInstanceForTable(IUnknown* object) {
     }
 }
 
-// Until the dynamic creators exist, nothing sets a class id or lists an
-// object among a creator's shared objects, so an object reaching this point
-// only has to be destroyed. The creators' unit takes this over together with
-// the bookkeeping of their shared objects.
-bool destroyComponent(IUnknown* object, const char*, bool) {
-    object->destroy();
-    return true;
-}
-
 namespace Detail {
 
 int CComponentHelper::release(IUnknown* object) {

@@ -1,0 +1,268 @@
+// Component creators: the process-wide map from class id to creator, the
+// shared objects made for each class, and the libraries loaded for classes
+// that have no registered creator.
+//
+// One lock guards the map (the creators lock). Creators run with it let go,
+// and so do printers: a missing entry point is reported once the lock is
+// released. A shared object under construction is listed with a null object,
+// so that a second caller asking for the same identity waits for it instead
+// of making a second one.
+#include "component/Creator.h"
+
+#include "Common/ProcessWide.h"
+#include "Common/Report.h"
+#include "Common/ThreadValueSlot.h"
+#include "Component/UnknownInternal.h"
+#include "Platform/Loader.h"
+#include "Platform/Sync.h"
+#include "virad/Mutex.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <list>
+#include <map>
+#include <new>
+
+namespace Orvane {
+namespace Component {
+
+using Detail::UnknownAccess;
+using Virad::flex_string;
+
+namespace {
+
+// A shared object and the server identity it was made for (no server:
+// hasServerInfo false). The object is null while its creator runs.
+struct Instance {
+    explicit Instance(const ServerInfo* info) : hasServerInfo(info != nullptr) {
+        if (info != nullptr) {
+            text1 = info->text1;
+            number1 = info->number1;
+            userName = info->userName;
+            text3 = info->text3;
+            flag1 = info->flag1;
+        }
+    }
+
+    // Texts compare as texts, a null one equal to an empty one.
+    bool sameIdentity(const ServerInfo* info) const {
+        if (info == nullptr || !hasServerInfo) {
+            return info == nullptr && !hasServerInfo;
+        }
+        return text1 == info->text1 && number1 == info->number1 && userName == info->userName && text3 == info->text3 &&
+               flag1 == info->flag1;
+    }
+
+    IUnknown* object = nullptr;
+    bool hasServerInfo;
+    flex_string text1;
+    int number1 = 0;
+    flex_string userName;
+    flex_string text3;
+    std::uint8_t flag1 = 0;
+};
+
+struct Entry {
+    ComponentCreator creator = nullptr;
+    std::list<Instance> instances; // in creation order
+    // Loaded on the first lookup without a creator; never unloaded.
+    Platform::LibraryHandle library = nullptr;
+};
+
+struct ComponentMap {
+    Virad::CMutex lock;
+    // Byte order of the class ids. Entries are never erased, so a reference
+    // to one stays valid while the lock is let go around a creator.
+    std::map<flex_string, Entry> entries;
+    // Pulsed under the lock whenever a creation of a shared object ends.
+    Platform::ManualResetEvent creationEnded;
+};
+
+// Never torn down: components released from other libraries' exit code, after
+// this library's exit handlers, still come back through destroyComponent.
+ComponentMap& componentMap() {
+    return *Common::ProcessWide<ComponentMap, Common::AtExit::never>::instance(
+        [] { return new (std::nothrow) ComponentMap; });
+}
+
+[[maybe_unused]] ComponentMap& g_componentMapAtLoad = componentMap();
+
+// How deep the calling thread is in creators. A thread inside a creator never
+// waits for another creation: two creators asking for each other's objects
+// would wait for ever.
+struct CreatorDepthTag;
+using CreatorDepth = Common::ThreadValueSlot<CreatorDepthTag, int>;
+
+bool isClassId(const char* classId) {
+    return classId != nullptr && classId[0] != '\0';
+}
+
+// An entry point a library lacks: found under the lock, reported after it.
+struct MissingEntryPoint {
+    char name[32] = {};
+
+    void report() const {
+        if (name[0] != '\0') {
+            VIRAD_REPORT(Virad::LOG_ERROR, "getDynamicCreator get proc:%s failed!\n", name);
+        }
+    }
+};
+
+// The creator a component library exports for the class, loading the library
+// on the first call. Null, silently, when the library cannot be loaded; null
+// with the entry point's name in missing when the library lacks it. The
+// entry point is looked up on every call; the caller holds the creators lock.
+ComponentCreator getDynamicCreator(const char* classId, Entry& entry, MissingEntryPoint& missing) {
+    if (entry.library == nullptr) {
+        char libraryName[32];
+        Platform::libraryFileName(libraryName, sizeof libraryName, classId);
+        entry.library = Platform::loadLibrary(libraryName);
+        if (entry.library == nullptr) {
+            return nullptr;
+        }
+    }
+    char entryPoint[32] = {};
+    std::snprintf(entryPoint, sizeof entryPoint, "create%sObject", classId);
+    void* const found = Platform::findEntryPoint(entry.library, entryPoint);
+    if (found == nullptr) {
+        std::memcpy(missing.name, entryPoint, sizeof entryPoint);
+    }
+    return reinterpret_cast<ComponentCreator>(found);
+}
+
+// The registered creator, else the library's. Under the creators lock.
+ComponentCreator creatorOf(const char* classId, Entry& entry, MissingEntryPoint& missing) {
+    return entry.creator != nullptr ? entry.creator : getDynamicCreator(classId, entry, missing);
+}
+
+// Calls a creator (the creators lock let go), counting the thread as inside it.
+IUnknown* runCreator(ComponentCreator creator, const ServerInfo* info) {
+    const int depth = CreatorDepth::get();
+    CreatorDepth::set(depth + 1);
+    IUnknown* const object = creator(info);
+    CreatorDepth::set(depth);
+    return object;
+}
+
+// The shared object of the identity with a reference added for the caller, or
+// null. While another thread is making it, waits for that creation to end
+// (letting the lock go meanwhile) and looks again.
+IUnknown* findShared(ComponentMap& map, Entry& entry, const ServerInfo* info) {
+    for (;;) {
+        bool underWay = false;
+        for (const Instance& instance : entry.instances) {
+            if (!instance.sameIdentity(info)) {
+                continue;
+            }
+            if (instance.object == nullptr) {
+                underWay = true;
+                continue;
+            }
+            // A count raised from 0 belongs to an object whose last release
+            // is on its way to destroyComponent (held up by this lock): it is
+            // given its count back and not handed out.
+            if (instance.object->addRef() != 1) {
+                return instance.object;
+            }
+            decreaseRefCount(instance.object);
+        }
+        if (!underWay || CreatorDepth::get() > 0) {
+            return nullptr;
+        }
+        const unsigned long generation = map.creationEnded.generation();
+        map.lock.leave();
+        map.creationEnded.waitSince(generation);
+        map.lock.enter();
+    }
+}
+
+} // namespace
+
+bool registerComponent(const char* classId, ComponentCreator creator) {
+    if (!isClassId(classId)) {
+        return false;
+    }
+    ComponentMap& map = componentMap();
+    map.lock.enter();
+    const auto added = map.entries.try_emplace(flex_string(classId));
+    added.first->second.creator = creator;
+    map.lock.leave();
+    if (!added.second) {
+        VIRAD_REPORT(Virad::LOG_WARN, "registerComponentCreator creator for cid:%s already exist!\n", classId);
+    }
+    return true;
+}
+
+IUnknown* getComponentInstance(const char* classId, const ServerInfo* info) {
+    if (!isClassId(classId)) {
+        return nullptr;
+    }
+    ComponentMap& map = componentMap();
+    map.lock.enter();
+    Entry& entry = map.entries[flex_string(classId)];
+    IUnknown* object = findShared(map, entry, info);
+    MissingEntryPoint missing;
+    const ComponentCreator creator = object == nullptr ? creatorOf(classId, entry, missing) : nullptr;
+    if (creator != nullptr) {
+        const auto made = entry.instances.emplace(entry.instances.end(), info);
+        map.lock.leave();
+        object = runCreator(creator, info);
+        map.lock.enter();
+        if (object != nullptr) {
+            made->object = object;
+            UnknownInternal* record = UnknownAccess::record(object);
+            record->inComponentMap = true;
+            record->classId = classId;
+        } else {
+            entry.instances.erase(made);
+        }
+        map.creationEnded.set();
+        map.creationEnded.reset();
+    }
+    map.lock.leave();
+    missing.report();
+    return object;
+}
+
+IUnknown* createComponentObject(const char* classId, const ServerInfo* info) {
+    if (!isClassId(classId)) {
+        return nullptr;
+    }
+    ComponentMap& map = componentMap();
+    MissingEntryPoint missing;
+    map.lock.enter();
+    const ComponentCreator creator = creatorOf(classId, map.entries[flex_string(classId)], missing);
+    map.lock.leave();
+    missing.report();
+    IUnknown* const object = creator != nullptr ? runCreator(creator, info) : nullptr;
+    if (object != nullptr) {
+        UnknownAccess::record(object)->classId = classId;
+    }
+    return object;
+}
+
+bool destroyComponent(IUnknown* object, const char* classId, bool inComponentMap) {
+    if (inComponentMap) {
+        ComponentMap& map = componentMap();
+        map.lock.enter();
+        const auto pi = map.entries.find(flex_string(classId));
+        if (pi == map.entries.end()) {
+            DOZUV2_FAIL("pi != s_componentMap.end()");
+        }
+        std::list<Instance>& instances = pi->second.instances;
+        const auto pj = std::find_if(instances.begin(), instances.end(),
+                                     [object](const Instance& instance) { return instance.object == object; });
+        if (pj == instances.end()) {
+            DOZUV2_FAIL("pj != (*pi).second.instances.end()");
+        }
+        instances.erase(pj);
+        map.lock.leave();
+    }
+    object->destroy();
+    return true;
+}
+
+} // namespace Component
+} // namespace Orvane
