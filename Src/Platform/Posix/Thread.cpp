@@ -54,6 +54,14 @@ void sleepMilliseconds(unsigned int milliseconds) {
     }
 }
 
+void sleepMicroseconds(std::uint64_t microseconds) {
+    timespec ts;
+    ts.tv_sec = static_cast<time_t>(microseconds / 1000000);
+    ts.tv_nsec = static_cast<long>(microseconds % 1000000) * 1000L;
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
 void yieldThread() {
     sched_yield();
 }
