@@ -89,24 +89,25 @@ std::uint64_t roundToStep(std::uint64_t n, std::uint64_t step) {
     return n > UINT64_MAX - (step - 1) ? UINT64_MAX : (n + step - 1) / step * step;
 }
 
+// Copies n bytes, sizeof(Word) <= n <= 2 * sizeof(Word), as two word-sized
+// copies that overlap in the middle.
+template <typename Word> void copyTwoWords(unsigned char* to, const unsigned char* from, std::uint64_t n) {
+    Word head;
+    Word tail;
+    std::memcpy(&head, from, sizeof head);
+    std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+    std::memcpy(to, &head, sizeof head);
+    std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
+}
+
 // Copies n bytes. Appends are often a few bytes long: for 4 to 16 of them two
-// fixed-size copies, overlapping in the middle, cost less than the call into
-// the C library's memcpy that a copy of unknown length needs.
+// fixed-size copies cost less than the call into the C library's memcpy that
+// a copy of unknown length needs.
 void copyBytes(unsigned char* to, const unsigned char* from, std::uint64_t n) {
     if (n >= 8 && n <= 16) {
-        std::uint64_t head;
-        std::uint64_t tail;
-        std::memcpy(&head, from, sizeof head);
-        std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
-        std::memcpy(to, &head, sizeof head);
-        std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
+        copyTwoWords<std::uint64_t>(to, from, n);
     } else if (n >= 4 && n < 8) {
-        std::uint32_t head;
-        std::uint32_t tail;
-        std::memcpy(&head, from, sizeof head);
-        std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
-        std::memcpy(to, &head, sizeof head);
-        std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
+        copyTwoWords<std::uint32_t>(to, from, n);
     } else {
         std::memcpy(to, from, n);
     }
