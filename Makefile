@@ -87,6 +87,13 @@ clang: prereqs
 bench: build
 	@for b in build/default/bench/*Bench; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
 
+# Every measure of the performance table beside its anchor, from the same run,
+# with repetitions: prints the table of ratios (ours / theirs) and goals.
+.PHONY: bench-report
+BENCH_REPETITIONS ?= 3
+bench-report: build
+	/usr/bin/python3 tools/bench_report.py --build build/default --repetitions $(BENCH_REPETITIONS)
+
 install-check: build
 	./.ci/install-check
 

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <new>
 
 namespace Orvane {
@@ -44,9 +45,10 @@ bool CMutex::leave() {
 
 // The nesting is counted here rather than left to the critical section so the
 // owner is known: a thread that already owns the mutex passes without touching
-// the lock at all.
+// the lock at all. The lock underneath is therefore entered once per owner
+// and need not be recursive itself; a plain one is the cheaper to take.
 struct CRecursiveMutex::RecursiveMutexInternal {
-    Platform::CriticalSection m_section;
+    std::mutex m_section;
     // Levels held by the owner; touched only by the owner.
     int m_count = 0;
     // The owner's thread id, 0 while free. Other threads read it without the
@@ -69,7 +71,7 @@ bool CRecursiveMutex::enter() {
         ++m_internal->m_count;
         return true;
     }
-    m_internal->m_section.enter();
+    m_internal->m_section.lock();
     m_internal->m_owner.store(self, std::memory_order_relaxed);
     m_internal->m_count = 1;
     return true;
@@ -78,7 +80,7 @@ bool CRecursiveMutex::enter() {
 bool CRecursiveMutex::leave() {
     if (--m_internal->m_count == 0) {
         m_internal->m_owner.store(0, std::memory_order_relaxed);
-        m_internal->m_section.leave();
+        m_internal->m_section.unlock();
     }
     return true;
 }

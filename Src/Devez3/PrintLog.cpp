@@ -152,6 +152,15 @@ int logFilter(int level, const char* module, const char* file, const char* funct
     return length;
 }
 
+int Detail::logFilterChecked(int level, const char* module, const char* file, const char* function, int line,
+                             const char* version, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int length = logFilterEx(level, module, file, function, line, version, format, args);
+    va_end(args);
+    return length;
+}
+
 #define DOZUV2_DEFINE_LOG_FUNCTION(name, level)                                                                        \
     int name(const char* format, ...) {                                                                                \
         va_list args;                                                                                                  \

@@ -22,9 +22,9 @@ namespace Detail {
 constexpr int kLineBufferSize = 8192;
 constexpr int kLineRoom = kLineBufferSize - 1;
 
-// The print level (4: info and more severe) and the module switch mode
-// (0 print nothing, 1 per-module switches apply, 2 every module prints).
-extern std::atomic<int> g_printLevel;
+// The module switch mode (0 print nothing, 1 per-module switches apply, 2
+// every module prints). The print level, g_printLevel, is in the public
+// header: logFilter's inline level step reads it.
 extern std::atomic<int> g_moduleMode;
 // Set while the last delivered line ended a line; only then is a prefix built.
 extern std::atomic<bool> g_lineStart;

@@ -4,7 +4,11 @@
 // the whole of its hold and that readers pass through only to count
 // themselves in. A writer that has taken the gate waits for the readers
 // already inside to leave; readers that arrive meanwhile queue at the gate
-// behind it.
+// behind it. While no writer holds the gate a reader need not touch it: it
+// counts itself in and then looks whether a writer has come to the gate
+// since. Both sides store before they load (sequentially consistent), so
+// either the reader sees the writer and goes round through the gate, or the
+// writer sees the reader and waits for it.
 //
 // priorityWrite keeps its counters under a critical section of its own.
 // Readers that must wait block on a manual-reset event, writers on a
@@ -49,6 +53,9 @@ struct CReadWriteMutex::RWMutexInternal {
     // priorityDefault: readers inside, and 1 while a writer holds the gate.
     std::atomic<int> m_readCount{0};
     std::atomic<int> m_writeFlag{0};
+    // Writers that have taken the gate and not yet given it back; readers
+    // take the gate only while this is not 0.
+    std::atomic<int> m_writersAtGate{0};
     Platform::CriticalSection m_gate;
 
     // priorityWrite: waiting writers, waiting readers and the state word.
@@ -91,6 +98,12 @@ CReadWriteMutex::~CReadWriteMutex() {
 bool CReadWriteMutex::enterReading() {
     RWMutexInternal& self = *m_internal;
     if (self.m_priority == priorityDefault) {
+        self.m_readCount.fetch_add(1, std::memory_order_seq_cst);
+        if (self.m_writersAtGate.load(std::memory_order_seq_cst) == 0) {
+            return true;
+        }
+        // A writer is at the gate: step back out and queue behind it.
+        self.m_readCount.fetch_sub(1, std::memory_order_release);
         self.m_gate.enter();
         self.m_readCount.fetch_add(1, std::memory_order_relaxed);
         self.m_gate.leave();
@@ -127,8 +140,9 @@ bool CReadWriteMutex::enterWriting() {
     RWMutexInternal& self = *m_internal;
     if (self.m_priority == priorityDefault) {
         self.m_gate.enter();
+        self.m_writersAtGate.fetch_add(1, std::memory_order_seq_cst);
         // Holding the gate keeps new readers out; wait for those inside.
-        for (int spins = 0; self.m_readCount.load(std::memory_order_acquire) > 0; ++spins) {
+        for (int spins = 0; self.m_readCount.load(std::memory_order_seq_cst) > 0; ++spins) {
             if (spins < kSpinsBeforeYield) {
                 Platform::cpuRelax();
             } else {
@@ -166,6 +180,7 @@ bool CReadWriteMutex::leave() {
         }
         if (self.m_writeFlag.load(std::memory_order_relaxed) != 0) {
             self.m_writeFlag.store(0, std::memory_order_relaxed);
+            self.m_writersAtGate.fetch_sub(1, std::memory_order_release);
             self.m_gate.leave();
             return true;
         }

@@ -93,10 +93,15 @@ bool CThreadManager::getThreadsInfo(std::list<ThreadInfo>& infos) {
     if (m_internal->head == nullptr) {
         return false;
     }
-    for (const ThreadInternal* record = m_internal->head; record != nullptr; record = record->next) {
+    for (ThreadInternal* record = m_internal->head; record != nullptr; record = record->next) {
         ThreadInfo info;
         std::memset(&info, 0, sizeof info);
-        std::memcpy(info.name, record->name, sizeof info.name);
+        {
+            // A thread may be renamed at any time (a pooled timer worker takes
+            // its timer's name); the name is written under the record's lock.
+            CGuard recordGuard(record->lock);
+            std::memcpy(info.name, record->name, sizeof info.name);
+        }
         info.id = record->threadId.load(std::memory_order_relaxed);
         info.stackSize = record->stackSize;
         info.priority = static_cast<unsigned>(record->priority) & 0x7Fu;

@@ -63,13 +63,17 @@ bool CTimer::start(Proc callback, unsigned int delay, unsigned int period, unsig
     self->period = period;
     self->timeout = timeout;
     self->parameter = parameter;
-    self->called.store(false);
-    self->statistics.store(false);
-    if (self->started.load()) {
+    // Every change of the flags is made under the schedule's lock; the
+    // lock-free readers (isStarted, isCalled) only need to see the value, so
+    // release stores do, without the full fence a sequentially consistent
+    // store costs on every start and stop.
+    self->called.store(false, std::memory_order_release);
+    self->statistics.store(false, std::memory_order_release);
+    if (self->started.load(std::memory_order_relaxed)) {
         schedule.list.unlink(self);
     }
     schedule.list.insert(self);
-    self->started.store(true);
+    self->started.store(true, std::memory_order_release);
     if (delay != 0) {
         return true;
     }
@@ -80,7 +84,7 @@ bool CTimer::stop(bool callNow) {
     TimerSchedule& schedule = timerSchedule();
     CRecursiveGuard guard(schedule.lock);
     TimerInternal* self = m_internal;
-    if (!self->started.load()) {
+    if (!self->started.load(std::memory_order_relaxed)) {
         return false;
     }
     if (self->period == 0 && callNow) {
@@ -88,7 +92,7 @@ bool CTimer::stop(bool callNow) {
         return schedule.handOut(self);
     }
     schedule.list.unlink(self);
-    self->started.store(false);
+    self->started.store(false, std::memory_order_release);
     return true;
 }
 

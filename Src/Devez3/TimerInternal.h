@@ -11,6 +11,9 @@
 #ifndef DOZUV2_DEVEZ3_TIMERINTERNAL_H
 #define DOZUV2_DEVEZ3_TIMERINTERNAL_H
 
+#include "Common/NeverDestroyed.h"
+#include "Common/Report.h"
+#include "memory/MemPool.h"
 #include "virad/Mutex.h"
 #include "virad/Semaphore.h"
 #include "virad/Thread.h"
@@ -18,7 +21,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstddef>
 #include <map>
+#include <new>
 
 namespace Orvane {
 namespace Virad {
@@ -35,13 +40,45 @@ struct TimerKey {
     bool operator<(const TimerKey& other) const { return due != other.due ? due < other.due : order < other.order; }
 };
 
+// Where the list's tree nodes come from: units of one process-wide pool per
+// node size, carved in blocks. A program that starts thousands of timers then
+// walks a tree whose nodes sit side by side rather than scattered among the
+// timers' own records, which keeps each insertion's descent in the cache. The
+// pool is never destroyed: nodes may come back from exit handlers.
+template <typename T> struct TimerNodeAllocator {
+    using value_type = T;
+
+    TimerNodeAllocator() = default;
+    template <typename U> TimerNodeAllocator(const TimerNodeAllocator<U>&) {}
+
+    static Memory::Detail::CMemPool& pool() {
+        static Common::NeverDestroyed<Memory::Detail::CMemPool> units(static_cast<unsigned int>(sizeof(T)), 256u);
+        return units.get();
+    }
+    T* allocate(std::size_t n) {
+        void* unit = n == 1 ? pool().malloc() : ::operator new(n * sizeof(T), std::nothrow);
+        VIRAD_ASSERT(unit);
+        return static_cast<T*>(unit);
+    }
+    void deallocate(T* unit, std::size_t n) {
+        if (n == 1) {
+            pool().free(unit);
+        } else {
+            ::operator delete(unit);
+        }
+    }
+    template <typename U> bool operator==(const TimerNodeAllocator<U>&) const { return true; }
+    template <typename U> bool operator!=(const TimerNodeAllocator<U>&) const { return false; }
+};
+
 // The started timers in hand-out order. A balanced tree keeps insertion and
 // removal logarithmic with thousands of timers; each record keeps its own
 // tree node while it is out of the list, so re-inserting a periodic timer
 // allocates nothing. Call every method with the schedule's lock held.
 class TimerList {
 public:
-    using Map = std::map<TimerKey, TimerInternal*>;
+    using Map = std::map<TimerKey, TimerInternal*, std::less<TimerKey>,
+                         TimerNodeAllocator<std::pair<const TimerKey, TimerInternal*>>>;
 
     // Places the record by its next time, before timers already due then.
     void insert(TimerInternal* timer);

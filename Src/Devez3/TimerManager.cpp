@@ -6,6 +6,7 @@
 #include "Common/ProcessWide.h"
 #include "Common/Report.h"
 #include "Devez3/TimerInternal.h"
+#include "Platform/Thread.h"
 #include "virad/CTime.h"
 
 #include <cinttypes>
@@ -215,12 +216,33 @@ TimerManagerInternal::~TimerManagerInternal() {
     m_schedule.destroyIdleWorkers();
 }
 
+namespace {
+
+// Microseconds until the next clock sample (schedule lock held): the manager
+// samples every 10 ms, and also as soon as its millisecond passes the first
+// timer's due time, so a timer falls due when its time has come rather than
+// at the next 10 ms tick.
+std::uint64_t untilNextSample(const TimerSchedule& schedule) {
+    constexpr std::uint64_t kCycle = std::uint64_t{kManagerSleep} * 1000;
+    const TimerInternal* head = schedule.list.head();
+    if (head == nullptr || head->nextTime >= schedule.now + kManagerSleep) {
+        return kCycle;
+    }
+    // A timer is handed out once the manager's millisecond is past its due time.
+    const std::uint64_t dueAt = (head->nextTime + 1) * 1000;
+    const std::uint64_t now = CTime::getCurrentMicroSecond();
+    return dueAt > now ? dueAt - now : 0;
+}
+
+} // namespace
+
 void TimerManagerInternal::threadProc() {
     TimerSchedule& schedule = m_schedule;
     bool idle = true;
+    std::uint64_t sleep = std::uint64_t{kManagerSleep} * 1000;
     while (looping()) {
         if (idle) {
-            CThread::sleep(kManagerSleep);
+            Platform::sleepMicroseconds(sleep);
         }
         schedule.lock.enter();
         if (idle) {
@@ -228,6 +250,7 @@ void TimerManagerInternal::threadProc() {
             schedule.now = CTime::getCurrentMilliSecond();
             setTimeout(kManagerTimeout, schedule.now);
             if (schedule.now == before) {
+                sleep = untilNextSample(schedule);
                 schedule.lock.leave();
                 continue;
             }
@@ -243,6 +266,9 @@ void TimerManagerInternal::threadProc() {
         // the clock again: one hand-out per cycle.
         head = schedule.list.head();
         idle = !(head != nullptr && head->nextTime < schedule.now);
+        if (idle) {
+            sleep = untilNextSample(schedule);
+        }
         schedule.lock.leave();
     }
 }

@@ -5,6 +5,7 @@
 #include "Common/Report.h"
 
 #include <cstdlib>
+#include <mutex>
 
 namespace Orvane {
 namespace Memory {
@@ -101,7 +102,7 @@ void* BuddyPool::allocate(std::uint64_t& size) {
         return nullptr;
     }
     const auto r = static_cast<std::uint32_t>(wanted);
-    Virad::CGuard guard(m_lock);
+    std::lock_guard<Common::ShortLock> guard(m_lock);
     if (m_nodes == nullptr) {
         return nullptr;
     }
@@ -142,7 +143,7 @@ void BuddyPool::release(void* block) {
     VIRAD_ASSERT(id < static_cast<std::intptr_t>(m_chunkCount));
     auto index = static_cast<std::uint32_t>(id);
 
-    Virad::CGuard guard(m_lock);
+    std::lock_guard<Common::ShortLock> guard(m_lock);
     VIRAD_ASSERT(m_nodes != nullptr);
     std::int32_t order = -m_nodes[index].order;
     // Only the first chunk of an allocated block has a negative order: this
@@ -171,13 +172,13 @@ void BuddyPool::release(void* block) {
 }
 
 std::uint64_t BuddyPool::freeSize() {
-    Virad::CGuard guard(m_lock);
+    std::lock_guard<Common::ShortLock> guard(m_lock);
     return m_freeChunks << m_chunkShift;
 }
 
 std::vector<std::uint32_t> BuddyPool::freeBlocks(std::uint32_t order) {
     std::vector<std::uint32_t> indexes;
-    Virad::CGuard guard(m_lock);
+    std::lock_guard<Common::ShortLock> guard(m_lock);
     if (order >= m_orderCount || m_nodes == nullptr) {
         return indexes;
     }
@@ -188,7 +189,7 @@ std::vector<std::uint32_t> BuddyPool::freeBlocks(std::uint32_t order) {
 }
 
 void BuddyPool::dumpFreeLists() {
-    Virad::CGuard guard(m_lock);
+    std::lock_guard<Common::ShortLock> guard(m_lock);
     if (m_nodes == nullptr) {
         return;
     }
@@ -206,7 +207,7 @@ void BuddyPool::dumpFreeLists() {
 }
 
 void BuddyPool::close() {
-    Virad::CGuard guard(m_lock);
+    std::lock_guard<Common::ShortLock> guard(m_lock);
     m_closing = true;
     if (m_blocksOut == 0 && m_nodes != nullptr) {
         giveBack();

@@ -16,8 +16,8 @@
 #ifndef DOZUV2_MEMORY_BUDDYPOOL_H
 #define DOZUV2_MEMORY_BUDDYPOOL_H
 
+#include "Common/ShortLock.h"
 #include "virad/Function.h"
-#include "virad/Mutex.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -115,7 +115,9 @@ private:
     // Frees the reservation and the arrays; under the lock.
     void giveBack();
 
-    Virad::CMutex m_lock;
+    // Every operation is a few list steps, so a short lock: one atomic step
+    // and no call when nobody else is in the pool.
+    Common::ShortLock m_lock;
     Release m_release;
     unsigned char* m_memory = nullptr;
     unsigned char* m_base = nullptr;

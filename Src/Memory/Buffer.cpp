@@ -16,6 +16,11 @@ struct CBuffer::BufferInternal {
     std::uint64_t size;
     std::uint64_t capacity;
     std::uint64_t step; // 0: grow to exactly what is needed
+    // Bytes actually allocated for the data, at least capacity. Growth asks
+    // the heap for room geometrically, so a run of small appends costs a few
+    // reallocations instead of one each; the capacity the buffer reports stays
+    // exactly what its growth rule gives.
+    std::uint64_t room;
 
     unsigned char* data() { return reinterpret_cast<unsigned char*>(this + 1); }
 
@@ -32,24 +37,42 @@ struct CBuffer::BufferInternal {
             ::logInfo("%s", failure);
             return false;
         }
-        *header = BufferInternal{header, 0, capacity, 0};
+        *header = BufferInternal{header, 0, capacity, 0, capacity};
         internal = header;
         return true;
     }
 
-    // Moves header and data to room for capacity bytes. False (reported with
-    // failure, the old allocation untouched) when the heap has none. realloc
-    // may grow in place, which saves the copy a fresh allocation would need.
+    // Makes the capacity capacity bytes, moving header and data to a larger
+    // allocation when the room is short. False (reported with failure, the
+    // old allocation untouched) when the heap has none.
     static bool grow(BufferInternal*& internal, std::uint64_t capacity, const char* failure) {
-        auto* grown = capacity <= SIZE_MAX - sizeof(BufferInternal)
-                          ? static_cast<BufferInternal*>(std::realloc(internal, sizeof(BufferInternal) + capacity))
-                          : nullptr;
+        if (capacity <= internal->room) {
+            internal->capacity = capacity;
+            return true;
+        }
+        constexpr std::uint64_t kLargestRoom = SIZE_MAX - sizeof(BufferInternal);
+        BufferInternal* grown = nullptr;
+        std::uint64_t room = capacity;
+        if (capacity <= kLargestRoom) {
+            // Twice the old room when that is more, but never past what the
+            // heap could be asked for; the exact size when that fails.
+            const std::uint64_t doubled = internal->room > kLargestRoom / 2 ? kLargestRoom : internal->room * 2;
+            if (doubled > capacity) {
+                room = doubled;
+                grown = static_cast<BufferInternal*>(std::realloc(internal, sizeof(BufferInternal) + room));
+            }
+            if (grown == nullptr) {
+                room = capacity;
+                grown = static_cast<BufferInternal*>(std::realloc(internal, sizeof(BufferInternal) + room));
+            }
+        }
         if (grown == nullptr) {
             ::logInfo("%s", failure);
             return false;
         }
         grown->self = grown;
         grown->capacity = capacity;
+        grown->room = room;
         internal = grown;
         return true;
     }
@@ -64,6 +87,30 @@ std::uint64_t roundToStep(std::uint64_t n, std::uint64_t step) {
         return n;
     }
     return n > UINT64_MAX - (step - 1) ? UINT64_MAX : (n + step - 1) / step * step;
+}
+
+// Copies n bytes, sizeof(Word) <= n <= 2 * sizeof(Word), as two word-sized
+// copies that overlap in the middle.
+template <typename Word> void copyTwoWords(unsigned char* to, const unsigned char* from, std::uint64_t n) {
+    Word head;
+    Word tail;
+    std::memcpy(&head, from, sizeof head);
+    std::memcpy(&tail, from + n - sizeof tail, sizeof tail);
+    std::memcpy(to, &head, sizeof head);
+    std::memcpy(to + n - sizeof tail, &tail, sizeof tail);
+}
+
+// Copies n bytes. Appends are often a few bytes long: for 4 to 16 of them two
+// fixed-size copies cost less than the call into the C library's memcpy that
+// a copy of unknown length needs.
+void copyBytes(unsigned char* to, const unsigned char* from, std::uint64_t n) {
+    if (n >= 8 && n <= 16) {
+        copyTwoWords<std::uint64_t>(to, from, n);
+    } else if (n >= 4 && n < 8) {
+        copyTwoWords<std::uint32_t>(to, from, n);
+    } else {
+        std::memcpy(to, from, n);
+    }
 }
 
 // a + b, or UINT64_MAX when that does not fit.
@@ -93,7 +140,7 @@ std::uint64_t CBuffer::putBuffer(unsigned char* data, std::uint64_t length) {
         return 0;
     }
     if (length != 0) {
-        std::memcpy(m_internal->data() + m_internal->size, data, length);
+        copyBytes(m_internal->data() + m_internal->size, data, length);
     }
     m_internal->size += length;
     return length;

@@ -3,10 +3,11 @@
 #include "memory/MemPool.h"
 
 #include "Common/Report.h"
-#include "virad/Mutex.h"
+#include "Common/ShortLock.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
 #include <cstring>
 #include <new>
 
@@ -65,7 +66,7 @@ struct CMemPool::MemPoolInternal {
     std::uint32_t unitSize;
     std::uint32_t unitsPerBlock;
     void* freeUnits = nullptr;
-    Virad::CMutex lock;
+    Common::ShortLock lock;
 };
 
 CMemPool::CMemPool(unsigned int unitSize, unsigned int unitsPerBlock)
@@ -84,7 +85,7 @@ CMemPool::~CMemPool() {
 }
 
 void* CMemPool::malloc() {
-    Virad::CGuard guard(m_internal->lock);
+    std::lock_guard<Common::ShortLock> guard(m_internal->lock);
     if (m_internal->freeUnits == nullptr && !m_internal->grow()) {
         return nullptr;
     }
@@ -94,7 +95,7 @@ void* CMemPool::malloc() {
 }
 
 void CMemPool::free(void* unit) {
-    Virad::CGuard guard(m_internal->lock);
+    std::lock_guard<Common::ShortLock> guard(m_internal->lock);
     setNext(unit, m_internal->freeUnits);
     m_internal->freeUnits = unit;
 }

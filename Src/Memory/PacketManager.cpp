@@ -7,6 +7,7 @@
 #include "Common/Report.h"
 #include "Memory/PacketManagerInternal.h"
 #include "Platform/Thread.h"
+#include "virad/Mutex.h"
 
 #include <cstdio>
 #include <cstdlib>

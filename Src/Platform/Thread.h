@@ -28,6 +28,8 @@ void* tlsGetValue(TlsIndex index);
 std::uint32_t currentThreadId();
 // Suspends the calling thread for at least the given milliseconds.
 void sleepMilliseconds(unsigned int milliseconds);
+// Suspends the calling thread for at least the given microseconds.
+void sleepMicroseconds(std::uint64_t microseconds);
 // Gives the rest of the time slice to another ready thread.
 void yieldThread();
 

@@ -8,6 +8,17 @@
 //                             enclosing function, as reports print it.
 // DOZUV2_LIKELY(x)            x as a condition, telling the optimiser which
 // DOZUV2_UNLIKELY(x)          way it usually goes.
+// DOZUV2_HAS_ARGUMENT_FORWARDING
+//                             1 where an inline variadic function can hand
+//                             its variable arguments on to another variadic
+//                             function (GNU C++), so a cheap test can sit in a
+//                             header in front of an exported variadic call;
+//                             0 elsewhere. Where it is 1:
+// DOZUV2_FORWARDING_INLINE    marks the header's definition of such a
+//                             function: always inlined, never emitted, the
+//                             library's own definition serving every other use;
+// DOZUV2_FORWARDED_ARGUMENTS  the variable arguments, as the last argument of
+//                             the call made from it.
 //
 // GNU C++ and clang (also clang-cl) use their attributes and built-ins; MinGW
 // checks formats against the printf its C library was configured with; MSVC
@@ -23,6 +34,7 @@
 #define DOZUV2_FUNCTION_SIGNATURE __FUNCSIG__
 #define DOZUV2_LIKELY(x) (x)
 #define DOZUV2_UNLIKELY(x) (x)
+#define DOZUV2_HAS_ARGUMENT_FORWARDING 0
 
 #else
 
@@ -40,6 +52,13 @@
 #define DOZUV2_FUNCTION_SIGNATURE __PRETTY_FUNCTION__
 #define DOZUV2_LIKELY(x) __builtin_expect(!!(x), 1)
 #define DOZUV2_UNLIKELY(x) __builtin_expect(!!(x), 0)
+#if defined(__clang__)
+#define DOZUV2_HAS_ARGUMENT_FORWARDING 0
+#else
+#define DOZUV2_HAS_ARGUMENT_FORWARDING 1
+#define DOZUV2_FORWARDING_INLINE extern inline __attribute__((gnu_inline, always_inline, artificial))
+#define DOZUV2_FORWARDED_ARGUMENTS __builtin_va_arg_pack()
+#endif
 
 #endif
 

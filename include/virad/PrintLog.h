@@ -21,6 +21,7 @@
 #include "virad/Function.h"
 #include "virad/SystemTime.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
 #include <map>
@@ -61,11 +62,38 @@ struct LogModuleInfo {
 // The filter. Arguments: level, module, source file, function, line, version,
 // printf format and the caller's argument list. Returns the length of the
 // delivered line, 0 when nothing was printed.
+namespace Detail {
+
+// The print level (4, info, until set). Read by the inline level step of
+// logFilter below; written by setPrintLogLevel.
+DOZUV2_API extern std::atomic<int> g_printLevel;
+// logFilter's out-of-line body, which the inline level step calls for the
+// messages it lets through.
+DOZUV2_API int logFilterChecked(int level, const char* module, const char* file, const char* function, int line,
+                                const char* version, const char* format, ...) DOZUV2_PRINTF_FORMAT(7, 8);
+
+} // namespace Detail
+
 DOZUV2_API int logFilterEx(int level, const char* module, const char* file, const char* function, int line,
                            const char* version, const char* format, va_list args);
 // The same with the values themselves.
 DOZUV2_API int logFilter(int level, const char* module, const char* file, const char* function, int line,
                          const char* version, const char* format, ...) DOZUV2_PRINTF_FORMAT(7, 8);
+
+#if DOZUV2_HAS_ARGUMENT_FORWARDING && !defined(DOZUV2_BUILDING)
+// A message below the print level is dropped right here, without a call into
+// the library: a filtered-out log call costs one load and one comparison.
+// Everything else goes to the library, which applies every rule again.
+DOZUV2_FORWARDING_INLINE int logFilter(int level, const char* module, const char* file, const char* function, int line,
+                                       const char* version, const char* format, ...) {
+    // Debug messages are filtered as trace ones.
+    const int filtered = level == LOG_DEBUG ? LOG_TRACE : level;
+    if (filtered > Detail::g_printLevel.load(std::memory_order_relaxed) && filtered <= LOG_TRACE) {
+        return 0;
+    }
+    return Detail::logFilterChecked(level, module, file, function, line, version, format, DOZUV2_FORWARDED_ARGUMENTS);
+}
+#endif
 
 // Convenience: module, file "Unknown", no function, line 0, no version.
 DOZUV2_API int logTrace(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);

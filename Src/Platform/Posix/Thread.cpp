@@ -40,16 +40,32 @@ void* tlsGetValue(TlsIndex index) {
     return index == kTlsNone ? nullptr : pthread_getspecific(static_cast<pthread_key_t>(index));
 }
 
+// The calling thread's id once asked of the kernel, 0 before. Every lock
+// reads it: constant initialisation and the initial-exec model make that one
+// load, without the first-use check and the call a dynamically initialised
+// thread-local variable of a shared library costs.
+static thread_local std::uint32_t t_threadId __attribute__((tls_model("initial-exec"))) = 0;
+
 std::uint32_t currentThreadId() {
     // The id is asked of the kernel once per thread: it never changes.
-    static thread_local std::uint32_t id = static_cast<std::uint32_t>(syscall(SYS_gettid));
-    return id;
+    if (t_threadId == 0) {
+        t_threadId = static_cast<std::uint32_t>(syscall(SYS_gettid));
+    }
+    return t_threadId;
 }
 
 void sleepMilliseconds(unsigned int milliseconds) {
     timespec ts;
     ts.tv_sec = milliseconds / 1000;
     ts.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+void sleepMicroseconds(std::uint64_t microseconds) {
+    timespec ts;
+    ts.tv_sec = static_cast<time_t>(microseconds / 1000000);
+    ts.tv_nsec = static_cast<long>(microseconds % 1000000) * 1000L;
     while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
     }
 }

@@ -1,0 +1,68 @@
+// A lock for critical sections of a few instructions that never block inside
+// (the allocators' free lists).
+//
+// Taking it free costs one atomic exchange and no call; giving it back is one
+// store. A thread that finds it taken spins briefly, then gives its time
+// slice away between tries, so a holder that was preempted gets the processor
+// back on a busy machine. It is not recursive and not fair. Waiters burn
+// processor time, so sections that can wait on something (another lock, a
+// system call) belong under CMutex; the rare long section (a dump) is
+// correct under it, only wasteful.
+#ifndef DOZUV2_COMMON_SHORTLOCK_H
+#define DOZUV2_COMMON_SHORTLOCK_H
+
+#include "Platform/Cpu.h"
+#include "Platform/Thread.h"
+
+#include <atomic>
+#include <mutex>
+
+namespace Orvane {
+namespace Common {
+
+// Held for a scope with std::lock_guard<ShortLock>.
+class ShortLock {
+public:
+    ShortLock() = default;
+    ShortLock(const ShortLock&) = delete;
+    ShortLock& operator=(const ShortLock&) = delete;
+
+    void lock() {
+        if (!m_held.exchange(true, std::memory_order_acquire)) {
+            return;
+        }
+        lockContended();
+    }
+    void unlock() { m_held.store(false, std::memory_order_release); }
+
+private:
+    // Waits reading only, so the waiters do not keep taking the cache line
+    // from the holder; tries again once it looks free.
+    void lockContended() {
+        int spins = 0;
+        for (;;) {
+            while (m_held.load(std::memory_order_relaxed)) {
+                if (spins < kSpinsBeforeYield) {
+                    Platform::cpuRelax();
+                    ++spins;
+                } else {
+                    Platform::yieldThread();
+                }
+            }
+            if (!m_held.exchange(true, std::memory_order_acquire)) {
+                return;
+            }
+        }
+    }
+
+    // About a microsecond of pauses: ample for a free-list operation of a
+    // running holder; a holder that waits longer has most likely lost its
+    // processor, which a yield gives back to it.
+    static constexpr int kSpinsBeforeYield = 32;
+    std::atomic<bool> m_held{false};
+};
+
+} // namespace Common
+} // namespace Orvane
+
+#endif

@@ -1,0 +1,142 @@
+#!/usr/bin/env python3
+"""Runs the benchmark programs with repetitions and prints each measure beside
+its anchor as a ratio (ours / theirs; lower is better), with the goal.
+
+Both sides of a row come from the same program run. Times are medians of the
+repetitions: processor time for one thread, where it is what the machine's
+load disturbs least, and wall time for two threads, where waiting for the
+other thread is part of the cost. The timer lateness row compares the 99th
+percentile of the two programs' counters.
+
+Usage: bench_report.py [--build DIR] [--repetitions N] [--min-time S] [--json-dir DIR] [--reuse]
+  --json-dir keeps each program's JSON output there; --reuse renders the
+  table from JSON files already in that folder without running anything.
+"""
+import argparse
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+# (measure, anchor, program, ours, theirs, time kind, goal)
+ROWS = [
+    ("packet create+destroy, 64 B, buddy pool (policy 2)", "malloc+free", "PacketPolicy2Bench",
+     "BM_PacketCreateDestroy/64", "BM_MallocFree/64", "cpu", 1.5),
+    ("packet create+destroy, 4000 B, pool buffers (policy 3)", "malloc+free", "PacketPolicy3Bench",
+     "BM_PacketCreateDestroy/4000", "BM_MallocFree/4000", "cpu", 1.5),
+    ("packet create+destroy, 64 B, system policy", "malloc+free", "MemoryBench",
+     "BM_PacketCreateDestroy/64", "BM_MallocFree/64", "cpu", 1.3),
+    ("pool malloc/free, 2 threads, empty pool", "C malloc/free", "PacketPolicy2Bench",
+     "BM_PoolMallocFree/0/real_time/threads:2", "BM_CMallocFree/real_time/threads:2", "real", 3.0),
+    ("pool malloc/free, 2 threads, pool in use", "C malloc/free", "PacketPolicy2Bench",
+     "BM_PoolMallocFree/1/real_time/threads:2", "BM_CMallocFree/real_time/threads:2", "real", 3.0),
+    ("CMemPool 64-byte units, 1 thread", "malloc", "MemoryBench",
+     "BM_MemPool64/real_time/threads:1", "BM_Malloc64/real_time/threads:1", "cpu", 1.0),
+    ("CMemPool 64-byte units, 2 threads", "malloc", "MemoryBench",
+     "BM_MemPool64/real_time/threads:2", "BM_Malloc64/real_time/threads:2", "real", 2.0),
+    ("CBuffer appends, step 0", "std::vector<uint8_t> appends", "MemoryBench",
+     "BM_BufferAppend/0", "BM_VectorAppend", "cpu", 3.0),
+    ("CBuffer appends, step 4096", "std::vector<uint8_t> appends", "MemoryBench",
+     "BM_BufferAppend/4096", "BM_VectorAppend", "cpu", 1.5),
+    ("packet copy, 2 threads", "std::shared_ptr copy", "MemoryBench",
+     "BM_PacketCopy/real_time/threads:2", "BM_SharedPtrCopy/real_time/threads:2", "real", 1.0),
+    ("timer start+stop with 10,000 timers", "locked std::multimap insert+erase", "TimerBench",
+     "BM_CTimer_StartStop/10000", "BM_LockedMultimap_InsertErase/10000", "cpu", 1.2),
+    ("timer lateness p99, 1,000 periodic timers", "a thread sleeping until the due time", "TimerBench",
+     "BM_CTimer_PeriodicLateness/iterations:1/real_time", "BM_StdThread_PeriodicLateness/iterations:1/real_time",
+     "p99_us", 1000.0),
+    ("dropped log call (level filtered out)", "spdlog call below its level", "PrintLogBench",
+     "BM_Dozuv2_DroppedCall", "BM_Spdlog_DroppedCall", "cpu", 1.0),
+    ("delivered line, 2 threads", "spdlog formatting into a null sink", "PrintLogBench",
+     "BM_Dozuv2_DeliveredLine/threads:2", "BM_Spdlog_FormattedLine/threads:2", "real", 1.0),
+    ("CReadWriteMutex read, 1 thread", "std::shared_mutex shared lock", "LockBench",
+     "BM_CReadWriteMutexRead_Default/real_time/threads:1", "BM_StdSharedMutexRead/real_time/threads:1", "cpu", 1.1),
+]
+
+# Only the benchmarks the table needs, so a report takes minutes, not an hour.
+FILTERS = {
+    "TimerBench": "StartStop/10000|LockedMultimap_InsertErase/10000|Lateness",
+    "LockBench": "CReadWriteMutexRead_Default|StdSharedMutexRead",
+}
+
+
+def run_program(build, program, repetitions, min_time, out):
+    args = [os.path.join(build, "bench", program), "--benchmark_repetitions=%d" % repetitions,
+            "--benchmark_report_aggregates_only=true", "--benchmark_min_time=%s" % min_time,
+            "--benchmark_out=" + out, "--benchmark_out_format=json"]
+    if program in FILTERS:
+        args.append("--benchmark_filter=" + FILTERS[program])
+    print("running " + program, file=sys.stderr, flush=True)
+    subprocess.run(args, check=True, stdout=subprocess.DEVNULL)
+
+
+def medians(path):
+    with open(path) as f:
+        data = json.load(f)
+    found = {}
+    for bench in data["benchmarks"]:
+        if bench.get("aggregate_name") == "median":
+            found[bench["run_name"]] = bench
+    return found, data["context"].get("load_avg")
+
+
+def value(bench, kind):
+    if kind == "cpu":
+        return bench["cpu_time"]
+    if kind == "real":
+        return bench["real_time"]
+    return bench[kind]
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", default="build/default")
+    parser.add_argument("--repetitions", type=int, default=3)
+    parser.add_argument("--min-time", default="0.3")
+    parser.add_argument("--json-dir")
+    parser.add_argument("--reuse", action="store_true")
+    options = parser.parse_args()
+
+    folder = options.json_dir or tempfile.mkdtemp(prefix="bench-report-")
+    os.makedirs(folder, exist_ok=True)
+    results = {}
+    loads = []
+    for program in sorted({row[2] for row in ROWS}):
+        out = os.path.join(folder, program + ".json")
+        if not options.reuse:
+            run_program(options.build, program, options.repetitions, options.min_time, out)
+        results[program], load = medians(out)
+        if load:
+            loads.append("%s %.1f" % (program, load[0]))
+
+    print("| Measure | Anchor | Ours | Theirs | Ratio | Goal | Met |")
+    print("|---|---|---|---|---|---|---|")
+    missed = 0
+    for measure, anchor, program, ours, theirs, kind, goal in ROWS:
+        found = results[program]
+        if ours not in found or theirs not in found:
+            print("| %s | %s | not measured | | | | |" % (measure, anchor))
+            missed += 1
+            continue
+        a = value(found[ours], kind)
+        b = value(found[theirs], kind)
+        if kind == "p99_us":
+            # An absolute goal: the lateness itself, with the anchor's beside it.
+            met = a <= goal
+            print("| %s | %s | %.0f us | %.0f us | %.2f | <= %.0f us | %s |" %
+                  (measure, anchor, a, b, a / b if b else float("inf"), goal, "yes" if met else "no"))
+        else:
+            ratio = a / b if b else float("inf")
+            met = ratio <= goal
+            print("| %s | %s | %.1f ns | %.1f ns | %.2f | <= %.1f | %s |" %
+                  (measure, anchor, a, b, ratio, goal, "yes" if met else "no"))
+        missed += 0 if met else 1
+    print()
+    print("Medians of %d repetitions; 1-minute load average at each program's start: %s." %
+          (options.repetitions, ", ".join(loads)))
+    print("%d of %d rows miss their goal." % (missed, len(ROWS)))
+
+
+if __name__ == "__main__":
+    main()
