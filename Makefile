@@ -19,6 +19,7 @@ WINDOWS_BUILD := build/windows
 .PHONY: windows windows-test windows-demo windows-prereqs
 .PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean \
         tables check-tables
+.PHONY: fuzz stress exit-check
 
 all: build
 
@@ -111,12 +112,41 @@ check-tables: prereqs
 	/usr/bin/python3 tools/charset_tables.py --out "$$tmp" && \
 	diff -r "$$tmp" $(CHARSET_TABLES) && echo "code-page tables match their generator"
 
+# ---- Reliability: fuzzing, stress and the clean exit ----
+# Every fuzz target for FUZZ_SECONDS each (libFuzzer, clang, ASan + UBSan);
+# every stress program for STRESS_SECONDS each in the normal and the
+# ThreadSanitizer build; the example host and an exit with everything still
+# running under valgrind.
+FUZZ_SECONDS ?= 60
+STRESS_SECONDS ?= 60
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+EXIT_CHECK_PACKAGES := valgrind
+STRESS_PROGRAMS := $(notdir $(basename $(wildcard stress/*Stress.cpp)))
+
+fuzz: prereqs
+	@$(MAKE) --no-print-directory install-packages NEED="$(FUZZ_PACKAGES)"
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	./fuzz/run build/fuzz $(FUZZ_SECONDS)
+
+stress: prereqs
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target $(STRESS_PROGRAMS)
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS) --target $(STRESS_PROGRAMS)
+	./stress/run build/default $(STRESS_SECONDS)
+	./stress/run build/tsan $(STRESS_SECONDS)
+
+exit-check: build
+	@$(MAKE) --no-print-directory install-packages NEED="$(EXIT_CHECK_PACKAGES)"
+	./stress/exit-check build/default
+
 clean:
 	rm -rf build compile_commands.json
 
 # ---- Windows: Dozuv2.dll, its tests and the example host, cross-built with
 # MinGW-w64 and run under Wine in a scratch prefix of the build folder ----
-windows-prereqs:
+windows-prereqs: prereqs
 	@$(MAKE) --no-print-directory install-packages NEED="$(WINDOWS_PACKAGES)"
 
 windows: windows-prereqs

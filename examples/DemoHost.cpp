@@ -16,6 +16,9 @@
 
 using namespace Orvane::Virad;
 
+// The component model with a client of a loopback server (ComponentDemo.cpp).
+void componentDemo();
+
 namespace {
 
 // A host-side printer: counts the lines it is shown.
@@ -271,6 +274,10 @@ int main(int argc, char** argv) {
         ::logInfo("IPv4 \"192.168.1.10\" is 0x%08X, and back: %s\n", ip.value,
                   Utils::ipToString(ip, dotted, sizeof dotted));
     }
+
+    // ---- components ----
+    section("a remote component through a client that logs in to a loopback server");
+    componentDemo();
 
     section("done");
     return 0;

@@ -41,5 +41,11 @@
 #include "utils/Sha1.h"
 #include "utils/Crc.h"
 #include "utils/Base64.h"
+// Components: the component base, object tables, factories, clients, TComPtr.
+#include "component/Unknown.h"
+#include "component/ObjectTable.h"
+#include "component/Factory.h"
+#include "component/Client.h"
+#include "component/ComPtr.h"
 
 #endif

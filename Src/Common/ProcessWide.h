@@ -26,8 +26,7 @@
 //   AtExit::destroy   The handler unpublishes the object and disposes of it.
 //                     A later use (from a later exit handler) makes a fresh
 //                     one, which is disposed of in turn. For objects a late
-//                     user can simply rebuild: the default file-system table,
-//                     the packet manager's handle.
+//                     user can simply rebuild: the packet manager's handle.
 //   AtExit::retire    The same, but later uses get null and must cope: the
 //                     error-message table (late calls find no table), the
 //                     timer manager thread (a late timer is never handed out).
@@ -39,7 +38,8 @@
 //   AtExit::never     No handler: the object stays alive on purpose, because
 //                     whatever runs at exit may still reach it (threads that
 //                     are still running, other libraries' exit handlers): the
-//                     timer manager's and the thread manager's faces.
+//                     timer manager's and the thread manager's faces, the
+//                     default file-system table.
 //
 // Dispose is a stateless function object called with the object at exit; by
 // default it deletes it. A class with a private destructor names a friend

@@ -27,7 +27,10 @@ public:
         return static_cast<T>(reinterpret_cast<std::intptr_t>(value));
     }
 
-    static void set(T value) { slot().setValue(reinterpret_cast<const void*>(static_cast<std::intptr_t>(value))); }
+    // False when the host could not store it.
+    static bool set(T value) {
+        return slot().setValue(reinterpret_cast<const void*>(static_cast<std::intptr_t>(value)));
+    }
 
     static bool ready() { return slot().valid(); }
 

@@ -62,7 +62,7 @@ namespace Detail {
 // The table that serves the path: the earliest hook whose name is a prefix
 // of it, else the default table. Never null.
 IFileSystem* selectFileSystem(const char* path);
-// The process-wide default table, created on first use and destroyed at exit.
+// The process-wide default table, created on first use and never torn down.
 IFileSystem* defaultFileSystem();
 // Copies at most 259 characters of source into a record's name, terminated.
 void copyFileName(char (&target)[260], const char* source);

@@ -78,10 +78,13 @@ IFileSystem* selectFileSystem(const char* path) {
     return defaultFileSystem();
 }
 
-// Created on first use and destroyed at exit, which ends the searches still
-// open; a file opened from a later exit handler gets a fresh table.
+// Created on first use and never torn down. Threads still running while the
+// exit handlers run (timer callbacks, the host's own) keep using files and
+// searches they opened on it, and the log-file writer lists and deletes
+// through it to the very end; a table freed under them would be used after
+// its end. Searches still open at exit go with the process.
 IFileSystem* defaultFileSystem() {
-    return Common::ProcessWide<FileDefaultOpt, Common::AtExit::destroy>::instance(
+    return Common::ProcessWide<FileDefaultOpt, Common::AtExit::never>::instance(
         [] { return new (std::nothrow) FileDefaultOpt; });
 }
 

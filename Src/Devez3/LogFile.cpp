@@ -17,6 +17,7 @@
 #include "virad/File.h"
 #include "virad/FileFind.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -113,21 +114,47 @@ bool sameDay(const SystemTimeEx& a, const SystemTimeEx& b) {
     return a.year == b.year && a.month == b.month && a.day == b.day;
 }
 
+// Where name goes on after the log path, or null when it does not begin
+// with it. The path is matched the way a scan pattern matches its plain
+// characters (a run of white space matches any run of white space, none
+// included; every other character matches itself), so rotated names are
+// recognised as they always were, while a '%' in the path is only a
+// character: the path never becomes part of a format.
+const char* afterLogPath(const char* name, const std::string& path) {
+    const auto isSpace = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    for (std::size_t i = 0; i < path.size();) {
+        if (isSpace(path[i])) {
+            while (i < path.size() && isSpace(path[i])) {
+                ++i;
+            }
+            while (isSpace(*name)) {
+                ++name;
+            }
+        } else if (*name == path[i]) {
+            ++name;
+            ++i;
+        } else {
+            return nullptr;
+        }
+    }
+    return name;
+}
+
 // The next free rotated name for the date: one past the highest sequence
 // number found among the files of that date.
 std::string nextRotatedName(const LogFileSettings& settings, const SystemTimeEx& date) {
     int highest = -1;
     CFileFind find;
     if (find.findFile(settings.searchPattern.c_str())) {
-        const std::string scan = settings.path + kRotatedSuffix;
         do {
             const std::string path = find.getFilePath();
             if (path.find(settings.path) == std::string::npos) {
                 continue;
             }
+            const char* suffix = afterLogPath(path.c_str(), settings.path);
             int year = 0, month = 0, day = 0, number = 0;
-            if (std::sscanf(path.c_str(), scan.c_str(), &year, &month, &day, &number) == 4 && year == date.year &&
-                month == date.month && day == date.day && number > highest) {
+            if (suffix != nullptr && std::sscanf(suffix, kRotatedSuffix, &year, &month, &day, &number) == 4 &&
+                year == date.year && month == date.month && day == date.day && number > highest) {
                 highest = number;
             }
         } while (find.findNextFile());

@@ -62,18 +62,26 @@ struct BodyExit {
 void threadBody(void* argument) {
     ThreadInternal* self = static_cast<ThreadInternal*>(argument);
     const int id = CThread::getCurrentThreadID();
+    // The name is read under the record's lock: another thread may rename
+    // this one at any time (a timer hands its name to a worker as it starts).
+    char name[sizeof self->name];
     {
         CGuard guard(self->lock);
         self->alive.store(1);
         self->threadId.store(id);
+        std::memcpy(name, self->name, sizeof name);
     }
     self->manager->add(self);
     BodyExit exit{self};
     int onStack = 0;
-    VIRAD_REPORT(LOG_TRACE, "ThreadBody Enter name:%s, id:%d, prior:%s%d, stack:%p\n", self->name, id,
+    VIRAD_REPORT(LOG_TRACE, "ThreadBody Enter name:%s, id:%d, prior:%s%d, stack:%p\n", name, id,
                  self->policy == 1 ? "R" : "N", self->priority, static_cast<void*>(&onStack));
     self->runOwner();
-    VIRAD_REPORT(LOG_TRACE, "ThreadBody leave name:%s, id:%d \n", self->name, id);
+    {
+        CGuard guard(self->lock);
+        std::memcpy(name, self->name, sizeof name);
+    }
+    VIRAD_REPORT(LOG_TRACE, "ThreadBody leave name:%s, id:%d \n", name, id);
 }
 
 } // namespace
@@ -241,6 +249,7 @@ const char* CThread::getThreadName() {
 }
 
 void CThread::setThreadName(const char* name) {
+    CGuard guard(m_internal->lock);
     m_internal->setName(name);
 }
 

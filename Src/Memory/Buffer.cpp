@@ -80,6 +80,10 @@ CBuffer::~CBuffer() {
 }
 
 std::uint64_t CBuffer::putBuffer(unsigned char* data, std::uint64_t length) {
+    // Nothing to copy from: the buffer stays as it was, not even allocated.
+    if (data == nullptr) {
+        return 0;
+    }
     if (!BufferInternal::ensure(m_internal, length, " CBuffer putbuffer Malloc fail:\n")) {
         return 0;
     }

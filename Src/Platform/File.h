@@ -34,6 +34,9 @@ int streamSeek64(void* stream, std::int64_t offset, int whence);
 std::int64_t streamTell64(void* stream);
 
 // ---- Files, directories and paths ----
+//
+// Every operation that takes a path fails on a null one as on a missing file
+// (errno ENOENT), without asking the host.
 
 // Deletes a file; never a directory, even an empty one. 0 or -1.
 int removeFile(const char* path);

@@ -1,20 +1,10 @@
 #include "Common/ProcessWide.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <thread>
-#include <vector>
+#include "support/Testing.h"
 
 using namespace Orvane;
 using Common::AtExit;
 using Common::ProcessWide;
-
-namespace {
 
 // What happened to the probes, in order; a plain buffer, so it is still there
 // when the last exit handler prints it.
@@ -72,20 +62,11 @@ struct Racer {
 std::atomic<int> g_registered{0};
 
 bool recordRegistration(Platform::ExitHandler) {
-    ++g_registered;
-    return true;
-}
-
-bool refuseRegistration(Platform::ExitHandler) {
-    return false;
+    return ++g_registered > 0;
 }
 
 struct Refused {};
 struct Accepted {};
-
-void toStandardError(const char* line) {
-    std::fputs(line, stderr);
-}
 
 // In a process of its own: every object exists once per process.
 void registerThenRefuse() {
@@ -93,15 +74,13 @@ void registerThenRefuse() {
     ProcessWide<Accepted, AtExit::destroy>::instance([] { return new Accepted; });
     ProcessWide<Accepted, AtExit::never>::instance([] { return new Accepted; });
     std::fprintf(stderr, "registered %d\n", g_registered.load());
-    Platform::redirectRegisterExitHandler(&refuseRegistration);
-    Virad::setLogPrinter(Virad::TFunction1<void, const char*>(&toStandardError));
+    Platform::redirectRegisterExitHandler(+[](Platform::ExitHandler) { return false; });
+    Virad::setLogPrinter(Virad::TFunction1<void, const char*>(+[](const char* line) { std::fputs(line, stderr); }));
     Virad::setPrintLogLevel(Virad::LOG_INFO);
     const Refused* refused = ProcessWide<Refused, AtExit::destroy>::instance([] { return new Refused; });
     std::fprintf(stderr, "made %d\n", refused != nullptr ? 1 : 0);
     std::exit(0);
 }
-
-} // namespace
 
 TEST(ProcessWideDeathTest, EachPolicyGivesItsExit) {
     EXPECT_EXIT(exitAfterFirstUse<AtExit::destroy>(), testing::ExitedWithCode(0),
@@ -112,26 +91,17 @@ TEST(ProcessWideDeathTest, EachPolicyGivesItsExit) {
 }
 
 TEST(ProcessWideTest, ConcurrentFirstUsesMakeOneObject) {
-    std::atomic<bool> go{false};
+    std::atomic<int> ready{0};
     std::vector<Racer*> seen(8, nullptr);
-    std::vector<std::thread> threads;
-    for (Racer*& slot : seen) {
-        threads.emplace_back([&go, &slot] {
-            while (!go.load()) {
-                std::this_thread::yield();
-            }
-            slot = ProcessWide<Racer, AtExit::never>::instance([] { return new Racer; });
-        });
-    }
-    go.store(true);
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    Testing::onThreads(8, [&](int t) {
+        for (++ready; ready.load() < 8;) {
+            std::this_thread::yield();
+        }
+        seen[t] = ProcessWide<Racer, AtExit::never>::instance([] { return new Racer; });
+    });
     EXPECT_EQ(Racer::s_made.load(), 1);
-    for (Racer* racer : seen) {
-        EXPECT_EQ(racer, seen[0]);
-    }
     EXPECT_NE(seen[0], nullptr);
+    EXPECT_EQ(seen, std::vector<Racer*>(8, seen[0]));
 }
 
 TEST(ProcessWideDeathTest, ARefusedExitHandlerIsReportedAtInfoLevel) {

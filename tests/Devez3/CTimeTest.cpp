@@ -1,17 +1,10 @@
 #include "virad/CTime.h"
 
 #include "support/ScopedTimeZone.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <string>
-#include <vector>
+#include "support/Testing.h"
 
 using namespace Orvane::Virad;
 using Orvane::Testing::ScopedTimeZone;
-
-namespace {
 
 // "YYYY-MM-DD hh:mm:ss w<wday>", so a failure shows every field at once.
 std::string fieldsOf(const CTime& t) {
@@ -25,38 +18,30 @@ std::uint64_t secondsOf(int year, int month, int day, int hour, int minute, int 
     return CTime::timeToSeconds(SystemTime{year, month, day, 0, hour, minute, second, -1});
 }
 
-} // namespace
-
 TEST(CTimeTest, ConstructionAndNormalisationInOrder) {
     const CTime empty;
     EXPECT_EQ(fieldsOf(empty) + std::to_string(empty.isdst), "0000-00-00 00:00:00 w0-1");
     EXPECT_EQ(CTime(2024, 7, 5, 9, 3, 2).isdst + CTime(0, false).isdst, -2);
     EXPECT_EQ(fieldsOf(CTime::minTime) + fieldsOf(CTime::maxTime), "2000-01-01 00:00:00 w62038-01-01 00:00:00 w5");
-    const struct {
-        int year, month, day, hour, minute, second;
-        const char* expected;
-    } cases[] = {
-        {2023, 2, 29, 10, 0, 0, "2023-02-28 10:00:00 w2"},
-        {2024, 2, 30, 10, 0, 0, "2024-02-29 10:00:00 w4"}, // a leap February has 29 days
-        {1969, 13, 0, 24, 5, 5, "1970-12-01 23:59:59 w2"},
-        {2400, 2, 29, 0, 0, 0, "2106-02-28 00:00:00 w0"}, // the year is clamped before the day is measured
-        {2023, 15, 31, 0, 0, 0, "2023-12-31 00:00:00 w0"},
-        {2023, 4, 31, 0, 0, 0, "2023-04-30 00:00:00 w0"},
-        {2023, 4, -3, 0, 0, 0, "2023-04-01 00:00:00 w6"},
-        {2024, 1, 1, 25, -5, -5, "2024-01-01 23:59:59 w1"}, // past 23: the day's last second
-        {2024, 1, 1, -1, 70, -1, "2024-01-01 00:59:00 w1"}, // a negative hour only becomes 0
-        {2024, 1, 1, 23, 60, 60, "2024-01-01 23:59:59 w1"},
+    const std::pair<CTime, const char*> cases[] = {
+        {CTime(2023, 2, 29, 10, 0, 0), "2023-02-28 10:00:00 w2"},
+        {CTime(2024, 2, 30, 10, 0, 0), "2024-02-29 10:00:00 w4"}, // a leap February has 29 days
+        {CTime(1969, 13, 0, 24, 5, 5), "1970-12-01 23:59:59 w2"},
+        {CTime(2400, 2, 29, 0, 0, 0), "2106-02-28 00:00:00 w0"}, // the year is clamped before the day is measured
+        {CTime(2023, 15, 31, 0, 0, 0), "2023-12-31 00:00:00 w0"},
+        {CTime(2023, 4, 31, 0, 0, 0), "2023-04-30 00:00:00 w0"},
+        {CTime(2023, 4, -3, 0, 0, 0), "2023-04-01 00:00:00 w6"},
+        {CTime(2024, 1, 1, 25, -5, -5), "2024-01-01 23:59:59 w1"}, // past 23: the day's last second
+        {CTime(2024, 1, 1, -1, 70, -1), "2024-01-01 00:59:00 w1"}, // a negative hour only becomes 0
+        {CTime(2024, 1, 1, 23, 60, 60), "2024-01-01 23:59:59 w1"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(fieldsOf(CTime(c.year, c.month, c.day, c.hour, c.minute, c.second)), c.expected);
+    for (const auto& [time, expected] : cases) {
+        EXPECT_EQ(fieldsOf(time), expected);
     }
 }
 
 TEST(CTimeTest, SecondsOfDatesAcrossLeapYearsAndCenturies) {
-    const struct {
-        int year, month, day, hour, minute, second;
-        std::uint64_t seconds;
-    } cases[] = {
+    const std::tuple<int, int, int, int, int, int, std::uint64_t> cases[] = {
         {0, 0, 0, 0, 0, 0, 0}, // all-zero fields read as 1970-01-01
         {1972, 2, 29, 0, 0, 0, 789ULL * 86400},
         {2000, 3, 1, 0, 0, 0, 11017ULL * 86400},
@@ -68,10 +53,9 @@ TEST(CTimeTest, SecondsOfDatesAcrossLeapYearsAndCenturies) {
         {2106, 12, 31, 23, 59, 59, 50037ULL * 86400 + 86399},
         {3000, 1, 1, 0, 0, 0, 49673ULL * 86400}, // 2106-01-01
     };
-    for (const auto& c : cases) {
-        const SystemTime fields{c.year, c.month, c.day, 0, c.hour, c.minute, c.second, -1};
-        EXPECT_EQ(CTime::timeToSeconds(fields), c.seconds) << c.year << "-" << c.month << "-" << c.day;
-        EXPECT_EQ(fields.day, c.day) << "the record is left as it was";
+    for (const auto& [year, month, day, hour, minute, second, seconds] : cases) {
+        const SystemTime fields{year, month, day, 0, hour, minute, second, -1}; // left as it was
+        EXPECT_EQ(CTime::timeToSeconds(fields) * 100 + fields.day, seconds * 100 + day) << year << "-" << month;
     }
     // Every day from 1970 to 2106 round-trips and the weekdays advance by one.
     std::uint64_t seconds = 0;
@@ -104,31 +88,29 @@ TEST(CTimeTest, ArithmeticIsZoneFree) {
     CTime t(2024, 12, 31, 23, 0, 0);
     t.isdst = 1;
     EXPECT_EQ(&(t += 3600), &t);
-    EXPECT_EQ(fieldsOf(t), "2025-01-01 00:00:00 w3");
-    EXPECT_EQ(t.isdst, 1) << "the stored forms keep isdst";
+    std::string steps = fieldsOf(t) + " dst" + std::to_string(t.isdst) + "|";
     EXPECT_EQ(&(t -= 7200), &t);
-    EXPECT_EQ(fieldsOf(t), "2024-12-31 22:00:00 w2");
-    t += -86400;
-    EXPECT_EQ(fieldsOf(t), "2024-12-30 22:00:00 w1");
+    steps += fieldsOf(t) + "|";
+    steps += fieldsOf(t += -86400);
+    // The stored forms keep isdst.
+    EXPECT_EQ(steps, "2025-01-01 00:00:00 w3 dst1|2024-12-31 22:00:00 w2|2024-12-30 22:00:00 w1");
     EXPECT_EQ((t + 60).isdst, -1) << "a new value from the arithmetic is built afresh";
 
     CTime raw; // operands are read through normalised copies
-    raw.year = 2024;
-    raw.month = 2;
-    raw.day = 31;
+    raw.year = 2024, raw.month = 2, raw.day = 31;
     EXPECT_EQ(fieldsOf(raw + 0), "2024-02-29 00:00:00 w4");
 }
 
 TEST(CTimeTest, ZoneConversionsUseTheStandardOffset) {
     {
         ScopedTimeZone zone("UTC-8");
-        EXPECT_EQ(CTime::getTimeZone(), -28800);
-        EXPECT_EQ(fieldsOf(CTime(0)), "1970-01-01 08:00:00 w4");
-        EXPECT_EQ(fieldsOf(CTime(0, false)), "1970-01-01 00:00:00 w4");
-        EXPECT_EQ(CTime().makeTime(), static_cast<std::uint64_t>(-28800)) << "wraps like an unsigned count";
         const std::uint64_t t = 1720170182; // 2024-07-05 09:03:02 UTC
-        EXPECT_EQ(fieldsOf(CTime(t)), "2024-07-05 17:03:02 w5");
-        EXPECT_EQ(CTime(t).makeTime(), t);
+        EXPECT_EQ(CTime::getTimeZone(), -28800);
+        EXPECT_EQ(fieldsOf(CTime(0)) + "|" + fieldsOf(CTime(0, false)) + "|" + fieldsOf(CTime(t)),
+                  "1970-01-01 08:00:00 w4|1970-01-01 00:00:00 w4|2024-07-05 17:03:02 w5");
+        EXPECT_EQ(std::vector<std::uint64_t>({CTime().makeTime(), CTime(t).makeTime()}),
+                  std::vector<std::uint64_t>({static_cast<std::uint64_t>(-28800), t}))
+            << "wraps like an unsigned count";
     }
     // Daylight saving is not part of the offset, summer or winter.
     ScopedTimeZone zone("EST5EDT");
@@ -145,8 +127,7 @@ TEST(CTimeTest, ZoneConversionsUseTheStandardOffset) {
 TEST(CTimeTest, ComparisonReadsStoredFieldsOnly) {
     const CTime a(2024, 7, 5, 9, 3, 2);
     CTime b = a;
-    b.wday = 0;
-    b.isdst = 1;
+    b.wday = 0, b.isdst = 1;
     EXPECT_TRUE(a == b && !(a != b) && !(a < b) && a <= b && a >= b) << "wday and isdst take no part";
 
     // Each field decides when the ones before it are equal.
@@ -159,7 +140,6 @@ TEST(CTimeTest, ComparisonReadsStoredFieldsOnly) {
 
     // Not normalised, and signed: month 13 is after December, a negative year before 0.
     CTime thirteen = a, negative;
-    thirteen.month = 13;
-    negative.year = -1;
+    thirteen.month = 13, negative.year = -1;
     EXPECT_TRUE(CTime(2024, 12, 5, 9, 3, 2) < thirteen && negative < CTime());
 }

@@ -1,16 +1,10 @@
 #include "virad/Function.h"
 
-#include <gtest/gtest.h>
+#include "support/Testing.h"
 
-#include <cstring>
-#include <string>
-#include <thread>
 #include <typeinfo>
-#include <vector>
 
 using namespace Orvane::Virad;
-
-namespace {
 
 int twice(int value) {
     return 2 * value;
@@ -49,8 +43,6 @@ struct Parcel : Named, Weighted {
 
 using F = TFunction1<int, int>;
 
-} // namespace
-
 TEST(FunctionTest, BindingsCallDispatchAndCompare) {
     Counter a, b;
     a.value = 10;
@@ -59,8 +51,8 @@ TEST(FunctionTest, BindingsCallDispatchAndCompare) {
     EXPECT_EQ(free.typeName, nullptr);
     EXPECT_STREQ(onA.typeName, typeid(Counter*).name());
     EXPECT_TRUE(empty.empty() && F(static_cast<int (*)(int)>(nullptr)).empty() && !free.empty());
-    EXPECT_EQ(std::vector<int>({free(21), empty(5), onA(5), peek(0)}), std::vector<int>({42, 0, 15, 15}))
-        << "an empty delegate yields a value-initialised result";
+    // An empty delegate yields a value-initialised result.
+    EXPECT_EQ(std::vector<int>({free(21), empty(5), onA(5), peek(0)}), std::vector<int>({42, 0, 15, 15}));
     const std::vector<bool> equalities = {empty == F(),
                                           free == F(&twice),
                                           free == F(&thrice),
@@ -69,8 +61,8 @@ TEST(FunctionTest, BindingsCallDispatchAndCompare) {
                                           onA == F(&Counter::add, &b),
                                           onA == F(&Counter::peek, &a),
                                           onA == free};
-    EXPECT_EQ(equalities, std::vector<bool>({true, true, false, false, true, false, false, false}))
-        << "same function or same object and method; a member binding never equals a free one";
+    // Same function or same object and method; a member binding never equals a free one.
+    EXPECT_EQ(equalities, std::vector<bool>({true, true, false, false, true, false, false, false}));
 
     Square square;
     EXPECT_EQ((TFunction1<std::string, int>(&Shape::name, static_cast<Shape*>(&square))(4)), "square4");
@@ -79,8 +71,8 @@ TEST(FunctionTest, BindingsCallDispatchAndCompare) {
     EXPECT_EQ(weight(2), 110);
     parcel.m_weight = 6;
     EXPECT_EQ(weight(2), 112);
-    EXPECT_TRUE(weight == F(&Weighted::weight, static_cast<Weighted*>(&parcel)))
-        << "binding through the derived or the base pointer names the same subobject";
+    // Binding through the derived or the base pointer names the same subobject.
+    EXPECT_TRUE(weight == F(&Weighted::weight, static_cast<Weighted*>(&parcel)));
 }
 
 TEST(FunctionTest, ReuseNumbersDecideEqualityAndMarkTheCallingThread) {
@@ -97,24 +89,22 @@ TEST(FunctionTest, ReuseNumbersDecideEqualityAndMarkTheCallingThread) {
                                           r20 == plain,
                                           any == plain,
                                           any == F(&Counter::add, &other, 20)};
-    EXPECT_EQ(equalities, std::vector<bool>({false, true, true, true, false, false, false}))
-        << "the wildcard matches any number but still needs the object";
+    // The wildcard matches any number but still needs the object.
+    EXPECT_EQ(equalities, std::vector<bool>({false, true, true, true, false, false, false}));
 
-    unsigned int fresh = 99, seenElsewhere = 99;
-    std::thread([&] { fresh = getCurrentFunctionReuse(); }).join();
-    EXPECT_EQ(fresh, 0u) << "a fresh thread has no reuse number";
+    // A fresh thread has no reuse number; only numbered bindings set it, on the calling thread only.
+    std::vector<unsigned int> numbers(3);
+    std::thread([&] { numbers[0] = getCurrentFunctionReuse(); }).join();
     r20(1);
     plain(1);
     any(1);
-    F plainFree(&twice);
-    plainFree(1);
-    EXPECT_EQ(getCurrentFunctionReuse(), 20u) << "only numbered bindings touch the number";
+    (F(&twice))(1);
     std::thread([&] {
         r33(1);
-        seenElsewhere = getCurrentFunctionReuse();
+        numbers[1] = getCurrentFunctionReuse();
     }).join();
-    EXPECT_EQ(seenElsewhere, 33u);
-    EXPECT_EQ(getCurrentFunctionReuse(), 20u) << "another thread's call does not leak here";
+    numbers[2] = getCurrentFunctionReuse();
+    EXPECT_EQ(numbers, (std::vector<unsigned int>{0, 33, 20}));
     EXPECT_EQ(c.value, 4);
 
     F copy = r20;

@@ -1,30 +1,27 @@
 #include "virad/LogFilter.h"
 
-#include "support/CapturePrinter.h"
 #include "support/PrintStateFixture.h"
-
-#include <gtest/gtest.h>
-
-#include <initializer_list>
-#include <string>
-#include <vector>
+#include "support/Testing.h"
 
 using namespace Orvane::Virad;
+using namespace Orvane::Testing;
 
-namespace {
-
-using LogFilterTest = Orvane::Testing::PrintStateTest;
+using LogFilterTest = PrintStateTest;
 
 // Runs one logfilter command and returns what it printed on standard output.
-std::string run(std::initializer_list<const char*> words) {
-    std::vector<std::string> storage(words.begin(), words.end());
+std::string run(std::vector<std::string> words) {
     std::vector<char*> argv;
-    for (std::string& word : storage) {
+    for (std::string& word : words) {
         argv.push_back(&word[0]);
     }
-    testing::internal::CaptureStdout();
-    setLogFilter(static_cast<int>(argv.size()), argv.data());
-    return testing::internal::GetCapturedStdout();
+    return stdoutOf([&] { setLogFilter(static_cast<int>(argv.size()), argv.data()); });
+}
+
+// "path pattern rotating size byDay files"
+std::string settings() {
+    const Detail::LogFileSettings s = Detail::logFileSettings();
+    return s.path + " " + s.searchPattern + " " + std::to_string(s.saveMode == Detail::LogSaveMode::rotating) + " " +
+           std::to_string(s.maxSize) + " " + std::to_string(s.byDay) + " " + std::to_string(s.maxFiles);
 }
 
 const char kUsage[] =
@@ -42,31 +39,27 @@ const char kUsage[] =
     "changes),(maxnumber-total log file)\n"
     "logfiter -logsavesetting none #log file save in the old way\n";
 
-} // namespace
-
 TEST_F(LogFilterTest, UsageLevelModulesAndStatistics) {
-    EXPECT_EQ(run({}), kUsage);
-    EXPECT_EQ(run({"-h"}), kUsage);
-    for (auto words : {std::initializer_list<const char*>{"-h", "extra"}, {"-nonsense", "1"}, {"-loglevel"}}) {
-        EXPECT_EQ(run(words), "") << "unknown or incomplete words print and change nothing";
-    }
+    EXPECT_EQ(run({}) + run({"-h"}), std::string(kUsage) + kUsage);
+    // Unknown or incomplete words print and change nothing.
+    EXPECT_EQ(run({"-h", "extra"}) + run({"-nonsense", "1"}) + run({"-loglevel"}), "");
     EXPECT_EQ(getPrintLogLevel(), 4);
     run({"-loglevel", "42"});
     EXPECT_EQ(getPrintLogLevel(), 42) << "stored unchecked";
     run({"-loglevel", "4"});
 
-    Orvane::Testing::CapturePrinter capture(true, 4);
+    CapturePrinter capture(true, 4);
     auto prints = [](const char* module) { return logFilter(LOG_INFO, module, "f", "", 1, "", "x\n") > 0; };
     run({"-logmodule", "Noisy", "OFF"});
     EXPECT_EQ(Detail::getModuleSwitchMode(), 1);
-    EXPECT_FALSE(prints("Noisy"));
-    EXPECT_TRUE(prints("Other"));
+    std::vector<bool> printed = {prints("Noisy"), prints("Other")};
     run({"-logmodule", "off"});
-    EXPECT_FALSE(prints("Other")) << "everything silenced";
+    printed.push_back(prints("Other")); // everything silenced
     run({"-logmodule", "on"});
-    EXPECT_TRUE(prints("Noisy")) << "mode 2 ignores the kept switch";
+    printed.push_back(prints("Noisy")); // mode 2 ignores the kept switch
     run({"-logmodule", "Noisy", "on"});
-    EXPECT_TRUE(prints("Noisy"));
+    printed.push_back(prints("Noisy"));
+    EXPECT_EQ(printed, (std::vector<bool>{false, true, false, true, true}));
 
     run({"-logmodulestatistics", "On"});
     prints("Counted");
@@ -76,58 +69,42 @@ TEST_F(LogFilterTest, UsageLevelModulesAndStatistics) {
 }
 
 TEST_F(LogFilterTest, PrefixSwitchesWriteBothOptionCopies) {
-    const struct {
-        const char* option;
-        int flag;
-    } switches[] = {{"-logtime", 0}, {"-logthread", 4}, {"-logversion", 5}, {"-logfunction", 6}};
-    for (const auto& s : switches) {
-        const bool shows = s.flag == 6;
+    const std::pair<const char*, int> switches[] = {
+        {"-logtime", 0}, {"-logthread", 4}, {"-logversion", 5}, {"-logfunction", 6}};
+    for (const auto& [option, flag] : switches) {
         for (const char* word : {"on", "off", "yes"}) {
-            run({s.option, word});
-            const bool set = (std::string(word) == "on") == shows;
+            run({option, word});
+            const int set = (std::string(word) == "on") == (flag == 6); // only the function is shown when on
             PrintOptions o = {};
             getPrintOptions(&o);
-            EXPECT_EQ(reinterpret_cast<unsigned char*>(&o)[s.flag], set ? 1 : 0) << s.option << " " << word;
-            EXPECT_EQ(Virad_getPrintOption()[s.flag], set ? 1 : 0) << s.option << " " << word;
+            EXPECT_EQ((std::pair<int, int>(reinterpret_cast<unsigned char*>(&o)[flag], Virad_getPrintOption()[flag])),
+                      std::make_pair(set, set))
+                << option << " " << word;
         }
     }
 }
 
 TEST_F(LogFilterTest, LogPathAndRotationSettings) {
-    EXPECT_EQ(run({"-logpath", "logs/app.log"}), "");
-    EXPECT_EQ(Detail::logFileSettings().path, "logs/app.log");
-    EXPECT_EQ(Detail::logFileSettings().searchPattern, "logs/*");
-    run({"-logpath", "app.log"});
-    EXPECT_EQ(Detail::logFileSettings().path, "./app.log");
-    EXPECT_EQ(Detail::logFileSettings().searchPattern, "./*");
     const std::string refused = run({"-logpath", "logs/"});
-    EXPECT_EQ(refused.front(), '[');
-    EXPECT_NE(refused.find("]logDir is invalid\n"), std::string::npos) << refused;
-    EXPECT_TRUE(Detail::logFileSettings().path.empty());
-
-    const struct {
-        const char* kilobytes;
-        int bytes;
-    } sizes[] = {{"1", 1024}, {"0", 0}, {"-3", 0}, {"2097151", 2147482624}, {"2097152", 0}};
-    for (const auto& s : sizes) {
-        run({"-logsize", s.kilobytes});
-        EXPECT_EQ(Detail::logFileSettings().maxSize, s.bytes) << s.kilobytes << " KB in 32-bit arithmetic";
+    EXPECT_EQ(refused.substr(0, 1) + refused.substr(refused.find(']')), "[]logDir is invalid\n");
+    const std::pair<std::vector<std::string>, const char*> steps[] = {
+        {{"-logpath", "logs/app.log"}, "logs/app.log logs/* 0 0 0 0"},
+        {{"-logpath", "app.log"}, "./app.log ./* 0 0 0 0"},
+        {{"-logsize", "1"}, "./app.log ./* 0 1024 0 0"},
+        {{"-logsize", "0"}, "./app.log ./* 0 0 0 0"},
+        {{"-logsize", "-3"}, "./app.log ./* 0 0 0 0"},
+        {{"-logsize", "2097151"}, "./app.log ./* 0 2147482624 0 0"}, // kilobytes in 32-bit arithmetic
+        {{"-logsize", "2097152"}, "./app.log ./* 0 0 0 0"},
+        {{"-logsavesetting", "BySize", "1", "3"}, "./app.log ./* 1 1024 0 3"},
+        {{"-logsavesetting", "byday", "on", "-7"}, "./app.log ./* 1 1024 1 0"}, // the size is left alone
+        {{"-logsavesetting", "byday", "on", "7"}, "./app.log ./* 1 1024 1 7"},
+        {{"-logsavesetting", "bysize", "1"}, "./app.log ./* 1 1024 1 7"}, // bysize needs four words
+        {{"-logsavesetting", "NONE"}, "./app.log ./* 0 1024 1 7"},
+    };
+    for (const auto& [words, expected] : steps) {
+        run(words);
+        EXPECT_EQ(settings(), expected) << words[0] << " " << words[1];
     }
-
-    run({"-logsavesetting", "BySize", "1", "3"});
-    auto s = Detail::logFileSettings();
-    EXPECT_EQ(s.saveMode, Detail::LogSaveMode::rotating);
-    EXPECT_EQ(s.maxSize, 1024);
-    EXPECT_EQ(s.maxFiles, 3);
-    EXPECT_FALSE(s.byDay);
-    run({"-logsavesetting", "byday", "on", "-7"});
-    s = Detail::logFileSettings();
-    EXPECT_TRUE(s.byDay);
-    EXPECT_EQ(s.maxFiles, 0);
-    EXPECT_EQ(s.maxSize, 1024) << "byday leaves the size alone";
-    run({"-logsavesetting", "byday", "on", "7"});
-    run({"-logsavesetting", "bysize", "1"});
-    EXPECT_EQ(Detail::logFileSettings().maxFiles, 7) << "bysize needs four words";
-    run({"-logsavesetting", "NONE"});
-    EXPECT_EQ(Detail::logFileSettings().saveMode, Detail::LogSaveMode::none);
+    run({"-logpath", "logs/"});
+    EXPECT_EQ(Detail::logFileSettings().path, "") << "a refused path turns the log file off";
 }

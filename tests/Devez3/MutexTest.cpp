@@ -2,107 +2,59 @@
 // exclusion under contention.
 #include "virad/Mutex.h"
 
-#include <gtest/gtest.h>
+#include "support/Testing.h"
 
-#include <chrono>
-#include <functional>
 #include <future>
-#include <thread>
-#include <vector>
 
-using Orvane::Virad::CGuard;
-using Orvane::Virad::CMutex;
-using Orvane::Virad::CRecursiveGuard;
-using Orvane::Virad::CRecursiveMutex;
-
-namespace {
-
+using namespace Orvane::Virad;
 using namespace std::chrono_literals;
-
-// Gives a wrong implementation time to let a blocked thread in; the checks after it hold however long it really was.
-constexpr auto kLetItBlock = 100ms;
-constexpr auto kGenerous = 20s;
-
-// A thread that enters and leaves the mutex; its future is ready once it got in.
-template <typename M> std::future<void> contend(M& mutex) {
-    return std::async(std::launch::async, [&mutex] {
-        mutex.enter();
-        mutex.leave();
-    });
-}
-
-bool gotIn(std::future<void>& contender, std::chrono::milliseconds limit) {
-    return contender.wait_for(limit) == std::future_status::ready;
-}
-
-// Threads add to a plain counter under the lock; a broken lock loses increments (and ThreadSanitizer sees the race).
-constexpr int kThreads = 4, kRounds = 20000;
-long hammer(const std::function<void(long&)>& addOne) {
-    long counter = 0;
-    std::vector<std::thread> workers;
-    for (int t = 0; t < kThreads; ++t) {
-        workers.emplace_back([&] {
-            for (int i = 0; i < kRounds; ++i) {
-                addOne(counter);
-            }
-        });
-    }
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
-    return counter;
-}
 
 template <typename M> class MutexNestingTest : public ::testing::Test {};
 using MutexTypes = ::testing::Types<CMutex, CRecursiveMutex>;
 TYPED_TEST_SUITE(MutexNestingTest, MutexTypes);
-
-} // namespace
 
 TEST(CMutexTest, TryEnterFailsForOthersAndNestsForTheHolder) {
     CMutex mutex;
     auto tryFromOther = [&] {
         return std::async(std::launch::async, [&] { return mutex.tryEnter() && mutex.leave(); }).get();
     };
+    // Others fail while it is held; the holder nests and must leave as often.
     std::vector<bool> results = {tryFromOther(), mutex.enter(), tryFromOther(), mutex.tryEnter(), mutex.leave()};
     results.insert(results.end(), {tryFromOther(), mutex.leave(), tryFromOther()});
-    EXPECT_EQ(results, std::vector<bool>({true, true, false, true, true, false, true, true}))
-        << "others fail while it is held; the holder nests and must leave as often";
+    EXPECT_EQ(results, std::vector<bool>({true, true, false, true, true, false, true, true}));
 }
 
 TYPED_TEST(MutexNestingTest, OthersGetItOnlyAfterTheLastLeaveAndReenteringRetakesIt) {
     TypeParam mutex;
     // After a full release this thread is no longer the owner: entering again
     // must really take the lock, not just count a level.
-    EXPECT_TRUE(mutex.enter());
-    EXPECT_TRUE(mutex.leave());
-    for (int level = 0; level < 3; ++level) {
-        EXPECT_TRUE(mutex.enter());
-    }
-    std::future<void> other = contend(mutex);
-    for (int held = 2; held > 0; --held) {
+    EXPECT_TRUE(mutex.enter() && mutex.leave() && mutex.enter() && mutex.enter() && mutex.enter());
+    auto other = std::async(std::launch::async, [&mutex] { return mutex.enter() && mutex.leave(); });
+    for (int held = 2; held > 0; --held) { // a wrong lock would let the other thread in within 100 ms
         EXPECT_TRUE(mutex.leave());
-        EXPECT_FALSE(gotIn(other, kLetItBlock)) << held << " levels still held";
+        EXPECT_EQ(other.wait_for(100ms), std::future_status::timeout) << held << " levels still held";
     }
     EXPECT_TRUE(mutex.leave());
-    EXPECT_TRUE(gotIn(other, kGenerous));
+    EXPECT_TRUE(other.wait_for(20s) == std::future_status::ready && other.get());
 }
 
-TEST(CMutexTest, GuardsKeepCountersExact) {
+TEST(CMutexTest, GuardsKeepCountersExactUnderContention) {
+    // Threads add to plain counters under the locks; a broken lock loses increments (and ThreadSanitizer sees the
+    // race). The recursive one is taken at two depths, so the nesting path runs under contention too.
     CMutex mutex;
-    EXPECT_EQ(hammer([&](long& counter) {
-                  CGuard guard(mutex);
-                  ++counter;
-              }),
-              long{kThreads} * kRounds);
-
-    // Taken at two depths, so the nesting path runs under contention too.
     CRecursiveMutex recursive;
-    EXPECT_EQ(hammer([&](long& counter) {
-                  CRecursiveGuard outer(recursive);
-                  const long seen = counter;
-                  CRecursiveGuard inner(recursive);
-                  counter = seen + 1;
-              }),
-              long{kThreads} * kRounds);
+    long plain = 0, nested = 0;
+    Orvane::Testing::onThreads(4, [&](int) {
+        for (int i = 0; i < 20000; ++i) {
+            {
+                CGuard guard(mutex);
+                ++plain;
+            }
+            CRecursiveGuard outer(recursive);
+            const long seen = nested;
+            CRecursiveGuard inner(recursive);
+            nested = seen + 1;
+        }
+    });
+    EXPECT_EQ(std::make_pair(plain, nested), std::make_pair(80000L, 80000L));
 }

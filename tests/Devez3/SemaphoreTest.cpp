@@ -2,52 +2,37 @@
 // between threads exactly once.
 #include "virad/Semaphore.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <thread>
-#include <vector>
+#include "support/Testing.h"
 
 using Orvane::Virad::CSemaphore;
 
 TEST(CSemaphoreTest, ResultsOfEachWaitAndOfPostPastTheMaximum) {
-    CSemaphore semaphore;
-    EXPECT_EQ(semaphore.tryPend() + semaphore.pend(0) + semaphore.pend(20), -3) << "nothing posted";
-    EXPECT_EQ(semaphore.post(), 0);
-    EXPECT_EQ(semaphore.pend(60000), 0);
-    EXPECT_EQ(semaphore.post() + semaphore.post() + semaphore.post(), 0);
-    EXPECT_EQ(semaphore.tryPend() + semaphore.pend(0) + semaphore.pend(), 0) << "pend(0) takes like tryPend";
-    EXPECT_EQ(semaphore.tryPend(), -1);
-    CSemaphore full(2147483647);
-    EXPECT_EQ(full.post(), -1);
-    EXPECT_EQ(full.pend(10), 0);
-    EXPECT_EQ(full.post(), 0);
-    EXPECT_EQ(full.post(), -1);
+    CSemaphore semaphore, full(2147483647);
+    std::vector<int> results = {semaphore.tryPend(), semaphore.pend(0), semaphore.pend(20)}; // nothing posted
+    results.insert(results.end(), {semaphore.post(), semaphore.pend(60000), semaphore.post(), semaphore.post()});
+    results.insert(results.end(), {semaphore.post(), semaphore.tryPend(), semaphore.pend(0), semaphore.pend()});
+    results.insert(results.end(), {semaphore.tryPend(), full.post(), full.pend(10), full.post(), full.post()});
+    // Pend(0) takes like tryPend; no post past 2147483647.
+    EXPECT_EQ(results, (std::vector<int>{-1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, -1, -1, 0, 0, -1}));
 }
 
-TEST(CSemaphoreTest, ManyProducersAndConsumersPassEveryUnitOnce) {
+TEST(CSemaphoreTest, ProducersAndConsumersOfEveryWaitPassEveryUnitOnce) {
     constexpr int kUnitsEach = 20000;
     CSemaphore semaphore;
     std::atomic<int> failures{0};
-    std::vector<std::thread> threads;
-    for (int c = 0; c < 3; ++c) {
-        // Each consumer waits its own way, so all three waits meet the producers.
-        threads.emplace_back([&, c] {
-            for (int taken = 0; taken < kUnitsEach;) {
-                const int rc = c == 0 ? semaphore.pend() : c == 1 ? semaphore.pend(5) : semaphore.tryPend();
-                taken += rc == 0 ? 1 : 0;
-                failures += rc != 0 && c == 0 ? 1 : 0; // an untimed wait has no reason to fail
-            }
-        });
-        threads.emplace_back([&] {
-            for (int i = 0; i < kUnitsEach; ++i) {
+    Orvane::Testing::onThreads(6, [&](int t) {
+        const int c = t / 2; // each consumer waits its own way, so all three waits meet the producers
+        for (int i = 0; i < kUnitsEach;) {
+            if (t % 2 == 0) {
                 failures += semaphore.post() != 0 ? 1 : 0;
+                ++i;
+                continue;
             }
-        });
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+            const int rc = c == 0 ? semaphore.pend() : c == 1 ? semaphore.pend(5) : semaphore.tryPend();
+            i += rc == 0 ? 1 : 0;
+            failures += rc != 0 && c == 0 ? 1 : 0; // an untimed wait has no reason to fail
+        }
+    });
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(semaphore.tryPend(), -1) << "no unit was left over or made twice";
 }

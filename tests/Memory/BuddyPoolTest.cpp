@@ -1,43 +1,32 @@
 // The buddy pool on its own: how blocks are carved, split, merged and listed.
 #include "Memory/BuddyPool.h"
 
-#include "support/CapturePrinter.h"
+#include "support/Testing.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdint>
-#include <cstdlib>
 #include <random>
-#include <thread>
-#include <vector>
 
+using namespace Orvane::Testing;
 using Orvane::Memory::Detail::BuddyPool;
-using Orvane::Testing::CapturePrinter;
+using Blocks = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 
-namespace {
-
-constexpr std::uint64_t kChunk = 1024;
-
-// Counts the times the pool memory is given back.
-int g_givenBack = 0;
-void countingRelease(void* memory) {
-    ++g_givenBack;
-    std::free(memory);
-}
+static constexpr std::uint64_t kChunk = 1024;
+static int g_givenBack = 0; // times the pool memory was given back
 
 // A pool of the given number of 1 KiB chunks, created quietly.
 struct TestPool {
     explicit TestPool(std::uint32_t chunks) {
         CapturePrinter quiet;
         pool.create(std::uint64_t{chunks} * kChunk, kChunk, BuddyPool::Allocate(&std::malloc),
-                    BuddyPool::Release(&countingRelease));
+                    BuddyPool::Release(+[](void* memory) {
+                        ++g_givenBack;
+                        std::free(memory);
+                    }));
     }
     unsigned char* chunk(std::uint32_t index) const { return pool.base() + index * kChunk; }
     void* take(std::uint64_t size = 1) { return pool.allocate(size); }
     // (order, chunk index) of every free block, list by list.
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> freeBlocks() {
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> blocks;
+    Blocks freeBlocks() {
+        Blocks blocks;
         for (std::uint32_t k = 0; k < pool.orderCount(); ++k) {
             for (std::uint32_t index : pool.freeBlocks(k)) {
                 blocks.emplace_back(k, index);
@@ -45,21 +34,22 @@ struct TestPool {
         }
         return blocks;
     }
+    void releaseAll(std::vector<void*>& blocks) {
+        std::for_each(blocks.begin(), blocks.end(), [this](void* block) { block ? pool.release(block) : void(); });
+        blocks.clear();
+    }
     BuddyPool pool;
 };
 
-using Blocks = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 // A 3000-chunk pool: 2048 + 512 + 256 + 128 + 32 + 16 + 8, laid out upward.
-const Blocks kOddPool = {{3, 2992}, {4, 2976}, {5, 2944}, {7, 2816}, {8, 2560}, {9, 2048}, {11, 0}};
-
-} // namespace
+static const Blocks kOddPool = {{3, 2992}, {4, 2976}, {5, 2944}, {7, 2816}, {8, 2560}, {9, 2048}, {11, 0}};
 
 TEST(BuddyPoolTest, CarvingSplittingAndMergingInListOrder) {
     TestPool whole(2048), odd(3000);
     const auto base = reinterpret_cast<std::uintptr_t>(whole.pool.base());
-    EXPECT_TRUE(base % kChunk == 0 && base - reinterpret_cast<std::uintptr_t>(whole.pool.memory()) < kChunk)
-        << "the spare chunk absorbs the shift to a chunk boundary";
-    EXPECT_EQ(whole.pool.orderCount() * 100 + odd.pool.orderCount(), 1212u);
+    // The spare chunk absorbs the shift to a chunk boundary.
+    EXPECT_TRUE(base % kChunk == 0 && base - reinterpret_cast<std::uintptr_t>(whole.pool.memory()) < kChunk);
+    EXPECT_EQ(std::make_pair(whole.pool.orderCount(), odd.pool.orderCount()), std::make_pair(12u, 12u));
     EXPECT_EQ(whole.freeBlocks(), (Blocks{{11, 0}}));
     EXPECT_EQ(odd.freeBlocks(), kOddPool);
 
@@ -69,15 +59,15 @@ TEST(BuddyPoolTest, CarvingSplittingAndMergingInListOrder) {
     for (std::uint32_t k = 0; k < 11; ++k) {
         afterFirst.emplace_back(k, 2048 - (2u << k));
     }
-    EXPECT_EQ(whole.freeBlocks(), afterFirst) << "one lower half on every list below the split block";
+    EXPECT_EQ(whole.freeBlocks(), afterFirst); // one lower half on every list below the split block
     EXPECT_EQ(std::vector<void*>({whole.take(), whole.take()}),
               std::vector<void*>({whole.chunk(2046), whole.chunk(2045)}));
     EXPECT_EQ(whole.pool.freeBlocks(0), (std::vector<std::uint32_t>{2044}));
     whole.pool.release(whole.chunk(2046)); // its buddy 2047 is held: it stays on list 0, in front
     EXPECT_EQ(whole.pool.freeBlocks(0), (std::vector<std::uint32_t>{2046, 2044}));
-    whole.pool.release(whole.chunk(2047));
-    EXPECT_EQ(whole.pool.freeBlocks(0), (std::vector<std::uint32_t>{2044}));
-    EXPECT_EQ(whole.pool.freeBlocks(1).front(), 2046u) << "2046 and 2047 merged into the front of list 1";
+    whole.pool.release(whole.chunk(2047)); // 2046 and 2047 merge into the front of list 1
+    EXPECT_EQ(std::make_pair(whole.pool.freeBlocks(0), whole.pool.freeBlocks(1).front()),
+              std::make_pair(std::vector<std::uint32_t>{2044}, 2046u));
     whole.pool.release(whole.chunk(2045));
     EXPECT_EQ(whole.freeBlocks(), (Blocks{{11, 0}}));
 
@@ -91,48 +81,41 @@ TEST(BuddyPoolTest, CarvingSplittingAndMergingInListOrder) {
     }
     EXPECT_EQ(granted, (std::vector<std::uint64_t>{1024, 1024, 2048, 4096, 8192, 0, 0}));
     EXPECT_EQ(whole.pool.freeSize(), 2048 * kChunk - 16384);
-    for (void* block : held) {
-        if (block != nullptr) {
-            whole.pool.release(block);
-        }
-    }
+    whole.releaseAll(held);
     EXPECT_EQ(whole.freeBlocks(), (Blocks{{11, 0}}));
 }
 
 TEST(BuddyPoolTest, AnOddPoolNeverMergesAcrossCarvedBoundsEvenUnderTwoThreads) {
     TestPool t(3000);
     std::uint64_t size = 2048 * kChunk;
-    EXPECT_EQ(t.pool.allocate(size), t.chunk(0)) << "the largest block is granted";
+    EXPECT_EQ(t.pool.allocate(size), t.chunk(0)); // the largest block is granted
     t.pool.release(t.chunk(0));
-    auto churn = [&t](unsigned seed) {
-        std::mt19937 random(seed);
+    onThreads(2, [&t](int thread) {
+        std::mt19937 random(thread);
         std::vector<void*> held;
+        const auto mark = static_cast<unsigned char>(thread + 1);
         for (int round = 0; round < 20000; ++round) {
             std::uint64_t want = 1 + random() % (16 * kChunk);
             if (held.size() < 8 && (random() & 1) == 0) {
                 if (void* block = t.pool.allocate(want)) { // marked at both ends to show overlaps
-                    static_cast<unsigned char*>(block)[0] = static_cast<unsigned char>(seed);
-                    static_cast<unsigned char*>(block)[want - 1] = static_cast<unsigned char>(seed);
+                    static_cast<unsigned char*>(block)[0] = static_cast<unsigned char*>(block)[want - 1] = mark;
                     held.push_back(block);
                 }
             } else if (!held.empty()) {
-                EXPECT_EQ(static_cast<unsigned char*>(held.back())[0], static_cast<unsigned char>(seed));
+                EXPECT_EQ(static_cast<unsigned char*>(held.back())[0], mark);
                 t.pool.release(held.back());
                 held.pop_back();
             }
         }
-        std::for_each(held.begin(), held.end(), [&t](void* block) { t.pool.release(block); });
-    };
-    std::thread other(churn, 1u);
-    churn(2u);
-    other.join();
+        t.releaseAll(held);
+    });
     std::vector<void*> held;
     while (void* block = t.take()) {
         held.push_back(block);
     }
     EXPECT_EQ(held.size(), 3000u);
     std::shuffle(held.begin(), held.end(), std::mt19937(7));
-    std::for_each(held.begin(), held.end(), [&t](void* block) { t.pool.release(block); });
+    t.releaseAll(held);
     EXPECT_EQ(t.freeBlocks(), kOddPool);
     EXPECT_EQ(t.pool.freeSize(), 3000 * kChunk);
 }
@@ -141,33 +124,28 @@ TEST(BuddyPoolTest, ClosingGivesThePoolBackOnceTheLastBlockReturns) {
     g_givenBack = 0;
     {
         TestPool idle(16);
-        idle.pool.close(); // nothing out: given back at once
-        EXPECT_EQ(idle.take(), nullptr) << "a given-back pool grants nothing";
-        EXPECT_EQ(idle.pool.freeSize(), 0u);
+        idle.pool.close();                                                 // nothing out: given back at once
+        EXPECT_TRUE(idle.take() == nullptr && idle.pool.freeSize() == 0u); // a given-back pool grants nothing
     }
     TestPool busy(16);
-    void* first = busy.take();
-    void* second = busy.take();
+    std::vector<void*> held = {busy.take(), busy.take()};
     busy.pool.close();
-    busy.pool.release(first);
+    busy.pool.release(held[0]);
     const int whileOut = g_givenBack;
-    busy.pool.release(second);
+    busy.pool.release(held[1]);
     EXPECT_EQ(std::vector<int>({whileOut, g_givenBack}), std::vector<int>({1, 2}));
 }
 
 TEST(BuddyPoolTest, DumpsEveryListAndBlock) {
     TestPool t(6);
-    CapturePrinter capture;
-    t.pool.dumpFreeLists();
-    const std::vector<std::string> lines = capture.lines();
-    const std::vector<std::string> expected = {
-        "BufferList id:0, order:1, head:", "BufferList id:1, order:2, head:", "bufflist:1, id:0, realIdx:4, self:",
-        "BufferList id:2, order:3, head:", "bufflist:2, id:0, realIdx:0, self:"};
-    ASSERT_EQ(lines.size(), expected.size()) << capture.text();
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_NE(lines[i].find(expected[i]), std::string::npos) << lines[i];
+    Lines lines = reported([&] { t.pool.dumpFreeLists(); });
+    EXPECT_NE(lines.at(2).find(", order:2, pre:"), std::string::npos) << lines[2];
+    for (std::string& line : lines) { // each up to its first address, which follows "head:" or "self:"
+        line.resize(std::min(line.find("head:"), line.find("self:")) + 5);
     }
-    EXPECT_NE(lines[2].find(", order:2, pre:"), std::string::npos) << lines[2];
+    EXPECT_EQ(lines, (Lines{"BufferList id:0, order:1, head:", "BufferList id:1, order:2, head:",
+                            "bufflist:1, id:0, realIdx:4, self:", "BufferList id:2, order:3, head:",
+                            "bufflist:2, id:0, realIdx:0, self:"}));
 }
 
 TEST(BuddyPoolDeathTest, ReleasingBelowThePoolOrTwiceEndsTheProcess) {

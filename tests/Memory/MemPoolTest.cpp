@@ -1,13 +1,9 @@
 // The fixed-size pool: unit sizes, blocks, reuse order and concurrent use.
 #include "memory/MemPool.h"
 
-#include <gtest/gtest.h>
+#include "support/Testing.h"
 
-#include <cstdint>
-#include <cstring>
 #include <set>
-#include <thread>
-#include <vector>
 
 using Orvane::Memory::Detail::CMemPool;
 
@@ -39,7 +35,8 @@ TEST(MemPoolTest, UnitsAreAtLeastEightBytesAndBlocksHoldTheirCount) {
 
 TEST(MemPoolTest, ConcurrentThreadsNeverShareAUnit) {
     CMemPool pool(64, 16);
-    auto work = [&pool](unsigned char mark) {
+    Orvane::Testing::onThreads(2, [&pool](int thread) {
+        const auto mark = static_cast<unsigned char>(0xA1 + thread);
         std::vector<unsigned char*> held;
         for (int round = 0; round < 20000; ++round) {
             if (held.size() < 40 && round % 3 != 2) {
@@ -55,10 +52,7 @@ TEST(MemPoolTest, ConcurrentThreadsNeverShareAUnit) {
         for (unsigned char* unit : held) {
             pool.free(unit);
         }
-    };
-    std::thread other(work, 0xA1);
-    work(0xB2);
-    other.join();
+    });
     std::set<void*> distinct;
     for (int i = 0; i < 100; ++i) {
         distinct.insert(pool.malloc());

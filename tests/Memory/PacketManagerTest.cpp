@@ -4,175 +4,140 @@
 
 #include "Memory/PacketInternal.h"
 #include "memory/Packet.h"
-#include "support/CapturePrinter.h"
+#include "support/Testing.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <cstring>
-
+using namespace Orvane::Testing;
 using Orvane::Memory::CPacket;
 using Orvane::Memory::CPacketManager;
 using Orvane::Memory::OldPacketInternal;
-using Orvane::Testing::CapturePrinter;
 
-namespace {
+// The test's memory operator: records calls ("malloc 100", "free", "copy") and can be told to refuse.
+static Lines g_calls;
+static void* g_lastFreed = nullptr;
+static bool g_refuse = false;
 
-// The test's memory operator: counts calls and can be told to refuse.
-std::atomic<int> g_mallocs{0}, g_frees{0}, g_copies{0};
-std::atomic<std::size_t> g_lastRequest{0};
-std::atomic<void*> g_lastFreed{nullptr};
-std::atomic<bool> g_refuse{false};
-
-void* countingMalloc(std::size_t size) {
-    ++g_mallocs;
-    g_lastRequest = size;
-    return g_refuse ? nullptr : std::malloc(size);
+static void record(const std::string& call) {
+    g_calls.push_back(call);
 }
-void countingFree(void* pointer) {
-    ++g_frees;
-    g_lastFreed = pointer;
-    std::free(pointer);
-}
-void* countingCopy(void* destination, const void* source, std::size_t length) {
-    ++g_copies;
-    return std::memcpy(destination, source, length);
+static Lines calls() { // and forgets them
+    return std::exchange(g_calls, Lines{});
 }
 
-CPacketManager::MemoryOperator countingOperator() {
+static CPacketManager::MemoryOperator countingOperator() {
     CPacketManager::MemoryOperator memop;
-    memop.malloc = &countingMalloc;
-    memop.free = &countingFree;
-    memop.memcpy = &countingCopy;
+    memop.malloc = +[](std::size_t size) {
+        record("malloc " + std::to_string(size));
+        return g_refuse ? nullptr : std::malloc(size);
+    };
+    memop.free = +[](void* pointer) {
+        record("free");
+        g_lastFreed = pointer;
+        std::free(pointer);
+    };
+    memop.memcpy = +[](void* destination, const void* source, std::size_t length) {
+        record("copy");
+        return std::memcpy(destination, source, length);
+    };
     return memop;
 }
 
 // Before any test (and in every re-executed death-test child).
-[[maybe_unused]] const bool g_configured = [] {
+[[maybe_unused]] static const bool g_configured = [] {
     const CPacketManager::MemoryOperator memop = countingOperator();
     CPacketManager::config(CPacketManager::policySystem, &memop, nullptr);
     return true;
 }();
 
-std::uint64_t align4(std::uint64_t n) {
+static std::uint64_t align4(std::uint64_t n) {
     return (n + 3) & ~std::uint64_t{3};
 }
-
-} // namespace
 
 TEST(PacketManagerTest, SystemPolicyHasNoPoolUsesTheOperatorAndIgnoresLateConfig) {
     CPacketManager* manager = CPacketManager::instance();
     EXPECT_EQ(manager->getPoolBuffer(), nullptr);
     EXPECT_EQ(manager->getFreeSize() + manager->getBufferSize(), 0u);
-    const int calls = g_mallocs + g_frees + g_copies;
+    calls();
     void* block = manager->malloc(100);
-    EXPECT_EQ(g_lastRequest, 100u) << "the system policy asks the operator for exactly the size";
     char text[] = "through the operator";
     EXPECT_EQ(manager->memcpy(block, text, sizeof text), block);
     EXPECT_STREQ(static_cast<char*>(block), text);
     manager->free(block);
     EXPECT_EQ(g_lastFreed, block);
-    EXPECT_EQ(g_mallocs + g_frees + g_copies, calls + 3);
+    EXPECT_EQ(calls(), (Lines{"malloc 100", "copy", "free"})) << "the system policy asks for exactly the size";
 
-    CapturePrinter capture;
     CPacketManager::PoolParameter param;
-    CPacketManager::config(CPacketManager::policyPool, nullptr, &param);
-    EXPECT_EQ(capture.linesContaining("PacketManagerInternal::config() failured: Packet Manager has been configured!\n")
-                  .size(),
-              1u)
-        << capture.text();
+    EXPECT_EQ(reported([&] { CPacketManager::config(CPacketManager::policyPool, nullptr, &param); }),
+              Lines{"PacketManagerInternal::config() failured: Packet Manager has been configured!\n"});
     EXPECT_EQ(manager->getBufferSize(), 0u) << "still the system policy";
 }
 
 TEST(PacketManagerTest, PacketIsOneOperatorBlockOfTheAlignedSizesOrInvalid) {
-    const int mallocs = g_mallocs;
-    const int copies = g_copies;
+    calls();
     unsigned char* start = nullptr;
     {
         CPacket packet(101, 7);
         ASSERT_TRUE(packet.valid());
-        EXPECT_EQ(g_mallocs, mallocs + 1) << "buffer, extra data and record share one block";
-        EXPECT_EQ(g_lastRequest, align4(101) + align4(7 + OldPacketInternal::recordRoom(4)));
         EXPECT_EQ(packet.capacity(), 104u);
         start = packet.getBuffer();
         ASSERT_TRUE(packet.resize(100));
         const unsigned char tail[4] = {1, 2, 3, 4};
         EXPECT_EQ(packet.putBuffer(const_cast<unsigned char*>(tail), 4), 4u);
-        EXPECT_EQ(g_copies, copies + 1) << "appends go through the operator's copy";
     }
-    EXPECT_EQ(g_lastFreed, start) << "the block, whose start is the buffer, goes back to the operator";
-    CapturePrinter capture;
+    // Buffer, extra data and record share one block, whose start is the buffer; appends copy through the operator.
+    EXPECT_EQ(calls(), (Lines{"malloc " + std::to_string(align4(101) + align4(7 + OldPacketInternal::recordRoom(4))),
+                              "copy", "free"}));
+    EXPECT_EQ(g_lastFreed, start);
     g_refuse = true;
-    CPacket packet(100, 8);
+    EXPECT_EQ(reported([] { EXPECT_FALSE(CPacket(100, 8).valid()); }),
+              Lines{"PacketInternal::create(): NO enough, need size:100 ext:8\n"});
     g_refuse = false;
-    EXPECT_FALSE(packet.valid());
-    const auto reports = capture.linesContaining("PacketInternal::create(): NO enough, need size:100 ext:8\n");
-    ASSERT_EQ(reports.size(), 1u) << capture.text();
-    EXPECT_NE(reports[0].find("warn"), std::string::npos) << reports[0];
 }
 
 TEST(PacketManagerTest, DumpNodesShowsStatisticsAndTheSystemPolicy) {
     CPacketManager* manager = CPacketManager::instance();
-    CapturePrinter capture;
-    for (const bool statistics : {false, true}) {
-        manager->enableNodesStatistics(statistics);
-        testing::internal::CaptureStdout();
-        manager->dumpNodes();
-        EXPECT_EQ(testing::internal::GetCapturedStdout(),
-                  statistics ? "Total  unfree count = 0 packetUsed(K) 0\n" : "");
-    }
+    std::string out;
+    EXPECT_EQ(reported([&] {
+                  for (const bool statistics : {false, true}) {
+                      manager->enableNodesStatistics(statistics);
+                      out += stdoutOf([&] { manager->dumpNodes(); }) + "|";
+                  }
+              }),
+              Lines(2, "CPacketManager dump: SYS Policy\n"));
     manager->enableNodesStatistics(false);
-    EXPECT_EQ(capture.linesContaining("CPacketManager dump: SYS Policy\n").size(), 2u) << capture.text();
+    EXPECT_EQ(out, "|Total  unfree count = 0 packetUsed(K) 0\n|");
 }
 
-// ---- In fresh processes: the manager does not exist yet there ----
-
-class PacketManagerFreshTest : public testing::Test {
-protected:
-    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
-};
-
-TEST_F(PacketManagerFreshTest, CreationAnnouncesTheSystemPolicy) {
-    EXPECT_EXIT(
-        {
-            CapturePrinter capture;
-            CPacketManager::instance();
-            std::exit(capture.linesContaining("CPacketManager: System Policy\n").size() == 1 ? 0 : 1);
-        },
-        testing::ExitedWithCode(0), "");
+TEST(PacketManagerFreshTest, CreationAnnouncesTheSystemPolicy) {
+    expectInFreshProcess(
+        [] { EXPECT_EQ(reported([] { CPacketManager::instance(); }), Lines{"CPacketManager: System Policy\n"}); });
 }
 
-TEST_F(PacketManagerFreshTest, PolicyZeroKeepsThePolicyWhileParametersChange) {
-    EXPECT_EXIT(
-        {
-            CapturePrinter quiet;
-            CPacketManager::config(CPacketManager::policyPool, nullptr, nullptr);
-            CPacketManager::PoolParameter param;
-            param.totalSize = 4194304;
-            param.chunkSize = 2048;
-            CPacketManager::config(CPacketManager::policyKeep, nullptr, &param);
-            CPacketManager::config(static_cast<CPacketManager::Policy>(9), nullptr, nullptr); // unknown: kept
-            CPacketManager* manager = CPacketManager::instance();
-            std::uint64_t size = 1;
-            void* block = manager->malloc(size);
-            const bool ok = manager->getBufferSize() == 4194304 && manager->getFreeSize() == 4194304 - 2048;
-            manager->free(block);
-            std::exit(ok ? 0 : 1);
-        },
-        testing::ExitedWithCode(0), "");
+TEST(PacketManagerFreshTest, PolicyZeroKeepsThePolicyWhileParametersChange) {
+    expectInFreshProcess([] {
+        CapturePrinter quiet;
+        CPacketManager::config(CPacketManager::policyPool, nullptr, nullptr);
+        CPacketManager::PoolParameter param;
+        param.totalSize = 4194304;
+        param.chunkSize = 2048;
+        CPacketManager::config(CPacketManager::policyKeep, nullptr, &param);
+        CPacketManager::config(static_cast<CPacketManager::Policy>(9), nullptr, nullptr); // unknown: kept
+        CPacketManager* manager = CPacketManager::instance();
+        void* block = manager->malloc(1);
+        EXPECT_EQ(std::vector<std::uint64_t>({manager->getBufferSize(), manager->getFreeSize()}),
+                  std::vector<std::uint64_t>({4194304, 4194304 - 2048}));
+        manager->free(block);
+    });
 }
 
-TEST_F(PacketManagerFreshTest, InvalidParametersAndOperatorsEndTheProcess) {
-    CPacketManager::PoolParameter small;
+TEST(PacketManagerFreshTest, InvalidParametersAndOperatorsEndTheProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    CPacketManager::PoolParameter small, ragged, loose;
     small.chunkSize = 1023;
     small.totalSize = 1023 * 4;
     EXPECT_DEATH(CPacketManager::config(CPacketManager::policyPool, nullptr, &small),
                  "param->chunkSize >= 1024 && param->chunkSize > 0 && param->totalSize % param->chunkSize == 0");
-    CPacketManager::PoolParameter ragged;
     ragged.totalSize = 1024 * 10 + 1;
     EXPECT_DEATH(CPacketManager::config(CPacketManager::policyPool, nullptr, &ragged), "param->totalSize %");
-    CPacketManager::PoolParameter loose;
     loose.alignSize = 3;
     EXPECT_DEATH(CPacketManager::config(CPacketManager::policyPool, nullptr, &loose), "param->alignSize >= 4");
     CPacketManager::MemoryOperator partial = countingOperator();

@@ -1,30 +1,26 @@
 #include "Platform/Cpu.h"
 
-#include <gtest/gtest.h>
+#include "support/Testing.h"
 
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <sstream>
-#include <string>
 
 using namespace Orvane::Platform;
 
 TEST(CpuTest, BitScanFindsTheHighestSetBit) {
-    const struct {
-        std::uint64_t value;
-        unsigned highest;
-    } cases[] = {{1, 0},
-                 {2, 1},
-                 {3, 1},
-                 {0xFFFF, 15},
-                 {0x10000, 16},
-                 {0x1FFFF, 16},
-                 {0x7FFFFFFFFFFFFFFFULL, 62},
-                 {0x8000000000000000ULL, 63},
-                 {0xFFFFFFFFFFFFFFFFULL, 63}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(highestSetBit(c.value), c.highest) << std::hex << c.value;
+    const std::pair<std::uint64_t, unsigned> cases[] = {{1, 0},
+                                                        {2, 1},
+                                                        {3, 1},
+                                                        {0xFFFF, 15},
+                                                        {0x10000, 16},
+                                                        {0x1FFFF, 16},
+                                                        {0x7FFFFFFFFFFFFFFFULL, 62},
+                                                        {0x8000000000000000ULL, 63},
+                                                        {0xFFFFFFFFFFFFFFFFULL, 63}};
+    for (const auto& [value, highest] : cases) {
+        EXPECT_EQ(highestSetBit(value), highest) << std::hex << value;
     }
 }
 
@@ -39,8 +35,7 @@ TEST(CpuTest, FeaturesAgreeWithTheKernelsFlags) {
     std::istringstream words(line.substr(line.find(':') + 1));
     const std::set<std::string> flags{std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
     const CpuFeatures& features = cpuFeatures();
-    EXPECT_EQ(features.aes, flags.count("aes") == 1);
-    EXPECT_EQ(features.sha, flags.count("sha_ni") == 1);
-    EXPECT_EQ(features.pclmulqdq, flags.count("pclmulqdq") == 1);
-    EXPECT_EQ(features.ssse3, flags.count("ssse3") == 1);
+    EXPECT_EQ(std::vector<bool>({features.aes, features.sha, features.pclmulqdq, features.ssse3}),
+              std::vector<bool>({flags.count("aes") == 1, flags.count("sha_ni") == 1, flags.count("pclmulqdq") == 1,
+                                 flags.count("ssse3") == 1}));
 }

@@ -1,32 +1,24 @@
 #include "Platform/Loader.h"
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <string>
+#include "support/Testing.h"
 
 using namespace Orvane::Platform;
 
 TEST(LoaderTest, LibraryFileNamesAreCutToTheBuffer) {
-    const struct {
-        std::string base;
-        const char* expected;
-    } cases[] = {
+    const std::pair<std::string, const char*> cases[] = {
         {"m", "libm.so"},
         {std::string(24, 'a'), "libaaaaaaaaaaaaaaaaaaaaaaaa.so"},  // 30 characters
         {std::string(25, 'a'), "libaaaaaaaaaaaaaaaaaaaaaaaaa.so"}, // 31: just fits
         {std::string(26, 'a'), "libaaaaaaaaaaaaaaaaaaaaaaaaaa.s"}, // 32: cut
         {std::string(40, 'a'), "libaaaaaaaaaaaaaaaaaaaaaaaaaaaa"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [base, expected] : cases) {
         char name[32];
         std::memset(name, 'x', sizeof name);
-        const std::size_t length = libraryFileName(name, sizeof name, c.base.c_str());
-        EXPECT_STREQ(name, c.expected);
-        EXPECT_EQ(length, std::strlen(c.expected));
-        for (std::size_t i = length; i < sizeof name; ++i) {
-            EXPECT_EQ(name[i], '\0') << "zero-filled behind the name, at " << i;
-        }
+        const std::size_t length = libraryFileName(name, sizeof name, base.c_str());
+        // Zero-filled behind the name.
+        EXPECT_EQ(std::string(name, sizeof name), expected + std::string(sizeof name - std::strlen(expected), '\0'));
+        EXPECT_EQ(length, std::strlen(expected));
     }
 }
 
@@ -41,14 +33,9 @@ TEST(LoaderTest, LoadsBesideTheProgramOrFromTheSystemAndFindsEntryPoints) {
     EXPECT_EQ(create(20), 41);
     EXPECT_EQ(findEntryPoint(probe, "createMissingObject"), nullptr);
 
-    const LibraryHandle math = loadLibrary("libm.so.6");
-    ASSERT_NE(math, nullptr);
-    const auto cosine = reinterpret_cast<double (*)(double)>(findEntryPoint(math, "cos"));
-    ASSERT_NE(cosine, nullptr);
+    const auto cosine = reinterpret_cast<double (*)(double)>(findEntryPoint(loadLibrary("libm.so.6"), "cos"));
+    ASSERT_NE(cosine, nullptr) << "from the system";
     EXPECT_EQ(cosine(0.0), 1.0);
-
-    for (const char* missing : {"libNoSuchLibraryHere.so", "", static_cast<const char*>(nullptr)}) {
-        EXPECT_EQ(loadLibrary(missing), nullptr);
-    }
-    EXPECT_EQ(findEntryPoint(nullptr, "cos"), nullptr);
+    EXPECT_TRUE(loadLibrary("libNoSuchLibraryHere.so") == nullptr && loadLibrary("") == nullptr &&
+                loadLibrary(nullptr) == nullptr && findEntryPoint(nullptr, "cos") == nullptr);
 }

@@ -1,9 +1,6 @@
 #include "Platform/Platform.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
+#include "support/Testing.h"
 
 using Orvane::Platform::commandLineArguments;
 
@@ -12,10 +9,7 @@ using Orvane::Platform::commandLineArguments;
 // 2n backslashes before a quote give n and the quote groups.
 TEST(CommandLineTest, SplitsLikeTheWindowsParser) {
     using Words = std::vector<std::string>;
-    const struct {
-        const char* line;
-        Words words;
-    } cases[] = {
+    const std::pair<const char*, Words> cases[] = {
         {"", {}},
         {"   ", {}},
         {"prog", {"prog"}},
@@ -29,7 +23,7 @@ TEST(CommandLineTest, SplitsLikeTheWindowsParser) {
         {R"(prog a\\\"b)", {"prog", R"(a\"b)"}},
         {R"(prog trailing\)", {"prog", R"(trailing\)"}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(commandLineArguments(c.line), c.words) << c.line;
+    for (const auto& [line, words] : cases) {
+        EXPECT_EQ(commandLineArguments(line), words) << line;
     }
 }

@@ -1,19 +1,25 @@
 #include "support/CapturePrinter.h"
 
+#include <algorithm>
+#include <atomic>
+
 namespace Orvane {
 namespace Testing {
 
+// Quiet captures may nest; only the outermost replaces and restores the log printer.
+static std::atomic<int> s_quietDepth{0};
+
 CapturePrinter::CapturePrinter(bool quiet, int printLevel) : m_savedLevel(Virad::getPrintLogLevel()), m_quiet(quiet) {
     Virad::setPrintLogLevel(printLevel);
-    if (m_quiet) {
-        Virad::setLogPrinter(Virad::TFunction1<void, const char*>(&CapturePrinter::drop));
+    if (m_quiet && s_quietDepth++ == 0) {
+        Virad::setLogPrinter(Virad::TFunction1<void, const char*>(+[](const char*) {}));
     }
     Virad::attachPrint(Virad::TFunction1<bool, const char*>(&CapturePrinter::capture, this));
 }
 
 CapturePrinter::~CapturePrinter() {
     Virad::detachPrint(Virad::TFunction1<bool, const char*>(&CapturePrinter::capture, this));
-    if (m_quiet) {
+    if (m_quiet && --s_quietDepth == 0) {
         Virad::setLogPrinter(Virad::TFunction1<void, const char*>());
     }
     Virad::setPrintLogLevel(m_savedLevel);
@@ -31,9 +37,8 @@ std::vector<std::string> CapturePrinter::lines() const {
 }
 
 std::string CapturePrinter::text() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
     std::string all;
-    for (const std::string& line : m_lines) {
+    for (const std::string& line : lines()) {
         all += line;
     }
     return all;
@@ -48,15 +53,14 @@ std::vector<std::string> CapturePrinter::bodies() const {
 }
 
 std::vector<std::string> CapturePrinter::linesContaining(const std::string& fragment) const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    std::vector<std::string> found;
-    for (const std::string& line : m_lines) {
-        if (line.find(fragment) != std::string::npos) {
-            found.push_back(line);
-        }
-    }
-    return found;
+    std::vector<std::string> result = lines();
+    result.erase(std::remove_if(result.begin(), result.end(),
+                                [&](const std::string& line) { return line.find(fragment) == std::string::npos; }),
+                 result.end());
+    return result;
 }
+
+std::size_t CapturePrinter::count(const std::string& fragment) const { return linesContaining(fragment).size(); }
 
 void CapturePrinter::clear() {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -29,17 +29,13 @@ public:
     std::string text() const;
     // Every line with its prefix (up to the first ']') removed.
     std::vector<std::string> bodies() const;
-    // Lines whose text contains the fragment.
+    // The lines that contain the fragment, and how many there are.
     std::vector<std::string> linesContaining(const std::string& fragment) const;
+    std::size_t count(const std::string& fragment) const;
     void clear();
-    // The attached printer, for a test that detaches it early.
-    Virad::TFunction1<bool, const char*> printer() {
-        return Virad::TFunction1<bool, const char*>(&CapturePrinter::capture, this);
-    }
 
 private:
     bool capture(const char* line);
-    static void drop(const char*) {}
 
     mutable std::mutex m_mutex;
     std::vector<std::string> m_lines;

@@ -1,13 +1,17 @@
 #include "support/RecordingFileSystem.h"
 
-#include <algorithm>
-
 namespace Orvane {
 namespace Testing {
 
 std::vector<std::string> RecordingFileSystem::modes() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_modes;
+    std::vector<std::string> found;
+    for (const std::string& call : m_calls) {
+        if (call.rfind("fopen ", 0) == 0) {
+            found.push_back(call.substr(6));
+        }
+    }
+    return found;
 }
 
 int RecordingFileSystem::count(const std::string& operation) const {
@@ -18,18 +22,14 @@ int RecordingFileSystem::count(const std::string& operation) const {
 void RecordingFileSystem::clearCalls() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_calls.clear();
-    m_modes.clear();
 }
 
-void RecordingFileSystem::record(const char* operation, const char* mode) {
+void RecordingFileSystem::record(const std::string& call) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_calls.emplace_back(operation);
-    if (mode != nullptr) {
-        m_modes.emplace_back(mode);
-    }
+    m_calls.push_back(call);
 }
 
-// Operations that only count their calls before the default table does the work.
+// Operations that only record their calls before the default table does the work.
 #define DOZUV2_RECORDED(result, name, parameters, arguments)                                                           \
     result RecordingFileSystem::name parameters {                                                                      \
         record(#name);                                                                                                 \
@@ -46,16 +46,15 @@ DOZUV2_RECORDED(int, findclose, (int key), (key))
 #undef DOZUV2_RECORDED
 
 void* RecordingFileSystem::fopen(const char* path, const char* mode) {
-    record("fopen", mode);
+    record(std::string("fopen ") + mode);
     return FileDefaultOpt::fopen(path, mode);
 }
 
 std::size_t RecordingFileSystem::fread(void* buffer, std::size_t size, std::size_t count, void* stream) {
     record("fread");
-    if (shortBy != 0 && count <= shortBy) {
-        return 0;
-    }
-    return FileDefaultOpt::fread(buffer, size, std::min(count - shortBy, transferLimit), stream);
+    return shortBy != 0 && count <= shortBy
+               ? 0
+               : FileDefaultOpt::fread(buffer, size, std::min(count - shortBy, transferLimit), stream);
 }
 
 std::size_t RecordingFileSystem::fwrite(const void* buffer, std::size_t size, std::size_t count, void* stream) {

@@ -1,14 +1,15 @@
 // Test helper: the default file-system table with a record of its calls.
 //
 // Registered with hookFileSystem for a temporary directory, it serves real
-// files while counting each operation, keeping every fopen mode, limiting how
-// much one fread or fwrite moves or making reads come up short, and standing in for the gather write (which
-// the default table lacks) by recording the descriptor it was handed.
+// files while recording each operation, limiting how much one fread or fwrite
+// moves or making reads come up short, and standing in for the gather write
+// (which the default table lacks) by recording the descriptor it was handed.
 #ifndef DOZUV2_TESTS_SUPPORT_RECORDINGFILESYSTEM_H
 #define DOZUV2_TESTS_SUPPORT_RECORDINGFILESYSTEM_H
 
 #include "Devez3/FileDefaultOpt.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -23,7 +24,9 @@ public:
     std::size_t shortBy = 0;              // each fread stops this many elements short (0 when it cannot)
     std::vector<int> writevDescriptors;   // writev "writes" its element count
 
+    // The fopen modes, in order.
     std::vector<std::string> modes() const;
+    // How often the operation ("fseek", "stat" ...) was called.
     int count(const std::string& operation) const;
     void clearCalls();
 
@@ -42,11 +45,10 @@ public:
     std::int64_t writev(int descriptor, const Virad::io_vec* elements, int count) override;
 
 private:
-    void record(const char* operation, const char* mode = nullptr);
+    void record(const std::string& call);
 
     mutable std::mutex m_mutex;
-    std::vector<std::string> m_calls;
-    std::vector<std::string> m_modes;
+    std::vector<std::string> m_calls; // "fseek", "fopen rb" ...
 };
 
 } // namespace Testing

@@ -8,6 +8,9 @@
 #ifndef DOZUV2_TESTS_SUPPORT_SCOPEDTIMEZONE_H
 #define DOZUV2_TESTS_SUPPORT_SCOPEDTIMEZONE_H
 
+#include "Platform/Platform.h"
+
+#include <cstdlib>
 #include <string>
 
 namespace Orvane {
@@ -15,8 +18,15 @@ namespace Testing {
 
 class ScopedTimeZone {
 public:
-    explicit ScopedTimeZone(const char* zone);
-    ~ScopedTimeZone();
+    explicit ScopedTimeZone(const char* zone) : m_hadZone(std::getenv("TZ") != nullptr) {
+        m_previous = m_hadZone ? std::getenv("TZ") : "";
+        setenv("TZ", zone, 1);
+        Platform::refreshTimeZone();
+    }
+    ~ScopedTimeZone() {
+        m_hadZone ? setenv("TZ", m_previous.c_str(), 1) : unsetenv("TZ");
+        Platform::refreshTimeZone();
+    }
     ScopedTimeZone(const ScopedTimeZone&) = delete;
     ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
 

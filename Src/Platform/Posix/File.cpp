@@ -19,6 +19,20 @@
 namespace Orvane {
 namespace Platform {
 
+namespace {
+
+// A null path names no file: it fails the way a missing file does, instead
+// of reaching the C library, which takes a null path as undefined behaviour.
+bool isNullPath(const char* path) {
+    if (path == nullptr) {
+        errno = ENOENT;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 void* openStream(const char* path, const StreamOpenFlags& flags, const char* mode) {
     int oflags = flags.readWrite ? O_RDWR : (flags.writeOnly ? O_WRONLY : O_RDONLY);
     if (flags.append) {
@@ -32,6 +46,9 @@ void* openStream(const char* path, const StreamOpenFlags& flags, const char* mod
     }
     if (flags.noInherit) {
         oflags |= O_CLOEXEC;
+    }
+    if (isNullPath(path)) {
+        return nullptr;
     }
     const int fd = ::open(path, oflags, S_IRUSR | S_IWUSR);
     if (fd < 0) {
@@ -60,20 +77,32 @@ std::int64_t streamTell64(void* stream) {
 }
 
 int removeFile(const char* path) {
+    if (isNullPath(path)) {
+        return -1;
+    }
     // unlink, not the C library's remove: remove would also take an empty
     // directory, and a file operation must leave directories alone.
     return ::unlink(path) == 0 ? 0 : -1;
 }
 
 int makeDirectory(const char* path) {
+    if (isNullPath(path)) {
+        return -1;
+    }
     return ::mkdir(path, 0777) == 0 ? 0 : -1;
 }
 
 int removeDirectory(const char* path) {
+    if (isNullPath(path)) {
+        return -1;
+    }
     return ::rmdir(path) == 0 ? 0 : -1;
 }
 
 int accessPath(const char* path, int mode) {
+    if (isNullPath(path)) {
+        return -1;
+    }
     int how = F_OK;
     if ((mode & 2) != 0) {
         how |= W_OK;
@@ -85,6 +114,9 @@ int accessPath(const char* path, int mode) {
 }
 
 int statPath(const char* path, PathStatus& status) {
+    if (isNullPath(path)) {
+        return -1;
+    }
     struct stat st;
     const int result = ::stat(path, &st);
     if (result != 0) {
@@ -100,6 +132,9 @@ int statPath(const char* path, PathStatus& status) {
 }
 
 int volumeSpace(const char* path, std::uint64_t* freeForCaller, std::uint64_t* total, std::uint64_t* totalFree) {
+    if (isNullPath(path)) {
+        return -1;
+    }
     struct statvfs vfs;
     if (::statvfs(path, &vfs) != 0) {
         return -1;

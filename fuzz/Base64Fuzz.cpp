@@ -1,0 +1,97 @@
+// Base64 in both families against a bit-by-bit model.
+//
+// Properties: encoding any bytes and decoding the text gives the bytes back,
+// with the lengths the length functions promise; decoding any text gives
+// exactly what the model reads from its leading alphabet characters (3 bytes
+// per 4 characters, 2 / 1 / 0 for a last group of 3 / 2 / 1), terminated;
+// the int and the 64-bit families agree byte for byte.
+#include "FuzzCheck.h"
+
+#include "utils/Base64.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+using namespace Orvane::Utils;
+
+namespace {
+
+int sextet(unsigned char c) {
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const char* at = c != 0 ? std::strchr(alphabet, c) : nullptr;
+    return at != nullptr ? static_cast<int>(at - alphabet) : -1;
+}
+
+// The bytes a decoder must read from text: six bits per leading alphabet
+// character, a byte for every eight bits gathered.
+std::string modelDecode(const std::string& text) {
+    std::string bytes;
+    unsigned int bits = 0, count = 0;
+    for (unsigned char c : text) {
+        const int value = sextet(c);
+        if (value < 0) {
+            break;
+        }
+        bits = (bits << 6) | static_cast<unsigned int>(value);
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            bytes += static_cast<char>((bits >> count) & 0xFF);
+        }
+    }
+    return bytes;
+}
+
+void checkRoundTrip(const std::string& bytes) {
+    const int n = static_cast<int>(bytes.size());
+    const std::size_t room = (bytes.size() + 2) / 3 * 4 + 1;
+    FUZZ_CHECK(base64EncodeLen(n) == static_cast<int>(room) && base64EncodeLenEx(bytes.size()) == room,
+               "encode length for %d bytes", n);
+    std::string text(room, '\x7f'), textEx(room, '\x7f');
+    const int written = base64Encode(&text[0], bytes.data(), n);
+    const std::size_t writtenEx = base64EncodeEx(&textEx[0], bytes.data(), bytes.size());
+    FUZZ_CHECK(writtenEx == room && textEx[room - 1] == '\0', "Ex result %zu for %d bytes", writtenEx, n);
+    if (n == 0) {
+        FUZZ_CHECK(written == 0 && text[0] == '\x7f', "empty input wrote %d", written);
+        return;
+    }
+    FUZZ_CHECK(written == static_cast<int>(room) && text == textEx, "the families differ for %d bytes", n);
+    const std::string encoded = text.substr(0, room - 1);
+    FUZZ_CHECK(modelDecode(encoded) == bytes, "the model does not read the encoding back (%d bytes)", n);
+    std::string back(static_cast<std::size_t>(base64DecodeLen(encoded.c_str())), '\x7f');
+    FUZZ_CHECK(back.size() >= bytes.size() + 1, "decode length %zu for %d bytes", back.size(), n);
+    FUZZ_CHECK(base64Decode(&back[0], encoded.c_str()) == n && back.compare(0, bytes.size(), bytes) == 0 &&
+                   back[bytes.size()] == '\0',
+               "round trip of %d bytes", n);
+}
+
+void checkDecode(const std::string& text) {
+    const std::string expected = modelDecode(text);
+    const std::size_t room = static_cast<std::size_t>(base64DecodeLen(text.c_str()));
+    FUZZ_CHECK(room == base64DecodeLenEx(text.c_str()) && room >= expected.size() + 1,
+               "decode length %zu for %zu bytes", room, expected.size());
+    std::string out(room, '\x7f'), outEx(room, '\x7f');
+    FUZZ_CHECK(base64Decode(&out[0], text.c_str()) == static_cast<int>(expected.size()) &&
+                   base64DecodeEx(&outEx[0], text.c_str()) == expected.size(),
+               "decoded count differs from the model's %zu", expected.size());
+    FUZZ_CHECK(out.compare(0, expected.size(), expected) == 0 && out[expected.size()] == '\0' && out == outEx,
+               "decoded bytes differ from the model's");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    Fuzz::quietLibrary();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider in(data, size);
+    const std::string bytes = in.ConsumeRandomLengthString(4096);
+    checkRoundTrip(bytes);
+    checkDecode(std::string(bytes.c_str())); // up to the first 0 byte, as a text
+    return 0;
+}

@@ -1,0 +1,146 @@
+// Calendar time text: formatting, parsing and the stored pattern.
+//
+// Properties: the field constructor and a successful parse leave every field
+// in range with the right day of the week; a failed parse zeroes the six
+// fields; format never writes more than four characters per pattern
+// character; a pattern spelled from the input formats a time that parses
+// back to the same time; setFormatString derives separator, 12-hour mode and
+// date order as a model of the rules does, and formatting with the stored
+// settings equals formatting with the pattern under the same settings.
+#include "FuzzCheck.h"
+
+#include "virad/CTime.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using Orvane::Virad::CTime;
+
+namespace {
+
+bool leap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int daysInMonth(int y, int m) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && leap(y) ? 29 : days[m - 1];
+}
+
+// Days from 1970-01-01, counted the slow way.
+long daysSince1970(int y, int m, int d) {
+    long n = 0;
+    for (int year = 1970; year < y; ++year) {
+        n += leap(year) ? 366 : 365;
+    }
+    for (int month = 1; month < m; ++month) {
+        n += daysInMonth(y, month);
+    }
+    return n + d - 1;
+}
+
+void checkInRange(const CTime& t, const char* what) {
+    FUZZ_CHECK(t.year >= 1970 && t.year <= 2106 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
+                   t.day <= daysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
+                   t.minute <= 59 && t.second >= 0 && t.second <= 59,
+               "%s: %d-%d-%d %d:%d:%d", what, t.year, t.month, t.day, t.hour, t.minute, t.second);
+    FUZZ_CHECK(t.wday == (daysSince1970(t.year, t.month, t.day) + 4) % 7, "%s: weekday %d of %d-%d-%d", what, t.wday,
+               t.year, t.month, t.day);
+}
+
+// Formats into a buffer of exactly the promised room, so that one byte too
+// many is an AddressSanitizer report.
+std::string formatted(const CTime& t, const char* pattern, int mask) {
+    const std::size_t room = 4 * std::strlen(pattern != nullptr ? pattern : CTime::getFormat().c_str()) + 1;
+    std::vector<char> buffer(room);
+    t.format(buffer.data(), pattern, mask);
+    const std::size_t length = strnlen(buffer.data(), room);
+    FUZZ_CHECK(length < room, "format left no terminator in %zu bytes", room);
+    return std::string(buffer.data(), length);
+}
+
+// The date order spelled by the first 'y', 'M' and 'd', or -1.
+int orderOf(const std::string& p) {
+    const std::size_t y = p.find('y'), m = p.find('M'), d = p.find('d');
+    if (y == std::string::npos || m == std::string::npos || d == std::string::npos) {
+        return -1;
+    }
+    return y < m && m < d ? CTime::ymd : m < d && d < y ? CTime::mdy : d < m && m < y ? CTime::dmy : -1;
+}
+
+void roundTrip(FuzzedDataProvider& in, const CTime& t) {
+    static const char* const separators[] = {"-", ".", "/", " ", ":", ", ", "_", " / "};
+    const auto separator = [&in] { return std::string(in.PickValueInArray(separators)); };
+    const std::string year = "yyyy";
+    const std::string month = in.ConsumeBool() ? "MM" : "M";
+    const std::string day = in.ConsumeBool() ? "dd" : "d";
+    const int order = in.ConsumeIntegralInRange(0, 2);
+    const std::string first = order == 0 ? year : order == 1 ? month : day;
+    const std::string second = order == 2 ? month : order == 1 ? day : month;
+    const std::string third = order == 0 ? day : year;
+    const bool twelve = in.ConsumeBool();
+    const std::string hour = twelve ? (in.ConsumeBool() ? "hh" : "h") : (in.ConsumeBool() ? "HH" : "H");
+    std::string pattern = first + separator() + second + separator() + third + separator() + hour + separator() +
+                          (in.ConsumeBool() ? "mm" : "m") + separator() + (in.ConsumeBool() ? "ss" : "s");
+    if (twelve) {
+        pattern += " t";
+    }
+    const std::string text = formatted(t, pattern.c_str(), CTime::kUsePatternAll);
+    CTime back;
+    FUZZ_CHECK(back.parse(text.c_str(), pattern.c_str()), "'%s' does not parse with '%s'", text.c_str(),
+               pattern.c_str());
+    FUZZ_CHECK(back == t && back.wday == t.wday, "'%s' with '%s' parses to %d-%d-%d %d:%d:%d", text.c_str(),
+               pattern.c_str(), back.year, back.month, back.day, back.hour, back.minute, back.second);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    Fuzz::quietLibrary();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider in(data, size);
+    int fields[6];
+    for (int& field : fields) {
+        field = in.ConsumeBool() ? in.ConsumeIntegralInRange(-5, 70) : in.ConsumeIntegral<int>();
+    }
+    fields[0] = in.ConsumeBool() ? 1960 + in.ConsumeIntegralInRange(0, 160) : fields[0];
+    const CTime t(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]);
+    checkInRange(t, "the field constructor");
+    roundTrip(in, t);
+
+    const std::string pattern = in.ConsumeRandomLengthString(48);
+    const std::string text = in.ConsumeRandomLengthString(96);
+    const int mask = in.ConsumeIntegral<int>();
+    formatted(t, pattern.c_str(), mask);
+
+    CTime parsed(t);
+    if (parsed.parse(text.c_str(), pattern.c_str(), mask)) {
+        checkInRange(parsed, "a successful parse");
+    } else {
+        FUZZ_CHECK(parsed.year == 0 && parsed.month == 0 && parsed.day == 0 && parsed.hour == 0 && parsed.minute == 0 &&
+                       parsed.second == 0,
+                   "a failed parse of '%s' with '%s' keeps fields", text.c_str(), pattern.c_str());
+    }
+
+    CTime::setFormatString(pattern.c_str());
+    const std::string stored = CTime::getFormat().str();
+    FUZZ_CHECK(stored == pattern.c_str(), "stored '%s' for '%s'", stored.c_str(), pattern.c_str());
+    const char separator = stored.find('.') != std::string::npos   ? '.'
+                           : stored.find('/') != std::string::npos ? '/'
+                                                                   : '-';
+    const int order = orderOf(stored);
+    FUZZ_CHECK(CTime::getSeparator() == separator, "separator '%c' for '%s'", CTime::getSeparator(), stored.c_str());
+    FUZZ_CHECK(CTime::get12Hour() == (stored.find('h') != std::string::npos), "12-hour mode for '%s'", stored.c_str());
+    FUZZ_CHECK(CTime::getDateFormat() == (order < 0 ? CTime::ymd : order), "date order %d for '%s'",
+               static_cast<int>(CTime::getDateFormat()), stored.c_str());
+    FUZZ_CHECK(formatted(t, nullptr, 0) == formatted(t, stored.c_str(), 0), "the stored pattern '%s' formats alike",
+               stored.c_str());
+    CTime::setFormatString("yyyy-MM-dd HH:mm:ss");
+    return 0;
+}

@@ -1,0 +1,207 @@
+// The character-set converters against models and round trips.
+//
+// Properties: a UTF-8 sequence decodes exactly as a six-byte-form model
+// decodes it (length, low 16 bits, overlong and cut forms refused); 16-bit
+// text survives UTF-8 and back; every GBK code uni2char writes reads back as
+// its character; GBK text of any bytes converts without reading or writing
+// out of bounds and never yields more units than bytes; Windows-1252 reports
+// the size it needs exactly and its UTF-8 reads back as the input up to the
+// first byte without a character; every single-byte page writes well-formed
+// UTF-8 and, given less room, a prefix of the same output that stops before
+// the first character that does not fit.
+#include "FuzzCheck.h"
+
+#include "utils/Charset.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+using namespace Orvane::Utils;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+// Length and value of the sequence at s in the six-byte form, or -1.
+int modelDecode(const unsigned char* s, int n, unsigned long* value) {
+    if (n < 1) {
+        return -1;
+    }
+    static const unsigned long smallest[] = {0, 0, 0x80, 0x800, 0x10000, 0x200000, 0x4000000};
+    int length = s[0] < 0x80   ? 1
+                 : s[0] < 0xC0 ? 0
+                 : s[0] < 0xE0 ? 2
+                 : s[0] < 0xF0 ? 3
+                 : s[0] < 0xF8 ? 4
+                 : s[0] < 0xFC ? 5
+                 : s[0] < 0xFE ? 6
+                               : 0;
+    if (length == 0 || length > n) {
+        return -1;
+    }
+    unsigned long v = length == 1 ? s[0] : s[0] & (0x7Fu >> length);
+    for (int i = 1; i < length; ++i) {
+        if ((s[i] & 0xC0) != 0x80) {
+            return -1;
+        }
+        v = (v << 6) | (s[i] & 0x3Fu);
+    }
+    if (v < smallest[length]) {
+        return -1;
+    }
+    *value = v;
+    return length;
+}
+
+// Walks out[0, size) as UTF-8 of characters up to 0xFFFF; false on a flaw.
+bool wellFormed(const unsigned char* out, int size) {
+    for (int at = 0; at < size;) {
+        unsigned long value = 0;
+        const int length = modelDecode(out + at, size - at, &value);
+        if (length < 1 || length > 3) {
+            return false;
+        }
+        at += length;
+    }
+    return true;
+}
+
+void checkUtf8Sequence(const Bytes& bytes) {
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        const int n = static_cast<int>(bytes.size() - at);
+        unsigned long value = 0;
+        unsigned short wc = 0xBEEF;
+        const int expected = modelDecode(&bytes[at], n, &value);
+        const int got = utf8_mbtowc(&wc, &bytes[at], n);
+        FUZZ_CHECK(got == expected, "utf8_mbtowc at %zu gave %d, the model %d", at, got, expected);
+        FUZZ_CHECK(got < 0 ? wc == 0xBEEF : wc == static_cast<unsigned short>(value),
+                   "utf8_mbtowc at %zu stored %04x for %lx", at, wc, value);
+    }
+}
+
+void checkUnits(const std::vector<unsigned short>& units) {
+    std::vector<unsigned short> text(units);
+    for (unsigned short& unit : text) {
+        unit = unit == 0 ? 1 : unit;
+    }
+    const int count = static_cast<int>(text.size());
+    text.push_back(0);
+    Bytes utf8(text.size() * 3);
+    const int written = utf8_wcstombs(utf8.data(), text.data(), static_cast<int>(utf8.size()));
+    FUZZ_CHECK(written >= count && written <= 3 * count && wellFormed(utf8.data(), written),
+               "utf8_wcstombs wrote %d bytes for %d units", written, count);
+    std::vector<unsigned short> back(static_cast<std::size_t>(written) + 1, 0xBEEF);
+    FUZZ_CHECK(utf8_mbstowcs(back.data(), utf8.data(), written) == count &&
+                   std::memcmp(back.data(), text.data(), text.size() * 2 - 2) == 0,
+               "%d units did not survive UTF-8", count);
+
+    for (unsigned short unit : units) {
+        unsigned char code[2] = {0, 0};
+        const int length = uni2char(unit, code, 2);
+        unsigned short read = 0;
+        if (length == 2) {
+            FUZZ_CHECK(char2uni(code, 2, &read) == 2 && read == unit, "GBK %02x%02x of U+%04X read as U+%04X", code[0],
+                       code[1], unit, read);
+        } else if (length == 1) {
+            FUZZ_CHECK(code[0] == (unit == 0x20AC ? 0x80 : unit) && (unit < 0x100 || unit == 0x20AC),
+                       "U+%04X became the single byte %02x", unit, code[0]);
+        } else {
+            FUZZ_CHECK(length == -1 && (unit == 0 || unit > 0xFF), "uni2char gave %d for U+%04X", length, unit);
+        }
+    }
+}
+
+void checkGbkText(Bytes text) {
+    text.push_back(0);
+    const int length = static_cast<int>(std::strlen(reinterpret_cast<char*>(text.data())));
+    std::vector<unsigned short> units(static_cast<std::size_t>(length) + 1);
+    const int count = Gb2312ToUni(reinterpret_cast<char*>(text.data()), units.data(), static_cast<int>(units.size()));
+    FUZZ_CHECK(count >= 0 && count <= length, "Gb2312ToUni gave %d units for %d bytes", count, length);
+    Bytes utf8(static_cast<std::size_t>(length) * 3 + 1);
+    const int bytes = Gb2312TUtf8(reinterpret_cast<char*>(text.data()), utf8.data(), static_cast<int>(utf8.size()));
+    FUZZ_CHECK(bytes >= 0 && bytes < static_cast<int>(utf8.size()) && wellFormed(utf8.data(), bytes),
+               "Gb2312TUtf8 wrote %d malformed or unbounded bytes", bytes);
+}
+
+void checkCp1252(const Bytes& in) {
+    if (in.empty()) {
+        return;
+    }
+    const int n = static_cast<int>(in.size());
+    const int need = cp1252_to_utf8(nullptr, 0, in.data(), n);
+    FUZZ_CHECK(need >= n && need <= 3 * n, "cp1252_to_utf8 needs %d for %d bytes", need, n);
+    Bytes out(static_cast<std::size_t>(need));
+    FUZZ_CHECK(cp1252_to_utf8(out.data(), need - 1, in.data(), n) == need, "one byte less still fitted");
+    FUZZ_CHECK(cp1252_to_utf8(out.data(), need, in.data(), n) == 0, "the size it asked for did not fit");
+    Bytes expected(in);
+    bool stopped = false;
+    for (unsigned char& c : expected) {
+        stopped = stopped || c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
+        c = stopped ? 0 : c;
+    }
+    Bytes back(in.size() + 1, 0xEE);
+    const int got = utf8_to_cp1252(out.data(), need, back.data(), n);
+    back.resize(in.size());
+    FUZZ_CHECK(got == n && back == expected, "Windows-1252 did not read back (%d of %d bytes)", got, n);
+}
+
+using PageToUtf8 = int (*)(unsigned char*, int&, const unsigned char*, int&);
+const PageToUtf8 pages[] = {cp862_to_utf8,      cp874_to_utf8,      cp1250_to_utf8,     cp1251_to_utf8,
+                            iso8859_1_to_utf8,  iso8859_2_to_utf8,  iso8859_3_to_utf8,  iso8859_4_to_utf8,
+                            iso8859_5_to_utf8,  iso8859_6_to_utf8,  iso8859_7_to_utf8,  iso8859_8_to_utf8,
+                            iso8859_9_to_utf8,  iso8859_10_to_utf8, iso8859_13_to_utf8, iso8859_14_to_utf8,
+                            iso8859_15_to_utf8, iso8859_16_to_utf8};
+
+void checkPage(std::size_t page, const Bytes& in, int room) {
+    const PageToUtf8 convert = pages[page];
+    if (in.empty()) {
+        return;
+    }
+    const int n = static_cast<int>(in.size());
+    Bytes full(in.size() * 3);
+    int fullSize = static_cast<int>(full.size()), taken = n;
+    FUZZ_CHECK(convert(full.data(), fullSize, in.data(), taken) == 0 && taken == n && fullSize <= 3 * n &&
+                   wellFormed(full.data(), fullSize),
+               "page %zu: %d of %d bytes taken, %d written", page, taken, n, fullSize);
+    room = n + room % (2 * n + 1);
+    Bytes part(static_cast<std::size_t>(room));
+    int partSize = room, partTaken = n;
+    FUZZ_CHECK(convert(part.data(), partSize, in.data(), partTaken) == 0 && partSize <= room && partSize <= fullSize &&
+                   std::memcmp(part.data(), full.data(), static_cast<std::size_t>(partSize)) == 0,
+               "page %zu: with room %d the output is not a prefix of the full one", page, room);
+    if (partSize < fullSize) {
+        unsigned long value = 0;
+        const int next = modelDecode(full.data() + partSize, fullSize - partSize, &value);
+        FUZZ_CHECK(partSize + next > room && partTaken < n, "stopped at %d of room %d before a %d-byte character",
+                   partSize, room, next);
+    } else {
+        FUZZ_CHECK(partTaken == n, "all output fitted but only %d of %d bytes were taken", partTaken, n);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    Fuzz::quietLibrary();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider in(data, size);
+    const std::size_t page = in.ConsumeIntegralInRange<std::size_t>(0, sizeof pages / sizeof pages[0] - 1);
+    const int room = in.ConsumeIntegral<std::uint16_t>();
+    const Bytes bytes = in.ConsumeBytes<unsigned char>(in.ConsumeIntegralInRange<std::size_t>(0, 512));
+    std::vector<unsigned short> units;
+    while (in.remaining_bytes() >= 2 && units.size() < 256) {
+        units.push_back(in.ConsumeIntegral<std::uint16_t>());
+    }
+    checkUtf8Sequence(bytes);
+    checkUnits(units);
+    checkGbkText(bytes);
+    checkCp1252(bytes);
+    checkPage(page, bytes, room);
+    return 0;
+}

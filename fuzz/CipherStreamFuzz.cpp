@@ -1,0 +1,156 @@
+// The streaming cipher, digest and checksum interfaces against one-shot use.
+//
+// Properties: data fed to an AES object in pieces of any lengths its mode
+// allows gives the bytes one call over the whole data gives, on the
+// instruction path and on the portable path alike, and a second object with
+// the same key and IV decrypts it back; a copy made mid-stream goes on as the
+// original does; triple DES decrypts what it encrypted, in place or not; MD5,
+// SHA-1 and CRC-32 of data fed in pieces equal their one-shot values, and
+// CRC-16 and CRC-32 chain across pieces.
+#include "FuzzCheck.h"
+
+#include "Utils/InstructionPaths.h"
+#include "utils/Aes.h"
+#include "utils/Crc.h"
+#include "utils/Md5.h"
+#include "utils/Sha1.h"
+#include "utils/TripleDes.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+using namespace Orvane::Utils;
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+// Piece lengths that add up to total, each a multiple of unit.
+std::vector<std::size_t> pieces(FuzzedDataProvider& in, std::size_t total, std::size_t unit) {
+    std::vector<std::size_t> lengths;
+    while (total > 0) {
+        const std::size_t length = in.ConsumeIntegralInRange<std::size_t>(0, total / unit) * unit;
+        lengths.push_back(in.remaining_bytes() == 0 ? total : length);
+        total -= lengths.back();
+    }
+    return lengths;
+}
+
+Bytes inPieces(CAes& aes, bool encrypt, const Bytes& data, const std::vector<std::size_t>& lengths) {
+    Bytes out(data.size());
+    std::size_t at = 0;
+    for (std::size_t length : lengths) {
+        const bool done = encrypt ? aes.encrypt(out.data() + at, data.data() + at, length)
+                                  : aes.decrypt(out.data() + at, data.data() + at, length);
+        FUZZ_CHECK(done, "a piece of %zu bytes was refused", length);
+        at += length;
+    }
+    return out;
+}
+
+void checkAes(FuzzedDataProvider& in, const Bytes& data) {
+    const CAes::EncMode mode = static_cast<CAes::EncMode>(in.ConsumeIntegralInRange<int>(0, 4));
+    const CAes::KeyBits bits = static_cast<CAes::KeyBits>(128 + 64 * in.ConsumeIntegralInRange<int>(0, 2));
+    unsigned char key[32] = {}, iv[16] = {};
+    in.ConsumeData(key, sizeof key);
+    in.ConsumeData(iv, sizeof iv);
+    const std::size_t unit = mode == CAes::ECB || mode == CAes::CBC ? 16 : 1;
+    const Bytes plain(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(data.size() / unit * unit));
+    const std::vector<std::size_t> lengths = pieces(in, plain.size(), unit);
+
+    Orvane::Utils::Detail::forcePortablePaths(false);
+    CAes oneShot(mode, key, bits, iv), streaming(mode, key, bits, iv);
+    const Bytes whole = inPieces(oneShot, true, plain, {plain.size()});
+    FUZZ_CHECK(inPieces(streaming, true, plain, lengths) == whole, "mode %d: pieces differ from one call", mode);
+    Orvane::Utils::Detail::forcePortablePaths(true);
+    CAes portable(mode, key, bits, iv), decrypting(mode, key, bits, iv);
+    Orvane::Utils::Detail::forcePortablePaths(false);
+    FUZZ_CHECK(inPieces(portable, true, plain, lengths) == whole, "mode %d: the portable path differs", mode);
+    FUZZ_CHECK(inPieces(decrypting, false, whole, lengths) == plain, "mode %d: decryption differs", mode);
+
+    // A copy taken after the first piece continues like the original.
+    if (lengths.size() > 1) {
+        CAes original(mode, key, bits, iv);
+        Bytes first(lengths[0]);
+        FUZZ_CHECK(original.encrypt(first.data(), plain.data(), lengths[0]), "first piece refused");
+        CAes copy(original);
+        const std::size_t rest = plain.size() - lengths[0];
+        Bytes a(rest), b(rest);
+        FUZZ_CHECK(original.encrypt(a.data(), plain.data() + lengths[0], rest) &&
+                       copy.encrypt(b.data(), plain.data() + lengths[0], rest) &&
+                       std::memcmp(a.data(), whole.data() + lengths[0], rest) == 0 && a == b,
+                   "mode %d: a copy made mid-stream went its own way", mode);
+    }
+}
+
+void checkTripleDes(FuzzedDataProvider& in, const Bytes& data) {
+    const CTripleDes::BlockType type = in.ConsumeBool() ? CTripleDes::block16 : CTripleDes::block8;
+    const std::size_t keyLength = in.ConsumeIntegralInRange<std::size_t>(type == CTripleDes::block16 ? 9 : 1, 30);
+    unsigned char key[30] = {}, iv[16] = {};
+    in.ConsumeData(key, sizeof key);
+    in.ConsumeData(iv, sizeof iv);
+    const bool cbc = in.ConsumeBool();
+    const std::size_t block = type == CTripleDes::block16 ? 16 : 8;
+    const Bytes plain(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(data.size() / block * block));
+    CTripleDes des(key, keyLength, type, cbc ? iv : nullptr);
+    Bytes sealed(plain.size()), opened(plain);
+    FUZZ_CHECK(des.encrypt(sealed.data(), plain.data(), plain.size()), "%zu bytes refused", plain.size());
+    FUZZ_CHECK(des.decrypt(opened.data(), sealed.data(), sealed.size()) && opened == plain,
+               "key %zu, block %zu, cbc %d: no round trip", keyLength, block, cbc);
+    Bytes inPlace(plain);
+    FUZZ_CHECK(des.encrypt(inPlace.data(), inPlace.data(), inPlace.size()) && inPlace == sealed,
+               "in place encryption differs");
+}
+
+void checkDigests(FuzzedDataProvider& in, const Bytes& data) {
+    const std::vector<std::size_t> lengths = pieces(in, data.size(), 1);
+    CMd5 md5Whole, md5Pieces;
+    CSha1 shaWhole, shaPieces;
+    md5Whole.update(data.data(), data.size());
+    shaWhole.update(data.data(), data.size());
+    unsigned int crc = 0;
+    unsigned short crc16Pieces = 0;
+    std::size_t at = 0;
+    for (std::size_t length : lengths) {
+        md5Pieces.update(data.data() + at, length);
+        shaPieces.update(data.data() + at, length);
+        crc = crc32(crc, data.data() + at, length);
+        crc16Pieces = crc16(crc16Pieces, data.data() + at, length);
+        at += length;
+    }
+    unsigned char a[20] = {}, b[20] = {};
+    md5Whole.final(a);
+    md5Pieces.final(b);
+    FUZZ_CHECK(std::memcmp(a, b, 16) == 0, "MD5 of %zu pieces differs", lengths.size());
+    shaWhole.final(a, sizeof a);
+    shaPieces.final(b, sizeof b);
+    FUZZ_CHECK(std::memcmp(a, b, 20) == 0, "SHA-1 of %zu pieces differs", lengths.size());
+    FUZZ_CHECK(crc == crc32(data.data(), data.size()), "CRC-32 of %zu pieces differs", lengths.size());
+    FUZZ_CHECK(crc16Pieces == crc16(0, data.data(), data.size()), "CRC-16 of %zu pieces differs", lengths.size());
+    Orvane::Utils::Detail::forcePortablePaths(true);
+    CSha1 portable;
+    portable.update(data.data(), data.size());
+    portable.final(b, sizeof b);
+    const unsigned int portableCrc = crc32(data.data(), data.size());
+    Orvane::Utils::Detail::forcePortablePaths(false);
+    FUZZ_CHECK(std::memcmp(a, b, 20) == 0 && portableCrc == crc, "the portable digest paths differ");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    Fuzz::quietLibrary();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider in(data, size);
+    const Bytes bytes = in.ConsumeBytes<unsigned char>(in.ConsumeIntegralInRange<std::size_t>(0, 2048));
+    checkAes(in, bytes);
+    checkTripleDes(in, bytes);
+    checkDigests(in, bytes);
+    return 0;
+}

@@ -1,0 +1,35 @@
+// What every fuzz target shares: the property check that stops the run
+// with a description, and a library kept quiet so the fuzzer's own output
+// stays readable.
+#ifndef DOZUV2_FUZZ_FUZZCHECK_H
+#define DOZUV2_FUZZ_FUZZCHECK_H
+
+#include "virad/PrintLog.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+// A property that does not hold is a finding, like a crash: the input is
+// saved by libFuzzer as a reproducer.
+#define FUZZ_CHECK(condition, ...)                                                                                     \
+    do {                                                                                                               \
+        if (!(condition)) {                                                                                            \
+            std::fprintf(stderr, "property failed: %s\n  ", #condition);                                               \
+            std::fprintf(stderr, __VA_ARGS__);                                                                         \
+            std::fputc('\n', stderr);                                                                                  \
+            std::abort();                                                                                              \
+        }                                                                                                              \
+    } while (0)
+
+namespace Fuzz {
+
+inline void dropLine(const char*) {}
+
+// Lines of the print path go nowhere (attached printers still get them).
+inline void quietLibrary() {
+    Orvane::Virad::setLogPrinter(Orvane::Virad::TFunction1<void, const char*>(&dropLine));
+}
+
+} // namespace Fuzz
+
+#endif

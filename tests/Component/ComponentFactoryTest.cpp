@@ -1,0 +1,182 @@
+#include "component/Factory.h"
+
+#include "support/CapturePrinter.h"
+#include "support/FakeClient.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace Orvane::Component;
+using Orvane::Testing::countOf;
+using Orvane::Testing::FakeClientFactory;
+using Orvane::Virad::getLastError;
+using Orvane::Virad::setLastError;
+using Helper = Detail::CComponentHelper;
+
+namespace {
+
+FakeClientFactory g_clients("Fake");
+FakeClientFactory g_noClients("Empty");
+FakeClientFactory g_remoteEcho("Fake.Echo"), g_localEcho("Local"), g_orphanEcho("Orphan.Echo"),
+    g_emptyEcho("Empty.Echo");
+
+class ComponentFactoryTest : public Orvane::Testing::ClientListTest {
+protected:
+    static void SetUpTestSuite() {
+        ClientListTest::SetUpTestSuite();
+        g_noClients.script.makeNone = true;
+        g_clients.registerFactory("Client");
+        g_noClients.registerFactory("Client");
+        for (FakeClientFactory* factory : {&g_remoteEcho, &g_localEcho, &g_orphanEcho, &g_emptyEcho}) {
+            factory->registerFactory("IEcho");
+        }
+    }
+    void SetUp() override {
+        g_clients.script.reset();
+        setLastError(0);
+    }
+    IFactoryUnknown* remote(const char* cid, const ServerInfo& server) {
+        return Helper::getComponentFactory("IEcho", cid, server, client);
+    }
+    IFactoryUnknown* byUser(const char* iid, const char* cid, int userId) {
+        return Helper::getComponentFactory(iid, cid, userId, client);
+    }
+    // A failed lookup: null, no client, the code, and the one line reported
+    // as "<level word> <text>" (or none); then ready for the next lookup.
+    void expectFailure(IFactoryUnknown* result, int error, const std::string& line = "") {
+        EXPECT_EQ(result, nullptr);
+        EXPECT_EQ(client, nullptr);
+        EXPECT_EQ(getLastError(), error);
+        // Only the registry's lines: a timer worker may print its start-up meanwhile.
+        const std::vector<std::string> lines = capture.linesContaining(" ComponentFactory.cpp:");
+        ASSERT_LE(lines.size(), 1u);
+        const std::string text = lines.empty() ? std::string() : lines[0];
+        const std::size_t level = text.find(' ') + 1;
+        EXPECT_EQ(text.empty()
+                      ? text
+                      : text.substr(level, text.find(' ', level) + 1 - level) + text.substr(text.find(']') + 1),
+                  line);
+        capture.clear();
+        setLastError(0);
+        client = reinterpret_cast<IClient*>(&capture); // any value: a lookup must clear it
+    }
+
+    ServerInfo info = Orvane::Testing::serverAt(1);
+    IClient* client = nullptr;
+    Orvane::Testing::CapturePrinter capture{true, 6};
+};
+
+} // namespace
+
+TEST_F(ComponentFactoryTest, RegistryKeepsTheLastFactoryAndListsUnregisteredClasses) {
+    FakeClientFactory first("Beta"), second("Beta"), alpha("Alpha");
+    for (FakeClientFactory* factory : {&second, &alpha, &first, &second}) {
+        factory->registerFactory("IList");
+    }
+    EXPECT_EQ(Helper::getComponentFactory("IList", "Beta", ServerInfo::none, client), &second);
+    EXPECT_EQ(client, nullptr);
+    first.unregisterFactory("IList");
+    expectFailure(byUser("IList", "Beta", -1), 0); // found, without a factory
+    const ClassIDList list("IList");
+    ASSERT_EQ(list.count(), 2u);
+    EXPECT_EQ(std::string(list[0].c_str()) + "," + list[1].c_str(), "Alpha,Beta");
+    EXPECT_EQ(ClassIDList("INeverRegistered").count(), 0u);
+    alpha.unregisterFactory("IList");
+
+    const char* const texts[] = {"interface not found!",
+                                 "class not found!",
+                                 "client not found!",
+                                 "client not exist!",
+                                 "not login yet!",
+                                 "tring login!",
+                                 "user's name not valid!",
+                                 "password not valid!",
+                                 "peer has been blocked!",
+                                 "peer in blacklist!",
+                                 "user's name has been used!",
+                                 "too many connections!",
+                                 "no authority!",
+                                 "creating object failed!",
+                                 "getting instance failed!",
+                                 "login challenge!",
+                                 "User or password not valid!"};
+    for (int i = 0; i < 17; ++i) {
+        const int code = i < 16 ? 0x10030000 + i : 0x10030015;
+        EXPECT_EQ(std::string(Orvane::Virad::getErrMsg(code)), std::string("Component error: ") + texts[i]) << code;
+    }
+    EXPECT_STREQ(Orvane::Virad::getErrMsg(0x10030010), "");
+}
+
+TEST_F(ComponentFactoryTest, FailuresSetTheirCodesAndReportAtTheirLevels) {
+    const ServerInfo zeroes; // equal to ServerInfo::none, but not it: still a remote lookup
+    const std::string notMade = "error iid:IEcho could not been got because clientInstance could not be created.\n";
+    const std::string loginFailed = "trace iid:IEcho could not been got because log failed.\n";
+    expectFailure(byUser("INone", "Local", -1), 0x10030000);
+    expectFailure(byUser("IEcho", "Other", -1), 0x10030001);
+    expectFailure(remote("Orphan.Echo", zeroes), 0x10030002, notMade);
+    expectFailure(remote("Empty.Echo", info), 0x10030003, notMade);
+    g_clients.script.loginSucceeds = false;
+    expectFailure(remote("Fake.Echo", info), 0x10030007,
+                  "trace iid:IEcho could not been generated because log failed.\n");
+    expectFailure(remote("Fake.Echo", info), 0x10030007, loginFailed);
+    g_clients.script.loginSucceeds = true;
+    ASSERT_EQ(remote("Fake.Echo", info), &g_remoteEcho);
+    IClient* held = client;
+    g_clients.script.broken = true;
+    g_clients.script.loginSucceeds = false;
+    g_clients.script.loginError = 0x10030015;
+    expectFailure(remote("Fake.Echo", info), 0x10030015, "trace iid:IEcho could not been got because re-log failed.\n");
+    expectFailure(remote("Fake.Echo", info), 0x10030015, loginFailed);
+    Detail::ClientAccess::record(held)->state = 5;
+    expectFailure(remote("Fake.Echo", info), 0, "error Virad.getComponentFactory(): client state is unknown!\n");
+    expectFailure(byUser("IEcho", "Fake.Echo", 8), 0);
+
+    EXPECT_EQ(countOf(held) * 10 + g_clients.script.creates, 11) << "failed lookups gave their references back";
+    EXPECT_EQ(Helper::release(held), 0);
+    EXPECT_EQ(g_clients.script.logouts * 10 + g_clients.script.destroys, 11);
+}
+
+TEST_F(ComponentFactoryTest, RemoteLookupsShareOneLoggedInClientAndReLogAfterABreak) {
+    ASSERT_EQ(remote("Fake.Echo", info), &g_remoteEcho);
+    IClient* first = client;
+    EXPECT_EQ(countOf(first) * 10 + IClient::getCurrentUserID(), 17) << "the list holds the only reference";
+    g_clients.script.broken = true;
+    g_clients.script.userId = 9;
+    ASSERT_EQ(remote("Fake.Echo", info), &g_remoteEcho);
+    EXPECT_EQ(client, first);
+    EXPECT_EQ(countOf(first) * 10 + IClient::getCurrentUserID(), 29) << "a later lookup keeps its reference";
+    EXPECT_EQ(g_clients.script.logins * 10 + g_clients.script.checks, 21) << "re-logged once";
+    Orvane::Virad::CTime loginTime;
+    EXPECT_TRUE(first->getLoginTime(loginTime) && loginTime.year >= 2026) << "stamped by the login";
+
+    ASSERT_EQ(byUser("IEcho", "Fake.Echo", 9), &g_remoteEcho);
+    EXPECT_EQ(client, first);
+    ASSERT_EQ(byUser("IEcho", "Local", -1), &g_localEcho);
+    EXPECT_EQ(client, nullptr);
+    EXPECT_EQ(g_clients.script.creates, 1);
+    EXPECT_EQ(Helper::release(first) + Helper::release(first) + Helper::release(first), 3);
+    EXPECT_EQ(g_clients.script.logouts * 10 + g_clients.script.destroys, 11);
+}
+
+TEST_F(ComponentFactoryTest, ClientLookupsGiveOneWrapperPerFactory) {
+    IFactoryUnknown* wrapper = Helper::getComponentFactory("Client", "Fake", info, client);
+    ASSERT_NE(wrapper, nullptr);
+    EXPECT_NE(wrapper, &g_clients);
+    EXPECT_STREQ(wrapper->clsid(), "Fake");
+    EXPECT_EQ(client, nullptr) << "a client lookup never uses a client";
+    EXPECT_EQ(Helper::getComponentFactory("Client", "Fake", ServerInfo::none, client), wrapper);
+    EXPECT_EQ(g_clients.script.creates, 0);
+    FakeClientFactory unregistered("Gone");
+    unregistered.registerFactory("Client");
+    unregistered.unregisterFactory("Client");
+    expectFailure(byUser("Client", "Gone", -1), 0x10030001);
+}
+
+TEST(ComponentFactoryDeathTest, ClassIdListIndexIsChecked) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const ClassIDList list("INeverRegistered");
+    EXPECT_DEATH(list[-1], R"(assertion \(\(size_t\)index < m_internal->ids\.size\(\)\))");
+    EXPECT_DEATH(list[0], R"(assertion \(\(size_t\)index < m_internal->ids\.size\(\)\))");
+}

@@ -1,0 +1,107 @@
+#include "component/ComPtr.h"
+#include "component/ObjectTable.h"
+
+#include "support/FakeClient.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace Orvane::Component;
+using Orvane::Testing::countOf;
+using Orvane::Testing::FakeComponent;
+using Orvane::Virad::getLastError;
+using Helper = Detail::CComponentHelper;
+
+namespace {
+
+struct ByAddress : Detail::key_base {
+    explicit ByAddress(IUnknown* object) : wanted(object) {}
+    bool match(IUnknown* object) const override { return object == wanted; }
+    IUnknown* wanted;
+};
+
+} // namespace
+
+TEST(UnknownTest, HandOutsCountFromTheCreationReference) {
+    std::atomic<int> destroys{0};
+    auto* fresh = new FakeComponent(&destroys);
+    auto* made = new FakeComponent(&destroys);
+    auto* added = new FakeComponent(&destroys);
+    // The count after each step, in order.
+    const std::vector<int> counts = {countOf(fresh),
+                                     countOf(Helper::makeComponentObject(made)),
+                                     countOf(Helper::makeComponentInstance(made)),
+                                     countOf(Helper::makeComponentInstance(fresh)),
+                                     countOf(Helper::makeComponentInstance(fresh)),
+                                     added->addRef(),
+                                     countOf(Helper::makeComponentInstance(added)),
+                                     Helper::release(added)};
+    EXPECT_EQ(counts, std::vector<int>({1, 1, 2, 1, 2, 2, 3, 2}));
+    Detail::UnknownAccess::record(made)->classId = "Creator.Made"; // made by a creator: destroyed through it
+    EXPECT_EQ(added->release() + added->release() + fresh->release() + fresh->release() + made->release(), 3);
+    EXPECT_EQ(destroys.load(), 2);
+    EXPECT_EQ(made->release(), 0);
+    EXPECT_EQ(destroys.load(), 3) << "each object is destroyed once, at 0";
+
+    EXPECT_EQ(Helper::addRef(nullptr) + Helper::release(nullptr), 0);
+    EXPECT_EQ(Helper::makeComponentInstance(nullptr), nullptr);
+    EXPECT_EQ(getLastError(), 0x1003000E);
+    EXPECT_EQ(Helper::makeComponentObject(nullptr), nullptr);
+    EXPECT_EQ(getLastError(), 0x1003000D);
+}
+
+TEST(UnknownTest, TableCountsInsertionsAndForgetsTheDestroyed) {
+    std::atomic<int> destroys{0};
+    Detail::CObjectTable table;
+    auto* a = new FakeComponent(&destroys);
+    auto* b = new FakeComponent(&destroys);
+    table.lock();
+    table.insert(a);
+    EXPECT_EQ(countOf(a), 1) << "a fresh object's creation reference becomes the table's";
+    table.insert(b);
+    table.insert(a);
+    EXPECT_EQ(table.count() * 10 + countOf(a), 32u) << "duplicates are kept and counted";
+    EXPECT_EQ(table.find(ByAddress(b)), b);
+    EXPECT_EQ(countOf(b), 2) << "a search hands out a reference";
+    EXPECT_EQ(table.find(ByAddress(nullptr)), nullptr);
+    EXPECT_EQ(table.get(1), b);
+    table.erase(a);
+    table.insert(a);
+    EXPECT_EQ(table.count() * 10 + countOf(a), 23u);
+    table.unlock();
+
+    EXPECT_EQ(a->release() + a->release() + a->release(), 3);
+    table.lock();
+    EXPECT_EQ(table.find(ByAddress(a)), nullptr) << "the last release took the object out";
+    table.unlock();
+    EXPECT_EQ(b->release() + b->release(), 1);
+    EXPECT_EQ(destroys.load() * 10 + table.count(), 20u);
+}
+
+TEST(UnknownTest, ComPtrCopiesCountBothPointersAndSetTheCurrentUser) {
+    Orvane::Testing::ClientScript script;
+    script.userId = 42;
+    auto* client = new Orvane::Testing::FakeClient(script);
+    std::atomic<int> destroys{0};
+    {
+        TComPtr<IUnknown> first(new FakeComponent(&destroys), client);
+        {
+            TComPtr<IUnknown> copy(first), assigned;
+            assigned = copy;
+            EXPECT_EQ(countOf(first.get()) * 10 + countOf(client), 33);
+            EXPECT_NE(assigned->queryInterface("x"), nullptr);
+            EXPECT_EQ(IClient::getCurrentUserID(), 42);
+        }
+        EXPECT_EQ(countOf(first.get()) * 10 + countOf(client), 11);
+    }
+    EXPECT_EQ(destroys.load() * 10 + script.logouts + script.destroys, 12) << "the last release logs the client out";
+}
+
+TEST(UnknownDeathTest, BrokenInvariantsAreAssertions) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Detail::CObjectTable table;
+    EXPECT_DEATH(table.get(0), R"(assertion \(index < m_internal->objects\.size\(\)\))");
+    EXPECT_DEATH(TComPtr<IUnknown>()->addRef(), R"(assertion \(m_ptr != NULL\))");
+    EXPECT_DEATH(decreaseRefCount(nullptr), R"(assertion \(object\))");
+}
