@@ -68,12 +68,10 @@ struct ZoneMark {
     }
 };
 
+// The runtime's zone variables, not its _get_ functions: the system's own
+// msvcrt.dll, which MinGW links against, has only the variables.
 ZoneMark currentZoneMark() {
-    ZoneMark mark = {0, 0, 0};
-    _get_timezone(&mark.offset);
-    _get_daylight(&mark.daylight);
-    _get_dstbias(&mark.daylightBias);
-    return mark;
+    return ZoneMark{_timezone, _daylight, _dstbias};
 }
 
 } // namespace
@@ -125,9 +123,7 @@ void refreshTimeZone() {
 
 std::int32_t standardTimeOffset() {
     _tzset();
-    long offset = 0;
-    _get_timezone(&offset);
-    return static_cast<std::int32_t>(offset);
+    return static_cast<std::int32_t>(_timezone);
 }
 
 bool setLocalTime(const LocalTime& time) {
