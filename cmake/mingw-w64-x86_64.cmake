@@ -22,3 +22,6 @@ set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 
 # Every program CTest starts runs under Wine in a scratch prefix of the build folder.
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run;${CMAKE_BINARY_DIR}/wineprefix")
+
+# The demangler the export check reads the DLL's export table with.
+set(DOZUV2_CXXFILT ${DOZUV2_MINGW_TRIPLET}-c++filt)
