@@ -157,4 +157,4 @@ windows-test: windows
 	ctest --preset windows
 
 windows-demo: windows
-	./cmake/wine-run $(WINDOWS_BUILD) $(WINDOWS_BUILD)/examples/DemoHost.exe
+	./cmake/wine-run $(WINDOWS_BUILD)/wineprefix $(WINDOWS_BUILD)/examples/DemoHost.exe
