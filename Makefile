@@ -12,13 +12,15 @@ COVERAGE_PACKAGES := gcovr
 # the results, GoogleTest's sources are cross-built with the tests, and zlib
 # is the checksum tests' reference.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 googletest libz-mingw-w64-dev
+# CPack's Debian generator reads dependencies with dpkg-shlibdeps and file types with file.
+PACKAGE_PACKAGES := dpkg-dev file fakeroot
 JOBS ?= 2
 
 WINDOWS_BUILD := build/windows
 
 .PHONY: windows windows-test windows-demo windows-prereqs
 .PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean \
-        tables check-tables
+        tables check-tables package
 .PHONY: fuzz stress exit-check
 
 all: build
@@ -158,3 +160,12 @@ windows-test: windows
 
 windows-demo: windows
 	./cmake/wine-run $(WINDOWS_BUILD)/wineprefix $(WINDOWS_BUILD)/examples/DemoHost.exe
+# Debian packages (runtime libdozuv2-N and libdozuv2-dev) of a release build
+# for /usr, written to build/package/packages/.
+package: prereqs
+	@$(MAKE) --no-print-directory install-packages NEED="$(PACKAGE_PACKAGES)"
+	cmake --preset package
+	cmake --build --preset package -j $(JOBS)
+	rm -f build/package/packages/*.deb
+	cd build/package && cpack -G DEB
+	@cd build/package/packages && for d in *.deb; do echo "== $$d"; dpkg-deb -f $$d Package Version Depends; done

@@ -2,7 +2,8 @@
 // a printer attached and detached, statistics, the last error, a hex dump,
 // a worker thread that misses its time-out, calendar time with the clocks,
 // timers, logfilter command lines steering a rotating log file, packets
-// from the pool, and character-set and IPv4 text conversions.
+// from the pool, character-set and IPv4 text conversions, and the
+// include-version check finding a plug-in built against an older header.
 #include <Dozuv2.h>
 
 #include <cstdint>
@@ -38,9 +39,32 @@ void section(const char* title) {
     std::printf("\n--- %s\n", title);
 }
 
+// A plug-in that was built against an older revision of one shared header
+// registers its table beside the library's.
+bool registerOutdatedPlugin() {
+    static IncludeVersion table[] = {DOZUV2_SHARED_HEADER_TABLE};
+    table[0].version = "1";
+    return registerIncludeVersion("DemoPlugin", table, 5);
+}
+
+const char* const kIncludeReportArgument = "--include-report";
+
+// The child's part: the plug-in registers, and checkResult reports what each
+// library should be built with, then ends the process with its assertion.
+int showIncludeReport() {
+    registerOutdatedPlugin();
+    CCheckIncludeVersionInter::instance()->checkResult();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    getViradVersion().print();
+    if (argc == 2 && std::strcmp(argv[1], kIncludeReportArgument) == 0) {
+        return showIncludeReport();
+    }
+
     section("every level, print level 6 (debug prints as trace)");
     setPrintLogLevel(6);
     ::logFatal("a fatal line\n");
@@ -278,6 +302,18 @@ int main(int argc, char** argv) {
     // ---- components ----
     section("a remote component through a client that logs in to a loopback server");
     componentDemo();
+
+    section("include-version check: a plug-in built against an older header");
+    {
+        const bool agrees = registerOutdatedPlugin();
+        ::logInfo("the plug-in's registration %s; checkResult ends its process, so it runs in a child:\n",
+                  agrees ? "passed" : "failed");
+        std::fflush(stdout);
+        const std::string child = std::string("\"") + argv[0] + "\" " + kIncludeReportArgument;
+        const int started = systemCall(child.c_str());
+        std::fflush(stdout);
+        ::logInfo("the child %s\n", started == 0 ? "has ended" : "could not be started");
+    }
 
     section("done");
     return 0;

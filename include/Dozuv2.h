@@ -23,6 +23,7 @@
 #include "virad/FileSystem.h"
 #include "virad/File.h"
 #include "virad/FileFind.h"
+#include "virad/CVersion.h"
 
 // Memory: packets, the packet manager, the pool and the buffer.
 #include "memory/PacketManager.h"

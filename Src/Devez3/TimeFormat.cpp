@@ -3,11 +3,13 @@
 #include "virad/CTime.h"
 
 #include "Devez3/Calendar.h"
+#include "Devez3/TimeText.h"
 #include "Common/NeverDestroyed.h"
 #include "Common/Report.h"
 
 #include <atomic>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 namespace Orvane {
@@ -91,8 +93,15 @@ public:
         }
     }
     // The value's units digit, after its tens digit when the value is 10 or
-    // more or a padded form is asked for.
-    void number(int value, bool padded) {
+    // more or a padded form is asked for; or the whole decimal number, padded
+    // to two digits when asked.
+    void number(int value, bool padded, bool decimal) {
+        if (decimal) {
+            char text[12];
+            std::snprintf(text, sizeof text, padded ? "%02d" : "%d", value);
+            put(text);
+            return;
+        }
         if (value >= 10 || padded) {
             put(digitAt(value, 10));
         }
@@ -129,8 +138,15 @@ std::size_t countOf(const char* text, char c) {
 // A component's text under the counts of its letter in the pattern: none
 // for 0; for the year, two digits for 1 or 2 and four for more; for month
 // and day, the tens digit when the value is 10 or more or the letter is
-// doubled.
-void yearText(int year, std::size_t letters, char* out) {
+// doubled. The decimal forms print the whole number in at least that many
+// digits. out holds 12 characters.
+constexpr std::size_t kComponentRoom = 12;
+
+void yearText(int year, std::size_t letters, bool decimal, char* out) {
+    if (decimal && letters != 0) {
+        std::snprintf(out, kComponentRoom, letters >= 3 ? "%04d" : "%02d", letters >= 3 ? year : year % 100);
+        return;
+    }
     char* p = out;
     if (letters >= 3) {
         *p++ = digitAt(year, 1000);
@@ -143,7 +159,11 @@ void yearText(int year, std::size_t letters, char* out) {
     *p = '\0';
 }
 
-void monthOrDayText(int value, std::size_t letters, char* out) {
+void monthOrDayText(int value, std::size_t letters, bool decimal, char* out) {
+    if (decimal && letters != 0) {
+        std::snprintf(out, kComponentRoom, letters >= 2 ? "%02d" : "%d", value);
+        return;
+    }
     char* p = out;
     if (letters >= 1) {
         if (value >= 10 || letters >= 2) {
@@ -154,42 +174,39 @@ void monthOrDayText(int value, std::size_t letters, char* out) {
     *p = '\0';
 }
 
+SystemTime fieldsOf(const CTime& time) {
+    return SystemTime{time.year, time.month, time.day, time.wday, time.hour, time.minute, time.second, time.isdst};
+}
+
 } // namespace
 
-void CTime::format(char* buffer, const char* pattern, int mask) const {
-    if (buffer == nullptr) {
-        VIRAD_REPORT(LOG_ERROR, "buf is NULL!!\n");
-        return;
-    }
-    pattern = patternOrStored(pattern);
+namespace Detail {
+
+void formatFields(const SystemTime& fields, char* buffer, const char* pattern, const FormatChoice& choice) {
     TextWriter out(buffer);
 
-    char yearPart[5];
-    char monthPart[5];
-    char dayPart[5];
-    yearText(year, countOf(pattern, 'y'), yearPart);
-    monthOrDayText(month, countOf(pattern, 'M'), monthPart);
-    monthOrDayText(day, countOf(pattern, 'd'), dayPart);
+    char yearPart[kComponentRoom];
+    char monthPart[kComponentRoom];
+    char dayPart[kComponentRoom];
+    yearText(fields.year, countOf(pattern, 'y'), choice.decimal, yearPart);
+    monthOrDayText(fields.month, countOf(pattern, 'M'), choice.decimal, monthPart);
+    monthOrDayText(fields.day, countOf(pattern, 'd'), choice.decimal, dayPart);
 
-    const DateFormat order = (mask & kUsePatternDateOrder) != 0
-                                 ? dateOrderOrDefault(pattern)
-                                 : static_cast<DateFormat>(g_dateOrder.load(std::memory_order_relaxed));
     // The non-empty texts in the chosen order; the k-th run of date letters
     // in the pattern takes the k-th of them.
     const char* const byOrder[3][3] = {
         {yearPart, monthPart, dayPart}, {monthPart, dayPart, yearPart}, {dayPart, monthPart, yearPart}};
     const char* dates[3];
     int dateCount = 0;
-    for (const char* part : byOrder[order]) {
+    for (const char* part : byOrder[choice.dateOrder]) {
         if (part[0] != '\0') {
             dates[dateCount++] = part;
         }
     }
     int nextDate = 0;
 
-    const bool twelveHour =
-        (mask & kUsePattern12Hour) != 0 ? contains(pattern, 'h') : g_twelveHour.load(std::memory_order_relaxed);
-    int shownHour = hour;
+    const bool twelveHour = choice.twelveHour;
+    int shownHour = fields.hour;
     if (twelveHour) {
         if (shownHour > 12) {
             shownHour -= 12;
@@ -197,8 +214,6 @@ void CTime::format(char* buffer, const char* pattern, int mask) const {
             shownHour = 12;
         }
     }
-    const bool ownSeparator = (mask & kUsePatternSeparator) != 0;
-    const char separator = g_separator.load(std::memory_order_relaxed);
 
     for (const char* c = pattern; *c != '\0';) {
         const char letter = *c;
@@ -207,12 +222,12 @@ void CTime::format(char* buffer, const char* pattern, int mask) const {
         case '-':
         case '.':
         case '/':
-            out.put(ownSeparator ? letter : separator);
+            out.put(choice.ownSeparators ? letter : choice.separator);
             break;
         case 'h':
         case 'H':
             run = runLength(c, [](char x) { return x == 'h' || x == 'H'; });
-            out.number(shownHour, run > 1);
+            out.number(shownHour, run > 1, choice.decimal);
             break;
         case 'y':
         case 'M':
@@ -225,16 +240,16 @@ void CTime::format(char* buffer, const char* pattern, int mask) const {
             break;
         case 'm':
             run = runLength(c, [](char x) { return x == 'm'; });
-            out.number(minute, run > 1);
+            out.number(fields.minute, run > 1, choice.decimal);
             break;
         case 's':
             run = runLength(c, [](char x) { return x == 's'; });
-            out.number(second, run > 1);
+            out.number(fields.second, run > 1, choice.decimal);
             break;
         case 't':
             if (twelveHour) {
                 run = runLength(c, [](char x) { return x == 't'; });
-                out.put(hour < 12 ? "AM" : "PM");
+                out.put(fields.hour < 12 ? "AM" : "PM");
             } else {
                 // No marker in 24-hour mode, and no blank left before it.
                 out.trimTrailingSpaces();
@@ -246,6 +261,38 @@ void CTime::format(char* buffer, const char* pattern, int mask) const {
         }
         c += run;
     }
+}
+
+PatternSettings analysePattern(const char* text) {
+    PatternSettings settings{'-', contains(text, 'h'), CTime::ymd};
+    if (contains(text, '.')) {
+        settings.separator = '.';
+    } else if (contains(text, '/')) {
+        settings.separator = '/';
+    } else if (!contains(text, '-')) {
+        VIRAD_REPORT(LOG_ERROR, "setFormat separator is invalid,set default separator: - \n");
+    }
+    settings.dateOrder = dateOrderOrDefault(text);
+    return settings;
+}
+
+} // namespace Detail
+
+void CTime::format(char* buffer, const char* pattern, int mask) const {
+    if (buffer == nullptr) {
+        VIRAD_REPORT(LOG_ERROR, "buf is NULL!!\n");
+        return;
+    }
+    pattern = patternOrStored(pattern);
+    Detail::FormatChoice choice;
+    choice.dateOrder =
+        (mask & kUsePatternDateOrder) != 0 ? dateOrderOrDefault(pattern) : g_dateOrder.load(std::memory_order_relaxed);
+    choice.separator = g_separator.load(std::memory_order_relaxed);
+    choice.ownSeparators = (mask & kUsePatternSeparator) != 0;
+    choice.twelveHour =
+        (mask & kUsePattern12Hour) != 0 ? contains(pattern, 'h') : g_twelveHour.load(std::memory_order_relaxed);
+    choice.decimal = false;
+    Detail::formatFields(fieldsOf(*this), buffer, pattern, choice);
 }
 
 bool CTime::parse(const char* text, const char* pattern, int /*mask: accepted for symmetry with format*/) {
@@ -314,19 +361,10 @@ bool CTime::parse(const char* text, const char* pattern, int /*mask: accepted fo
 void CTime::setFormatString(const char* pattern) {
     flex_string& stored = storedPattern();
     stored = pattern != nullptr ? pattern : "";
-    const char* text = stored.c_str();
-
-    char separator = '-';
-    if (contains(text, '.')) {
-        separator = '.';
-    } else if (contains(text, '/')) {
-        separator = '/';
-    } else if (!contains(text, '-')) {
-        VIRAD_REPORT(LOG_ERROR, "setFormat separator is invalid,set default separator: - \n");
-    }
-    g_separator.store(separator, std::memory_order_relaxed);
-    g_twelveHour.store(contains(text, 'h'), std::memory_order_relaxed);
-    g_dateOrder.store(dateOrderOrDefault(text), std::memory_order_relaxed);
+    const Detail::PatternSettings settings = Detail::analysePattern(stored.c_str());
+    g_separator.store(settings.separator, std::memory_order_relaxed);
+    g_twelveHour.store(settings.twelveHour, std::memory_order_relaxed);
+    g_dateOrder.store(settings.dateOrder, std::memory_order_relaxed);
 }
 
 void CTime::setFormat(const flex_string& pattern) {

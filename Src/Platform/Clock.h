@@ -48,6 +48,17 @@ bool setLocalTime(const LocalTime& time);
 using SetLocalTimeFunction = bool (*)(const LocalTime& time);
 SetLocalTimeFunction redirectSetLocalTime(SetLocalTimeFunction function);
 
+// The C library's own calendar conversions under the host's zone rules,
+// daylight saving included, for the older time class that is defined by them.
+// localSecondsOf reads the fields (millisecond and wday ignored) the way
+// mktime does with the daylight-saving flag given, carrying out-of-range
+// fields over; the result is negative when the time cannot be represented.
+std::int64_t localSecondsOf(const LocalTime& fields, int daylightFlag);
+// The local fields of a count of seconds since 1970-01-01 00:00:00 UTC, as
+// localtime reports them (millisecond 0); false, with out untouched, when the
+// count cannot be converted.
+bool localFieldsOf(std::int64_t seconds, LocalTime& out);
+
 // Nanoseconds of a monotonic clock with an arbitrary origin.
 std::uint64_t monotonicNanoseconds();
 

@@ -26,6 +26,19 @@ void copyFields(const tm& from, LocalTime& to) {
     to.second = from.tm_sec;
 }
 
+// The C library's form of the fields (wday and millisecond are not used).
+tm brokenDownOf(const LocalTime& from, int daylightFlag) {
+    tm to = {};
+    to.tm_year = from.year - 1900;
+    to.tm_mon = from.month - 1;
+    to.tm_mday = from.day;
+    to.tm_hour = from.hour;
+    to.tm_min = from.minute;
+    to.tm_sec = from.second;
+    to.tm_isdst = daylightFlag;
+    return to;
+}
+
 // What the C library's tzset leaves behind for the zone in force.
 struct ZoneMark {
     long offset;
@@ -113,14 +126,7 @@ bool setLocalTime(const LocalTime& time) {
     if (redirect != nullptr) {
         return redirect(time);
     }
-    tm local = {};
-    local.tm_year = time.year - 1900;
-    local.tm_mon = time.month - 1;
-    local.tm_mday = time.day;
-    local.tm_hour = time.hour;
-    local.tm_min = time.minute;
-    local.tm_sec = time.second;
-    local.tm_isdst = -1; // let the zone rules decide, as a local clock setting does
+    tm local = brokenDownOf(time, -1); // let the zone rules decide, as a local clock setting does
     const time_t seconds = mktime(&local);
     if (seconds == static_cast<time_t>(-1)) {
         return false;
@@ -133,6 +139,24 @@ bool setLocalTime(const LocalTime& time) {
 
 SetLocalTimeFunction redirectSetLocalTime(SetLocalTimeFunction function) {
     return g_setLocalTimeRedirect.exchange(function, std::memory_order_acq_rel);
+}
+
+std::int64_t localSecondsOf(const LocalTime& fields, int daylightFlag) {
+    tm local = brokenDownOf(fields, daylightFlag);
+    // mktime's -1 is also a valid second (1969-12-31 23:59:59 UTC); both are
+    // before 1970 and so equally unrepresentable for the callers.
+    return static_cast<std::int64_t>(mktime(&local));
+}
+
+bool localFieldsOf(std::int64_t seconds, LocalTime& out) {
+    const time_t value = static_cast<time_t>(seconds);
+    tm local;
+    if (static_cast<std::int64_t>(value) != seconds || localtime_r(&value, &local) == nullptr) {
+        return false;
+    }
+    copyFields(local, out);
+    out.millisecond = 0;
+    return true;
 }
 
 std::uint64_t monotonicNanoseconds() {

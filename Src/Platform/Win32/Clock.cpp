@@ -43,10 +43,13 @@ Reading systemNow() {
                    static_cast<int>(sinceEpoch % 10000000ULL / 10000ULL)};
 }
 
-void localFields(const Reading& now, LocalTime& out) {
+// False, with out untouched, when the runtime cannot convert the time.
+bool localFields(const Reading& now, LocalTime& out) {
     tm fields;
     std::memset(&fields, 0, sizeof fields);
-    _localtime64_s(&fields, &now.seconds);
+    if (_localtime64_s(&fields, &now.seconds) != 0) {
+        return false;
+    }
     out.year = fields.tm_year + 1900;
     out.month = fields.tm_mon + 1;
     out.day = fields.tm_mday;
@@ -55,6 +58,7 @@ void localFields(const Reading& now, LocalTime& out) {
     out.minute = fields.tm_min;
     out.second = fields.tm_sec;
     out.millisecond = now.millisecond;
+    return true;
 }
 
 // What the C runtime's _tzset leaves behind for the zone in force.
@@ -145,6 +149,25 @@ bool setLocalTime(const LocalTime& time) {
 
 SetLocalTimeFunction redirectSetLocalTime(SetLocalTimeFunction function) {
     return g_setLocalTimeRedirect.exchange(function, std::memory_order_acq_rel);
+}
+
+std::int64_t localSecondsOf(const LocalTime& fields, int daylightFlag) {
+    tm local;
+    std::memset(&local, 0, sizeof local);
+    local.tm_year = fields.year - 1900;
+    local.tm_mon = fields.month - 1;
+    local.tm_mday = fields.day;
+    local.tm_hour = fields.hour;
+    local.tm_min = fields.minute;
+    local.tm_sec = fields.second;
+    local.tm_isdst = daylightFlag;
+    // The runtime's -1 (a time before 1970 or past its range) is negative, as
+    // the contract asks.
+    return static_cast<std::int64_t>(_mktime64(&local));
+}
+
+bool localFieldsOf(std::int64_t seconds, LocalTime& out) {
+    return localFields(Reading{static_cast<__time64_t>(seconds), 0}, out);
 }
 
 std::uint64_t monotonicNanoseconds() {

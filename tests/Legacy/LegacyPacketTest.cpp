@@ -1,0 +1,106 @@
+// The global CPacket with its header area and IPacketManager, over
+// Orvane::Memory's packets and manager; compiled with both umbrella headers
+// and the using-directive the README shows.
+#include <Dozuv2.h>
+#include <Dozuv2Legacy.h>
+
+#include "support/CapturePrinter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+using namespace Orvane::Virad;
+using Orvane::Testing::CapturePrinter;
+
+TEST(LegacyPacketTest, APacketHasAHeaderAreaBesideItsData) {
+    ::CPacket packet(100ul);
+    ASSERT_TRUE(packet.Valid() && !packet.Invalid());
+    EXPECT_EQ(packet.GetHeaderSize() * 1000 + packet.GetLength(), 128100u);
+    EXPECT_EQ(packet.GetLeft(), packet.GetSize() - 100);
+    std::memset(packet.GetHeader(), 0xA5, 128);
+    std::memset(packet.GetBuffer(), 0x5A, packet.GetSize()); // the header lies outside the data
+    packet.ClearHeader();
+    EXPECT_EQ(std::vector<unsigned char>(packet.GetHeader(), packet.GetHeader() + 128),
+              std::vector<unsigned char>(128, 0));
+    const unsigned long size = packet.GetSize();
+    EXPECT_EQ(std::vector<unsigned long>({packet.SetLength(size + 1), packet.SetLength(size), packet.GetLeft(),
+                                          packet.SetLength(0), packet.PutBuffer(const_cast<char*>("abc"), 3),
+                                          packet.GetLength()}),
+              std::vector<unsigned long>({0, 1, 0, 1, 3, 3}));
+}
+
+TEST(LegacyPacketTest, HandlesShareOneBlockAndAnInvalidPacketHoldsNothing) {
+    ::CPacket original(64ul), target;
+    const ::CPacket back(static_cast<Orvane::Memory::CPacket>(original)), copy(back);
+    target = copy;
+    EXPECT_TRUE(back.GetBuffer() == original.GetBuffer() && target.GetHeader() == original.GetHeader());
+    CapturePrinter quiet;
+    ::CPacket invalid(std::uint64_t{1} << 62); // more than the packet manager can give
+    EXPECT_TRUE(invalid.Invalid() && !invalid.Valid() && invalid.GetBuffer() == nullptr && !::CPacket().Valid());
+    EXPECT_EQ(invalid.GetSize() + invalid.GetLength() + invalid.GetLeft() + invalid.GetHeaderSize() +
+                  invalid.PutBuffer(&target, 1) + invalid.SetLength(0),
+              0u);
+    EXPECT_FALSE(static_cast<Orvane::Memory::CPacket>(invalid).valid() || ::CPacket(Orvane::Memory::CPacket()).Valid());
+    target = invalid;
+    EXPECT_TRUE(target.Invalid() && original.Valid() && target.GetHeader() == nullptr);
+}
+
+TEST(LegacyPacketTest, AnAttachLaterPacketTakesTheCallersBufferAndGivesItBack) {
+    static std::vector<std::uint64_t> released; // user value's first byte, capacity
+    released.clear();
+    char data[48] = "attached";
+    {
+        ::CPacket packet(48u, ::CPacket::ReleaseProc(+[](void* user, std::uint64_t capacity) {
+                             released = {static_cast<unsigned char>(*static_cast<char*>(user)), capacity};
+                         }),
+                         data);
+        EXPECT_EQ(packet.PutBuffer(data, 40) * 1000 + packet.GetLength(), 40040u);
+        EXPECT_TRUE(packet.GetBuffer() == reinterpret_cast<unsigned char*>(data) && packet.GetHeaderSize() == 128);
+        EXPECT_TRUE(released.empty());
+    }
+    EXPECT_EQ(released, std::vector<std::uint64_t>({'a', 48}));
+}
+
+TEST(LegacyPacketTest, ConfigPoolsPacketDataBeforeTheFirstPacket) {
+    // The packet manager's configuration freezes at first use: a fresh process of its own.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            CapturePrinter quiet;
+            IPacketManager::config(4194304, 2048, 64);
+            IPacketManager* manager = IPacketManager::instance();
+            const unsigned long free = manager->GetFreeSize();
+            const ::CPacket packet(100ul);
+            manager->DumpNodes();
+            std::exit(manager == IPacketManager::instance() && manager->GetBufferSize() == 4194304 && free == 4194304 &&
+                              manager->GetFreeSize() == 4194304 - 2048 && packet.GetSize() == 2048 &&
+                              packet.GetHeaderSize() == 64
+                          ? 0
+                          : 1);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+// The directive's names are nearer than the global ones inside the library's
+// namespace, so there the names both interfaces use need no qualification;
+// at global scope only the names they do not share are used bare.
+namespace Orvane {
+namespace Testing {
+using namespace Orvane::Virad;
+
+TEST(LegacyPacketTest, OlderAndCurrentClassesLiveSideBySide) {
+    CMutex current;
+    ::CMutex older;
+    CGuard guard(current);
+    ::CGuard olderGuard(older);
+    EXPECT_TRUE(older.Leave() && older.Enter()) << "the older guard owns it";
+    static_assert(!std::is_same<CTime, ::CTime>::value && !std::is_same<CGuard, ::CGuard>::value, "distinct");
+    EXPECT_EQ(::CTime(2000, 1, 1, 0, 0, 0).year, CTime::minTime.year);
+    EXPECT_EQ(flex_string("x").size(), 1u);
+}
+
+} // namespace Testing
+} // namespace Orvane

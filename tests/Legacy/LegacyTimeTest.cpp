@@ -1,0 +1,132 @@
+// The global CTime: conversions through the C library's local-time rules,
+// daylight saving included; its own format settings beside those of
+// Orvane::Virad::CTime; the clock of the current classes.
+#include "legacy/LegacyTime.h"
+#include "virad/CTime.h"
+
+#include "support/CapturePrinter.h"
+#include "support/CaseTable.h"
+#include "support/ScopedTimeZone.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+using Orvane::Testing::ScopedTimeZone;
+using Current = Orvane::Virad::CTime;
+
+namespace {
+
+template <typename Fields> std::string text(const Fields& t) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d w%d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second, t.wday);
+    return buffer;
+}
+
+// The fields as given, not normalised.
+::CTime raw(int year, int month, int day, int hour, int minute, int second) {
+    return ::CTime(Orvane::Virad::SystemTime{year, month, day, 0, hour, minute, second, 0});
+}
+
+// A case of the conversion table: zone, how the value is made and the seconds added.
+std::string convert(const std::vector<std::string>& f) {
+    ScopedTimeZone zone(f[0].c_str());
+    auto n = [&f](int i) { return std::stoi(f[i]); };
+    ::CTime t = f[1] == "s"   ? ::CTime(std::stoull(f[2]))
+                : f[1] == "f" ? ::CTime(n(2), n(3), n(4), n(5), n(6), n(7))
+                              : raw(n(2), n(3), n(4), n(5), n(6), n(7));
+    if (f.back() != "0") { // adding even 0 would normalise a kept value
+        t += std::stoll(f.back());
+    }
+    return text(t) + " " + std::to_string(t.makeTime());
+}
+
+// Both classes' settings are process-wide: every test leaves their defaults.
+class LegacyTimeTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        ::CTime::setFormat("yyyy-MM-dd HH:mm:ss");
+        Current::setFormatString("yyyy-MM-dd HH:mm:ss");
+    }
+};
+
+} // namespace
+
+TEST_F(LegacyTimeTest, ConvertsThroughTheHostsLocalTimeRules) {
+    // zone, then seconds (s) or six fields normalised (f) or kept (r), then
+    // seconds to add = the fields and makeTime. Central European summer time
+    // runs from 2024-03-31 to 2024-10-27; the fields are read as standard time.
+    const char* const table = R"(
+        CET-1CEST,M3.5.0,M10.5.0/3 s 1718445600 0 = 2024-06-15 12:00:00 w6 1718449200
+        CET-1CEST,M3.5.0,M10.5.0/3 f 2024 6 15 12 0 0 0 = 2024-06-15 13:00:00 w6 1718452800
+        CET-1CEST,M3.5.0,M10.5.0/3 f 2024 3 30 12 0 0 86400 = 2024-03-31 13:00:00 w0 1711886400
+        CET-1CEST,M3.5.0,M10.5.0/3 f 2024 1 15 12 0 0 -3600 = 2024-01-15 11:00:00 w1 1705312800
+        UTC0 f 2023 2 29 12 0 0 0 = 2023-03-01 12:00:00 w3 1677672000
+        UTC0 r 2023 2 29 12 0 0 0 = 2023-02-29 12:00:00 w0 1677672000
+        UTC0 f 2023 13 1 24 0 0 0 = 2024-01-02 00:00:00 w2 1704153600
+        UTC0 r 1969 12 31 23 59 59 0 = 1969-12-31 23:59:59 w0 0
+        UTC-8 s 0 0 = 1970-01-01 08:00:00 w4 0
+        UTC-8 r 1970 1 1 7 59 59 0 = 1970-01-01 07:59:59 w0 0
+        UTC-8 r 1970 1 1 8 0 1 0 = 1970-01-01 08:00:01 w0 1)";
+    EXPECT_EQ(Orvane::Testing::runCaseTable(table, convert), 11);
+
+    ScopedTimeZone zone("UTC0");
+    const ::CTime leap = raw(2023, 2, 29, 12, 0, 0), march(2023, 3, 1, 12, 0, 0), later = march + 1;
+    EXPECT_TRUE(leap == march && !(leap != march) && leap <= march && leap >= march) << "one instant";
+    EXPECT_TRUE(leap < later && later > leap && !(later <= leap) && !(leap >= later) && leap != later);
+    EXPECT_EQ((later - leap) * 10 + (leap - later) + (later - 1 == march), 10);
+}
+
+TEST_F(LegacyTimeTest, HasFormatSettingsOfItsOwn) {
+    // pattern, date order, separator and its number, time format | the current class's
+    auto settings = [] {
+        return ::CTime::getFormat() + " " + std::to_string(::CTime::getDateFormat()) + ::CTime::getSpliter() +
+               std::to_string(::CTime::getDateSeparator() * 10 + ::CTime::getTimeFormat() + ::CTime::get12Hour()) +
+               " | " + Current::getFormat().c_str() + " " + std::to_string(Current::getDateFormat()) +
+               Current::getSeparator() + std::to_string(Current::get12Hour());
+    };
+    EXPECT_EQ(settings(), "yyyy-MM-dd HH:mm:ss 0-10 | yyyy-MM-dd HH:mm:ss 0-0");
+    // Built at load in the host's zone, which may move the hour but not the date.
+    EXPECT_EQ(text(::CTime::minTime).substr(0, 10) + text(::CTime::maxTime).substr(0, 10), "2000-01-012038-01-01");
+    ::CTime::setFormat(1, 0, 1);
+    ::CTime::setFormat(1, 3, 2); // neither a separator nor a time format: both left
+    EXPECT_EQ(settings(), "yyyy-MM-dd HH:mm:ss 1.2 | yyyy-MM-dd HH:mm:ss 0-0");
+    char buffer[64];
+    raw(2024, 7, 5, 13, 3, 2).format(buffer, "yyyy-MM-dd hh:mm:ss t");
+    EXPECT_STREQ(buffer, "07.05.2024 01:03:02 PM");
+    raw(2024, 7, 5, 0, 3, 2).format(buffer, "yy/M/d h:m:s t");
+    EXPECT_STREQ(buffer, "7.5.24 12:3:2 AM");
+    ::CTime::setFormat(7, 2, 0);
+    raw(12345, 123, 5, 9, 3, 2).format(buffer, "yyyy-MM-dd HH:mm:ss t");
+    EXPECT_STREQ(buffer, "05/123/12345 09:03:02") << "day-month-year; components as whole decimal numbers";
+    Current::setFormatString("dd.MM.yyyy hh:mm");
+    EXPECT_EQ(settings(), "yyyy-MM-dd HH:mm:ss 7/20 | dd.MM.yyyy hh:mm 2.1");
+
+    Orvane::Testing::CapturePrinter capture;
+    ::CTime::setFormat(std::string("HH:mm"));
+    raw(2024, 7, 5, 9, 3, 2).format(nullptr, "yyyy");
+    raw(2024, 7, 5, 9, 3, 2).format(buffer, nullptr);
+    EXPECT_EQ(capture.bodies(),
+              std::vector<std::string>({"setFormat separator is invalid,set default separator: - \n",
+                                        "setFormat dateFormat is invalid,set default separator: ymd \n",
+                                        "buf is NULL!!\n", "format is NULL!!\n"}));
+    EXPECT_EQ(settings(), "HH:mm 0-10 | dd.MM.yyyy hh:mm 2.1");
+    ::CTime::setFormat(std::string("dd/MM/yyyy hh:mm t"));
+    EXPECT_EQ(settings(), "dd/MM/yyyy hh:mm t 2/22 | dd.MM.yyyy hh:mm 2.1");
+}
+
+TEST_F(LegacyTimeTest, SetsAndReadsTheClockThroughTheCurrentClass) {
+    static std::string requested;
+    const Current::SetTimeHook previous =
+        Current::attachSetCurrentTimeHook(Current::SetTimeHook(+[](const Current& time, int tolerance) {
+            requested = text(time) + " tolerance " + std::to_string(tolerance);
+        }));
+    ::CTime::setCurrentTime(raw(2030, 5, 6, 7, 8, 9), 3);
+    Current::attachSetCurrentTimeHook(previous);
+    EXPECT_EQ(requested, "2030-05-06 07:08:09 w1 tolerance 3");
+    ScopedTimeZone zone("UTC0");
+    const std::uint64_t before = Current::getCurrentUTCtime(), now = ::CTime::getCurrentTime().makeTime();
+    EXPECT_TRUE(now + 1 >= before && now <= Current::getCurrentUTCtime()) << now;
+}

@@ -1,0 +1,155 @@
+// Version records, this library's own record and header table, and the
+// reports of the include-version checker.
+#include "Version/IncludeVersionChecker.h"
+#include "Version/LibraryVersions.h"
+#include "virad/PrintLog.h"
+
+#include "support/CapturePrinter.h"
+#include "support/CaseTable.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+using namespace Orvane::Virad;
+using Orvane::Testing::CapturePrinter;
+using Checker = Detail::IncludeVersionChecker;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+const void* const kOwner = reinterpret_cast<const void*>(0x1234);
+const std::string kAt = "this:0x1234 ", kDashes = kAt + "------------------------------------\n";
+const std::string kStart = kAt + "----------------check include report start---------------\n";
+const std::string kEnd = kAt + "----------------check include report end---------------\n";
+
+std::string fieldsOf(const CVersion& v) {
+    const SystemTime d = v.getDate();
+    return std::string(v.getName()) + " " + std::to_string(v.getMajor()) + "." + std::to_string(v.getMinor()) + "." +
+           std::to_string(v.getRevision()) + "." + std::to_string(v.getSourceRevision()) + " " +
+           std::to_string(d.year) + "-" + std::to_string(d.month) + "-" + std::to_string(d.day) +
+           (d.wday | d.hour | d.minute | d.second | d.isdst ? " unclean" : "");
+}
+
+// A case: name, revision text ('_' for a blank, "null" for none), date text (the rest of the words).
+std::string construct(std::vector<std::string> f) {
+    std::replace(f[1].begin(), f[1].end(), '_', ' ');
+    const std::string date = f.size() > 2 ? f[2] + (f.size() > 4 ? " " + f[3] + " " + f[4] : "") : "";
+    return fieldsOf(CVersion(f[0].c_str(), 1, 2, 3, f[1] == "null" ? nullptr : f[1].c_str(), date.c_str()));
+}
+
+} // namespace
+
+TEST(VersionTest, RecordsReadTheirTextsAndPrintTheBanner) {
+    EXPECT_EQ(Orvane::Testing::runCaseTable(R"(
+        Lib 1234 Aug 21 2020 = Lib 1.2.3.1234 2020-8-21
+        Lib $Rev:_1234_$ Jan 1 2001 = Lib 1.2.3.1234 2001-1-1
+        Lib abc Dec 31 1999 = Lib 1.2.3.0 1999-12-31
+        Lib null aug 21 2020 = Lib 1.2.3.0 2020-13-21
+        nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 7 Au = nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 1.2.3.7 0-13-0
+        nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 7 Xyz 5 2020 = nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 1.2.3.7 2020-13-5
+        nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 7 Feb 2 2 = nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 1.2.3.7 2-2-2)",
+                                            construct),
+              7);
+    CapturePrinter capture;
+    CVersion copy("other", 9, 9, 9, "9", "Jan 1 2000");
+    copy = CVersion("Lib", 1, 2, 3, "4", "Aug 21 2020");
+    copy.print();
+    CVersion("Lib", 10, 20, 30, "40", "Dec 31 2020").print();
+    getViradVersion().print();
+    EXPECT_EQ(capture.bodies(),
+              Lines({"[*] Lib 1.2.3.4 Built in 2020/ 8/21 [*]\n", "[*] Lib 10.20.30.40 Built in 2020/12/31 [*]\n",
+                     "[*] Dozuv2 1.0.0.0 Built in 2020/ 8/21 [*]\n"}));
+
+    SystemTime saved = CVersion::appDate;
+    CVersion::appDate.wday = 5;
+    CVersion::setAppDate("Feb  3 2021");
+    std::swap(saved, CVersion::appDate);
+    EXPECT_EQ(saved.year * 10000 + saved.month * 100 + saved.day + saved.wday * 100000000, 520210203);
+}
+
+TEST(VersionTest, LibraryRecordsReadTheNumberAfterTheColonAndJoinTheList) {
+    CapturePrinter capture;
+    const std::string modified = fieldsOf(VersionBuilder::libraryRecord("Mod", 2, 3, 4, "$Rev: 77M $", "Aug 21 2020"));
+    EXPECT_EQ(modified + ", " + fieldsOf(VersionBuilder::libraryRecord("Mod", 2, 3, 5, "Win32", "Aug 21 2020")),
+              "Mod 2.3.4.77 2020-8-21, Mod 2.3.5.0 2020-8-21");
+    EXPECT_EQ(capture.bodies(),
+              Lines({"Some [Mod] files are not commit to SVN server. It compied wtih local modified files.\n"}));
+    const auto& list = Detail::libraryVersions().entries;
+    EXPECT_EQ(list.front().name + std::to_string(list.front().major * 100 + list.front().minor * 10) +
+                  list.back().name + std::to_string(list.back().revision),
+              "Dozuv2100Mod5");
+}
+
+TEST(VersionTest, TheLibrarysTableNamesItsRealHeadersAtOneRevision) {
+    for (const IncludeVersion* entry = Detail::viradHeaderTable(); entry != Detail::viradHeaderTable() + 5; ++entry) {
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::path(DOZUV2_SOURCE_DIR) / entry->url));
+        EXPECT_STREQ(entry->version, DOZUV2_HEADER_REVISION);
+    }
+    EXPECT_EQ(std::string(DOZUV2_HEADER_REVISION).find_first_not_of("0123456789"), std::string::npos);
+}
+
+TEST(VersionTest, DisagreeingTablesAreReportedAndSuggestTheHighestRevision) {
+    const IncludeVersion a[] = {{"url=http://svn/a.h", "100"}, {"b.h", "5"}};
+    const IncludeVersion b[] = {{"b.h", "5"}, {"url=http://svn/a.h", "101"}}, c[] = {{"url=http://svn/a.h", "102"}};
+    Checker checker;
+    CapturePrinter capture;
+    EXPECT_TRUE(checker.add(kOwner, "A", a, 2));
+    EXPECT_FALSE(checker.add(kOwner, "B", b, 2));
+    EXPECT_FALSE(checker.report(kOwner));
+    // clang-format off
+    EXPECT_EQ(capture.bodies(), Lines({"check include version:A\n", "url=http://svn/a.h 100\n", "b.h 5\n",
+        "check include version:B\n", "b.h 5\n", "url=http://svn/a.h 101\n", kAt + "check include version failed\n",
+        kAt + "A url=http://svn/a.h 100\n", kAt + "B url=http://svn/a.h 101\n",
+        kAt + "CCheckIncludeVersionInter::checkResult error:match error\n",
+        "--------include version all start---------\n", "url=http://svn/a.h 101\n", "b.h 5\n",
+        "--------include version all end---------\n", kStart, kAt + "[A], include version suggest:\n",
+        kAt + "\na.h -r101 http://svn/a.h\nnull -r5 b.h\n", kDashes, kAt + "[B], include is ok\n", kDashes, kEnd}));
+    // clang-format on
+    capture.clear();
+    EXPECT_FALSE(checker.add(kOwner, "C", c, 1));
+    EXPECT_EQ(capture.linesContaining("0x1234 B").size(), 0u) << "compared with the first record that differs only";
+}
+
+TEST(VersionTest, RevisionsThatAreNoNumberAreSelfErrors) {
+    const IncludeVersion good[] = {{"a.h", "1"}}, bad[] = {{"a.h", ""}, {"b.h", "12a"}, {"c.h", "3"}};
+    Checker passing, failing;
+    CapturePrinter capture;
+    EXPECT_TRUE(passing.add(kOwner, "G", good, 1) && passing.add(kOwner, "G", good, 1) && passing.report(kOwner));
+    EXPECT_EQ(capture.bodies().back(), "CCheckIncludeVersionInter::checkResult successful\n");
+    EXPECT_TRUE(failing.add(kOwner, "G", good, 1));
+    capture.clear();
+    EXPECT_FALSE(failing.add(kOwner, "X", bad, 3));
+    EXPECT_FALSE(failing.report(kOwner));
+    // clang-format off
+    EXPECT_EQ(capture.bodies(), Lines({"check include version:X\n", "a.h \n", "b.h 12a\n", "c.h 3\n",
+        kAt + "X version error\n", kAt + "a.h \n", kAt + "b.h 12a\n",
+        kAt + "CCheckIncludeVersionInter::checkResult error:self error\n", kStart,
+        "libname:X, url:a.h version:\n", "libname:X, url:b.h version:12a\n", kEnd}));
+    // clang-format on
+}
+
+TEST(VersionTest, TheSuggestionBlockHoldsAtMost12800BytesWithItsTerminator) {
+    for (std::size_t length : {12788, 12789, 12790}) {
+        const std::string location(length, 'x');
+        const IncludeVersion entry[] = {{location.c_str(), "1"}};
+        const std::string block = Checker::suggestion(entry, 1, {});
+        EXPECT_EQ(block.size(), std::min<std::size_t>(length + 10, 12799)) << length;
+        EXPECT_EQ(block.compare(0, 9, "null -r0 "), 0);
+    }
+}
+
+TEST(VersionTest, CheckResultEndsTheProcessAfterItsReport) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    static const IncludeVersion other[] = {{"include/virad/devez3/detail/flex_string.h", "1"}};
+    EXPECT_DEATH(
+        {
+            attachPrint(TFunction1<bool, const char*>(+[](const char* line) { return std::fputs(line, stderr) >= 0; }));
+            registerIncludeVersion("Other", other, 1);
+            CCheckIncludeVersionInter::instance()->checkResult();
+        },
+        "check include version failed, assert\n.*\\[Virad\\], include is ok.*\\[Other\\], include version suggest.*"
+        "flex_string.h -r[0-9]+ include/virad.*assertion \\(m_matchFlag\\) failed");
+}
