@@ -24,7 +24,10 @@ set(DOZUV2_WINDOWS_EXCLUDED_PROGRAMS_LIST
     # the "%s.dll" names and the loader against DLLs instead.
     LoaderTest
     # Compares every code page with iconv, which Debian does not build for MinGW.
-    CharsetTest)
+    CharsetTest
+    # Asks for a packet of 1 << 62 bytes through the older class's unsigned
+    # long size, which is 32 bits on Windows: the value does not compile there.
+    LegacyPacketTest)
 list(JOIN DOZUV2_WINDOWS_EXCLUDED_PROGRAMS_LIST "|" excluded)
 set(DOZUV2_WINDOWS_EXCLUDED_PROGRAMS "/(${excluded})\\.cpp$")
 
