@@ -8,10 +8,17 @@ PACKAGES += locales python3
 # Test and benchmark anchors of the ciphers, digests and checksums; the library never links them.
 PACKAGES += libssl-dev zlib1g-dev
 COVERAGE_PACKAGES := gcovr
+# The Windows build: MinGW-w64 (POSIX threads model) cross-compiles, Wine runs
+# the results, GoogleTest's sources are cross-built with the tests, and zlib
+# is the checksum tests' reference.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 googletest libz-mingw-w64-dev
 # CPack's Debian generator reads dependencies with dpkg-shlibdeps and file types with file.
 PACKAGE_PACKAGES := dpkg-dev file fakeroot
 JOBS ?= 2
 
+WINDOWS_BUILD := build/windows
+
+.PHONY: windows windows-test windows-demo windows-prereqs
 .PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean \
         tables check-tables package
 .PHONY: fuzz stress exit-check
@@ -146,6 +153,20 @@ exit-check: build
 clean:
 	rm -rf build compile_commands.json
 
+# ---- Windows: Dozuv2.dll, its tests and the example host, cross-built with
+# MinGW-w64 and run under Wine in a scratch prefix of the build folder ----
+windows-prereqs: prereqs
+	@$(MAKE) --no-print-directory install-packages NEED="$(WINDOWS_PACKAGES)"
+
+windows: windows-prereqs
+	cmake --preset windows
+	cmake --build --preset windows -j $(JOBS)
+
+windows-test: windows
+	ctest --preset windows
+
+windows-demo: windows
+	./cmake/wine-run $(WINDOWS_BUILD)/wineprefix $(WINDOWS_BUILD)/examples/DemoHost.exe
 # Debian packages (runtime libdozuv2-N and libdozuv2-dev) of a release build
 # for /usr, written to build/package/packages/.
 package: prereqs

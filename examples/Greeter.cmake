@@ -2,7 +2,14 @@
 # and the example host load it by class id, each finding it beside its own
 # program, so it is built once and copied there. Included by both; the first
 # inclusion makes it, every inclusion learns its file name.
-set(DOZUV2_GREETER_FILE ${CMAKE_SHARED_MODULE_PREFIX}Greeter${CMAKE_SHARED_MODULE_SUFFIX})
+# The loader looks for lib<class id>.so here and <class id>.dll on Windows
+# (where MinGW's CMake would otherwise prefix modules with "lib" too).
+if(WIN32)
+    set(DOZUV2_MODULE_PREFIX "")
+else()
+    set(DOZUV2_MODULE_PREFIX ${CMAKE_SHARED_MODULE_PREFIX})
+endif()
+set(DOZUV2_GREETER_FILE ${DOZUV2_MODULE_PREFIX}Greeter${CMAKE_SHARED_MODULE_SUFFIX})
 include_guard(GLOBAL)
 
 add_library(Greeter MODULE ${PROJECT_SOURCE_DIR}/examples/GreeterComponent.cpp)

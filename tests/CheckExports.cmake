@@ -1,8 +1,27 @@
 # Fails when the shared library exports internals: the platform layer, internal
 # records or anything outside the library's namespaces and C entry points.
-execute_process(COMMAND nm -D -C --defined-only ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+# A DLL's interface is its export table (OBJDUMP and CXXFILT given); its
+# names are listed in nm's format so one check serves both.
+if(DEFINED OBJDUMP)
+    execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE table RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "objdump failed on ${LIBRARY}")
+    endif()
+    string(FIND "${table}" "[Ordinal/Name Pointer] Table" names)
+    string(SUBSTRING "${table}" ${names} -1 table)
+    string(REGEX MATCHALL "\n\t\\[ *[0-9]+\\] [^\n]+" entries "${table}")
+    list(TRANSFORM entries REPLACE "^\n\t\\[ *[0-9]+\\] " "")
+    list(JOIN entries "\n" names)
+    file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/exports.txt "${names}\n")
+    execute_process(COMMAND ${CXXFILT} INPUT_FILE ${CMAKE_CURRENT_BINARY_DIR}/exports.txt OUTPUT_VARIABLE symbols
+                    RESULT_VARIABLE rc)
+    string(STRIP "${symbols}" symbols)
+    string(REPLACE "\n" "\n T " symbols " T ${symbols}")
+else()
+    execute_process(COMMAND nm -D -C --defined-only ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE rc)
+endif()
 if(NOT rc EQUAL 0)
-    message(FATAL_ERROR "nm failed on ${LIBRARY}")
+    message(FATAL_ERROR "listing the exports of ${LIBRARY} failed")
 endif()
 string(REPLACE "\n" ";" lines "${symbols}")
 set(bad "")

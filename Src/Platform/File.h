@@ -73,12 +73,13 @@ const char* fileNamePart(const char* path);
 // ---- Directory search ----
 //
 // Wildcards (* and ?) in the last component of the pattern; "." and ".." are
-// listed like any entry.
+// listed like any entry. Where the host keeps no attributes of its own, a
+// dot-name counts as hidden.
 
 struct DirectorySearch;
 struct DirectoryEntry {
     char name[260];           // the entry's name, terminated, at most 259 characters
-    std::uint16_t attributes; // 0x1 read-only, 0x2 hidden (dot-name), 0x10 directory; 0 plain file
+    std::uint16_t attributes; // the host's bits, of which 0x1 read-only, 0x2 hidden, 0x10 directory count; 0 plain file
     std::uint64_t timeCreate; // status change, seconds since 1970
     std::uint64_t timeAccess;
     std::uint64_t timeWrite;

@@ -11,6 +11,9 @@ namespace Platform {
 struct LoadedLibrary;
 using LibraryHandle = LoadedLibrary*;
 
+// The host's pattern for a library's file name from its base name.
+extern const char* const kLibraryNameFormat;
+
 // Writes the host's file name of the library with the given base name
 // ("lib%s.so" here, "%s.dll" on Windows) into buffer, zero-filled, cutting
 // the name to size - 1 characters. Returns the length written.

@@ -20,23 +20,18 @@
 // DOZUV2_FORWARDED_ARGUMENTS  the variable arguments, as the last argument of
 //                             the call made from it.
 //
-// GNU C++ and clang (also clang-cl) use their attributes and built-ins; MinGW
-// checks formats against the printf its C library was configured with; MSVC
-// has no format attribute (its checking works on SAL parameter annotations),
-// so the check is simply absent there, and the hints expand to the bare
-// condition.
+// GNU C++ and clang, on Linux and as MinGW-w64 on Windows, use their
+// attributes and built-ins; MinGW checks formats against the printf its C
+// library was configured with. Those compilers share the Itanium C++ ABI the
+// delegates are written for. MSVC (and clang-cl, which follows MSVC's ABI)
+// lays out member-function pointers differently; until someone writes and
+// tests that layout the library refuses to build with them.
 #ifndef DOZUV2_VIRAD_COMPILER_H
 #define DOZUV2_VIRAD_COMPILER_H
 
-#if defined(_MSC_VER) && !defined(__clang__)
-
-#define DOZUV2_PRINTF_FORMAT(formatIndex, firstValue)
-#define DOZUV2_FUNCTION_SIGNATURE __FUNCSIG__
-#define DOZUV2_LIKELY(x) (x)
-#define DOZUV2_UNLIKELY(x) (x)
-#define DOZUV2_HAS_ARGUMENT_FORWARDING 0
-
-#else
+#if defined(_MSC_VER)
+#error "Dozuv2 builds with GCC or clang in the Itanium C++ ABI (MinGW-w64 on Windows); not with MSVC or clang-cl"
+#endif
 
 #if defined(__MINGW32__)
 #include <cstdio> // defines __MINGW_PRINTF_FORMAT for the printf the C library was configured with
@@ -58,8 +53,6 @@
 #define DOZUV2_HAS_ARGUMENT_FORWARDING 1
 #define DOZUV2_FORWARDING_INLINE extern inline __attribute__((gnu_inline, always_inline, artificial))
 #define DOZUV2_FORWARDED_ARGUMENTS __builtin_va_arg_pack()
-#endif
-
 #endif
 
 #endif

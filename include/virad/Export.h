@@ -8,6 +8,8 @@
 #ifndef DOZUV2_VIRAD_EXPORT_H
 #define DOZUV2_VIRAD_EXPORT_H
 
+#include "virad/Compiler.h" // stops unsupported compilers at the first public header
+
 #if defined(_WIN32)
 #if defined(DOZUV2_BUILDING)
 #define DOZUV2_API __declspec(dllexport)

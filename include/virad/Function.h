@@ -61,10 +61,6 @@ enum : std::uint32_t {
 // this one, which has the single-inheritance pointer representation.
 class GenericObject {};
 
-#if defined(_MSC_VER) && !defined(__clang__)
-#error "Member-function pointer storage for this compiler's ABI is not written yet"
-#endif
-
 // The Itanium C++ ABI's member-function pointer: a code pointer (odd for a
 // virtual function: 1 + its offset in the vtable) and the this-adjustment.
 struct MemberPointerBits {

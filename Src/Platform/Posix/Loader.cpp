@@ -1,7 +1,6 @@
 // POSIX realisation of the loader family: shared objects through dlopen.
 #include "Platform/Loader.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -28,18 +27,7 @@ std::string executableDirectory() {
 
 } // namespace
 
-std::size_t libraryFileName(char* buffer, std::size_t size, const char* baseName) {
-    if (buffer == nullptr || size == 0) {
-        return 0;
-    }
-    std::memset(buffer, 0, size);
-    const int length = std::snprintf(buffer, size, "lib%s.so", baseName != nullptr ? baseName : "");
-    if (length < 0) {
-        buffer[0] = '\0';
-        return 0;
-    }
-    return static_cast<std::size_t>(length) < size ? static_cast<std::size_t>(length) : size - 1;
-}
+const char* const kLibraryNameFormat = "lib%s.so";
 
 LibraryHandle loadLibrary(const char* name) {
     if (name == nullptr || name[0] == '\0') {

@@ -1,10 +1,8 @@
-// POSIX realisation of the process family: the process id, command lines
-// started without a shell, and exit handlers.
+// POSIX realisation of the process family: the process id and command lines
+// started without a shell.
 #include "Platform/Process.h"
 
-#include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -21,60 +19,8 @@ std::uint64_t currentProcessId() {
     return static_cast<std::uint64_t>(getpid());
 }
 
-namespace {
-
-// Splits a command line the way the Windows C runtime does: blanks and tabs
-// separate arguments; double quotes group; 2n backslashes before a quote give
-// n backslashes and the quote toggles grouping; 2n+1 give n and a literal
-// quote; other backslashes are literal.
-std::vector<std::string> splitCommandLine(const char* line) {
-    std::vector<std::string> words;
-    const char* p = line;
-    for (;;) {
-        while (*p == ' ' || *p == '\t') {
-            ++p;
-        }
-        if (*p == '\0') {
-            break;
-        }
-        std::string word;
-        bool quoted = false;
-        while (*p != '\0' && (quoted || (*p != ' ' && *p != '\t'))) {
-            if (*p == '\\') {
-                std::size_t slashes = 0;
-                while (*p == '\\') {
-                    ++slashes;
-                    ++p;
-                }
-                if (*p == '"') {
-                    word.append(slashes / 2, '\\');
-                    if (slashes % 2 == 1) {
-                        word.push_back('"');
-                        ++p;
-                    }
-                } else {
-                    word.append(slashes, '\\');
-                }
-            } else if (*p == '"') {
-                quoted = !quoted;
-                ++p;
-            } else {
-                word.push_back(*p++);
-            }
-        }
-        words.push_back(word);
-    }
-    return words;
-}
-
-} // namespace
-
-std::vector<std::string> commandLineArguments(const char* commandLine) {
-    return splitCommandLine(commandLine);
-}
-
 bool runCommandLine(const char* commandLine) {
-    std::vector<std::string> words = splitCommandLine(commandLine != nullptr ? commandLine : "");
+    std::vector<std::string> words = commandLineArguments(commandLine != nullptr ? commandLine : "");
     if (words.empty()) {
         return false;
     }
@@ -98,24 +44,6 @@ bool runCommandLine(const char* commandLine) {
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     return true;
-}
-
-namespace {
-
-std::atomic<RegisterExitHandlerFunction> g_registerExitHandlerRedirect{nullptr};
-
-} // namespace
-
-bool registerExitHandler(ExitHandler handler) {
-    const RegisterExitHandlerFunction redirect = g_registerExitHandlerRedirect.load(std::memory_order_acquire);
-    if (redirect != nullptr) {
-        return redirect(handler);
-    }
-    return std::atexit(handler) == 0;
-}
-
-RegisterExitHandlerFunction redirectRegisterExitHandler(RegisterExitHandlerFunction function) {
-    return g_registerExitHandlerRedirect.exchange(function, std::memory_order_acq_rel);
 }
 
 } // namespace Platform

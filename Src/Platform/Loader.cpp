@@ -1,0 +1,25 @@
+// The host-independent part of the loader family: library file names from
+// the host's pattern.
+#include "Platform/Loader.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace Orvane {
+namespace Platform {
+
+std::size_t libraryFileName(char* buffer, std::size_t size, const char* baseName) {
+    if (buffer == nullptr || size == 0) {
+        return 0;
+    }
+    std::memset(buffer, 0, size);
+    const int length = std::snprintf(buffer, size, kLibraryNameFormat, baseName != nullptr ? baseName : "");
+    if (length < 0) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    return static_cast<std::size_t>(length) < size ? static_cast<std::size_t>(length) : size - 1;
+}
+
+} // namespace Platform
+} // namespace Orvane
