@@ -114,8 +114,9 @@ void checkAes(FuzzedDataProvider& in, const Bytes& data) {
 
 // Triple DES through libcrypto. The key is zero-padded to 24 bytes and a
 // shorter one mapped onto the keying options: K3 = K1 up to 16 bytes, all three
-// equal up to 8 (a longer key keeps its first 24). The paired block runs each
-// single-DES step on both halves and exchanges L1 and R0 after the first two.
+// equal up to 8 (a longer key keeps its first 24). The paired block (which a
+// key of up to 8 bytes does not get) runs each single-DES step on both halves
+// and exchanges L1 and R0 after the first two.
 Bytes tdeaModel(const unsigned char* key, std::size_t length, CTripleDes::BlockType type, const unsigned char* iv,
                 const Bytes& plain) {
     unsigned char k[24] = {};
@@ -154,7 +155,7 @@ Bytes tdeaModel(const unsigned char* key, std::size_t length, CTripleDes::BlockT
 
 void checkTripleDes(FuzzedDataProvider& in, const Bytes& data) {
     const CTripleDes::BlockType type = in.ConsumeBool() ? CTripleDes::block16 : CTripleDes::block8;
-    const std::size_t keyLength = in.ConsumeIntegralInRange<std::size_t>(type == CTripleDes::block16 ? 9 : 1, 30);
+    const std::size_t keyLength = in.ConsumeIntegralInRange<std::size_t>(1, 30);
     unsigned char key[30] = {}, iv[16] = {};
     in.ConsumeData(key, sizeof key);
     in.ConsumeData(iv, sizeof iv);
