@@ -4,12 +4,14 @@
 // with the lengths the length functions promise; decoding any text gives
 // exactly what the model reads from its leading alphabet characters (3 bytes
 // per 4 characters, 2 / 1 / 0 for a last group of 3 / 2 / 1), terminated;
-// the int and the 64-bit families agree byte for byte.
+// the int and the 64-bit families agree byte for byte, and their text is
+// libcrypto's block encoding, padding included.
 #include "FuzzCheck.h"
 
 #include "utils/Base64.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
+#include <openssl/evp.h>
 
 #include <cstdint>
 #include <cstring>
@@ -60,6 +62,10 @@ void checkRoundTrip(const std::string& bytes) {
     }
     FUZZ_CHECK(written == static_cast<int>(room) && text == textEx, "the families differ for %d bytes", n);
     const std::string encoded = text.substr(0, room - 1);
+    std::string theirs(room + 4, '#');
+    theirs.resize(static_cast<std::size_t>(EVP_EncodeBlock(reinterpret_cast<unsigned char*>(&theirs[0]),
+                                                           reinterpret_cast<const unsigned char*>(bytes.data()), n)));
+    FUZZ_CHECK(encoded == theirs, "the encoding of %d bytes is not libcrypto's", n);
     FUZZ_CHECK(modelDecode(encoded) == bytes, "the model does not read the encoding back (%d bytes)", n);
     std::string back(static_cast<std::size_t>(base64DecodeLen(encoded.c_str())), '\x7f');
     FUZZ_CHECK(back.size() >= bytes.size() + 1, "decode length %zu for %d bytes", back.size(), n);

@@ -8,14 +8,20 @@
 // the size it needs exactly and its UTF-8 reads back as the input up to the
 // first byte without a character; every single-byte page writes well-formed
 // UTF-8 and, given less room, a prefix of the same output that stops before
-// the first character that does not fit.
+// the first character that does not fit; a text longer than the converters'
+// chunks gives, byte for byte, what its single bytes give; UTF-8 text reads as
+// its characters with every invalid byte skipped on its own; the one-pass GBK
+// conversions give what the two steps through 16-bit text give; no
+// conversion yields more characters than it was given bytes.
 #include "FuzzCheck.h"
 
 #include "utils/Charset.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <cstring>
 #include <vector>
 
@@ -82,6 +88,24 @@ void checkUtf8Sequence(const Bytes& bytes) {
     }
 }
 
+// utf8_mbstowcs against the model: a character per valid sequence, one
+// invalid byte skipped at a time, up to the first 0.
+void checkUtf8Text(const Bytes& bytes) {
+    std::vector<unsigned short> expected, got(bytes.size() + 1);
+    for (std::size_t at = 0; at < bytes.size() && bytes[at] != 0;) {
+        unsigned long value = 0;
+        const int length = modelDecode(&bytes[at], static_cast<int>(bytes.size() - at), &value);
+        expected.insert(expected.end(), length > 0 ? 1 : 0, static_cast<unsigned short>(value));
+        at += length > 0 ? static_cast<std::size_t>(length) : 1;
+    }
+    got.resize(static_cast<std::size_t>(utf8_mbstowcs(got.data(), bytes.data(), static_cast<int>(bytes.size()))));
+    FUZZ_CHECK(got == expected, "utf8_mbstowcs gave %zu units, the model %zu", got.size(), expected.size());
+    const std::string text(bytes.begin(), bytes.end());
+    int length = 0;
+    const unsigned int first = GetUnicodeFromUtf8(text.c_str(), &length);
+    FUZZ_CHECK(length >= 0 && length <= 3 && first <= 0xFFFF, "GetUnicodeFromUtf8 read %d bytes as %x", length, first);
+}
+
 void checkUnits(const std::vector<unsigned short>& units) {
     std::vector<unsigned short> text(units);
     for (unsigned short& unit : text) {
@@ -114,6 +138,36 @@ void checkUnits(const std::vector<unsigned short>& units) {
     }
 }
 
+// Both one-pass GBK conversions against the two steps through 16-bit text,
+// with the same room; the untouched rest of the output must match as well.
+void checkGbkSteps(Bytes text, int room) {
+    text.push_back(0);
+    const int n = static_cast<int>(std::strlen(reinterpret_cast<char*>(text.data())));
+    if (n == 0) {
+        return; // an empty text writes nothing at all, not even the terminator
+    }
+    room %= 2 * n + 2;
+    Bytes direct(static_cast<std::size_t>(room) + 1, 0xAA), steps(direct);
+    std::vector<unsigned short> units(static_cast<std::size_t>(n) + 1, 0);
+    char* gbk = reinterpret_cast<char*>(text.data());
+    const int oneGo = Gb2312TUtf8(gbk, direct.data(), room);
+    Gb2312ToUni(gbk, units.data(), n + 1);
+    std::memset(steps.data(), 0, static_cast<std::size_t>(room));
+    const int twoSteps = utf8_wcstombs(steps.data(), units.data(), room);
+    FUZZ_CHECK(oneGo == twoSteps && direct == steps, "Gb2312TUtf8 of %d bytes with room %d gave %d, the two steps %d",
+               n, room, oneGo, twoSteps);
+    units.assign(units.size(), 0);
+    const int fromUtf8 = utf8TGb2312(text.data(), reinterpret_cast<char*>(direct.data()), n, room);
+    FUZZ_CHECK(fromUtf8 == UniTGb2312(units.data(), utf8_mbstowcs(units.data(), text.data(), n),
+                                      reinterpret_cast<char*>(steps.data()), room) &&
+                   direct == steps,
+               "utf8TGb2312 with room %d is not utf8_mbstowcs then UniTGb2312", room);
+    Bytes narrow(text.size());
+    FUZZ_CHECK(utf8_to_cp1252(text.data(), n, narrow.data(), n) <= n &&
+                   utf8TGb2312(text.data(), reinterpret_cast<char*>(narrow.data()), n, n) <= n,
+               "more characters than bytes from %d bytes", n);
+}
+
 void checkGbkText(Bytes text) {
     text.push_back(0);
     const int length = static_cast<int>(std::strlen(reinterpret_cast<char*>(text.data())));
@@ -136,6 +190,19 @@ void checkCp1252(const Bytes& in) {
     Bytes out(static_cast<std::size_t>(need));
     FUZZ_CHECK(cp1252_to_utf8(out.data(), need - 1, in.data(), n) == need, "one byte less still fitted");
     FUZZ_CHECK(cp1252_to_utf8(out.data(), need, in.data(), n) == 0, "the size it asked for did not fit");
+    // From the first byte without a character on, each byte becomes one 0 byte.
+    Bytes bytewise;
+    bool ended = false;
+    for (unsigned char c : in) {
+        unsigned char one[3] = {};
+        const int size = cp1252_to_utf8(nullptr, 0, &c, 1);
+        cp1252_to_utf8(one, 3, &c, 1);
+        ended = ended || (one[0] == 0 && c != 0);
+        const unsigned char none = 0;
+        bytewise.insert(bytewise.end(), ended ? &none : one, ended ? &none + 1 : one + size);
+    }
+    FUZZ_CHECK(bytewise.size() <= out.size() && std::equal(bytewise.begin(), bytewise.end(), out.begin()),
+               "Windows-1252 of %d bytes is not what its bytes give one by one", n);
     Bytes expected(in);
     bool stopped = false;
     for (unsigned char& c : expected) {
@@ -166,12 +233,25 @@ void checkPage(std::size_t page, const Bytes& in, int room) {
     FUZZ_CHECK(convert(full.data(), fullSize, in.data(), taken) == 0 && taken == n && fullSize <= 3 * n &&
                    wellFormed(full.data(), fullSize),
                "page %zu: %d of %d bytes taken, %d written", page, taken, n, fullSize);
+    Bytes bytewise;
+    std::vector<std::size_t> ends; // where each byte's output ends
+    for (unsigned char c : in) {
+        unsigned char one[3];
+        int size = 3, length = 1;
+        convert(one, size, &c, length);
+        bytewise.insert(bytewise.end(), one, one + size);
+        ends.push_back(bytewise.size());
+    }
+    FUZZ_CHECK(Bytes(full.begin(), full.begin() + fullSize) == bytewise,
+               "page %zu: %d bytes do not give what they give one by one", page, n);
     room = n + room % (2 * n + 1);
     Bytes part(static_cast<std::size_t>(room));
     int partSize = room, partTaken = n;
     FUZZ_CHECK(convert(part.data(), partSize, in.data(), partTaken) == 0 && partSize <= room && partSize <= fullSize &&
                    std::memcmp(part.data(), full.data(), static_cast<std::size_t>(partSize)) == 0,
                "page %zu: with room %d the output is not a prefix of the full one", page, room);
+    const auto fitting = std::upper_bound(ends.begin(), ends.end(), static_cast<std::size_t>(room)) - ends.begin();
+    FUZZ_CHECK(partTaken == fitting, "page %zu: %d bytes taken with room %d, %td fit", page, partTaken, room, fitting);
     if (partSize < fullSize) {
         unsigned long value = 0;
         const int next = modelDecode(full.data() + partSize, fullSize - partSize, &value);
@@ -199,6 +279,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         units.push_back(in.ConsumeIntegral<std::uint16_t>());
     }
     checkUtf8Sequence(bytes);
+    checkUtf8Text(bytes);
+    checkGbkSteps(bytes, room);
     checkUnits(units);
     checkGbkText(bytes);
     checkCp1252(bytes);

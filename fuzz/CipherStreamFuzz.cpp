@@ -6,7 +6,11 @@
 // the same key and IV decrypts it back; a copy made mid-stream goes on as the
 // original does; triple DES decrypts what it encrypted, in place or not; MD5,
 // SHA-1 and CRC-32 of data fed in pieces equal their one-shot values, and
-// CRC-16 and CRC-32 chain across pieces.
+// CRC-16 and CRC-32 chain across pieces. The one-shot results are libcrypto's
+// and zlib's: AES in every mode and key size, triple DES with its key
+// lengths mapped onto the keying options (and the paired 16-byte block as
+// single-DES steps with the middle words exchanged between them), MD5, SHA-1
+// and CRC-32.
 #include "FuzzCheck.h"
 
 #include "Utils/InstructionPaths.h"
@@ -17,9 +21,13 @@
 #include "utils/TripleDes.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
+#include <openssl/evp.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 using namespace Orvane::Utils;
@@ -27,6 +35,20 @@ using namespace Orvane::Utils;
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+
+// A whole message through a libcrypto cipher without padding.
+Bytes evp(const EVP_CIPHER* cipher, const unsigned char* key, const unsigned char* iv, const Bytes& in, bool encrypt) {
+    EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
+    EVP_CipherInit_ex(ctx, cipher, nullptr, key, iv, encrypt);
+    EVP_CIPHER_CTX_set_padding(ctx, 0);
+    Bytes out(in.size() + 16);
+    int written = 0, last = 0;
+    EVP_CipherUpdate(ctx, out.data(), &written, in.data(), static_cast<int>(in.size()));
+    EVP_CipherFinal_ex(ctx, out.data() + written, &last);
+    EVP_CIPHER_CTX_free(ctx);
+    out.resize(static_cast<std::size_t>(written + last));
+    return out;
+}
 
 // Piece lengths that add up to total, each a multiple of unit.
 std::vector<std::size_t> pieces(FuzzedDataProvider& in, std::size_t total, std::size_t unit) {
@@ -64,6 +86,10 @@ void checkAes(FuzzedDataProvider& in, const Bytes& data) {
     Orvane::Utils::Detail::forcePortablePaths(false);
     CAes oneShot(mode, key, bits, iv), streaming(mode, key, bits, iv);
     const Bytes whole = inPieces(oneShot, true, plain, {plain.size()});
+    const char* const modes[] = {"ecb", "cbc", "cfb8", "cfb", "ctr"};
+    const std::string name = "aes-" + std::to_string(bits) + "-" + modes[mode];
+    FUZZ_CHECK(whole == evp(EVP_get_cipherbyname(name.c_str()), key, iv, plain, true), "%s differs from libcrypto",
+               name.c_str());
     FUZZ_CHECK(inPieces(streaming, true, plain, lengths) == whole, "mode %d: pieces differ from one call", mode);
     Orvane::Utils::Detail::forcePortablePaths(true);
     CAes portable(mode, key, bits, iv), decrypting(mode, key, bits, iv);
@@ -86,9 +112,50 @@ void checkAes(FuzzedDataProvider& in, const Bytes& data) {
     }
 }
 
+// Triple DES through libcrypto. The key is zero-padded to 24 bytes and a
+// shorter one mapped onto the keying options: K3 = K1 up to 16 bytes, all three
+// equal up to 8 (a longer key keeps its first 24). The paired block (which a
+// key of up to 8 bytes does not get) runs each single-DES step on both halves
+// and exchanges L1 and R0 after the first two.
+Bytes tdeaModel(const unsigned char* key, std::size_t length, CTripleDes::BlockType type, const unsigned char* iv,
+                const Bytes& plain) {
+    unsigned char k[24] = {};
+    std::memcpy(k, key, std::min<std::size_t>(length, 24));
+    if (length <= 16) {
+        std::memcpy(k + 16, k, 8);
+    }
+    if (length <= 8) {
+        std::memcpy(k + 8, k, 8);
+    }
+    if (type == CTripleDes::block8 || length <= 8) {
+        return evp(iv ? EVP_des_ede3_cbc() : EVP_des_ede3_ecb(), k, iv, plain, true);
+    }
+    Bytes out, chain = iv ? Bytes(iv, iv + 16) : Bytes(16, 0);
+    for (std::size_t at = 0; at < plain.size(); at += 16) {
+        Bytes block(plain.begin() + static_cast<std::ptrdiff_t>(at),
+                    plain.begin() + static_cast<std::ptrdiff_t>(at + 16));
+        for (int i = 0; i < 16; ++i) {
+            block[i] ^= iv ? chain[i] : 0;
+        }
+        for (int step = 0; step < 3; ++step) {
+            unsigned char single[24]; // one DES key three times is single DES
+            for (int copy = 0; copy < 3; ++copy) {
+                std::memcpy(single + 8 * copy, k + 8 * step, 8);
+            }
+            block = evp(EVP_des_ede3_ecb(), single, nullptr, block, step != 1);
+            if (step < 2) {
+                std::swap_ranges(block.begin() + 4, block.begin() + 8, block.begin() + 8);
+            }
+        }
+        out.insert(out.end(), block.begin(), block.end());
+        chain = block;
+    }
+    return out;
+}
+
 void checkTripleDes(FuzzedDataProvider& in, const Bytes& data) {
     const CTripleDes::BlockType type = in.ConsumeBool() ? CTripleDes::block16 : CTripleDes::block8;
-    const std::size_t keyLength = in.ConsumeIntegralInRange<std::size_t>(type == CTripleDes::block16 ? 9 : 1, 30);
+    const std::size_t keyLength = in.ConsumeIntegralInRange<std::size_t>(1, 30);
     unsigned char key[30] = {}, iv[16] = {};
     in.ConsumeData(key, sizeof key);
     in.ConsumeData(iv, sizeof iv);
@@ -103,6 +170,8 @@ void checkTripleDes(FuzzedDataProvider& in, const Bytes& data) {
     Bytes inPlace(plain);
     FUZZ_CHECK(des.encrypt(inPlace.data(), inPlace.data(), inPlace.size()) && inPlace == sealed,
                "in place encryption differs");
+    FUZZ_CHECK(sealed == tdeaModel(key, keyLength, type, cbc ? iv : nullptr, plain),
+               "key %zu, block %zu, cbc %d: differs from the single-DES steps", keyLength, block, cbc);
 }
 
 void checkDigests(FuzzedDataProvider& in, const Bytes& data) {
@@ -124,11 +193,17 @@ void checkDigests(FuzzedDataProvider& in, const Bytes& data) {
     unsigned char a[20] = {}, b[20] = {};
     md5Whole.final(a);
     md5Pieces.final(b);
-    FUZZ_CHECK(std::memcmp(a, b, 16) == 0, "MD5 of %zu pieces differs", lengths.size());
+    unsigned char reference[EVP_MAX_MD_SIZE];
+    EVP_Digest(data.data(), data.size(), reference, nullptr, EVP_md5(), nullptr);
+    FUZZ_CHECK(std::memcmp(a, b, 16) == 0 && std::memcmp(a, reference, 16) == 0, "MD5 of %zu pieces differs",
+               lengths.size());
     shaWhole.final(a, sizeof a);
     shaPieces.final(b, sizeof b);
-    FUZZ_CHECK(std::memcmp(a, b, 20) == 0, "SHA-1 of %zu pieces differs", lengths.size());
-    FUZZ_CHECK(crc == crc32(data.data(), data.size()), "CRC-32 of %zu pieces differs", lengths.size());
+    EVP_Digest(data.data(), data.size(), reference, nullptr, EVP_sha1(), nullptr);
+    FUZZ_CHECK(std::memcmp(a, b, 20) == 0 && std::memcmp(a, reference, 20) == 0, "SHA-1 of %zu pieces differs",
+               lengths.size());
+    FUZZ_CHECK(crc == crc32(data.data(), data.size()) && crc == ::crc32(0, data.data(), static_cast<uInt>(data.size())),
+               "CRC-32 of %zu pieces differs", lengths.size());
     FUZZ_CHECK(crc16Pieces == crc16(0, data.data(), data.size()), "CRC-16 of %zu pieces differs", lengths.size());
     Orvane::Utils::Detail::forcePortablePaths(true);
     CSha1 portable;

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -217,92 +216,4 @@ TEST(CharsetTest, EveryGbkCodeBothWaysBesideIconv) {
     }
     iconv_close(decode);
     iconv_close(encode);
-}
-
-// Random valid text survives UTF-8 -> 16-bit -> UTF-8; invalid pieces between its characters are skipped
-// exactly; random bytes are read and written only within the sizes given (checked by the sanitizer builds).
-TEST(CharsetTest, RandomTextRoundTripsAndInvalidBytesAreSkipped) {
-    std::mt19937 random(12);
-    const std::string junk[] = {"\x80",     "\xFE",         "\xFF",     "\xC3",
-                                "\xE4\xB8", "\xF0\x9F\x98", "\xC0\x80", "\xF8\x80\x80\x80\x80"};
-    for (int round = 0; round < 200; ++round) {
-        Units units;
-        std::string valid, mixed, noise(1 + random() % 64, '\0');
-        for (int i = 0; i < 50; ++i) {
-            unsigned char piece[3];
-            units.push_back(static_cast<unsigned short>(1 + random() % (0xFFFF >> random() % 3 * 5)));
-            const std::string text(reinterpret_cast<char*>(piece),
-                                   static_cast<std::size_t>(utf8_wctomb(piece, units.back(), 3)));
-            valid += text;
-            mixed += junk[random() % 8] + text;
-        }
-        for (char& c : noise) {
-            c = static_cast<char>(1 + random() % 255);
-        }
-        for (const std::string* text : {&valid, &mixed, &noise}) {
-            std::string copy = *text;
-            Bytes bytes(text->begin(), text->end());
-            const int n = static_cast<int>(bytes.size());
-            Units decoded(bytes.size() + 1);
-            std::vector<char> narrow(bytes.size());
-            int length = 0;
-            GetUnicodeFromUtf8(text->c_str(), &length);
-            EXPECT_LE(utf8_to_cp1252(bytes.data(), n, reinterpret_cast<unsigned char*>(narrow.data()), n) +
-                          utf8TGb2312(bytes.data(), narrow.data(), n, n) +
-                          Gb2312ToUni(&copy[0], decoded.data(), n + 1) +
-                          Gb2312TUtf8(&copy[0], reinterpret_cast<unsigned char*>(decoded.data()), n) + length,
-                      4 * n + 3)
-                << "no conversion gives more characters than it was given bytes";
-            // The one-pass GBK conversions give what their definitions through 16-bit text give.
-            const int room = static_cast<int>(random() % static_cast<unsigned>(2 * n + 2));
-            Bytes direct(static_cast<std::size_t>(room) + 1, 0xAA), steps(direct);
-            Units steps16(bytes.size() + 1, 0);
-            EXPECT_EQ(Gb2312TUtf8(&copy[0], direct.data(), room),
-                      (Gb2312ToUni(&copy[0], steps16.data(), n + 1), std::memset(steps.data(), 0, room),
-                       utf8_wcstombs(steps.data(), steps16.data(), room)));
-            EXPECT_EQ(direct, steps);
-            steps16.assign(steps16.size(), 0);
-            EXPECT_EQ(utf8TGb2312(bytes.data(), reinterpret_cast<char*>(direct.data()), n, room),
-                      UniTGb2312(steps16.data(), utf8_mbstowcs(steps16.data(), bytes.data(), n),
-                                 reinterpret_cast<char*>(steps.data()), room));
-            EXPECT_EQ(direct, steps);
-            decoded.resize(static_cast<std::size_t>(utf8_mbstowcs(decoded.data(), bytes.data(), n)));
-            EXPECT_TRUE(text == &noise || decoded == units);
-        }
-        // Single-byte text longer than the conversions' chunks gives, byte for byte, what single bytes give.
-        std::string page(1 + random() % 1200, '\0'), expected, expected1252;
-        for (char& c : page) {
-            c = static_cast<char>(random());
-        }
-        const std::size_t room = page.size() + random() % (2 * page.size());
-        int expectedTaken = 0;
-        bool stopped = false, full = false;
-        for (unsigned char c : page) {
-            unsigned char one[3];
-            int size = 3, length = 1;
-            const int needed = cp1252_to_utf8(nullptr, 0, &c, 1);
-            cp1252_to_utf8(one, 3, &c, 1);
-            stopped = stopped || (one[0] == 0 && c != 0);
-            expected1252.append(stopped ? std::string(1, '\0') : std::string(reinterpret_cast<char*>(one), needed));
-            iso8859_7_to_utf8(one, size, &c, length);
-            full = full || expected.size() + static_cast<std::size_t>(size) > room;
-            expected.append(full ? "" : std::string(reinterpret_cast<char*>(one), static_cast<std::size_t>(size)));
-            expectedTaken += !full;
-        }
-        Bytes out(room);
-        int size = static_cast<int>(room), length = static_cast<int>(page.size());
-        EXPECT_EQ(iso8859_7_to_utf8(out.data(), size, reinterpret_cast<unsigned char*>(&page[0]), length), 0);
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(out.data()), static_cast<std::size_t>(size)), expected);
-        EXPECT_EQ(length, expectedTaken);
-        const int result = cp1252_to_utf8(out.data(), size = static_cast<int>(room),
-                                          reinterpret_cast<unsigned char*>(&page[0]), static_cast<int>(page.size()));
-        EXPECT_EQ(result == 0 ? std::string(reinterpret_cast<char*>(out.data()), expected1252.size())
-                              : std::to_string(result),
-                  room >= expected1252.size() ? expected1252 : std::to_string(expected1252.size()));
-        Bytes encoded(valid.size());
-        units.push_back(0);
-        EXPECT_EQ(utf8_wcstombs(encoded.data(), units.data(), static_cast<int>(encoded.size())),
-                  static_cast<int>(valid.size()));
-        EXPECT_EQ(std::string(encoded.begin(), encoded.end()), valid);
-    }
 }

@@ -1,13 +1,12 @@
-// Test helper for the ciphers, digests and checksums: hex vectors, seeded
-// random data, random splits of a buffer into pieces, and a scope that runs
-// the library's portable paths instead of the processor's instructions.
+// Test helper for the ciphers, digests and checksums: hex vectors and a scope
+// that runs the library's portable paths instead of the processor's
+// instructions.
 #ifndef DOZUV2_TESTS_SUPPORT_CRYPTODATA_H
 #define DOZUV2_TESTS_SUPPORT_CRYPTODATA_H
 
 #include "Utils/InstructionPaths.h"
 
 #include <cstddef>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -27,26 +26,6 @@ inline Bytes fromHex(const std::string& hex) {
 // A text's bytes, for the interfaces that take unsigned bytes.
 inline const unsigned char* bytesOf(const char* text) {
     return reinterpret_cast<const unsigned char*>(text);
-}
-
-inline Bytes randomBytes(std::mt19937& rng, std::size_t size) {
-    Bytes out(size);
-    for (auto& b : out) {
-        b = static_cast<unsigned char>(rng());
-    }
-    return out;
-}
-
-// Cut points that split size bytes into 1 to 6 pieces of random sizes.
-inline std::vector<std::size_t> randomPieces(std::mt19937& rng, std::size_t size, std::size_t granule = 1) {
-    std::vector<std::size_t> pieces;
-    std::size_t left = size / granule;
-    while (left != 0) {
-        const std::size_t take = pieces.size() == 5 ? left : 1 + rng() % left;
-        pieces.push_back(take * granule);
-        left -= take;
-    }
-    return pieces;
 }
 
 // Runs a test body with the portable paths forced on and then off, so every
