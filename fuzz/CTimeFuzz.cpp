@@ -1,7 +1,8 @@
 // Calendar time text: formatting, parsing and the stored pattern.
 //
 // Properties: the field constructor and a successful parse leave every field
-// in range with the right day of the week; a failed parse zeroes the six
+// in range with the right day of the week; a count of seconds splits into the
+// day a slow count gives and counts back to itself; a failed parse zeroes the six
 // fields; format never writes more than four characters per pattern
 // character; a pattern spelled from the input formats a time that parses
 // back to the same time; setFormatString derives separator, 12-hour mode and
@@ -113,6 +114,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const CTime t(fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]);
     checkInRange(t, "the field constructor");
     roundTrip(in, t);
+
+    // Any count of seconds up to the last second of 2106 splits into the day the slow count gives, and counts back
+    // to itself.
+    const std::uint64_t seconds = in.ConsumeIntegralInRange<std::uint64_t>(0, 50037ULL * 86400 + 86399);
+    const CTime split(seconds, false);
+    checkInRange(split, "splitting a count");
+    FUZZ_CHECK(static_cast<std::uint64_t>(daysSince1970(split.year, split.month, split.day)) == seconds / 86400 &&
+                   CTime::timeToSeconds(Orvane::Virad::SystemTime{split.year, split.month, split.day, split.wday,
+                                                                  split.hour, split.minute, split.second, -1}) ==
+                       seconds,
+               "%llu seconds split into %d-%d-%d %d:%d:%d", static_cast<unsigned long long>(seconds), split.year,
+               split.month, split.day, split.hour, split.minute, split.second);
 
     const std::string pattern = in.ConsumeRandomLengthString(48);
     const std::string text = in.ConsumeRandomLengthString(96);

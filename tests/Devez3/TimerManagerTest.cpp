@@ -4,7 +4,6 @@
 #include "support/TimerProbe.h"
 
 #include <list>
-#include <random>
 
 using namespace Orvane::Virad;
 using namespace Orvane::Testing;
@@ -24,37 +23,6 @@ static std::string timerRow(const char* name, unsigned long long next, unsigned 
     std::snprintf(text, sizeof text, "%24s %11llu %11d %6lu %6d/%6lu %s\n", name, next, 0, period, used, timeout,
                   state);
     return text;
-}
-
-// Checked against a plain walk (insert before the first timer due at the same time or later),
-// under random inserts, removals and re-inserts with many ties.
-TEST(TimerManagerTest, ListOrderFollowsTheInsertionRuleExactly) {
-    std::vector<TimerInternal> records(200);
-    TimerList list;
-    std::list<TimerInternal*> reference;
-    std::mt19937 random(12345);
-    for (int step = 0; step < 5000; ++step) {
-        TimerInternal* record = &records[random() % records.size()];
-        const auto listed = std::find(reference.begin(), reference.end(), record);
-        if (listed != reference.end()) {
-            list.unlink(record);
-            reference.erase(listed);
-            if (random() % 2 == 0) {
-                continue;
-            }
-        }
-        record->nextTime = random() % 16; // plenty of equal due times
-        list.insert(record);
-        reference.insert(std::find_if(reference.begin(), reference.end(),
-                                      [&](TimerInternal* t) { return t->nextTime >= record->nextTime; }),
-                         record);
-    }
-    std::vector<TimerInternal*> actual;
-    for (const auto& entry : list) {
-        actual.push_back(entry.second);
-    }
-    EXPECT_EQ(actual, std::vector<TimerInternal*>(reference.begin(), reference.end()));
-    EXPECT_EQ(list.head(), reference.front());
 }
 
 TEST(TimerManagerTest, DumpListsStartedTimersNewestFirstAmongTies) {
