@@ -5,13 +5,12 @@
 PACKAGES := cmake ninja-build g++ clang pkg-config binutils libgtest-dev libbenchmark-dev libspdlog-dev
 # The code-page tables' generator: glibc's charmaps and the system's Python.
 PACKAGES += locales python3
-# Test and benchmark anchors of the ciphers, digests and checksums; the library never links them.
+# Benchmark and fuzz-target anchors of the ciphers, digests and checksums; the library never links them.
 PACKAGES += libssl-dev zlib1g-dev
 COVERAGE_PACKAGES := gcovr
 # The Windows build: MinGW-w64 (POSIX threads model) cross-compiles, Wine runs
-# the results, GoogleTest's sources are cross-built with the tests, and zlib
-# is the checksum tests' reference.
-WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 googletest libz-mingw-w64-dev
+# the results, and GoogleTest's sources are cross-built with the tests.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 googletest
 # CPack's Debian generator reads dependencies with dpkg-shlibdeps and file types with file.
 PACKAGE_PACKAGES := dpkg-dev file fakeroot
 JOBS ?= 2

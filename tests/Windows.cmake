@@ -8,9 +8,6 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${DOZUV2_GOOGLETEST_SOURCE} ${CMAKE_CURRENT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-# zlib, the checksum tests' reference, linked in like the C runtime.
-set(ZLIB_USE_STATIC_LIBS ON)
-
 # setenv and unsetenv for the tests that change the zone as a host would.
 add_compile_options(-include ${CMAKE_CURRENT_SOURCE_DIR}/windows/PosixShims.h)
 
