@@ -4,13 +4,7 @@
 #include <Dozuv2.h>
 #include <Dozuv2Legacy.h>
 
-#include "support/CapturePrinter.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <cstring>
-#include <vector>
+#include "support/Testing.h"
 
 using namespace Orvane::Virad;
 using Orvane::Testing::CapturePrinter;
@@ -66,22 +60,18 @@ TEST(LegacyPacketTest, AnAttachLaterPacketTakesTheCallersBufferAndGivesItBack) {
 
 TEST(LegacyPacketTest, ConfigPoolsPacketDataBeforeTheFirstPacket) {
     // The packet manager's configuration freezes at first use: a fresh process of its own.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            CapturePrinter quiet;
-            IPacketManager::config(4194304, 2048, 64);
-            IPacketManager* manager = IPacketManager::instance();
-            const unsigned long free = manager->GetFreeSize();
-            const ::CPacket packet(100ul);
-            manager->DumpNodes();
-            std::exit(manager == IPacketManager::instance() && manager->GetBufferSize() == 4194304 && free == 4194304 &&
-                              manager->GetFreeSize() == 4194304 - 2048 && packet.GetSize() == 2048 &&
-                              packet.GetHeaderSize() == 64
-                          ? 0
-                          : 1);
-        },
-        testing::ExitedWithCode(0), "");
+    Orvane::Testing::expectInFreshProcess([] {
+        CapturePrinter quiet;
+        IPacketManager::config(4194304, 2048, 64);
+        IPacketManager* manager = IPacketManager::instance();
+        const unsigned long free = manager->GetFreeSize();
+        const ::CPacket packet(100ul);
+        manager->DumpNodes();
+        EXPECT_EQ(manager, IPacketManager::instance());
+        EXPECT_EQ(std::vector<unsigned long>({manager->GetBufferSize(), free, manager->GetFreeSize(), packet.GetSize(),
+                                              packet.GetHeaderSize()}),
+                  std::vector<unsigned long>({4194304, 4194304, 4194304 - 2048, 2048, 64}));
+    });
 }
 
 // The directive's names are nearer than the global ones inside the library's

@@ -62,15 +62,13 @@ TEST_F(LegacyTimeTest, ConvertsThroughTheHostsLocalTimeRules) {
         CET-1CEST,M3.5.0,M10.5.0/3 s 1718445600 0 = 2024-06-15 12:00:00 w6 1718449200
         CET-1CEST,M3.5.0,M10.5.0/3 f 2024 6 15 12 0 0 0 = 2024-06-15 13:00:00 w6 1718452800
         CET-1CEST,M3.5.0,M10.5.0/3 f 2024 3 30 12 0 0 86400 = 2024-03-31 13:00:00 w0 1711886400
-        CET-1CEST,M3.5.0,M10.5.0/3 f 2024 1 15 12 0 0 -3600 = 2024-01-15 11:00:00 w1 1705312800
         UTC0 f 2023 2 29 12 0 0 0 = 2023-03-01 12:00:00 w3 1677672000
         UTC0 r 2023 2 29 12 0 0 0 = 2023-02-29 12:00:00 w0 1677672000
         UTC0 f 2023 13 1 24 0 0 0 = 2024-01-02 00:00:00 w2 1704153600
-        UTC0 r 1969 12 31 23 59 59 0 = 1969-12-31 23:59:59 w0 0
         UTC-8 s 0 0 = 1970-01-01 08:00:00 w4 0
         UTC-8 r 1970 1 1 7 59 59 0 = 1970-01-01 07:59:59 w0 0
         UTC-8 r 1970 1 1 8 0 1 0 = 1970-01-01 08:00:01 w0 1)";
-    EXPECT_EQ(Orvane::Testing::runCaseTable(table, convert), 11);
+    EXPECT_EQ(Orvane::Testing::runCaseTable(table, convert), 9);
 
     ScopedTimeZone zone("UTC0");
     const ::CTime leap = raw(2023, 2, 29, 12, 0, 0), march(2023, 3, 1, 12, 0, 0), later = march + 1;

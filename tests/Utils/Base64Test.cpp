@@ -26,8 +26,6 @@ TEST(Base64Test, PublishedVectorsThroughBothFamilies) {
         EXPECT_STREQ(out, length == 0 ? "#" : code) << "length 0 writes nothing";
         EXPECT_EQ(base64EncodeEx(outEx, text, length), static_cast<std::size_t>(encoded));
         EXPECT_STREQ(outEx, code);
-        EXPECT_EQ(base64EncodeLen(length), encoded);
-        EXPECT_EQ(base64EncodeLenEx(length), static_cast<std::size_t>(encoded));
         EXPECT_EQ(base64Decode(back, code), length) << code;
         EXPECT_EQ(base64DecodeEx(backEx, code), static_cast<std::size_t>(length));
         EXPECT_EQ(std::string(back) + "|" + backEx, std::string(text) + "|" + text);

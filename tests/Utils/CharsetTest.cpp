@@ -100,45 +100,43 @@ std::string viaIconv(iconv_t cd, std::string in) {
 } // namespace
 
 // Function, input, numbers, "=", then the result, what was written (AA / AAAA mark memory left untouched),
-// the counts returned and any report.
+// the counts returned and any report. What each GBK code and code point gives with room enough is the
+// iconv comparisons' below; here are the room bounds and the inputs those comparisons leave out.
 TEST(CharsetTest, EdgeCasesOfEveryConversion) {
     EXPECT_EQ(Orvane::Testing::runCaseTable(R"(
 mbtowc 7F 1 = 1 007F | mbtowc C280 2 = 2 0080 | mbtowc C1BF 2 = -1 | mbtowc C080 2 = -1 | mbtowc DFBF 2 = 2 07FF
-mbtowc E0A080 3 = 3 0800 | mbtowc E09FBF 3 = -1 | mbtowc E4B8AD 3 = 3 4E2D | mbtowc E4B8AD 2 = -1
-mbtowc E441AD 3 = -1 | mbtowc F09F9880 4 = 4 F600 | mbtowc F08FBFBF 4 = -1 | mbtowc F888808080 5 = 5 0000
-mbtowc F887BFBFBF 5 = -1 | mbtowc FC8480808080 6 = 6 0000 | mbtowc FC83BFBFBFBF 6 = -1
-mbtowc FDBFBFBFBFBF 6 = 6 FFFF | mbtowc FDBFBFBFBFBF 5 = -1 | mbtowc 80 1 = -1 | mbtowc FE80 2 = -1 | mbtowc FF 1 = -1
-mbtowc 41 0 = -1 | mbstowcs 618062C080E4B8AD6300 10 = 4 006100624E2D0063 | mbstowcs E4B8AD 2 = 0
-mbstowcs 41E4B8 9 = 1 0041 | wctomb 0041 0 = -1 | wctomb 0041 1 = 1 41 | wctomb 0080 1 = -1 | wctomb 0080 2 = 2 C280
-wctomb 07FF 2 = 2 DFBF | wctomb 0800 2 = -1 | wctomb 0800 3 = 3 E0A080 | wctomb 4E2D 2 = -1 | wctomb 4E2D 3 = 3 E4B8AD
-wcstombs 00414E2D00420043 3 = 2 4142 | wcstombs 4E2D0041 4 = 4 E4B8AD41 | first 41 = 65 length 1
-first C3A9 = 233 length 2 | first E4B8AD = 20013 length 3 | first - = 0 length 0 | first E4B8 = 0 length 3
-first F09F9880 = 0 length 0 | first 8041 = 0 length 0 | first E441 = 4 length 3 | first E4B8E4 = 312 length 3
-first C3C3A9 = 3 length 2 | first E4B8F0 = 312 length 3 | first FF = 0 length 0 | ucs4 00000041 4 32 = 1 41
+mbtowc E0A080 3 = 3 0800 | mbtowc E09FBF 3 = -1 | mbtowc E4B8AD 2 = -1 | mbtowc E441AD 3 = -1
+mbtowc F09F9880 4 = 4 F600 | mbtowc F08FBFBF 4 = -1 | mbtowc F888808080 5 = 5 0000 | mbtowc F887BFBFBF 5 = -1
+mbtowc FC8480808080 6 = 6 0000 | mbtowc FC83BFBFBFBF 6 = -1 | mbtowc FDBFBFBFBFBF 6 = 6 FFFF
+mbtowc FDBFBFBFBFBF 5 = -1 | mbtowc 80 1 = -1 | mbtowc FE80 2 = -1 | mbtowc FF 1 = -1 | mbtowc 41 0 = -1
+mbstowcs 618062C080E4B8AD6300 10 = 4 006100624E2D0063 | mbstowcs E4B8AD 2 = 0 | mbstowcs 41E4B8 9 = 1 0041
+wctomb 0041 0 = -1 | wctomb 0041 1 = 1 41 | wctomb 0080 1 = -1 | wctomb 0080 2 = 2 C280 | wctomb 07FF 2 = 2 DFBF
+wctomb 0800 2 = -1 | wctomb 0800 3 = 3 E0A080 | wcstombs 00414E2D00420043 3 = 2 4142 | wcstombs 4E2D0041 4 = 4 E4B8AD41
+first 41 = 65 length 1 | first C3A9 = 233 length 2 | first E4B8AD = 20013 length 3 | first - = 0 length 0
+first E4B8 = 0 length 3 | first F09F9880 = 0 length 0 | first 8041 = 0 length 0 | first E441 = 4 length 3
+first E4B8E4 = 312 length 3 | first C3C3A9 = 3 length 2 | first E4B8F0 = 312 length 3 | first FF = 0 length 0
+ucs4 00000041 4 32 = 1 41
 ucs4 0000004100004E2D0001F6007FFFFFFF8000000000000010 24 32 = 15 41E4B8ADF09F9880FDBFBFBFBFBF10
 ucs4 0000004100004E2D0001F6007FFFFFFF8000000000000010 24 14 = 14 41E4B8ADF09F9880FDBFBFBFBFBF [UCS4ToUtf8 utf8Size error]
 ucs4 0000004100004E2D 8 3 = 1 41 [UCS4ToUtf8 utf8Size error] | ucs4 00000041 6 32 = 0 [UCS4ToUtf8 ucs4Len error]
-ucs4nulls 00000041 = 0 [ucs4 is invalid] [utf8 is invalid]
-uni2char 554A 2 = 2 B0A1 | uni2char 554A 1 = -1 | uni2char 00A4 1 = 1 A4 | uni2char 00E9 2 = 1 E9
-uni2char 0000 2 = -1 | uni2char 20AC 1 = 1 80 | uni2char 4E02 2 = 2 8140 | uni2char 0100 2 = -1
-uni2char 0101 2 = 2 A8A1 | uni2char E000 2 = -1 | uni2char FFFD 2 = -1 | uni2char 0041 0 = -1
-char2uni 8140 2 = 2 4E02 | char2uni 80 1 = 1 20AC | char2uni 8140 1 = 1 0000 | char2uni B0A1 2 = 2 554A
-char2uni 817F 2 = -1 | char2uni 8100 2 = 1 0000 | char2uni FF41 2 = 1 0000 | char2uni 4142 2 = 1 0041
-char2uni FEFE 2 = -1 | char2uni 8140 0 = -1 | UniTGb2312 4E2D0041 9 4 = 2 D6D04100
-UniTGb2312 4E2D0041 9 3 = 2 D6D041 | UniTGb2312 4E2D0041 9 2 = 1 D6D0 | UniTGb2312 4E2D0041 1 4 = 1 D6D00000
-UniTGb2312 0041FFFD0042 3 3 = -1 410000 | UniTGb2312 4E2D 1 1 = 0 00 | Gb2312ToUni D6D0CEC441 4 = 3 4E2D658700410000
-Gb2312ToUni D6D0CEC441 2 = 2 4E2D6587 | Gb2312ToUni AAA1817F8130 6 = 5 FFFDFFFD007FFFFD00300000
-Gb2312ToUni 41FF81 4 = 3 0041000000000000 | Gb2312TUtf8 D6D0CEC420414243 12 = 10 E4B8ADE69687204142430000
-Gb2312TUtf8 D6D0CEC420414243 5 = 4 E4B8AD2000 | Gb2312TUtf8 - 8 = 0
-utf8TGb2312 E4B8ADE69687204142 9 10 = 5 D6D0CEC4204142000000 | utf8TGb2312 E4B8ADE69687 4 4 = 1 D6D00000
-utf8TGb2312 E4B8AD 0 4 = 0 | cp1252 8041 4 = 0 E282AC41 | cp1252 8041 3 = 4 | cp1252 8041 5 = 0 E282AC41
-cp1252 41814290 9 = 0 41000000 | cp1252 0041 2 = 0 0041 | cp1252 FF9D 2 = 3 | cp1252 - 4 = -1 | to1252 C3BF 4 = 1 FF
-to1252 E282AC41 4 = 2 8041 | to1252 418042 4 = 1 41 | to1252 E4B8AD41 4 = 1 41 | to1252 41C3 4 = 1 41
-to1252 4142 1 = 1 41 | to1252 C18141 4 = 0 | to1252 C28141 4 = 1 41 | iso1 41E9 3 = 0 41C3A9 in 2 out 3
-iso1 41E9 2 = 0 41 in 1 out 1 | iso1 41E9 1 = -1 in 2 out 1 | iso1 0041 2 = 0 41 in 2 out 1 | iso1 - 4 = -1 in 0 out 4
+ucs4nulls 00000041 = 0 [ucs4 is invalid] [utf8 is invalid] | uni2char 554A 1 = -1 | uni2char 00A4 1 = 1 A4
+uni2char 0000 2 = -1 | uni2char 20AC 1 = 1 80 | uni2char 0041 0 = -1 | char2uni 8140 1 = 1 0000
+char2uni 8100 2 = 1 0000 | char2uni FF41 2 = 1 0000 | char2uni 4142 2 = 1 0041 | char2uni 8140 0 = -1
+UniTGb2312 4E2D0041 9 4 = 2 D6D04100 | UniTGb2312 4E2D0041 9 3 = 2 D6D041 | UniTGb2312 4E2D0041 9 2 = 1 D6D0
+UniTGb2312 4E2D0041 1 4 = 1 D6D00000 | UniTGb2312 0041FFFD0042 3 3 = -1 410000 | UniTGb2312 4E2D 1 1 = 0 00
+Gb2312ToUni D6D0CEC441 4 = 3 4E2D658700410000 | Gb2312ToUni D6D0CEC441 2 = 2 4E2D6587
+Gb2312ToUni AAA1817F8130 6 = 5 FFFDFFFD007FFFFD00300000 | Gb2312ToUni 41FF81 4 = 3 0041000000000000
+Gb2312TUtf8 D6D0CEC420414243 12 = 10 E4B8ADE69687204142430000 | Gb2312TUtf8 D6D0CEC420414243 5 = 4 E4B8AD2000
+Gb2312TUtf8 - 8 = 0 | utf8TGb2312 E4B8ADE69687204142 9 10 = 5 D6D0CEC4204142000000
+utf8TGb2312 E4B8ADE69687 4 4 = 1 D6D00000 | utf8TGb2312 E4B8AD 0 4 = 0 | cp1252 8041 4 = 0 E282AC41 | cp1252 8041 3 = 4
+cp1252 8041 5 = 0 E282AC41 | cp1252 41814290 9 = 0 41000000 | cp1252 0041 2 = 0 0041 | cp1252 FF9D 2 = 3
+cp1252 - 4 = -1 | to1252 C3BF 4 = 1 FF | to1252 E282AC41 4 = 2 8041 | to1252 418042 4 = 1 41 | to1252 E4B8AD41 4 = 1 41
+to1252 41C3 4 = 1 41 | to1252 4142 1 = 1 41 | to1252 C18141 4 = 0 | to1252 C28141 4 = 1 41
+iso1 41E9 3 = 0 41C3A9 in 2 out 3 | iso1 41E9 2 = 0 41 in 1 out 1 | iso1 41E9 1 = -1 in 2 out 1
+iso1 0041 2 = 0 41 in 2 out 1 | iso1 - 4 = -1 in 0 out 4
 )",
                                             run),
-              112);
+              97);
 }
 
 // Every byte of every single-byte page, to UTF-8 and back, beside iconv.

@@ -42,17 +42,17 @@ std::string construct(std::vector<std::string> f) {
 
 } // namespace
 
+// Well-formed revisions and dates read back as the fuzz target checks; here are
+// the texts it does not model and the name's length bound.
 TEST(VersionTest, RecordsReadTheirTextsAndPrintTheBanner) {
     EXPECT_EQ(Orvane::Testing::runCaseTable(R"(
-        Lib 1234 Aug 21 2020 = Lib 1.2.3.1234 2020-8-21
-        Lib $Rev:_1234_$ Jan 1 2001 = Lib 1.2.3.1234 2001-1-1
         Lib abc Dec 31 1999 = Lib 1.2.3.0 1999-12-31
         Lib null aug 21 2020 = Lib 1.2.3.0 2020-13-21
         nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 7 Au = nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 1.2.3.7 0-13-0
         nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 7 Xyz 5 2020 = nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 1.2.3.7 2020-13-5
         nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 7 Feb 2 2 = nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 1.2.3.7 2-2-2)",
                                             construct),
-              7);
+              5);
     CapturePrinter capture;
     CVersion copy("other", 9, 9, 9, "9", "Jan 1 2000");
     copy = CVersion("Lib", 1, 2, 3, "4", "Aug 21 2020");
