@@ -24,7 +24,6 @@ TEST(PacketPolicy4Test, NoManagerPacketsButTheManagerAndCallersBuffersWork) {
     void* block = m->malloc(32);
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(m->memcpy(block, "policy four", 12), block);
-    EXPECT_STREQ(static_cast<char*>(block), "policy four");
     m->free(block);
     m->dumpNodes();
     EXPECT_EQ(capture.bodies(), Lines{"tracepoint:\n"}) << "no shortage is reported, nothing to dump";

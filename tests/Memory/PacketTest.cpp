@@ -18,9 +18,6 @@ struct ProcLog {
     Lines calls;
 };
 
-// Released after the manager's exit handler, which must still work.
-static CPacket g_heldUntilExit;
-
 TEST(PacketTest, ManagerPacketsAppendAfterTheSizeWithinTheCapacity) {
     CPacket packet(100, 16), odd(101), empty(0, 8);
     ASSERT_TRUE(packet.valid() && empty.valid());
@@ -118,11 +115,4 @@ TEST(PacketDeathTest, AnUnknownSourceIsAnAssertion) {
             record->release();
         },
         "assertion \\(false\\) failed.*PacketInternal::destroy\\(\\): unreachable!");
-}
-
-TEST(PacketTest, PacketsMayOutliveTheManagersExitHandler) {
-    g_heldUntilExit = CPacket(128, 32);
-    CPacket slice(g_heldUntilExit, 0, 16);
-    g_heldUntilExit = slice; // the parent lives on through the slice until exit
-    EXPECT_TRUE(g_heldUntilExit.valid());
 }

@@ -12,7 +12,6 @@ TEST(CommandLineTest, SplitsLikeTheWindowsParser) {
     const std::pair<const char*, Words> cases[] = {
         {"", {}},
         {"   ", {}},
-        {"prog", {"prog"}},
         {"  prog  a\tb  ", {"prog", "a", "b"}},
         {"prog \"a b\" c\"d e\"f", {"prog", "a b", "cd ef"}},
         {"prog \"\" x", {"prog", "", "x"}},
