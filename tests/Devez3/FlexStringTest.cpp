@@ -1,5 +1,5 @@
-// flex_string and mini_string against std::string: construction, concatenation, positions past the end, streams
-// and hashing. Long sequences of edits and searches are compared with std::string by the fuzz target.
+// flex_string and mini_string against std::string: construction, concatenation, null C strings,
+// streams and hashing. Long sequences of edits and searches are compared with std::string by the fuzz target.
 #include "virad/devez3/detail/flex_string.h"
 
 #include "support/Testing.h"
@@ -8,7 +8,6 @@
 #include <iomanip>
 #include <list>
 #include <sstream>
-#include <unordered_map>
 
 using Orvane::Virad::flex_string;
 using Orvane::Virad::mini_string;
@@ -91,22 +90,17 @@ TYPED_TEST(FlexStringTest, ConstructionCopiesMovesAndConcatenationAroundTheInlin
     EXPECT_LE(changes, 40u);
 }
 
-TYPED_TEST(FlexStringTest, PositionsPastTheEndNullsHighBytesStreamsAndHashing) {
+TYPED_TEST(FlexStringTest, NullsHighBytesStreamsAndHashing) {
     using S = TypeParam;
+    // Positions past the end are compared with std::string by the fuzz target; null C strings read as empty.
     const char* null = nullptr;
-    for (std::size_t n : {5, 40}) {
-        const std::string text = letters(n);
-        const S s(text);
-        EXPECT_TRUE(sameAs(s.substr(n), "") && sameAs(s.substr(n + 1), "") && sameAs(S(s, n + 7), ""));
-        EXPECT_TRUE(sameAs(S(s).insert(n + 3, "x"), text + "x") && sameAs(S(s).replace(n + 3, 2, "y"), text + "y"));
-        EXPECT_TRUE(sameAs(S(s).append(s, n + 2, 4), text) && sameAs(S(s).append(null).insert(0, null), text));
-        EXPECT_TRUE(s.compare(n + 1, 3, "") == 0 && s.compare(null) > 0 && sameAs(S(s).assign(null), "") &&
-                    S() == null);
-        char out[4] = {'-', '-', '-', '-'};
-        EXPECT_EQ(s.copy(out, 4, n + 1) + s.copy(out, 4, n - 2), 2u);
-        EXPECT_EQ(std::string(out, 3), text.substr(n - 2) + "-");
-    }
+    const S s("abcde");
+    EXPECT_TRUE(sameAs(S(s).append(null).insert(0, null), "abcde") && s.compare(null) > 0 &&
+                sameAs(S(s).assign(null), "") && S() == null);
     EXPECT_EQ(S("abc").find(null), 0u);
+    char copied[4] = {'-', '-', '-', '-'};
+    EXPECT_EQ(s.copy(copied, 4, 6) + s.copy(copied, 4, 3), 2u);
+    EXPECT_EQ(std::string(copied, 3), "de-");
     EXPECT_EQ(relations(S("a\xff"), S("ab")), relations(std::string("a\xff"), std::string("ab"))); // bytes unsigned
 
     const std::string longText = letters(45);
@@ -117,11 +111,6 @@ TYPED_TEST(FlexStringTest, PositionsPastTheEndNullsHighBytesStreamsAndHashing) {
     S trimmed(longText + longText); // equal strings hash alike whatever their capacity or history
     trimmed.resize(longText.size());
     EXPECT_EQ(std::hash<S>()(trimmed), std::hash<S>()(S(longText)));
-    std::unordered_map<S, int> map;
-    for (int i = 0; i < 200; ++i) {
-        map[S(letters(static_cast<std::size_t>(i % 50 + 1), static_cast<char>('a' + i / 50)))] = i;
-    }
-    EXPECT_EQ(std::make_pair(map.size(), map.at(S(letters(33, 'b')))), std::make_pair(std::size_t{200}, 82));
 }
 
 TEST(FlexStringLayoutTest, StorageSizesAndEmptyMiniStringsAllocateNothing) {

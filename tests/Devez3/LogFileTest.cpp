@@ -103,18 +103,6 @@ TEST_F(LogFileTest, DayRotationUsesTheDateOfTheFile) {
     EXPECT_EQ(readFile(m_path + "_2024-03-10_0"), "tuesday\n");
 }
 
-TEST_F(LogFileTest, RotatingModeMovesAFileFoundAtStart) {
-    writeFile(m_path, "previous run\n");
-    writeFile(m_path + "_2024-03-09_0", "older\n");
-    writeFile(m_path + "_2024-03-08_4", "other day\n");
-    rotating();
-    write("new run\n", m_day);
-    EXPECT_EQ(readFile(m_path + "_2024-03-09_1"), "previous run\n") << "next number for the line's date";
-    logCleanup();
-    write("after cleanup\n", m_day);
-    EXPECT_EQ(readFile(m_path), "new run\nafter cleanup\n") << "the at-start move happens once per process";
-}
-
 TEST_F(LogFileTest, NoPathUnopenablePathAndPathWithoutDirectory) {
     EXPECT_EQ(write("line\n", m_day), -1) << "no path, no file";
     EXPECT_EQ(names(), Names{});
@@ -131,10 +119,10 @@ TEST_F(LogFileTest, NoPathUnopenablePathAndPathWithoutDirectory) {
     EXPECT_EQ(readFile(m_dir / "here.log"), "x\n") << "a bare name lands in the working directory";
 }
 
-// A percent sign in the log path is a plain character of the rotated names,
-// never a conversion.
-TEST_F(LogFileTest, PercentSignsInThePathAreMatchedLiterally) {
-    for (const std::string name : {"a%d.log", "b%s%s%s%n.log", "c%%.log", "d%04d-%02d.log"}) {
+// A file found at start is moved to the next number for the line's date, once per process. A percent sign in the
+// log path is a plain character of the rotated names, never a conversion.
+TEST_F(LogFileTest, RotatingModeMovesAFileFoundAtStartWithPercentSignsMatchedLiterally) {
+    for (const std::string name : {"app.log", "a%d.log", "b%s%s%s%n.log", "c%%.log", "d%04d-%02d.log"}) {
         const std::string path = m_dir / name;
         writeFile(path + "_2024-03-09_5", "older\n");
         writeFile(path + "_2024-03-08_9", "other day\n");
@@ -145,4 +133,7 @@ TEST_F(LogFileTest, PercentSignsInThePathAreMatchedLiterally) {
         EXPECT_EQ(write("new run\n", m_day), 0) << name;
         EXPECT_EQ(readFile(path + "_2024-03-09_6"), "previous run\n") << name;
     }
+    logCleanup();
+    write("after cleanup\n", m_day);
+    EXPECT_EQ(readFile(m_dir / "d%04d-%02d.log"), "new run\nafter cleanup\n") << "the move happens once per process";
 }

