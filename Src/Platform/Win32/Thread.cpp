@@ -39,6 +39,13 @@ void sleepMilliseconds(unsigned int milliseconds) {
     Sleep(milliseconds >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(milliseconds));
 }
 
+void sleepMicroseconds(std::uint64_t microseconds) {
+    // Sleep counts whole milliseconds: round up, so the wait is never shorter
+    // than asked.
+    const std::uint64_t milliseconds = (microseconds + 999) / 1000;
+    sleepMilliseconds(milliseconds >= INFINITE ? INFINITE - 1 : static_cast<unsigned int>(milliseconds));
+}
+
 void yieldThread() {
     Sleep(0);
 }
