@@ -50,7 +50,14 @@ set(DOZUV2_WINDOWS_EXCLUDED_TESTS_LogFileTest
     # in the C runtime's text mode ("a", "w"), which writes "\r\n" on Windows.
     LogFileTest.SaveModeNoneAppendsAndEmptiesAtTheLimit LogFileTest.SizeRotationNamesAndRetention
     LogFileTest.DayRotationUsesTheDateOfTheFile LogFileTest.RotatingModeMovesAFileFoundAtStart
+    LogFileTest.RotatingModeMovesAFileFoundAtStartWithPercentSignsMatchedLiterally
     LogFileTest.NoPathUnopenablePathAndPathWithoutDirectory)
+set(DOZUV2_WINDOWS_EXCLUDED_TESTS_CreatorTest
+    # The test programs link the library's objects themselves, so the example
+    # component DLL finds no Dozuv2.dll to import beside them and does not
+    # load. `make windows-demo` loads it into the example host, which uses
+    # Dozuv2.dll, by class id.
+    CreatorTest.LoadsTheCreatorOfAClassFromTheLibraryNamedAfterIt)
 set(DOZUV2_WINDOWS_EXCLUDED_TESTS_LogFilterTest
     # Expects the default log path "./app.log"; it is built with the host's
     # separator, ".\app.log" on Windows.
