@@ -169,6 +169,15 @@ bool CReadWriteMutex::enterWriting() {
 bool CReadWriteMutex::leave() {
     RWMutexInternal& self = *m_internal;
     if (self.m_priority == priorityDefault) {
+        // The writer is asked first: while it holds the lock no reader is
+        // inside, but a reader on its way to the gate may have raised the
+        // count for a moment, which must not be taken for a reader leaving.
+        if (self.m_writeFlag.load(std::memory_order_relaxed) != 0) {
+            self.m_writeFlag.store(0, std::memory_order_relaxed);
+            self.m_writersAtGate.fetch_sub(1, std::memory_order_release);
+            self.m_gate.leave();
+            return true;
+        }
         // Only a count above zero is lowered, so a stray leave can never
         // drive it negative and lock writers out for good.
         int readers = self.m_readCount.load(std::memory_order_relaxed);
@@ -177,12 +186,6 @@ bool CReadWriteMutex::leave() {
                                                        std::memory_order_relaxed)) {
                 return true;
             }
-        }
-        if (self.m_writeFlag.load(std::memory_order_relaxed) != 0) {
-            self.m_writeFlag.store(0, std::memory_order_relaxed);
-            self.m_writersAtGate.fetch_sub(1, std::memory_order_release);
-            self.m_gate.leave();
-            return true;
         }
         VIRAD_REPORT(2, "No lock, maybe err\n");
         return false;
