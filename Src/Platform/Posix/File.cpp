@@ -1,7 +1,9 @@
-// POSIX realisation of the file family: descriptor-backed streams, files and
-// directories, path status, volume space, separators and the wildcard
-// directory search.
+// POSIX part of the file family: descriptors and their streams, the path
+// operations, path status, volume space, separators and the wildcard
+// directory search (opendir and fnmatch).
 #include "Platform/File.h"
+
+#include "Platform/HostParts.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -19,90 +21,48 @@
 namespace Orvane {
 namespace Platform {
 
-namespace {
+const Host::OpenFlagBits Host::kOpenFlagBits = {O_RDONLY, O_WRONLY,  O_RDWR, O_APPEND, O_CREAT,
+                                                O_TRUNC,  O_CLOEXEC, 0,      0};
 
-// A null path names no file: it fails the way a missing file does, instead
-// of reaching the C library, which takes a null path as undefined behaviour.
-bool isNullPath(const char* path) {
-    if (path == nullptr) {
-        errno = ENOENT;
-        return true;
-    }
-    return false;
+int Host::openDescriptor(const char* path, int hostFlags) {
+    return ::open(path, hostFlags, S_IRUSR | S_IWUSR);
 }
 
-} // namespace
-
-void* openStream(const char* path, const StreamOpenFlags& flags, const char* mode) {
-    int oflags = flags.readWrite ? O_RDWR : (flags.writeOnly ? O_WRONLY : O_RDONLY);
-    if (flags.append) {
-        oflags |= O_APPEND;
-    }
-    if (flags.create) {
-        oflags |= O_CREAT;
-    }
-    if (flags.truncate) {
-        oflags |= O_TRUNC;
-    }
-    if (flags.noInherit) {
-        oflags |= O_CLOEXEC;
-    }
-    if (isNullPath(path)) {
-        return nullptr;
-    }
-    const int fd = ::open(path, oflags, S_IRUSR | S_IWUSR);
-    if (fd < 0) {
-        return nullptr;
-    }
-    FILE* stream = ::fdopen(fd, mode);
-    if (stream == nullptr) {
-        const int saved = errno;
-        ::close(fd);
-        errno = saved;
-    }
-    return stream;
+void* Host::descriptorStream(int descriptor, const char* mode) {
+    return ::fdopen(descriptor, mode);
 }
 
-int streamDescriptor(void* stream) {
-    return stream != nullptr ? ::fileno(static_cast<FILE*>(stream)) : -1;
+void Host::closeDescriptor(int descriptor) {
+    ::close(descriptor);
 }
 
-int streamSeek64(void* stream, std::int64_t offset, int whence) {
-    const int w = whence == 1 ? SEEK_CUR : (whence == 2 ? SEEK_END : SEEK_SET);
-    return ::fseeko(static_cast<FILE*>(stream), static_cast<off_t>(offset), w) == 0 ? 0 : -1;
+int Host::descriptorOf(void* stream) {
+    return ::fileno(static_cast<FILE*>(stream));
+}
+
+int Host::seekStream(void* stream, std::int64_t offset, int origin) {
+    return ::fseeko(static_cast<FILE*>(stream), static_cast<off_t>(offset), origin);
 }
 
 std::int64_t streamTell64(void* stream) {
     return static_cast<std::int64_t>(::ftello(static_cast<FILE*>(stream)));
 }
 
-int removeFile(const char* path) {
-    if (isNullPath(path)) {
-        return -1;
-    }
+int Host::unlinkFile(const char* path) {
     // unlink, not the C library's remove: remove would also take an empty
     // directory, and a file operation must leave directories alone.
-    return ::unlink(path) == 0 ? 0 : -1;
+    return ::unlink(path);
 }
 
-int makeDirectory(const char* path) {
-    if (isNullPath(path)) {
-        return -1;
-    }
-    return ::mkdir(path, 0777) == 0 ? 0 : -1;
+int Host::createDirectory(const char* path) {
+    return ::mkdir(path, 0777);
 }
 
-int removeDirectory(const char* path) {
-    if (isNullPath(path)) {
-        return -1;
-    }
-    return ::rmdir(path) == 0 ? 0 : -1;
+int Host::deleteDirectory(const char* path) {
+    return ::rmdir(path);
 }
 
-int accessPath(const char* path, int mode) {
-    if (isNullPath(path)) {
-        return -1;
-    }
+int Host::checkAccess(const char* path, int mode) {
     int how = F_OK;
     if ((mode & 2) != 0) {
         how |= W_OK;
@@ -110,45 +70,30 @@ int accessPath(const char* path, int mode) {
     if ((mode & 4) != 0) {
         how |= R_OK;
     }
-    return ::access(path, how) == 0 ? 0 : -1;
+    return ::access(path, how);
 }
 
-int statPath(const char* path, PathStatus& status) {
-    if (isNullPath(path)) {
-        return -1;
-    }
+int Host::readStatus(const char* path, PathStatus& status) {
     struct stat st;
     const int result = ::stat(path, &st);
-    if (result != 0) {
-        return result;
+    if (result == 0) {
+        status = pathStatusOf(st.st_mode, static_cast<std::uint64_t>(st.st_ctime),
+                              static_cast<std::uint64_t>(st.st_atime), static_cast<std::uint64_t>(st.st_mtime),
+                              static_cast<std::uint64_t>(st.st_size), S_ISDIR(st.st_mode));
     }
-    status.mode = static_cast<std::uint16_t>(st.st_mode);
-    status.timeChange = static_cast<std::uint64_t>(st.st_ctime);
-    status.timeAccess = static_cast<std::uint64_t>(st.st_atime);
-    status.timeWrite = static_cast<std::uint64_t>(st.st_mtime);
-    status.size = static_cast<std::uint64_t>(st.st_size);
-    status.isDirectory = S_ISDIR(st.st_mode);
-    return 0;
+    return result;
 }
 
-int volumeSpace(const char* path, std::uint64_t* freeForCaller, std::uint64_t* total, std::uint64_t* totalFree) {
-    if (isNullPath(path)) {
-        return -1;
-    }
+int Host::readVolumeSpace(const char* path, std::uint64_t& freeForCaller, std::uint64_t& total,
+                          std::uint64_t& totalFree) {
     struct statvfs vfs;
     if (::statvfs(path, &vfs) != 0) {
         return -1;
     }
     const std::uint64_t unit = vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize;
-    if (freeForCaller != nullptr) {
-        *freeForCaller = static_cast<std::uint64_t>(vfs.f_bavail) * unit;
-    }
-    if (total != nullptr) {
-        *total = static_cast<std::uint64_t>(vfs.f_blocks) * unit;
-    }
-    if (totalFree != nullptr) {
-        *totalFree = static_cast<std::uint64_t>(vfs.f_bfree) * unit;
-    }
+    freeForCaller = static_cast<std::uint64_t>(vfs.f_bavail) * unit;
+    total = static_cast<std::uint64_t>(vfs.f_blocks) * unit;
+    totalFree = static_cast<std::uint64_t>(vfs.f_bfree) * unit;
     return 0;
 }
 
@@ -158,14 +103,6 @@ char pathSeparator() {
 
 bool isPathSeparator(char c) {
     return c == '/';
-}
-
-const char* fileNamePart(const char* path) {
-    if (path == nullptr) {
-        return path;
-    }
-    const char* cut = std::strrchr(path, '/');
-    return cut != nullptr ? cut + 1 : path;
 }
 
 struct DirectorySearch {
@@ -179,28 +116,25 @@ namespace {
 // Fills an entry from the directory's record and the status of the path it
 // names. The attributes follow the Windows meaning: a directory, a file the
 // owner may not write (read-only) and a dot-name (hidden).
-void fillEntry(const DirectorySearch& search, const char* name, DirectoryEntry& entry) {
-    DirectoryEntry filled = {};
-    const std::size_t length = ::strnlen(name, sizeof filled.name - 1);
-    std::memcpy(filled.name, name, length);
+DirectoryEntry entryOf(const DirectorySearch& search, const char* name) {
+    std::uint16_t attributes = 0;
+    if (name[0] == '.' && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) {
+        attributes |= 0x2;
+    }
     const std::string path = search.directory + name;
     struct stat st;
-    if (::stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) {
-            filled.attributes |= 0x10;
-        }
-        if ((st.st_mode & S_IWUSR) == 0) {
-            filled.attributes |= 0x1;
-        }
-        filled.timeCreate = static_cast<std::uint64_t>(st.st_ctime);
-        filled.timeAccess = static_cast<std::uint64_t>(st.st_atime);
-        filled.timeWrite = static_cast<std::uint64_t>(st.st_mtime);
-        filled.size = static_cast<std::uint32_t>(static_cast<std::uint64_t>(st.st_size));
+    if (::stat(path.c_str(), &st) != 0) {
+        return Host::directoryEntryOf(name, attributes, 0, 0, 0, 0);
     }
-    if (name[0] == '.' && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) {
-        filled.attributes |= 0x2;
+    if (S_ISDIR(st.st_mode)) {
+        attributes |= 0x10;
     }
-    entry = filled;
+    if ((st.st_mode & S_IWUSR) == 0) {
+        attributes |= 0x1;
+    }
+    return Host::directoryEntryOf(name, attributes, static_cast<std::uint64_t>(st.st_ctime),
+                                  static_cast<std::uint64_t>(st.st_atime), static_cast<std::uint64_t>(st.st_mtime),
+                                  static_cast<std::uint64_t>(st.st_size));
 }
 
 bool readMatching(DirectorySearch* search, DirectoryEntry& entry) {
@@ -210,7 +144,7 @@ bool readMatching(DirectorySearch* search, DirectoryEntry& entry) {
             return false;
         }
         if (::fnmatch(search->pattern.c_str(), record->d_name, 0) == 0) {
-            fillEntry(*search, record->d_name, entry);
+            entry = entryOf(*search, record->d_name);
             return true;
         }
     }
@@ -218,10 +152,7 @@ bool readMatching(DirectorySearch* search, DirectoryEntry& entry) {
 
 } // namespace
 
-DirectorySearch* startDirectorySearch(const char* pattern, DirectoryEntry& first) {
-    if (pattern == nullptr || pattern[0] == '\0') {
-        return nullptr;
-    }
+DirectorySearch* Host::startSearch(const char* pattern, DirectoryEntry& first) {
     const std::string text = pattern;
     const std::string::size_type cut = text.rfind(pathSeparator());
     DirectorySearch* search = new (std::nothrow) DirectorySearch{nullptr, {}, {}};
@@ -242,8 +173,8 @@ DirectorySearch* startDirectorySearch(const char* pattern, DirectoryEntry& first
     return search;
 }
 
-bool nextDirectoryEntry(DirectorySearch* search, DirectoryEntry& entry) {
-    return search != nullptr && search->dir != nullptr && readMatching(search, entry);
+bool Host::nextEntry(DirectorySearch* search, DirectoryEntry& entry) {
+    return search->dir != nullptr && readMatching(search, entry);
 }
 
 int endDirectorySearch(DirectorySearch* search) {
