@@ -1,21 +1,15 @@
-// POSIX realisation of the console: standard output, colours as ANSI escapes,
-// and the (absent) debugger channel.
+// POSIX part of the console: standard output, colours as ANSI escapes, and
+// the (absent) debugger channel.
 #include "Platform/Console.h"
 
-#include <atomic>
+#include "Platform/HostParts.h"
+
 #include <cstdio>
 
 #include <unistd.h>
 
 namespace Orvane {
 namespace Platform {
-
-namespace {
-
-// The attribute last set; 7 (grey) is the console's plain text.
-std::atomic<std::uint16_t> g_attribute{7};
-
-} // namespace
 
 ConsoleHandle standardOutputHandle() {
     return stdout;
@@ -26,15 +20,12 @@ bool standardOutputIsTerminal() {
     return terminal;
 }
 
-std::uint16_t consoleTextAttribute(ConsoleHandle) {
-    return g_attribute.load(std::memory_order_relaxed);
+bool Host::shownTextAttribute(ConsoleHandle, std::uint16_t&) {
+    // A terminal cannot be asked its colours; the attribute last set stands.
+    return false;
 }
 
-void setConsoleTextAttribute(ConsoleHandle console, std::uint16_t attribute) {
-    g_attribute.store(attribute, std::memory_order_relaxed);
-    if (!standardOutputIsTerminal()) {
-        return;
-    }
+void Host::showTextAttribute(ConsoleHandle console, std::uint16_t attribute) {
     // Windows orders the colour bits blue, green, red; ANSI orders them red,
     // green, blue.
     const unsigned colour = attribute & 7u;

@@ -1,21 +1,13 @@
-// Windows realisation of the console: the standard output handle, its text
+// Windows part of the console: the standard output handle, its text
 // attributes, and the debugger output.
 #include "Platform/Console.h"
 
-#include <atomic>
+#include "Platform/HostParts.h"
 
 #include <windows.h>
 
 namespace Orvane {
 namespace Platform {
-
-namespace {
-
-// The attribute last set; 7 (grey) is the console's plain text. Kept for
-// output that is not a console, where the host has none to report.
-std::atomic<std::uint16_t> g_attribute{7};
-
-} // namespace
 
 ConsoleHandle standardOutputHandle() {
     HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -31,19 +23,17 @@ bool standardOutputIsTerminal() {
     return terminal;
 }
 
-std::uint16_t consoleTextAttribute(ConsoleHandle console) {
+bool Host::shownTextAttribute(ConsoleHandle console, std::uint16_t& attribute) {
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (standardOutputIsTerminal() && GetConsoleScreenBufferInfo(static_cast<HANDLE>(console), &info)) {
-        return static_cast<std::uint16_t>(info.wAttributes);
+    if (!GetConsoleScreenBufferInfo(static_cast<HANDLE>(console), &info)) {
+        return false;
     }
-    return g_attribute.load(std::memory_order_relaxed);
+    attribute = static_cast<std::uint16_t>(info.wAttributes);
+    return true;
 }
 
-void setConsoleTextAttribute(ConsoleHandle console, std::uint16_t attribute) {
-    g_attribute.store(attribute, std::memory_order_relaxed);
-    if (standardOutputIsTerminal()) {
-        SetConsoleTextAttribute(static_cast<HANDLE>(console), attribute);
-    }
+void Host::showTextAttribute(ConsoleHandle console, std::uint16_t attribute) {
+    SetConsoleTextAttribute(static_cast<HANDLE>(console), attribute);
 }
 
 void debuggerOutput(const char* text) {
