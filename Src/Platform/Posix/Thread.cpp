@@ -1,7 +1,8 @@
-// POSIX realisation of the thread family: thread-local slots, thread ids,
+// POSIX part of the thread family: thread-local slots, thread ids,
 // sleeping and yielding, and system threads.
 #include "Platform/Thread.h"
 
+#include "Platform/HostParts.h"
 #include "Platform/Sync.h"
 
 #include <atomic>
@@ -79,6 +80,8 @@ void yieldThread() {
 // Shared by the owner's handle and the running thread: whichever lets go
 // last frees it.
 struct SystemThread {
+    SystemThread(ThreadEntry entryGiven, void* argumentGiven) : entry(entryGiven), argument(argumentGiven) {}
+
     pthread_t thread;
     ThreadEntry entry;
     void* argument;
@@ -154,16 +157,11 @@ void* trampoline(void* argument) {
 
 } // namespace
 
-ThreadHandle startThread(ThreadEntry entry, void* argument, int stackSize, int* errorNumber) {
-    SystemThread* thread = new (std::nothrow) SystemThread;
-    if (thread == nullptr) {
-        if (errorNumber != nullptr) {
-            *errorNumber = ENOMEM;
-        }
-        return nullptr;
-    }
-    thread->entry = entry;
-    thread->argument = argument;
+SystemThread* Host::newThreadRecord(ThreadEntry entry, void* argument) {
+    return new (std::nothrow) SystemThread(entry, argument);
+}
+
+bool Host::launchThread(SystemThread* thread, int stackSize, int& error) {
     pthread_attr_t attr;
     pthread_attr_init(&attr);
     int rc = 0;
@@ -175,13 +173,11 @@ ThreadHandle startThread(ThreadEntry entry, void* argument, int stackSize, int* 
     }
     pthread_attr_destroy(&attr);
     if (rc != 0) {
-        if (errorNumber != nullptr) {
-            *errorNumber = rc;
-        }
+        error = rc;
         delete thread;
-        return nullptr;
+        return false;
     }
-    return thread;
+    return true;
 }
 
 bool setThreadPriority(ThreadHandle thread, int windowsPriority, bool realTime) {
@@ -215,13 +211,7 @@ bool threadStillActive(ThreadHandle thread) {
     return thread != nullptr && !thread->ended.timedWait(0);
 }
 
-bool terminateSystemThread(ThreadHandle thread) {
-    if (thread == nullptr) {
-        return false;
-    }
-    if (!threadStillActive(thread)) {
-        return true;
-    }
+bool Host::forceThreadEnd(SystemThread* thread) {
     return pthread_cancel(thread->thread) == 0;
 }
 

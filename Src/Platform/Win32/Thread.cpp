@@ -1,6 +1,8 @@
-// Windows realisation of the thread family: TLS slots, thread ids, sleeping,
+// Windows part of the thread family: TLS slots, thread ids, sleeping,
 // and system threads started through the C runtime.
 #include "Platform/Thread.h"
+
+#include "Platform/HostParts.h"
 
 #include <atomic>
 #include <cerrno>
@@ -56,9 +58,11 @@ void yieldThread() {
 // last frees it. A thread ended by force never lets go itself, so whoever
 // ends it does that on its behalf; `threadDone` makes sure only one of them does.
 struct SystemThread {
+    SystemThread(ThreadEntry entryGiven, void* argumentGiven) : entry(entryGiven), argument(argumentGiven) {}
+
     HANDLE handle = nullptr;
-    ThreadEntry entry = nullptr;
-    void* argument = nullptr;
+    ThreadEntry entry;
+    void* argument;
     std::atomic<int> references{2};
     std::atomic<bool> threadDone{false};
     std::atomic<int> windowsPriority{0};
@@ -88,30 +92,23 @@ unsigned __stdcall trampoline(void* argument) {
 
 } // namespace
 
-ThreadHandle startThread(ThreadEntry entry, void* argument, int stackSize, int* errorNumber) {
-    SystemThread* thread = new (std::nothrow) SystemThread;
-    if (thread == nullptr) {
-        if (errorNumber != nullptr) {
-            *errorNumber = ENOMEM;
-        }
-        return nullptr;
-    }
-    thread->entry = entry;
-    thread->argument = argument;
+SystemThread* Host::newThreadRecord(ThreadEntry entry, void* argument) {
+    return new (std::nothrow) SystemThread(entry, argument);
+}
+
+bool Host::launchThread(SystemThread* thread, int stackSize, int& error) {
     // Created suspended so the handle is stored before the thread can use it.
     unsigned id = 0;
     const std::uintptr_t handle = _beginthreadex(nullptr, stackSize > 0 ? static_cast<unsigned>(stackSize) : 0,
                                                  &trampoline, thread, CREATE_SUSPENDED, &id);
     if (handle == 0) {
-        if (errorNumber != nullptr) {
-            *errorNumber = errno;
-        }
+        error = errno;
         delete thread;
-        return nullptr;
+        return false;
     }
     thread->handle = reinterpret_cast<HANDLE>(handle);
     ResumeThread(thread->handle);
-    return thread;
+    return true;
 }
 
 bool setThreadPriority(ThreadHandle thread, int windowsPriority, bool) {
@@ -141,13 +138,7 @@ bool threadStillActive(ThreadHandle thread) {
     return thread != nullptr && GetExitCodeThread(thread->handle, &code) != 0 && code == STILL_ACTIVE;
 }
 
-bool terminateSystemThread(ThreadHandle thread) {
-    if (thread == nullptr) {
-        return false;
-    }
-    if (!threadStillActive(thread)) {
-        return true;
-    }
+bool Host::forceThreadEnd(SystemThread* thread) {
     // Nothing on the ended thread unwinds: its share of the record is given
     // back here once the kernel reports it gone.
     if (TerminateThread(thread->handle, 0) == 0) {
