@@ -15,7 +15,15 @@ namespace Orvane {
 namespace Platform {
 
 // Raw, suitably aligned room for a native object of at most Size bytes.
-template <std::size_t Size> struct NativeStorage { alignas(16) unsigned char bytes[Size]; };
+template <std::size_t Size> struct NativeStorage {
+    alignas(16) unsigned char bytes[Size];
+
+    // The native object kept here; only the host's implementation knows its type.
+    template <typename T> T* as() {
+        static_assert(sizeof(T) <= Size, "native object does not fit");
+        return reinterpret_cast<T*>(bytes);
+    }
+};
 
 // A recursive lock: the holder may enter again and must leave as often.
 // tryEnter never blocks.

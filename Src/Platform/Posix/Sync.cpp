@@ -21,11 +21,6 @@ static_assert(SEM_VALUE_MAX >= KernelSemaphore::kMaximum, "host semaphores canno
 
 namespace {
 
-template <typename T, std::size_t N> T* native(NativeStorage<N>& storage) {
-    static_assert(sizeof(T) <= N, "native object does not fit");
-    return reinterpret_cast<T*>(storage.bytes);
-}
-
 void initMutex(pthread_mutex_t* mutex, int type) {
     pthread_mutexattr_t attr;
     pthread_mutexattr_init(&attr);
@@ -61,19 +56,19 @@ timespec deadlineAfter(unsigned int milliseconds) {
 // ---- CriticalSection ----
 
 CriticalSection::CriticalSection() {
-    initMutex(native<pthread_mutex_t>(m_native), PTHREAD_MUTEX_RECURSIVE);
+    initMutex(m_native.as<pthread_mutex_t>(), PTHREAD_MUTEX_RECURSIVE);
 }
 CriticalSection::~CriticalSection() {
-    pthread_mutex_destroy(native<pthread_mutex_t>(m_native));
+    pthread_mutex_destroy(m_native.as<pthread_mutex_t>());
 }
 void CriticalSection::enter() {
-    pthread_mutex_lock(native<pthread_mutex_t>(m_native));
+    pthread_mutex_lock(m_native.as<pthread_mutex_t>());
 }
 bool CriticalSection::tryEnter() {
-    return pthread_mutex_trylock(native<pthread_mutex_t>(m_native)) == 0;
+    return pthread_mutex_trylock(m_native.as<pthread_mutex_t>()) == 0;
 }
 void CriticalSection::leave() {
-    pthread_mutex_unlock(native<pthread_mutex_t>(m_native));
+    pthread_mutex_unlock(m_native.as<pthread_mutex_t>());
 }
 
 // ---- KernelSemaphore ----
@@ -82,17 +77,17 @@ KernelSemaphore::KernelSemaphore(long initial, long maximum) : m_maximum(maximum
     if (maximum < 1 || maximum > kMaximum || initial < 0 || initial > maximum) {
         return;
     }
-    if (sem_init(native<sem_t>(m_sem), 0, static_cast<unsigned int>(initial)) != 0) {
+    if (sem_init(m_sem.as<sem_t>(), 0, static_cast<unsigned int>(initial)) != 0) {
         return;
     }
-    initMutex(native<pthread_mutex_t>(m_postLock), PTHREAD_MUTEX_NORMAL);
+    initMutex(m_postLock.as<pthread_mutex_t>(), PTHREAD_MUTEX_NORMAL);
     m_valid = true;
 }
 
 KernelSemaphore::~KernelSemaphore() {
     if (m_valid) {
-        sem_destroy(native<sem_t>(m_sem));
-        pthread_mutex_destroy(native<pthread_mutex_t>(m_postLock));
+        sem_destroy(m_sem.as<sem_t>());
+        pthread_mutex_destroy(m_postLock.as<pthread_mutex_t>());
     }
 }
 
@@ -102,7 +97,7 @@ bool KernelSemaphore::wait() {
     }
     int rc;
     do {
-        rc = sem_wait(native<sem_t>(m_sem));
+        rc = sem_wait(m_sem.as<sem_t>());
     } while (rc != 0 && errno == EINTR);
     return rc == 0;
 }
@@ -113,7 +108,7 @@ bool KernelSemaphore::tryWait() {
     }
     int rc;
     do {
-        rc = sem_trywait(native<sem_t>(m_sem));
+        rc = sem_trywait(m_sem.as<sem_t>());
     } while (rc != 0 && errno == EINTR);
     return rc == 0;
 }
@@ -128,7 +123,7 @@ bool KernelSemaphore::timedWait(unsigned int milliseconds) {
     const timespec deadline = deadlineAfter(milliseconds);
     int rc;
     do {
-        rc = sem_clockwait(native<sem_t>(m_sem), CLOCK_MONOTONIC, &deadline);
+        rc = sem_clockwait(m_sem.as<sem_t>(), CLOCK_MONOTONIC, &deadline);
     } while (rc != 0 && errno == EINTR);
     return rc == 0;
 }
@@ -137,7 +132,7 @@ bool KernelSemaphore::post() {
     if (!m_valid) {
         return false;
     }
-    sem_t* sem = native<sem_t>(m_sem);
+    sem_t* sem = m_sem.as<sem_t>();
     if (m_maximum >= SEM_VALUE_MAX) {
         // The native semaphore refuses to pass its own maximum (EOVERFLOW).
         return sem_post(sem) == 0;
@@ -145,7 +140,7 @@ bool KernelSemaphore::post() {
     // Below the native maximum the bound is checked here. Posts are
     // serialised so the count cannot rise between the check and the post;
     // concurrent waits only lower it.
-    pthread_mutex_t* lock = native<pthread_mutex_t>(m_postLock);
+    pthread_mutex_t* lock = m_postLock.as<pthread_mutex_t>();
     pthread_mutex_lock(lock);
     int value = 0;
     sem_getvalue(sem, &value);
@@ -157,37 +152,33 @@ bool KernelSemaphore::post() {
 // ---- ManualResetEvent ----
 
 ManualResetEvent::ManualResetEvent(bool initiallySet) : m_set(initiallySet), m_generation(0) {
-    initMutex(native<pthread_mutex_t>(m_mutex), PTHREAD_MUTEX_NORMAL);
-    initMonotonicCondition(native<pthread_cond_t>(m_cond));
+    initMutex(m_mutex.as<pthread_mutex_t>(), PTHREAD_MUTEX_NORMAL);
+    initMonotonicCondition(m_cond.as<pthread_cond_t>());
 }
 
 ManualResetEvent::~ManualResetEvent() {
-    pthread_cond_destroy(native<pthread_cond_t>(m_cond));
-    pthread_mutex_destroy(native<pthread_mutex_t>(m_mutex));
+    pthread_cond_destroy(m_cond.as<pthread_cond_t>());
+    pthread_mutex_destroy(m_mutex.as<pthread_mutex_t>());
 }
 
 void ManualResetEvent::set() {
-    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_t* mutex = m_mutex.as<pthread_mutex_t>();
     pthread_mutex_lock(mutex);
     m_set = true;
     ++m_generation;
-    pthread_cond_broadcast(native<pthread_cond_t>(m_cond));
+    pthread_cond_broadcast(m_cond.as<pthread_cond_t>());
     pthread_mutex_unlock(mutex);
 }
 
 void ManualResetEvent::reset() {
-    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_t* mutex = m_mutex.as<pthread_mutex_t>();
     pthread_mutex_lock(mutex);
     m_set = false;
     pthread_mutex_unlock(mutex);
 }
 
-void ManualResetEvent::wait() {
-    waitSince(generation());
-}
-
 unsigned long ManualResetEvent::generation() {
-    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_t* mutex = m_mutex.as<pthread_mutex_t>();
     pthread_mutex_lock(mutex);
     const unsigned long generation = m_generation;
     pthread_mutex_unlock(mutex);
@@ -195,21 +186,21 @@ unsigned long ManualResetEvent::generation() {
 }
 
 void ManualResetEvent::waitSince(unsigned long generation) {
-    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_t* mutex = m_mutex.as<pthread_mutex_t>();
     pthread_mutex_lock(mutex);
     while (!m_set && m_generation == generation) {
-        pthread_cond_wait(native<pthread_cond_t>(m_cond), mutex);
+        pthread_cond_wait(m_cond.as<pthread_cond_t>(), mutex);
     }
     pthread_mutex_unlock(mutex);
 }
 
 bool ManualResetEvent::timedWait(unsigned int milliseconds) {
     const timespec deadline = deadlineAfter(milliseconds);
-    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_t* mutex = m_mutex.as<pthread_mutex_t>();
     pthread_mutex_lock(mutex);
     const unsigned long generation = m_generation;
     while (!m_set && m_generation == generation) {
-        if (pthread_cond_timedwait(native<pthread_cond_t>(m_cond), mutex, &deadline) == ETIMEDOUT) {
+        if (pthread_cond_timedwait(m_cond.as<pthread_cond_t>(), mutex, &deadline) == ETIMEDOUT) {
             break;
         }
     }
@@ -221,21 +212,21 @@ bool ManualResetEvent::timedWait(unsigned int milliseconds) {
 // ---- KernelMutex ----
 
 KernelMutex::KernelMutex() : m_owner(0), m_count(0) {
-    initMutex(native<pthread_mutex_t>(m_mutex), PTHREAD_MUTEX_NORMAL);
-    initMonotonicCondition(native<pthread_cond_t>(m_cond));
+    initMutex(m_mutex.as<pthread_mutex_t>(), PTHREAD_MUTEX_NORMAL);
+    initMonotonicCondition(m_cond.as<pthread_cond_t>());
 }
 
 KernelMutex::~KernelMutex() {
-    pthread_cond_destroy(native<pthread_cond_t>(m_cond));
-    pthread_mutex_destroy(native<pthread_mutex_t>(m_mutex));
+    pthread_cond_destroy(m_cond.as<pthread_cond_t>());
+    pthread_mutex_destroy(m_mutex.as<pthread_mutex_t>());
 }
 
 void KernelMutex::acquire() {
     const std::uint32_t self = currentThreadId();
-    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_t* mutex = m_mutex.as<pthread_mutex_t>();
     pthread_mutex_lock(mutex);
     while (m_owner != 0 && m_owner != self) {
-        pthread_cond_wait(native<pthread_cond_t>(m_cond), mutex);
+        pthread_cond_wait(m_cond.as<pthread_cond_t>(), mutex);
     }
     m_owner = self;
     ++m_count;
@@ -245,10 +236,10 @@ void KernelMutex::acquire() {
 bool KernelMutex::timedAcquire(unsigned int milliseconds) {
     const std::uint32_t self = currentThreadId();
     const timespec deadline = deadlineAfter(milliseconds);
-    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_t* mutex = m_mutex.as<pthread_mutex_t>();
     pthread_mutex_lock(mutex);
     while (m_owner != 0 && m_owner != self) {
-        if (pthread_cond_timedwait(native<pthread_cond_t>(m_cond), mutex, &deadline) == ETIMEDOUT) {
+        if (pthread_cond_timedwait(m_cond.as<pthread_cond_t>(), mutex, &deadline) == ETIMEDOUT) {
             break;
         }
     }
@@ -263,12 +254,12 @@ bool KernelMutex::timedAcquire(unsigned int milliseconds) {
 
 bool KernelMutex::release() {
     const std::uint32_t self = currentThreadId();
-    pthread_mutex_t* mutex = native<pthread_mutex_t>(m_mutex);
+    pthread_mutex_t* mutex = m_mutex.as<pthread_mutex_t>();
     pthread_mutex_lock(mutex);
     const bool owned = m_owner == self;
     if (owned && --m_count == 0) {
         m_owner = 0;
-        pthread_cond_signal(native<pthread_cond_t>(m_cond));
+        pthread_cond_signal(m_cond.as<pthread_cond_t>());
     }
     pthread_mutex_unlock(mutex);
     return owned;

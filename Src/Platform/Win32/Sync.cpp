@@ -11,11 +11,6 @@ static_assert(sizeof(CRITICAL_SECTION) <= 48, "critical section storage too smal
 
 namespace {
 
-template <typename T, std::size_t N> T* native(NativeStorage<N>& storage) {
-    static_assert(sizeof(T) <= N, "native object does not fit");
-    return reinterpret_cast<T*>(storage.bytes);
-}
-
 // Milliseconds as a kernel wait takes them: the all-ones value would mean
 // "without limit", which a finite request must never become.
 DWORD waitSpan(unsigned int milliseconds) {
@@ -27,19 +22,19 @@ DWORD waitSpan(unsigned int milliseconds) {
 // ---- CriticalSection ----
 
 CriticalSection::CriticalSection() {
-    InitializeCriticalSection(native<CRITICAL_SECTION>(m_native));
+    InitializeCriticalSection(m_native.as<CRITICAL_SECTION>());
 }
 CriticalSection::~CriticalSection() {
-    DeleteCriticalSection(native<CRITICAL_SECTION>(m_native));
+    DeleteCriticalSection(m_native.as<CRITICAL_SECTION>());
 }
 void CriticalSection::enter() {
-    EnterCriticalSection(native<CRITICAL_SECTION>(m_native));
+    EnterCriticalSection(m_native.as<CRITICAL_SECTION>());
 }
 bool CriticalSection::tryEnter() {
-    return TryEnterCriticalSection(native<CRITICAL_SECTION>(m_native)) != 0;
+    return TryEnterCriticalSection(m_native.as<CRITICAL_SECTION>()) != 0;
 }
 void CriticalSection::leave() {
-    LeaveCriticalSection(native<CRITICAL_SECTION>(m_native));
+    LeaveCriticalSection(m_native.as<CRITICAL_SECTION>());
 }
 
 // ---- KernelSemaphore ----
@@ -49,7 +44,7 @@ void CriticalSection::leave() {
 // without such a bound is not needed here.
 
 KernelSemaphore::KernelSemaphore(long initial, long maximum) : m_maximum(maximum), m_valid(false) {
-    *native<HANDLE>(m_sem) = nullptr;
+    *m_sem.as<HANDLE>() = nullptr;
     if (maximum < 1 || maximum > kMaximum || initial < 0 || initial > maximum) {
         return;
     }
@@ -57,30 +52,30 @@ KernelSemaphore::KernelSemaphore(long initial, long maximum) : m_maximum(maximum
     if (handle == nullptr) {
         return;
     }
-    *native<HANDLE>(m_sem) = handle;
+    *m_sem.as<HANDLE>() = handle;
     m_valid = true;
 }
 
 KernelSemaphore::~KernelSemaphore() {
     if (m_valid) {
-        CloseHandle(*native<HANDLE>(m_sem));
+        CloseHandle(*m_sem.as<HANDLE>());
     }
 }
 
 bool KernelSemaphore::wait() {
-    return m_valid && WaitForSingleObject(*native<HANDLE>(m_sem), INFINITE) == WAIT_OBJECT_0;
+    return m_valid && WaitForSingleObject(*m_sem.as<HANDLE>(), INFINITE) == WAIT_OBJECT_0;
 }
 
 bool KernelSemaphore::tryWait() {
-    return m_valid && WaitForSingleObject(*native<HANDLE>(m_sem), 0) == WAIT_OBJECT_0;
+    return m_valid && WaitForSingleObject(*m_sem.as<HANDLE>(), 0) == WAIT_OBJECT_0;
 }
 
 bool KernelSemaphore::timedWait(unsigned int milliseconds) {
-    return m_valid && WaitForSingleObject(*native<HANDLE>(m_sem), waitSpan(milliseconds)) == WAIT_OBJECT_0;
+    return m_valid && WaitForSingleObject(*m_sem.as<HANDLE>(), waitSpan(milliseconds)) == WAIT_OBJECT_0;
 }
 
 bool KernelSemaphore::post() {
-    return m_valid && ReleaseSemaphore(*native<HANDLE>(m_sem), 1, nullptr) != 0;
+    return m_valid && ReleaseSemaphore(*m_sem.as<HANDLE>(), 1, nullptr) != 0;
 }
 
 // ---- ManualResetEvent ----
@@ -112,32 +107,32 @@ HANDLE waiterHandle(HANDLE event) {
 } // namespace
 
 ManualResetEvent::ManualResetEvent(bool initiallySet) : m_set(initiallySet), m_generation(0) {
-    InitializeCriticalSection(native<CRITICAL_SECTION>(m_mutex));
-    *native<HANDLE>(m_cond) = CreateEventA(nullptr, TRUE, initiallySet ? TRUE : FALSE, nullptr);
+    InitializeCriticalSection(m_mutex.as<CRITICAL_SECTION>());
+    *m_cond.as<HANDLE>() = CreateEventA(nullptr, TRUE, initiallySet ? TRUE : FALSE, nullptr);
 }
 
 ManualResetEvent::~ManualResetEvent() {
-    if (*native<HANDLE>(m_cond) != nullptr) {
-        CloseHandle(*native<HANDLE>(m_cond));
+    if (*m_cond.as<HANDLE>() != nullptr) {
+        CloseHandle(*m_cond.as<HANDLE>());
     }
-    DeleteCriticalSection(native<CRITICAL_SECTION>(m_mutex));
+    DeleteCriticalSection(m_mutex.as<CRITICAL_SECTION>());
 }
 
 void ManualResetEvent::set() {
-    CRITICAL_SECTION* lock = native<CRITICAL_SECTION>(m_mutex);
+    CRITICAL_SECTION* lock = m_mutex.as<CRITICAL_SECTION>();
     EnterCriticalSection(lock);
     m_set = true;
     ++m_generation;
-    SetEvent(*native<HANDLE>(m_cond));
+    SetEvent(*m_cond.as<HANDLE>());
     LeaveCriticalSection(lock);
 }
 
 void ManualResetEvent::reset() {
-    CRITICAL_SECTION* lock = native<CRITICAL_SECTION>(m_mutex);
+    CRITICAL_SECTION* lock = m_mutex.as<CRITICAL_SECTION>();
     EnterCriticalSection(lock);
     if (m_set) {
         m_set = false;
-        HANDLE& event = *native<HANDLE>(m_cond);
+        HANDLE& event = *m_cond.as<HANDLE>();
         HANDLE fresh = newClearEvent();
         if (fresh != nullptr) {
             CloseHandle(event); // waiters keep their duplicates of the set one
@@ -149,12 +144,8 @@ void ManualResetEvent::reset() {
     LeaveCriticalSection(lock);
 }
 
-void ManualResetEvent::wait() {
-    waitSince(generation());
-}
-
 unsigned long ManualResetEvent::generation() {
-    CRITICAL_SECTION* lock = native<CRITICAL_SECTION>(m_mutex);
+    CRITICAL_SECTION* lock = m_mutex.as<CRITICAL_SECTION>();
     EnterCriticalSection(lock);
     const unsigned long generation = m_generation;
     LeaveCriticalSection(lock);
@@ -162,14 +153,14 @@ unsigned long ManualResetEvent::generation() {
 }
 
 void ManualResetEvent::waitSince(unsigned long generation) {
-    CRITICAL_SECTION* lock = native<CRITICAL_SECTION>(m_mutex);
+    CRITICAL_SECTION* lock = m_mutex.as<CRITICAL_SECTION>();
     for (;;) {
         EnterCriticalSection(lock);
         if (m_set || m_generation != generation) {
             LeaveCriticalSection(lock);
             return;
         }
-        HANDLE event = waiterHandle(*native<HANDLE>(m_cond));
+        HANDLE event = waiterHandle(*m_cond.as<HANDLE>());
         LeaveCriticalSection(lock);
         if (event == nullptr) {
             Sleep(1);
@@ -181,10 +172,10 @@ void ManualResetEvent::waitSince(unsigned long generation) {
 }
 
 bool ManualResetEvent::timedWait(unsigned int milliseconds) {
-    CRITICAL_SECTION* lock = native<CRITICAL_SECTION>(m_mutex);
+    CRITICAL_SECTION* lock = m_mutex.as<CRITICAL_SECTION>();
     EnterCriticalSection(lock);
     const unsigned long generation = m_generation;
-    HANDLE event = m_set ? nullptr : waiterHandle(*native<HANDLE>(m_cond));
+    HANDLE event = m_set ? nullptr : waiterHandle(*m_cond.as<HANDLE>());
     LeaveCriticalSection(lock);
     if (event != nullptr) {
         WaitForSingleObject(event, waitSpan(milliseconds));
@@ -205,27 +196,27 @@ bool ManualResetEvent::timedWait(unsigned int milliseconds) {
 // ReleaseMutex fails for any thread but the owner.
 
 KernelMutex::KernelMutex() : m_owner(0), m_count(0) {
-    *native<HANDLE>(m_mutex) = CreateMutexA(nullptr, FALSE, nullptr);
+    *m_mutex.as<HANDLE>() = CreateMutexA(nullptr, FALSE, nullptr);
 }
 
 KernelMutex::~KernelMutex() {
-    if (*native<HANDLE>(m_mutex) != nullptr) {
-        CloseHandle(*native<HANDLE>(m_mutex));
+    if (*m_mutex.as<HANDLE>() != nullptr) {
+        CloseHandle(*m_mutex.as<HANDLE>());
     }
 }
 
 void KernelMutex::acquire() {
     // An abandoned mutex (its owner ended holding it) passes to the waiter.
-    WaitForSingleObject(*native<HANDLE>(m_mutex), INFINITE);
+    WaitForSingleObject(*m_mutex.as<HANDLE>(), INFINITE);
 }
 
 bool KernelMutex::timedAcquire(unsigned int milliseconds) {
-    const DWORD result = WaitForSingleObject(*native<HANDLE>(m_mutex), waitSpan(milliseconds));
+    const DWORD result = WaitForSingleObject(*m_mutex.as<HANDLE>(), waitSpan(milliseconds));
     return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
 }
 
 bool KernelMutex::release() {
-    return ReleaseMutex(*native<HANDLE>(m_mutex)) != 0;
+    return ReleaseMutex(*m_mutex.as<HANDLE>()) != 0;
 }
 
 } // namespace Platform
