@@ -15,10 +15,13 @@
 //   Platform/Cpu.h      pause hint, bit scan, relaxed byte access, instruction-set features
 //   Platform/Text.h     case-insensitive comparison, the bounded formatter
 //
-// Each host supplies one implementation directory with a file per family
-// (Posix/ here, Win32/ on Windows); the processor family is the same on every
-// host and lives beside the headers. Library code includes the family it
-// uses; this header includes them all.
+// What every host does alike (argument checks, flag mapping, caching,
+// bookkeeping) is written once in a file per family beside the headers; each
+// host supplies one implementation directory (Posix/ here, Win32/ on Windows)
+// with only its own calls, the ones HostParts.h names among them. The
+// processor family is the same on every host and lives beside the headers
+// too. Library code includes the family it uses; this header includes them
+// all.
 #ifndef DOZUV2_PLATFORM_PLATFORM_H
 #define DOZUV2_PLATFORM_PLATFORM_H
 
