@@ -6,15 +6,12 @@
 #include "Platform/Platform.h"
 #include "support/ScopedTimeZone.h"
 #include "support/Testing.h"
+#include "support/TimeSupport.h"
 
 #include <ctime>
 
 using namespace Orvane::Virad;
 using namespace Orvane::Testing;
-
-std::uint64_t secondsOf(const SystemTimeEx& t) {
-    return CTime::timeToSeconds(SystemTime{t.year, t.month, t.day, t.wday, t.hour, t.minute, t.second, -1});
-}
 
 TEST(MonotonicClockTest, MicrosecondsFromLoadAndMillisecondsThatNeverFall) {
     EXPECT_LT(CTime::getCurrentMicroSecond(), 60u * 1000 * 1000) << "counted from the library's load";

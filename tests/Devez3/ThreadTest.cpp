@@ -1,42 +1,12 @@
 #include "virad/Thread.h"
 
 #include "Devez3/ThreadInternal.h"
-#include "support/Testing.h"
+#include "support/ThreadSupport.h"
 #include "virad/CTime.h"
 #include "virad/ThreadManager.h"
 
 using namespace Orvane::Virad;
 using namespace Orvane::Testing;
-
-// A well-behaved worker: loops while asked to, counting its runs. It can be
-// made to linger after a stop request, to destroy itself from inside, or to
-// report whether two runs ever overlapped.
-class Worker : public CThread {
-public:
-    explicit Worker(const char* name = "Worker", int priority = 64) : CThread(name, priority) {}
-    ~Worker() override { destroyThread(); }
-    int runId() { // the current run's id, once the body stored it
-        eventually([&] { return getThreadID() != -1; });
-        return getThreadID();
-    }
-
-    std::atomic<int> runs{0}, inside{0}, lingerMs{0}, selfDestroyResult{-1};
-    std::atomic<bool> overlapped{false}, finished{false}, destroySelf{false};
-
-private:
-    void threadProc() override {
-        overlapped = overlapped || inside.fetch_add(1) != 0;
-        finished = false;
-        runs.fetch_add(1);
-        selfDestroyResult = destroySelf ? destroyThread() : -1;
-        while (looping()) {
-            CThread::sleep(1);
-        }
-        CThread::sleep(lingerMs.load());
-        finished = true;
-        inside.fetch_sub(1);
-    }
-};
 
 TEST(ThreadTest, StartStopRestartAndStopFromInside) {
     CapturePrinter quiet;
