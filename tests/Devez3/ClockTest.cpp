@@ -117,7 +117,6 @@ TEST(ZoneTableTest, ConfiguredZoneDaylightSavingAndTheEmbeddedUtc) {
                                         CTime::setTimeZone(28800)};
     EXPECT_EQ(accepted, std::vector<bool>({false, false, true, true, true}));
     EXPECT_TRUE(CTime::setDst(true));
-    EXPECT_EQ(CTime::getDst(), 1);
     // The host's zone plays no part, and the configured one does not move it.
     ScopedTimeZone zone("UTC+3");
     const std::uint64_t local = secondsOf(CTime::getCurrentTimeEx());

@@ -53,7 +53,7 @@ TEST_P(CReadWriteMutexPolicyTest, ReadersShareAndANewReaderQueuesBehindAWaitingW
     EXPECT_TRUE(rw.leave());
     ASSERT_TRUE(finished(writer) && finished(lateReader));
     EXPECT_EQ(log.events, (Lines{"sharer in", "sharer out", "reader out", "writer in", "writer out", "late reader in",
-                                "late reader out"}))
+                                 "late reader out"}))
         << "the writer waits for the reader present; readers may not pass a waiting writer";
 }
 
