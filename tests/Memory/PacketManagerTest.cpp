@@ -1,9 +1,11 @@
 // The packet manager under the system policy with the test's memory operator;
-// rules that need a manager not yet created run in fresh processes.
+// rules that need a manager not yet created, and the other policies, run in
+// fresh processes.
 #include "memory/PacketManager.h"
 
 #include "Memory/PacketInternal.h"
 #include "memory/Packet.h"
+#include "support/PooledManager.h"
 #include "support/Testing.h"
 
 using namespace Orvane::Testing;
@@ -68,6 +70,11 @@ TEST(PacketManagerTest, SystemPolicyHasNoPoolUsesTheOperatorAndIgnoresLateConfig
     EXPECT_EQ(reported([&] { CPacketManager::config(CPacketManager::policyPool, nullptr, &param); }),
               Lines{"PacketManagerInternal::config() failured: Packet Manager has been configured!\n"});
     EXPECT_EQ(manager->getBufferSize(), 0u) << "still the system policy";
+    // The statistics lines are the pooled test's; without statistics only the policy is named.
+    std::string out = "?";
+    EXPECT_EQ(reported([&] { out = stdoutOf([&] { manager->dumpNodes(); }); }),
+              Lines{"CPacketManager dump: SYS Policy\n"});
+    EXPECT_EQ(out, "");
 }
 
 TEST(PacketManagerTest, PacketIsOneOperatorBlockOfTheAlignedSizesOrInvalid) {
@@ -76,7 +83,6 @@ TEST(PacketManagerTest, PacketIsOneOperatorBlockOfTheAlignedSizesOrInvalid) {
     {
         CPacket packet(101, 7);
         ASSERT_TRUE(packet.valid());
-        EXPECT_EQ(packet.capacity(), 104u);
         start = packet.getBuffer();
         ASSERT_TRUE(packet.resize(100));
         const unsigned char tail[4] = {1, 2, 3, 4};
@@ -90,15 +96,6 @@ TEST(PacketManagerTest, PacketIsOneOperatorBlockOfTheAlignedSizesOrInvalid) {
     EXPECT_EQ(reported([] { EXPECT_FALSE(CPacket(100, 8).valid()); }),
               Lines{"PacketInternal::create(): NO enough, need size:100 ext:8\n"});
     g_refuse = false;
-}
-
-// The statistics lines are the pooled test's; without statistics only the policy is named.
-TEST(PacketManagerTest, DumpNodesNamesTheSystemPolicy) {
-    CPacketManager* manager = CPacketManager::instance(); // made first: its creation is reported too
-    std::string out = "?";
-    EXPECT_EQ(reported([&] { out = stdoutOf([&] { manager->dumpNodes(); }); }),
-              Lines{"CPacketManager dump: SYS Policy\n"});
-    EXPECT_EQ(out, "");
 }
 
 TEST(PacketManagerFreshTest, CreationAnnouncesTheSystemPolicy) {
@@ -138,4 +135,73 @@ TEST(PacketManagerFreshTest, InvalidParametersAndOperatorsEndTheProcess) {
     partial.free = CPacketManager::MemoryOperator().free;
     EXPECT_DEATH(CPacketManager::config(CPacketManager::policyPool, &partial, nullptr),
                  "!memop->malloc\\.empty\\(\\) && !memop->free\\.empty\\(\\) && !memop->memcpy\\.empty\\(\\)");
+}
+
+// Pooled packet data only: the extra data and the record come from the C heap.
+TEST(PacketManagerFreshTest, PoolBufferPolicyTakesOnlyTheDataFromThePool) {
+    expectInFreshProcess([] {
+        const std::uint64_t total = 65536, chunk = 2048;
+        configurePool(CPacketManager::policyPoolBuffer, total, chunk, 16);
+        CPacketManager& m = pooledManager();
+        EXPECT_EQ(m.getBufferSize(), total);
+        {
+            CPacket packet(100, 24), larger(chunk + 1), empty(0, 8);
+            ASSERT_TRUE(packet.valid() && larger.valid() && empty.valid());
+            // The capacity is the granted pool block: no room is taken from the data for the record.
+            EXPECT_EQ(
+                std::vector<std::uint64_t>({packet.size(), packet.capacity(), larger.capacity(), empty.capacity()}),
+                std::vector<std::uint64_t>({100, 2048, 4096, 0}));
+            EXPECT_TRUE(insidePool(packet.getBuffer(), total, chunk) &&
+                        !insidePool(packet.getExtraData(), total, chunk));
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(packet.getExtraData()) % 16, 0u);
+            std::memset(packet.getExtraData(), 0x11, 24);
+            std::memset(packet.getBuffer(), 0x22, packet.capacity());
+            EXPECT_EQ(empty.getBuffer(), nullptr) << "an empty packet takes nothing from the pool";
+            EXPECT_NE(empty.getExtraData(), nullptr);
+            unsigned char byte = 1;
+            EXPECT_EQ(empty.putBuffer(&byte, 1), 0u);
+            EXPECT_EQ(m.getFreeSize(), total - 3 * chunk);
+        }
+        EXPECT_EQ(m.getFreeSize(), total);
+        EXPECT_EQ(reported([&] { m.dumpNodes(); }), Lines{"CPacketManager dump: SYS Policy\n"});
+
+        std::vector<CPacket> held(32);
+        for (CPacket& packet : held) {
+            packet = CPacket(chunk);
+            ASSERT_TRUE(packet.valid());
+        }
+        EXPECT_EQ(m.getFreeSize(), 0u);
+        EXPECT_EQ(reported([] { EXPECT_FALSE(CPacket(1, 4).valid()); }),
+                  (Lines{"CPacket No Free Space, totalSize:65536, freeSize:0 \n",
+                         "PacketInternal::create(): 2 NO enough, need size:1 ext:4\n"}));
+        held.clear();
+        EXPECT_EQ(m.getFreeSize(), total);
+    });
+}
+
+// The manager allocates through the memory operator but makes no packets;
+// packets over the caller's own buffers still work.
+TEST(PacketManagerFreshTest, NoPacketPolicyKeepsTheManagerAndCallersBuffers) {
+    expectInFreshProcess([] {
+        CPacketManager::config(CPacketManager::policyNoPacket, nullptr, nullptr);
+        calls();
+        CapturePrinter capture(true, 6);
+        EXPECT_FALSE(CPacket(100, 8).valid());
+        CPacketManager* m = CPacketManager::instance();
+        EXPECT_EQ(m->getBufferSize() + m->getFreeSize(), 0u);
+        EXPECT_EQ(m->getPoolBuffer(), nullptr);
+        void* block = m->malloc(32);
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(m->memcpy(block, "policy four", 12), block);
+        m->free(block);
+        m->dumpNodes();
+        EXPECT_EQ(capture.bodies(), Lines{"tracepoint:\n"}) << "no shortage is reported, nothing to dump";
+
+        unsigned char bytes[16] = {};
+        CPacket wrapped(bytes, sizeof bytes, CPacket::BufferProc());
+        ASSERT_TRUE(wrapped.resize(4));
+        EXPECT_EQ(wrapped.putBuffer(const_cast<char*>("abcdef"), 6), 6u);
+        EXPECT_TRUE(CPacket(wrapped, 4, 6).valid());
+        EXPECT_EQ(calls(), (Lines{"malloc 32", "copy", "free", "copy"})) << "the append copies through the operator";
+    });
 }
