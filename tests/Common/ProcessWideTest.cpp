@@ -40,12 +40,8 @@ template <AtExit Exit> void lateUser() {
     note(late != nullptr ? "late" : "late-null", late != nullptr ? late->serial : 0);
 }
 
-void printEvents() {
-    std::fprintf(stderr, "[%s]\n", g_events);
-}
-
 template <AtExit Exit> void exitAfterFirstUse() {
-    std::atexit(printEvents);
+    std::atexit(+[] { std::fprintf(stderr, "[%s]\n", g_events); });
     std::atexit(lateUser<Exit>);
     probe<Exit>();
     std::exit(0);
@@ -61,16 +57,12 @@ struct Racer {
 
 std::atomic<int> g_registered{0};
 
-bool recordRegistration(Platform::ExitHandler) {
-    return ++g_registered > 0;
-}
-
 struct Refused {};
 struct Accepted {};
 
 // In a process of its own: every object exists once per process.
 void registerThenRefuse() {
-    Platform::redirectRegisterExitHandler(&recordRegistration);
+    Platform::redirectRegisterExitHandler(+[](Platform::ExitHandler) { return ++g_registered > 0; });
     ProcessWide<Accepted, AtExit::destroy>::instance([] { return new Accepted; });
     ProcessWide<Accepted, AtExit::never>::instance([] { return new Accepted; });
     std::fprintf(stderr, "registered %d\n", g_registered.load());
