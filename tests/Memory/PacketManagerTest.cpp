@@ -1,9 +1,10 @@
-// The packet manager under the system policy with the test's memory operator;
-// rules that need a manager not yet created, and the other policies, run in
-// fresh processes.
+// The packet manager with the test's memory operator: the system policy in
+// this process; rules that need a manager not yet created, and the other
+// policies, in fresh processes.
 #include "memory/PacketManager.h"
 
 #include "Memory/PacketInternal.h"
+#include "Platform/Platform.h"
 #include "memory/Packet.h"
 #include "support/PooledManager.h"
 #include "support/Testing.h"
@@ -18,9 +19,6 @@ static Lines g_calls;
 static void* g_lastFreed = nullptr;
 static bool g_refuse = false;
 
-static void record(const std::string& call) {
-    g_calls.push_back(call);
-}
 static Lines calls() { // and forgets them
     return std::exchange(g_calls, Lines{});
 }
@@ -28,33 +26,67 @@ static Lines calls() { // and forgets them
 static CPacketManager::MemoryOperator countingOperator() {
     CPacketManager::MemoryOperator memop;
     memop.malloc = +[](std::size_t size) {
-        record("malloc " + std::to_string(size));
+        g_calls.push_back("malloc " + std::to_string(size));
         return g_refuse ? nullptr : std::malloc(size);
     };
     memop.free = +[](void* pointer) {
-        record("free");
+        g_calls.push_back("free");
         g_lastFreed = pointer;
         std::free(pointer);
     };
     memop.memcpy = +[](void* destination, const void* source, std::size_t length) {
-        record("copy");
+        g_calls.push_back("copy");
         return std::memcpy(destination, source, length);
     };
     return memop;
 }
 
-// Before any test (and in every re-executed death-test child).
+// The pool memory of the pool policy, in a process that made that manager.
+static void* g_poolMemory = nullptr;
+
+// Before any test (and in every re-executed death-test child). At the very end, after the manager's exit
+// handler and the packet held below, the pool memory must have gone back through the operator.
 [[maybe_unused]] static const bool g_configured = [] {
     const CPacketManager::MemoryOperator memop = countingOperator();
     CPacketManager::config(CPacketManager::policySystem, &memop, nullptr);
+    std::atexit(+[] {
+        if (g_poolMemory != nullptr && g_lastFreed != g_poolMemory) {
+            std::fprintf(stderr, "the pool was not given back at exit\n");
+            std::_Exit(3);
+        }
+    });
     return true;
 }();
+
+// Constructed after the check above was registered, so destroyed before it runs, and after the manager's
+// exit handler closed the pool.
+static CPacket g_heldUntilExit;
+static constexpr std::uint64_t kPoolTotal = 2097152, kPoolChunk = 1024;
+
+// Runs the body in a fresh process with the pool policy: 2 MiB of 1 KiB chunks. The body gives back what it
+// takes; then a packet is taken that is released only after the pool was closed at exit.
+template <typename Body> void withPool(Body body) {
+    expectInFreshProcess([&body] {
+        configurePool(CPacketManager::policyPool, kPoolTotal, kPoolChunk, 4);
+        g_poolMemory = pooledManager().getPoolBuffer();
+        body(pooledManager());
+        g_heldUntilExit = CPacket(5000, 16);
+    });
+}
+
+static std::string dumped(CPacketManager& m) {
+    return stdoutOf([&] { m.dumpNodes(); });
+}
+
+static std::string holder(std::uint32_t thread, int kilobytes) {
+    return "ThreadID " + std::to_string(thread) + "  nodes= 1  size(K)= " + std::to_string(kilobytes) + "\n";
+}
 
 static std::uint64_t align4(std::uint64_t n) {
     return (n + 3) & ~std::uint64_t{3};
 }
 
-TEST(PacketManagerTest, SystemPolicyHasNoPoolUsesTheOperatorAndIgnoresLateConfig) {
+TEST(PacketManagerTest, SystemPolicyUsesTheOperatorForOneBlockPerPacketAndIgnoresLateConfig) {
     CPacketManager* manager = CPacketManager::instance();
     EXPECT_EQ(manager->getPoolBuffer(), nullptr);
     EXPECT_EQ(manager->getFreeSize() + manager->getBufferSize(), 0u);
@@ -64,7 +96,25 @@ TEST(PacketManagerTest, SystemPolicyHasNoPoolUsesTheOperatorAndIgnoresLateConfig
     EXPECT_EQ(manager->memcpy(block, text, sizeof text), block);
     manager->free(block);
     EXPECT_EQ(g_lastFreed, block);
-    EXPECT_EQ(calls(), (Lines{"malloc 100", "copy", "free"})) << "the system policy asks for exactly the size";
+    unsigned char* start = nullptr;
+    {
+        CPacket packet(101, 7);
+        ASSERT_TRUE(packet.valid());
+        start = packet.getBuffer();
+        ASSERT_TRUE(packet.resize(100));
+        const unsigned char tail[4] = {1, 2, 3, 4};
+        EXPECT_EQ(packet.putBuffer(const_cast<unsigned char*>(tail), 4), 4u);
+    }
+    // The system policy asks for exactly the size. A packet's buffer, extra data and record share one block,
+    // whose start is the buffer; appends copy through the operator.
+    EXPECT_EQ(calls(), (Lines{"malloc 100", "copy", "free",
+                              "malloc " + std::to_string(align4(101) + align4(7 + OldPacketInternal::recordRoom(4))),
+                              "copy", "free"}));
+    EXPECT_EQ(g_lastFreed, start);
+    g_refuse = true;
+    EXPECT_EQ(reported([] { EXPECT_FALSE(CPacket(100, 8).valid()); }),
+              Lines{"PacketInternal::create(): NO enough, need size:100 ext:8\n"});
+    g_refuse = false;
 
     CPacketManager::PoolParameter param;
     EXPECT_EQ(reported([&] { CPacketManager::config(CPacketManager::policyPool, nullptr, &param); }),
@@ -75,27 +125,6 @@ TEST(PacketManagerTest, SystemPolicyHasNoPoolUsesTheOperatorAndIgnoresLateConfig
     EXPECT_EQ(reported([&] { out = stdoutOf([&] { manager->dumpNodes(); }); }),
               Lines{"CPacketManager dump: SYS Policy\n"});
     EXPECT_EQ(out, "");
-}
-
-TEST(PacketManagerTest, PacketIsOneOperatorBlockOfTheAlignedSizesOrInvalid) {
-    calls();
-    unsigned char* start = nullptr;
-    {
-        CPacket packet(101, 7);
-        ASSERT_TRUE(packet.valid());
-        start = packet.getBuffer();
-        ASSERT_TRUE(packet.resize(100));
-        const unsigned char tail[4] = {1, 2, 3, 4};
-        EXPECT_EQ(packet.putBuffer(const_cast<unsigned char*>(tail), 4), 4u);
-    }
-    // Buffer, extra data and record share one block, whose start is the buffer; appends copy through the operator.
-    EXPECT_EQ(calls(), (Lines{"malloc " + std::to_string(align4(101) + align4(7 + OldPacketInternal::recordRoom(4))),
-                              "copy", "free"}));
-    EXPECT_EQ(g_lastFreed, start);
-    g_refuse = true;
-    EXPECT_EQ(reported([] { EXPECT_FALSE(CPacket(100, 8).valid()); }),
-              Lines{"PacketInternal::create(): NO enough, need size:100 ext:8\n"});
-    g_refuse = false;
 }
 
 TEST(PacketManagerFreshTest, CreationAnnouncesTheSystemPolicy) {
@@ -203,5 +232,99 @@ TEST(PacketManagerFreshTest, NoPacketPolicyKeepsTheManagerAndCallersBuffers) {
         EXPECT_EQ(wrapped.putBuffer(const_cast<char*>("abcdef"), 6), 6u);
         EXPECT_TRUE(CPacket(wrapped, 4, 6).valid());
         EXPECT_EQ(calls(), (Lines{"malloc 32", "copy", "free", "copy"})) << "the append copies through the operator";
+    });
+}
+
+TEST(PacketManagerFreshTest, PoolStatisticsShowOneLinePerHoldingThreadAndExhaustionDumpsThem) {
+    withPool([](CPacketManager& m) {
+        m.enableNodesStatistics(true);
+        void* whole = m.malloc(kPoolTotal);
+        ASSERT_NE(whole, nullptr);
+        CapturePrinter capture;
+        EXPECT_EQ(stdoutOf([&] { EXPECT_EQ(m.malloc(1), nullptr); }),
+                  holder(Orvane::Platform::currentThreadId(), 2048) + "Total  unfree count = 1 packetUsed(K) 2048\n");
+        EXPECT_EQ(std::vector<std::size_t>({capture.count("CPacket No Free Space, totalSize:2097152, freeSize:0 \n"),
+                                            capture.count("CPacketManager: dump FreeList\n"),
+                                            capture.count("BufferList id:"), capture.count("bufflist:")}),
+                  (std::vector<std::size_t>{1, 1, 12, 0}))
+            << "every list, all empty";
+        m.free(whole);
+        EXPECT_EQ(m.getFreeSize(), kPoolTotal);
+
+        void* mine = m.malloc(3000);
+        std::uint32_t otherId = 0;
+        void* theirs = nullptr;
+        std::thread([&] {
+            otherId = Orvane::Platform::currentThreadId();
+            theirs = m.malloc(100);
+        }).join();
+        const std::uint32_t selfId = Orvane::Platform::currentThreadId();
+
+        capture.clear();
+        const std::string mineLine = holder(selfId, 4), theirLine = holder(otherId, 1);
+        EXPECT_EQ(dumped(m), (selfId < otherId ? mineLine + theirLine : theirLine + mineLine) +
+                                 "Total  unfree count = 2 packetUsed(K) 5\n");
+        EXPECT_NE(capture.count("bufflist:"), 0u) << "the split blocks are listed";
+        m.free(theirs);
+        EXPECT_EQ(dumped(m), mineLine + "Total  unfree count = 1 packetUsed(K) 4\n");
+        m.enableNodesStatistics(false);
+        m.enableNodesStatistics(true);
+        m.free(mine);
+        // Switching off forgets; freeing a block it forgot is fine.
+        EXPECT_EQ(dumped(m), "Total  unfree count = 0 packetUsed(K) 0\n");
+        m.enableNodesStatistics(false);
+    });
+}
+
+TEST(PacketManagerFreshTest, PoolCopiesUseTheOperatorOnlyInsideThePool) {
+    withPool([](CPacketManager& m) {
+        auto* a = static_cast<char*>(m.malloc(64));
+        auto* b = static_cast<char*>(m.malloc(64));
+        char outside[16] = "outside";
+        calls();
+        EXPECT_TRUE(m.memcpy(a, outside, sizeof outside) == a && m.memcpy(outside, a, 4) == outside);
+        EXPECT_EQ(calls(), Lines{}) << "to or from outside the pool: the C library's copy";
+        EXPECT_EQ(m.memcpy(b, a, sizeof outside), b);
+        CPacket source(16), target(64);
+        ASSERT_TRUE(target.resize(0));
+        EXPECT_EQ(target.putBuffer(source.getBuffer(), 16), 16u);
+        EXPECT_EQ(calls(), (Lines{"copy", "copy"})) << "inside the pool the manager's copy and a packet append use it";
+        m.free(a);
+        m.free(b);
+    });
+}
+
+TEST(PacketManagerFreshTest, PoolPacketLayoutFillsOnePoolBlock) {
+    withPool([](CPacketManager& m) {
+        const std::uint64_t extra = 40, room = align4(extra + OldPacketInternal::recordRoom(4));
+        ASSERT_NE(m.getPoolBuffer(), nullptr);
+        EXPECT_EQ(std::vector<std::uint64_t>({m.getBufferSize(), m.getFreeSize()}),
+                  std::vector<std::uint64_t>(2, kPoolTotal));
+        m.free(nullptr);
+        {
+            CPacket packet(100);
+            ASSERT_TRUE(packet.valid());
+            EXPECT_EQ(packet.getBuffer(), poolBase(kPoolChunk) + 2047 * kPoolChunk)
+                << "the first block is the pool's top";
+            EXPECT_EQ(packet.size(), 100u);
+            // The capacity takes what the pool granted.
+            EXPECT_EQ(packet.capacity(), kPoolChunk - align4(OldPacketInternal::recordRoom(4)));
+            EXPECT_EQ(m.getFreeSize(), kPoolTotal - kPoolChunk);
+            CPacket exact(kPoolChunk - room, extra);
+            EXPECT_EQ(m.getFreeSize(), kPoolTotal - 2 * kPoolChunk) << "fits one chunk exactly";
+            EXPECT_EQ(static_cast<unsigned char*>(exact.getExtraData()), exact.getBuffer() + exact.capacity());
+            std::memset(exact.getExtraData(), 0xEE, extra);
+            CPacket over(exact.capacity() + 1, extra);
+            EXPECT_EQ(m.getFreeSize(), kPoolTotal - 4 * kPoolChunk) << "one byte more needs two chunks";
+            EXPECT_EQ(over.capacity(), 2 * kPoolChunk - room);
+        }
+        EXPECT_EQ(m.getFreeSize(), kPoolTotal);
+
+        // No room for the record beside 2 MiB of data; without statistics no node dump.
+        std::string out = "?";
+        EXPECT_EQ(reported([&] { out = stdoutOf([] { EXPECT_FALSE(CPacket(kPoolTotal, 0).valid()); }); }),
+                  (Lines{"CPacket No Free Space, totalSize:2097152, freeSize:2097152 \n",
+                         "PacketInternal::create(): NO enough, need size:2097152 ext:0\n"}));
+        EXPECT_EQ(out, "");
     });
 }
