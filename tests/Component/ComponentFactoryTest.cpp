@@ -5,8 +5,7 @@
 #include <sstream>
 
 using namespace Orvane::Component;
-using Orvane::Testing::countOf;
-using Orvane::Testing::FakeClientFactory;
+using namespace Orvane::Testing;
 using Orvane::Virad::getLastError;
 using Orvane::Virad::setLastError;
 using Helper = Detail::CComponentHelper;
@@ -18,7 +17,7 @@ FakeClientFactory g_noClients("Empty");
 FakeClientFactory g_remoteEcho("Fake.Echo"), g_localEcho("Local"), g_orphanEcho("Orphan.Echo"),
     g_emptyEcho("Empty.Echo");
 
-class ComponentFactoryTest : public Orvane::Testing::ClientListTest {
+class ComponentFactoryTest : public ClientListTest {
 protected:
     static void SetUpTestSuite() {
         ClientListTest::SetUpTestSuite();
@@ -56,9 +55,9 @@ protected:
         client = reinterpret_cast<IClient*>(&capture); // any value: a lookup must clear it
     }
 
-    ServerInfo info = Orvane::Testing::serverAt(1);
+    ServerInfo info = serverAt(1);
     IClient* client = nullptr;
-    Orvane::Testing::CapturePrinter capture{true, 6};
+    CapturePrinter capture{true, 6};
 };
 
 } // namespace

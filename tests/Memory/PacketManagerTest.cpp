@@ -297,7 +297,6 @@ TEST(PacketManagerFreshTest, PoolCopiesUseTheOperatorOnlyInsideThePool) {
 TEST(PacketManagerFreshTest, PoolPacketLayoutFillsOnePoolBlock) {
     withPool([](CPacketManager& m) {
         const std::uint64_t extra = 40, room = align4(extra + OldPacketInternal::recordRoom(4));
-        ASSERT_NE(m.getPoolBuffer(), nullptr);
         EXPECT_EQ(std::vector<std::uint64_t>({m.getBufferSize(), m.getFreeSize()}),
                   std::vector<std::uint64_t>(2, kPoolTotal));
         m.free(nullptr);
