@@ -1,19 +1,17 @@
 #include "Platform/Cpu.h"
 
-#include "support/CaseTable.h"
 #include "support/Testing.h"
 
 #include <fstream>
 
 using namespace Orvane::Platform;
-using Orvane::Testing::runCaseTable;
 
 TEST(CpuTest, BitScanFindsTheHighestSetBit) {
-    EXPECT_EQ(runCaseTable("1 = 0 | 2 = 1 | FFFF = 15 | 10000 = 16 | 7FFFFFFFFFFFFFFF = 62 | 8000000000000000 = 63",
-                           [](const std::vector<std::string>& fields) {
-                               return std::to_string(highestSetBit(std::stoull(fields[0], nullptr, 16)));
-                           }),
-              6);
+    const std::pair<std::uint64_t, unsigned> cases[] = {
+        {1, 0}, {2, 1}, {0xFFFF, 15}, {0x10000, 16}, {0x7FFFFFFFFFFFFFFFULL, 62}, {0x8000000000000000ULL, 63}};
+    for (const auto& [value, highest] : cases) {
+        EXPECT_EQ(highestSetBit(value), highest) << std::hex << value;
+    }
 }
 
 TEST(CpuTest, FeaturesAgreeWithTheKernelsFlags) {

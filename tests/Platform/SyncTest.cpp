@@ -1,48 +1,49 @@
 #include "Platform/Platform.h"
 
-#include "support/CaseTable.h"
 #include "support/Testing.h"
 
 #include <future>
 
 using namespace Orvane::Platform;
-using Orvane::Testing::runCaseTable;
 using namespace std::chrono_literals;
 
-// Rows "count <initial> <maximum>": valid, then post, and at the maximum tryWait, post, post (the refused post
-// did not break the count). Rows "wait <units> <ms>": taken; a missing unit is waited for at least the time
-// (else " early"), one that is there is taken at once, and each unit is taken once (else " twice").
-TEST(KernelSemaphoreTest, CountsStayWithinTheMaximumAndTimedWaitsTakeAUnitOrTimeOut) {
-    const auto run = [](const std::vector<std::string>& fields) {
-        const long first = std::stol(fields[1]), second = std::stol(fields[2]);
-        if (fields[0] == "wait") {
-            KernelSemaphore semaphore(first, 10);
-            const auto start = std::chrono::steady_clock::now();
-            const bool taken = semaphore.timedWait(static_cast<unsigned int>(second));
-            const auto elapsed = std::chrono::steady_clock::now() - start;
-            const bool early = elapsed < std::chrono::milliseconds(taken ? 0 : second) || elapsed >= 10s;
-            return std::to_string(taken) + (early ? " early" : "") + (semaphore.tryWait() ? " twice" : "");
-        }
-        KernelSemaphore semaphore(first, second);
+TEST(KernelSemaphoreTest, CountsStayWithinTheMaximum) {
+    // Initial count, maximum; valid, then: post, and at the maximum tryWait, post, post.
+    const std::tuple<long, long, const char*> limits[] = {{0, 1, "11"},
+                                                          {1, 1, "10110"},
+                                                          {2, 1, "0"},
+                                                          {0, 0, "0"},
+                                                          {-1, 5, "0"},
+                                                          {0, 2147483647L, "11"},
+                                                          {2147483647L, 2147483647L, "10110"}};
+    for (const auto& [initial, maximum, expected] : limits) {
+        KernelSemaphore semaphore(initial, maximum);
         std::string results = std::to_string(semaphore.valid());
         if (semaphore.valid()) {
             results += std::to_string(semaphore.post());
         }
-        if (semaphore.valid() && first == second) {
+        if (semaphore.valid() && initial == maximum) { // the refused post did not break the count
             for (const bool result : {semaphore.tryWait(), semaphore.post(), semaphore.post()}) {
                 results += std::to_string(result);
             }
         }
-        return results;
-    };
-    EXPECT_EQ(runCaseTable(R"(
-count 0 1 = 11 | count 1 1 = 10110 | count 2 1 = 0 | count 0 0 = 0 | count -1 5 = 0 | count 0 2147483647 = 11
-count 2147483647 2147483647 = 10110 | wait 0 0 = 0 | wait 0 1 = 0 | wait 0 50 = 0 | wait 1 0 = 1 | wait 1 60000 = 1)",
-                           run),
-              12);
+        EXPECT_EQ(results, expected) << initial << " of " << maximum;
+    }
 }
 
-TEST(KernelSemaphoreTest, APostFromAnotherThreadEndsATimedAndAnUntimedWait) {
+TEST(KernelSemaphoreTest, TimedWaitsTakeAUnitOrTimeOut) {
+    // Units, wait in ms, taken; a missing unit is waited for at least the time, one that is there taken at once.
+    const std::tuple<long, unsigned int, bool> waits[] = {
+        {0, 0, false}, {0, 1, false}, {0, 50, false}, {1, 0, true}, {1, 60000, true}};
+    for (const auto& [units, milliseconds, taken] : waits) {
+        KernelSemaphore semaphore(units, 10);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(semaphore.timedWait(milliseconds), taken) << units << " units, " << milliseconds << " ms";
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_TRUE(elapsed >= std::chrono::milliseconds(taken ? 0 : milliseconds) && elapsed < 10s);
+        EXPECT_FALSE(semaphore.tryWait()); // each unit is taken once
+    }
+    // A post from another thread ends a timed and an untimed wait.
     KernelSemaphore semaphore(0, 10);
     for (const bool timed : {false, true}) {
         auto waiter =
