@@ -177,17 +177,15 @@ namespace {
 IClient* g_kept[2]; // reachable to the end, so a leak checker sees no leak
 FakeClientFactory g_exitClients("Exit");
 
-void reportAtExit() {
-    std::fprintf(stderr, "logouts=%d destroys=%d list=%s\n", g_exitClients.script.logouts.load(),
-                 g_exitClients.script.destroys.load(), CClientInstanceList::instance() ? "kept" : "gone");
-}
-
 } // namespace
 
 TEST(ClientDeathTest, ExitFreesTheListWithoutTouchingListedClients) {
     expectInFreshProcess(
         [] {
-            std::atexit(&reportAtExit); // before the list exists, so it runs after the list's exit
+            std::atexit(+[] { // before the list exists, so it runs after the list's exit
+                std::fprintf(stderr, "logouts=%d destroys=%d list=%s\n", g_exitClients.script.logouts.load(),
+                             g_exitClients.script.destroys.load(), CClientInstanceList::instance() ? "kept" : "gone");
+            });
             g_kept[0] = Detail::clientFactoryWrapper(&g_exitClients)->createAndMake(serverAt(1));
             g_kept[1] = Detail::clientFactoryWrapper(&g_exitClients)->create(serverAt(2));
         },

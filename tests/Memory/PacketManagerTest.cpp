@@ -276,25 +276,7 @@ TEST(PacketManagerFreshTest, PoolStatisticsShowOneLinePerHoldingThreadAndExhaust
     });
 }
 
-TEST(PacketManagerFreshTest, PoolCopiesUseTheOperatorOnlyInsideThePool) {
-    withPool([](CPacketManager& m) {
-        auto* a = static_cast<char*>(m.malloc(64));
-        auto* b = static_cast<char*>(m.malloc(64));
-        char outside[16] = "outside";
-        calls();
-        EXPECT_TRUE(m.memcpy(a, outside, sizeof outside) == a && m.memcpy(outside, a, 4) == outside);
-        EXPECT_EQ(calls(), Lines{}) << "to or from outside the pool: the C library's copy";
-        EXPECT_EQ(m.memcpy(b, a, sizeof outside), b);
-        CPacket source(16), target(64);
-        ASSERT_TRUE(target.resize(0));
-        EXPECT_EQ(target.putBuffer(source.getBuffer(), 16), 16u);
-        EXPECT_EQ(calls(), (Lines{"copy", "copy"})) << "inside the pool the manager's copy and a packet append use it";
-        m.free(a);
-        m.free(b);
-    });
-}
-
-TEST(PacketManagerFreshTest, PoolPacketLayoutFillsOnePoolBlock) {
+TEST(PacketManagerFreshTest, PoolPacketsFillOnePoolBlockAndCopiesInsideThePoolUseTheOperator) {
     withPool([](CPacketManager& m) {
         const std::uint64_t extra = 40, room = align4(extra + OldPacketInternal::recordRoom(4));
         EXPECT_EQ(std::vector<std::uint64_t>({m.getBufferSize(), m.getFreeSize()}),
@@ -325,5 +307,19 @@ TEST(PacketManagerFreshTest, PoolPacketLayoutFillsOnePoolBlock) {
                   (Lines{"CPacket No Free Space, totalSize:2097152, freeSize:2097152 \n",
                          "PacketInternal::create(): NO enough, need size:2097152 ext:0\n"}));
         EXPECT_EQ(out, "");
+
+        auto* a = static_cast<char*>(m.malloc(64));
+        auto* b = static_cast<char*>(m.malloc(64));
+        char outside[16] = "outside";
+        calls();
+        EXPECT_TRUE(m.memcpy(a, outside, sizeof outside) == a && m.memcpy(outside, a, 4) == outside);
+        EXPECT_EQ(calls(), Lines{}) << "to or from outside the pool: the C library's copy";
+        EXPECT_EQ(m.memcpy(b, a, sizeof outside), b);
+        CPacket source(16), target(64);
+        ASSERT_TRUE(target.resize(0));
+        EXPECT_EQ(target.putBuffer(source.getBuffer(), 16), 16u);
+        EXPECT_EQ(calls(), (Lines{"copy", "copy"})) << "inside the pool the manager's copy and a packet append use it";
+        m.free(a);
+        m.free(b);
     });
 }
