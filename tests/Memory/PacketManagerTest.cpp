@@ -6,7 +6,6 @@
 #include "Memory/PacketInternal.h"
 #include "Platform/Platform.h"
 #include "memory/Packet.h"
-#include "support/PooledManager.h"
 #include "support/Testing.h"
 
 using namespace Orvane::Testing;
@@ -58,6 +57,28 @@ static void* g_poolMemory = nullptr;
     return true;
 }();
 
+// Sets the pool sizes (before the manager is made) and the policy.
+static void configurePool(CPacketManager::Policy policy, std::uint64_t total, std::uint64_t chunk,
+                          std::uint64_t align) {
+    CPacketManager::PoolParameter param;
+    param.totalSize = total;
+    param.chunkSize = chunk;
+    param.alignSize = align;
+    CPacketManager::config(policy, nullptr, &param);
+}
+
+// The manager, made without printing: a pool policy reports the pool it makes.
+static CPacketManager& quietManager() {
+    CapturePrinter quiet;
+    return *CPacketManager::instance();
+}
+
+// Where chunk 0 starts: the first chunk-aligned address of the pool memory.
+static unsigned char* poolBase(CPacketManager& m, std::uint64_t chunk) {
+    const auto memory = reinterpret_cast<std::uintptr_t>(m.getPoolBuffer());
+    return reinterpret_cast<unsigned char*>((memory + chunk - 1) & ~std::uintptr_t{chunk - 1});
+}
+
 // Constructed after the check above was registered, so destroyed before it runs, and after the manager's
 // exit handler closed the pool.
 static CPacket g_heldUntilExit;
@@ -68,8 +89,9 @@ static constexpr std::uint64_t kPoolTotal = 2097152, kPoolChunk = 1024;
 template <typename Body> void withPool(Body body) {
     expectInFreshProcess([&body] {
         configurePool(CPacketManager::policyPool, kPoolTotal, kPoolChunk, 4);
-        g_poolMemory = pooledManager().getPoolBuffer();
-        body(pooledManager());
+        CPacketManager& m = quietManager();
+        g_poolMemory = m.getPoolBuffer();
+        body(m);
         g_heldUntilExit = CPacket(5000, 16);
     });
 }
@@ -136,10 +158,7 @@ TEST(PacketManagerFreshTest, PolicyZeroKeepsThePolicyWhileParametersChange) {
     expectInFreshProcess([] {
         CapturePrinter quiet;
         CPacketManager::config(CPacketManager::policyPool, nullptr, nullptr);
-        CPacketManager::PoolParameter param;
-        param.totalSize = 4194304;
-        param.chunkSize = 2048;
-        CPacketManager::config(CPacketManager::policyKeep, nullptr, &param);
+        configurePool(CPacketManager::policyKeep, 4194304, 2048, 4);
         CPacketManager::config(static_cast<CPacketManager::Policy>(9), nullptr, nullptr); // unknown: kept
         CPacketManager* manager = CPacketManager::instance();
         void* block = manager->malloc(1);
@@ -169,9 +188,11 @@ TEST(PacketManagerFreshTest, InvalidParametersAndOperatorsEndTheProcess) {
 // Pooled packet data only: the extra data and the record come from the C heap.
 TEST(PacketManagerFreshTest, PoolBufferPolicyTakesOnlyTheDataFromThePool) {
     expectInFreshProcess([] {
-        const std::uint64_t total = 65536, chunk = 2048;
+        constexpr std::uint64_t total = 65536, chunk = 2048;
         configurePool(CPacketManager::policyPoolBuffer, total, chunk, 16);
-        CPacketManager& m = pooledManager();
+        CPacketManager& m = quietManager();
+        const auto* pool = static_cast<unsigned char*>(m.getPoolBuffer()); // total and a spare chunk
+        const auto inPool = [pool](const void* at) { return at >= pool && at < pool + total + chunk; };
         EXPECT_EQ(m.getBufferSize(), total);
         {
             CPacket packet(100, 24), larger(chunk + 1), empty(0, 8);
@@ -180,8 +201,7 @@ TEST(PacketManagerFreshTest, PoolBufferPolicyTakesOnlyTheDataFromThePool) {
             EXPECT_EQ(
                 std::vector<std::uint64_t>({packet.size(), packet.capacity(), larger.capacity(), empty.capacity()}),
                 std::vector<std::uint64_t>({100, 2048, 4096, 0}));
-            EXPECT_TRUE(insidePool(packet.getBuffer(), total, chunk) &&
-                        !insidePool(packet.getExtraData(), total, chunk));
+            EXPECT_TRUE(inPool(packet.getBuffer()) && !inPool(packet.getExtraData()));
             EXPECT_EQ(reinterpret_cast<std::uintptr_t>(packet.getExtraData()) % 16, 0u);
             std::memset(packet.getExtraData(), 0x11, 24);
             std::memset(packet.getBuffer(), 0x22, packet.capacity());
@@ -285,7 +305,7 @@ TEST(PacketManagerFreshTest, PoolPacketsFillOnePoolBlockAndCopiesInsideThePoolUs
         {
             CPacket packet(100);
             ASSERT_TRUE(packet.valid());
-            EXPECT_EQ(packet.getBuffer(), poolBase(kPoolChunk) + 2047 * kPoolChunk)
+            EXPECT_EQ(packet.getBuffer(), poolBase(m, kPoolChunk) + 2047 * kPoolChunk)
                 << "the first block is the pool's top";
             EXPECT_EQ(packet.size(), 100u);
             // The capacity takes what the pool granted.
