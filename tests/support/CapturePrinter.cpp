@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <numeric>
 
 namespace Orvane {
 namespace Testing {
@@ -37,11 +38,8 @@ std::vector<std::string> CapturePrinter::lines() const {
 }
 
 std::string CapturePrinter::text() const {
-    std::string all;
-    for (const std::string& line : lines()) {
-        all += line;
-    }
-    return all;
+    const std::vector<std::string> all = lines();
+    return std::accumulate(all.begin(), all.end(), std::string());
 }
 
 std::vector<std::string> CapturePrinter::bodies() const {
@@ -60,7 +58,9 @@ std::vector<std::string> CapturePrinter::linesContaining(const std::string& frag
     return result;
 }
 
-std::size_t CapturePrinter::count(const std::string& fragment) const { return linesContaining(fragment).size(); }
+std::size_t CapturePrinter::count(const std::string& fragment) const {
+    return linesContaining(fragment).size();
+}
 
 void CapturePrinter::clear() {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -29,22 +29,6 @@ void RecordingFileSystem::record(const std::string& call) {
     m_calls.push_back(call);
 }
 
-// Operations that only record their calls before the default table does the work.
-#define DOZUV2_RECORDED(result, name, parameters, arguments)                                                           \
-    result RecordingFileSystem::name parameters {                                                                      \
-        record(#name);                                                                                                 \
-        return FileDefaultOpt::name arguments;                                                                         \
-    }
-DOZUV2_RECORDED(int, fclose, (void* stream), (stream))
-DOZUV2_RECORDED(int, fseek, (void* stream, long offset, int whence), (stream, offset, whence))
-DOZUV2_RECORDED(int, fseek64, (void* stream, std::int64_t offset, int whence), (stream, offset, whence))
-DOZUV2_RECORDED(int, rename, (const char* oldPath, const char* newPath), (oldPath, newPath))
-DOZUV2_RECORDED(int, access, (const char* path, int mode), (path, mode))
-DOZUV2_RECORDED(int, stat, (const char* path, Virad::FileInfo* info), (path, info))
-DOZUV2_RECORDED(int, mkdir, (const char* path), (path))
-DOZUV2_RECORDED(int, findclose, (int key), (key))
-#undef DOZUV2_RECORDED
-
 void* RecordingFileSystem::fopen(const char* path, const char* mode) {
     record(std::string("fopen ") + mode);
     return FileDefaultOpt::fopen(path, mode);

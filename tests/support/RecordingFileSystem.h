@@ -30,17 +30,25 @@ public:
     int count(const std::string& operation) const;
     void clearCalls();
 
+// Operations that only record their calls before the default table does the work.
+#define DOZUV2_RECORDED(result, name, parameters, arguments)                                                           \
+    result name parameters override {                                                                                  \
+        record(#name);                                                                                                 \
+        return FileDefaultOpt::name arguments;                                                                         \
+    }
+    DOZUV2_RECORDED(int, fclose, (void* stream), (stream))
+    DOZUV2_RECORDED(int, fseek, (void* stream, long offset, int whence), (stream, offset, whence))
+    DOZUV2_RECORDED(int, fseek64, (void* stream, std::int64_t offset, int whence), (stream, offset, whence))
+    DOZUV2_RECORDED(int, rename, (const char* oldPath, const char* newPath), (oldPath, newPath))
+    DOZUV2_RECORDED(int, access, (const char* path, int mode), (path, mode))
+    DOZUV2_RECORDED(int, stat, (const char* path, Virad::FileInfo* info), (path, info))
+    DOZUV2_RECORDED(int, mkdir, (const char* path), (path))
+    DOZUV2_RECORDED(int, findclose, (int key), (key))
+#undef DOZUV2_RECORDED
+
     void* fopen(const char* path, const char* mode) override;
-    int fclose(void* stream) override;
     std::size_t fread(void* buffer, std::size_t size, std::size_t count, void* stream) override;
     std::size_t fwrite(const void* buffer, std::size_t size, std::size_t count, void* stream) override;
-    int fseek(void* stream, long offset, int whence) override;
-    int fseek64(void* stream, std::int64_t offset, int whence) override;
-    int rename(const char* oldPath, const char* newPath) override;
-    int access(const char* path, int mode) override;
-    int stat(const char* path, Virad::FileInfo* record) override;
-    int mkdir(const char* path) override;
-    int findclose(int key) override;
     int statfs(const char* path, std::uint64_t* freeForCaller, std::uint64_t* total, std::uint64_t* totalFree) override;
     std::int64_t writev(int descriptor, const Virad::io_vec* elements, int count) override;
 

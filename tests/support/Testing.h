@@ -1,10 +1,11 @@
 // What every test program starts from: GoogleTest, the standard headers the
-// tests use most, the output capture and temporary directories, and small
-// helpers for threads, waits and captured standard output.
+// tests use most, the output capture, case tables and temporary directories,
+// and small helpers for threads, waits and captured standard output.
 #ifndef DOZUV2_TESTS_SUPPORT_TESTING_H
 #define DOZUV2_TESTS_SUPPORT_TESTING_H
 
 #include "support/CapturePrinter.h"
+#include "support/CaseTable.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +17,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
