@@ -1,16 +1,6 @@
 #include "utils/Charset.h"
 
-#include "support/CaseTable.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstring>
-#include <functional>
-#include <map>
-#include <sstream>
-#include <string>
-#include <vector>
+#include "support/Testing.h"
 
 #include <iconv.h>
 
