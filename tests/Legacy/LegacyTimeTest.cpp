@@ -4,16 +4,10 @@
 #include "legacy/LegacyTime.h"
 #include "virad/CTime.h"
 
-#include "support/CapturePrinter.h"
-#include "support/CaseTable.h"
 #include "support/ScopedTimeZone.h"
+#include "support/Testing.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <string>
-
-using Orvane::Testing::ScopedTimeZone;
+using namespace Orvane::Testing;
 using Current = Orvane::Virad::CTime;
 
 namespace {
@@ -68,7 +62,7 @@ TEST_F(LegacyTimeTest, ConvertsThroughTheHostsLocalTimeRules) {
         UTC-8 s 0 0 = 1970-01-01 08:00:00 w4 0
         UTC-8 r 1970 1 1 7 59 59 0 = 1970-01-01 07:59:59 w0 0
         UTC-8 r 1970 1 1 8 0 1 0 = 1970-01-01 08:00:01 w0 1)";
-    EXPECT_EQ(Orvane::Testing::runCaseTable(table, convert), 9);
+    EXPECT_EQ(runCaseTable(table, convert), 9);
 
     ScopedTimeZone zone("UTC0");
     const ::CTime leap = raw(2023, 2, 29, 12, 0, 0), march(2023, 3, 1, 12, 0, 0), later = march + 1;
@@ -102,7 +96,7 @@ TEST_F(LegacyTimeTest, HasFormatSettingsOfItsOwn) {
     Current::setFormatString("dd.MM.yyyy hh:mm");
     EXPECT_EQ(settings(), "yyyy-MM-dd HH:mm:ss 7/20 | dd.MM.yyyy hh:mm 2.1");
 
-    Orvane::Testing::CapturePrinter capture;
+    CapturePrinter capture;
     ::CTime::setFormat(std::string("HH:mm"));
     raw(2024, 7, 5, 9, 3, 2).format(nullptr, "yyyy");
     raw(2024, 7, 5, 9, 3, 2).format(buffer, nullptr);

@@ -4,19 +4,13 @@
 #include "Version/LibraryVersions.h"
 #include "virad/PrintLog.h"
 
-#include "support/CapturePrinter.h"
-#include "support/CaseTable.h"
+#include "support/Testing.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdio>
 #include <filesystem>
 
 using namespace Orvane::Virad;
-using Orvane::Testing::CapturePrinter;
+using namespace Orvane::Testing;
 using Checker = Detail::IncludeVersionChecker;
-using Lines = std::vector<std::string>;
 
 namespace {
 
@@ -45,13 +39,13 @@ std::string construct(std::vector<std::string> f) {
 // Well-formed revisions and dates read back as the fuzz target checks; here are
 // the texts it does not model and the name's length bound.
 TEST(VersionTest, RecordsReadTheirTextsAndPrintTheBanner) {
-    EXPECT_EQ(Orvane::Testing::runCaseTable(R"(
+    EXPECT_EQ(runCaseTable(R"(
         Lib abc Dec 31 1999 = Lib 1.2.3.0 1999-12-31
         Lib null aug 21 2020 = Lib 1.2.3.0 2020-13-21
         nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 7 Au = nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 1.2.3.7 0-13-0
         nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 7 Xyz 5 2020 = nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 1.2.3.7 2020-13-5
         nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 7 Feb 2 2 = nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 1.2.3.7 2-2-2)",
-                                            construct),
+                           construct),
               5);
     CapturePrinter capture;
     CVersion copy("other", 9, 9, 9, "9", "Jan 1 2000");
