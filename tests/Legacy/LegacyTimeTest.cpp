@@ -12,13 +12,6 @@ using Current = Orvane::Virad::CTime;
 
 namespace {
 
-template <typename Fields> std::string text(const Fields& t) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d w%d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second, t.wday);
-    return buffer;
-}
-
 // The fields as given, not normalised.
 ::CTime raw(int year, int month, int day, int hour, int minute, int second) {
     return ::CTime(Orvane::Virad::SystemTime{year, month, day, 0, hour, minute, second, 0});
@@ -34,7 +27,7 @@ std::string convert(const std::vector<std::string>& f) {
     if (f.back() != "0") { // adding even 0 would normalise a kept value
         t += std::stoll(f.back());
     }
-    return text(t) + " " + std::to_string(t.makeTime());
+    return timeFields(t) + " " + std::to_string(t.makeTime());
 }
 
 // Both classes' settings are process-wide: every test leaves their defaults.
@@ -81,7 +74,8 @@ TEST_F(LegacyTimeTest, HasFormatSettingsOfItsOwn) {
     };
     EXPECT_EQ(settings(), "yyyy-MM-dd HH:mm:ss 0-10 | yyyy-MM-dd HH:mm:ss 0-0");
     // Built at load in the host's zone, which may move the hour but not the date.
-    EXPECT_EQ(text(::CTime::minTime).substr(0, 10) + text(::CTime::maxTime).substr(0, 10), "2000-01-012038-01-01");
+    EXPECT_EQ(timeFields(::CTime::minTime).substr(0, 10) + timeFields(::CTime::maxTime).substr(0, 10),
+              "2000-01-012038-01-01");
     ::CTime::setFormat(1, 0, 1);
     ::CTime::setFormat(1, 3, 2); // neither a separator nor a time format: both left
     EXPECT_EQ(settings(), "yyyy-MM-dd HH:mm:ss 1.2 | yyyy-MM-dd HH:mm:ss 0-0");
@@ -113,7 +107,7 @@ TEST_F(LegacyTimeTest, SetsAndReadsTheClockThroughTheCurrentClass) {
     static std::string requested;
     const Current::SetTimeHook previous =
         Current::attachSetCurrentTimeHook(Current::SetTimeHook(+[](const Current& time, int tolerance) {
-            requested = text(time) + " tolerance " + std::to_string(tolerance);
+            requested = timeFields(time) + " tolerance " + std::to_string(tolerance);
         }));
     ::CTime::setCurrentTime(raw(2030, 5, 6, 7, 8, 9), 3);
     Current::attachSetCurrentTimeHook(previous);

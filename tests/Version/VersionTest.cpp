@@ -27,9 +27,8 @@ std::string fieldsOf(const CVersion& v) {
            (d.wday | d.hour | d.minute | d.second | d.isdst ? " unclean" : "");
 }
 
-// A case: name, revision text ('_' for a blank, "null" for none), date text (the rest of the words).
-std::string construct(std::vector<std::string> f) {
-    std::replace(f[1].begin(), f[1].end(), '_', ' ');
+// A case: name, revision text ("null" for none), date text (the rest of the words).
+std::string construct(const Lines& f) {
     const std::string date = f.size() > 2 ? f[2] + (f.size() > 4 ? " " + f[3] + " " + f[4] : "") : "";
     return fieldsOf(CVersion(f[0].c_str(), 1, 2, 3, f[1] == "null" ? nullptr : f[1].c_str(), date.c_str()));
 }

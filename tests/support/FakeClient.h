@@ -20,7 +20,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <new>
 
 namespace Orvane {
 namespace Testing {
@@ -30,10 +29,12 @@ struct ClientScript {
     std::atomic<int> userId{7}, loginError{0x10030007};
     std::atomic<int> creates{0}, logins{0}, checks{0}, logouts{0}, destroys{0};
 
-    // Back to the defaults above (the atomics cannot be assigned a whole script).
     void reset() {
-        this->~ClientScript();
-        new (this) ClientScript();
+        loginSucceeds = logoutSucceeds = true;
+        broken = makeNone = false;
+        userId = 7;
+        loginError = 0x10030007;
+        creates = logins = checks = logouts = destroys = 0;
     }
 };
 

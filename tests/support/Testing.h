@@ -40,6 +40,14 @@ inline std::string address(const void* pointer) {
     return text;
 }
 
+// "YYYY-MM-DD hh:mm:ss w<wday>" of any broken-down time, so a failure shows every field at once.
+template <typename Fields> std::string timeFields(const Fields& t) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d w%d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second, t.wday);
+    return text;
+}
+
 // Polls every millisecond until the condition holds; false if it never did
 // within the limit, which is generous so that a loaded machine does not flake.
 template <typename Condition> bool eventually(Condition condition, int milliseconds = 10000) {
