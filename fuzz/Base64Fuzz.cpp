@@ -89,10 +89,7 @@ void checkDecode(const std::string& text) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Fuzz::quietLibrary();
-    return 0;
-}
+FUZZ_QUIET_START()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);

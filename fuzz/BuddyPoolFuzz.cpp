@@ -45,10 +45,7 @@ std::uint64_t listedBytes(const Lists& lists) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Fuzz::quietLibrary();
-    return 0;
-}
+FUZZ_QUIET_START()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);

@@ -99,10 +99,7 @@ void roundTrip(FuzzedDataProvider& in, const CTime& t) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Fuzz::quietLibrary();
-    return 0;
-}
+FUZZ_QUIET_START()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);

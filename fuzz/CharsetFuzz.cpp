@@ -264,10 +264,7 @@ void checkPage(std::size_t page, const Bytes& in, int room) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Fuzz::quietLibrary();
-    return 0;
-}
+FUZZ_QUIET_START()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);

@@ -216,10 +216,7 @@ void checkDigests(FuzzedDataProvider& in, const Bytes& data) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Fuzz::quietLibrary();
-    return 0;
-}
+FUZZ_QUIET_START()
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);

@@ -32,4 +32,11 @@ inline void quietLibrary() {
 
 } // namespace Fuzz
 
+// The start-up of a target that needs nothing beyond a quiet library.
+#define FUZZ_QUIET_START()                                                                                             \
+    extern "C" int LLVMFuzzerInitialize(int*, char***) {                                                               \
+        Fuzz::quietLibrary();                                                                                          \
+        return 0;                                                                                                      \
+    }
+
 #endif

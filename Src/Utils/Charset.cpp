@@ -272,9 +272,10 @@ int utf8_to_cp1252(const unsigned char* in, int inLength, unsigned char* out, in
         }
         read += length;
         // Most code points below 0x100 stand for the byte of the same value;
-        // the rest are looked for among all 256 bytes.
+        // only bytes 0x80..0x9F stand for other code points, so the rest are
+        // looked for among those 32.
         int byte = point < 0x100 && Detail::kCp1252[point] == point ? static_cast<int>(point) : -1;
-        for (int candidate = 0x80; byte < 0 && candidate < 0x100; ++candidate) {
+        for (int candidate = 0x80; byte < 0 && candidate < 0xA0; ++candidate) {
             if (Detail::kCp1252[candidate] == point) {
                 byte = candidate;
             }

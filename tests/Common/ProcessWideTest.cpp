@@ -16,9 +16,12 @@ void note(const char* event, int serial) {
 }
 
 template <AtExit Exit> struct Probe {
-    static inline int s_made = 0;
+    static inline std::atomic<int> s_made{0};
     int serial = ++s_made;
-    Probe() { note("made", serial); }
+    Probe() {
+        note("made", serial);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5)); // widen the window for a second maker
+    }
     ~Probe() { note("gone", serial); }
 };
 
@@ -40,37 +43,21 @@ template <AtExit Exit> void lateUser() {
     note(late != nullptr ? "late" : "late-null", late != nullptr ? late->serial : 0);
 }
 
-void printEvents() {
-    std::fprintf(stderr, "[%s]\n", g_events);
-}
-
 template <AtExit Exit> void exitAfterFirstUse() {
-    std::atexit(printEvents);
+    std::atexit(+[] { std::fprintf(stderr, "[%s]\n", g_events); });
     std::atexit(lateUser<Exit>);
     probe<Exit>();
     std::exit(0);
 }
 
-struct Racer {
-    static inline std::atomic<int> s_made{0};
-    Racer() {
-        ++s_made;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5)); // widen the window for a second maker
-    }
-};
-
 std::atomic<int> g_registered{0};
-
-bool recordRegistration(Platform::ExitHandler) {
-    return ++g_registered > 0;
-}
 
 struct Refused {};
 struct Accepted {};
 
 // In a process of its own: every object exists once per process.
 void registerThenRefuse() {
-    Platform::redirectRegisterExitHandler(&recordRegistration);
+    Platform::redirectRegisterExitHandler(+[](Platform::ExitHandler) { return ++g_registered > 0; });
     ProcessWide<Accepted, AtExit::destroy>::instance([] { return new Accepted; });
     ProcessWide<Accepted, AtExit::never>::instance([] { return new Accepted; });
     std::fprintf(stderr, "registered %d\n", g_registered.load());
@@ -83,6 +70,7 @@ void registerThenRefuse() {
 }
 
 TEST(ProcessWideDeathTest, EachPolicyGivesItsExit) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe"); // a fresh process: the never policy's probe is made below
     EXPECT_EXIT(exitAfterFirstUse<AtExit::destroy>(), testing::ExitedWithCode(0),
                 "\\[made1 gone1 made2 late2 gone2\\]");
     EXPECT_EXIT(exitAfterFirstUse<AtExit::retire>(), testing::ExitedWithCode(0), "\\[made1 gone1 late-null0\\]");
@@ -92,16 +80,16 @@ TEST(ProcessWideDeathTest, EachPolicyGivesItsExit) {
 
 TEST(ProcessWideTest, ConcurrentFirstUsesMakeOneObject) {
     std::atomic<int> ready{0};
-    std::vector<Racer*> seen(8, nullptr);
+    std::vector<Probe<AtExit::never>*> seen(8, nullptr);
     Testing::onThreads(8, [&](int t) {
         for (++ready; ready.load() < 8;) {
             std::this_thread::yield();
         }
-        seen[t] = ProcessWide<Racer, AtExit::never>::instance([] { return new Racer; });
+        seen[t] = probe<AtExit::never>();
     });
-    EXPECT_EQ(Racer::s_made.load(), 1);
+    EXPECT_EQ(Probe<AtExit::never>::s_made.load(), 1);
     EXPECT_NE(seen[0], nullptr);
-    EXPECT_EQ(seen, std::vector<Racer*>(8, seen[0]));
+    EXPECT_EQ(seen, std::vector<Probe<AtExit::never>*>(8, seen[0]));
 }
 
 TEST(ProcessWideDeathTest, ARefusedExitHandlerIsReportedAtInfoLevel) {

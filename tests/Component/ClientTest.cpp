@@ -1,17 +1,6 @@
 #include "component/Client.h"
 
-#include "support/CapturePrinter.h"
-#include "support/Testing.h"
 #include "support/FakeClient.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-#include <thread>
-#include <vector>
 
 using namespace Orvane::Component;
 using namespace Orvane::Testing;
@@ -55,9 +44,6 @@ struct Listener {
 };
 
 std::atomic<std::uint64_t> g_now{0};
-std::uint64_t fakeNow() {
-    return g_now;
-}
 
 } // namespace
 
@@ -87,14 +73,13 @@ TEST_F(ClientTest, WrapperSharesAClientPerRemoteServerAndKeepsItsDescription) {
     EXPECT_TRUE(a->getServerInfo(out) && a->saveUserName("carol") && a->saveUserName("dave") && a->getServerInfo(out));
     EXPECT_EQ(std::string(out.text1) + out.userName + std::to_string(out.number1), "10.0.0.1carol1");
     EXPECT_NE(out.text1, unnamed.text1) << "texts point into the client";
-    char expected[2][80];
-    std::snprintf(expected[0], 80, "this:%p userName of client is a null string!\n", static_cast<void*>(a));
-    std::snprintf(expected[1], 80, "this:%p username of client has already saved.\n", static_cast<void*>(a));
-    std::vector<std::string> lines = capture.linesContaining(" Client.cpp:"); // not a timer worker's start-up
+    const std::string self = "this:" + address(a) + " ";
+    Lines lines = capture.linesContaining(" Client.cpp:"); // not a timer worker's start-up
     for (std::string& line : lines) {
         line.erase(0, line.find(']') + 1);
     }
-    EXPECT_EQ(lines, std::vector<std::string>({expected[0], expected[1]}));
+    EXPECT_EQ(lines, (Lines{self + "userName of client is a null string!\n",
+                            self + "username of client has already saved.\n"}));
 
     Orvane::Virad::CTime time;
     ServerChallenge challenge;
@@ -140,7 +125,7 @@ TEST_F(ClientTest, StatusProceduresAreBoundedAndToldOfAnAbort) {
 
 TEST_F(ClientTest, IdleClientsGoAfterFiveMinutesOfSilence) {
     g_now = 1000;
-    Detail::setClientClock(&fakeNow);
+    Detail::setClientClock(+[]() -> std::uint64_t { return g_now; });
     IClient* idle = wrapper->createAndMake(serverAt(1));
     Helper::release(idle);
     IClient* created = wrapper->create(serverAt(2));
@@ -192,21 +177,17 @@ namespace {
 IClient* g_kept[2]; // reachable to the end, so a leak checker sees no leak
 FakeClientFactory g_exitClients("Exit");
 
-void reportAtExit() {
-    std::fprintf(stderr, "logouts=%d destroys=%d list=%s\n", g_exitClients.script.logouts.load(),
-                 g_exitClients.script.destroys.load(), CClientInstanceList::instance() ? "kept" : "gone");
-}
-
 } // namespace
 
 TEST(ClientDeathTest, ExitFreesTheListWithoutTouchingListedClients) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            std::atexit(&reportAtExit); // before the list exists, so it runs after the list's exit
+    expectInFreshProcess(
+        [] {
+            std::atexit(+[] { // before the list exists, so it runs after the list's exit
+                std::fprintf(stderr, "logouts=%d destroys=%d list=%s\n", g_exitClients.script.logouts.load(),
+                             g_exitClients.script.destroys.load(), CClientInstanceList::instance() ? "kept" : "gone");
+            });
             g_kept[0] = Detail::clientFactoryWrapper(&g_exitClients)->createAndMake(serverAt(1));
             g_kept[1] = Detail::clientFactoryWrapper(&g_exitClients)->create(serverAt(2));
-            std::exit(0);
         },
-        ::testing::ExitedWithCode(0), "logouts=0 destroys=0 list=gone");
+        "logouts=0 destroys=0 list=gone");
 }

@@ -2,8 +2,6 @@
 
 #include "support/Testing.h"
 
-#include <cstddef>
-
 using namespace Orvane::Component;
 using namespace Orvane::Testing;
 using Orvane::Virad::flex_string;
@@ -39,38 +37,35 @@ TEST(ComSelectTest, DefaultClassIsSetOnceAndClassIdsJoinWithADot) {
     EXPECT_EQ(CLocalComSelectManager::getDefaultClassID(nullptr), "");
     EXPECT_EQ(getClassId("Client", ""), "Client");
     EXPECT_EQ(getClassId("Client", "x"), "Client.x");
-    EXPECT_EQ(offsetof(ComSelChannelInfo, text), 8u) << "the text is the record's third field";
-    EXPECT_TRUE(ComSelChannelInfo::local.channel == -1 && ComSelChannelInfo::local.number == -1);
 }
 
+// In a fresh process, which has no queryer yet.
 TEST(ComSelectTest, QueryerIsTakenOnceAndAnswersForChannelsAndDevices) {
-    static FakeQueryer* held = nullptr;
-    CapturePrinter capture(true, 2); // errors only
-    flex_string classId;
-    if (held == nullptr) { // the first round of this process: no queryer yet
+    expectInFreshProcess([] {
+        CapturePrinter capture(true, 2); // errors only
+        flex_string classId;
         EXPECT_TRUE(getClassIdByChannel(5, classId, nullptr) && getClassIdByChannel(-2, classId, nullptr));
         EXPECT_EQ(classId, "Local");
         EXPECT_FALSE(getClassIdByDeviceId("cam", classId, nullptr));
         EXPECT_FALSE(setQueryerHandler(TComPtr<IServerInfoQueryer>()));
-        EXPECT_TRUE(setQueryerHandler(TComPtr<IServerInfoQueryer>(held = new FakeQueryer, nullptr)));
-        EXPECT_EQ(capture.bodies(), Lines({"please call setQueryerHandler interface\n",
-                                           "setQueryerHandler failed setPtr:" + address(nullptr) +
-                                               ", oldPtr:" + address(nullptr) + "\n"}));
-        capture.clear();
-    }
-    auto* other = new FakeQueryer;
-    const std::string otherText = address(other);
-    EXPECT_FALSE(setQueryerHandler(TComPtr<IServerInfoQueryer>(other, nullptr)));
-    EXPECT_FALSE(setQueryerHandler(TComPtr<IServerInfoQueryer>()));
+        auto* held = new FakeQueryer;
+        auto* other = new FakeQueryer;
+        const std::string otherText = address(other);
+        EXPECT_TRUE(setQueryerHandler(TComPtr<IServerInfoQueryer>(held, nullptr)));
+        EXPECT_FALSE(setQueryerHandler(TComPtr<IServerInfoQueryer>(other, nullptr)));
+        EXPECT_FALSE(setQueryerHandler(TComPtr<IServerInfoQueryer>()));
 
-    EXPECT_TRUE(getClassIdByChannel(-1, classId, nullptr) && classId == "Local");
-    EXPECT_FALSE(getClassIdByChannel(-2, classId, held));
-    EXPECT_TRUE(getClassIdByChannel(5, classId, held) && classId == "Channel5");
-    EXPECT_FALSE(getClassIdByChannel(0, classId, nullptr)) << "the queryer's answer";
-    EXPECT_FALSE(getClassIdByDeviceId(nullptr, classId, held));
-    EXPECT_TRUE(getClassIdByDeviceId("cam", classId, held) && classId == "Device.cam");
-    const std::string failed = "setQueryerHandler failed setPtr:";
-    EXPECT_EQ(capture.bodies(), Lines({failed + otherText + ", oldPtr:" + address(held) + "\n",
-                                       failed + address(nullptr) + ", oldPtr:" + address(held) + "\n",
-                                       "channel:-2 is invalid \n", "deviceId:(null) is empty\n"}));
+        EXPECT_TRUE(getClassIdByChannel(-1, classId, nullptr) && classId == "Local");
+        EXPECT_FALSE(getClassIdByChannel(-2, classId, held));
+        EXPECT_TRUE(getClassIdByChannel(5, classId, held) && classId == "Channel5");
+        EXPECT_FALSE(getClassIdByChannel(0, classId, nullptr)) << "the queryer's answer";
+        EXPECT_FALSE(getClassIdByDeviceId(nullptr, classId, held));
+        EXPECT_TRUE(getClassIdByDeviceId("cam", classId, held) && classId == "Device.cam");
+        const std::string failed = "setQueryerHandler failed setPtr:";
+        EXPECT_EQ(capture.bodies(), Lines({"please call setQueryerHandler interface\n",
+                                           failed + address(nullptr) + ", oldPtr:" + address(nullptr) + "\n",
+                                           failed + otherText + ", oldPtr:" + address(held) + "\n",
+                                           failed + address(nullptr) + ", oldPtr:" + address(held) + "\n",
+                                           "channel:-2 is invalid \n", "deviceId:(null) is empty\n"}));
+    });
 }

@@ -1,17 +1,11 @@
 #include "component/Factory.h"
 
-#include "support/CapturePrinter.h"
 #include "support/FakeClient.h"
 
-#include <gtest/gtest.h>
-
 #include <sstream>
-#include <string>
-#include <vector>
 
 using namespace Orvane::Component;
-using Orvane::Testing::countOf;
-using Orvane::Testing::FakeClientFactory;
+using namespace Orvane::Testing;
 using Orvane::Virad::getLastError;
 using Orvane::Virad::setLastError;
 using Helper = Detail::CComponentHelper;
@@ -23,7 +17,7 @@ FakeClientFactory g_noClients("Empty");
 FakeClientFactory g_remoteEcho("Fake.Echo"), g_localEcho("Local"), g_orphanEcho("Orphan.Echo"),
     g_emptyEcho("Empty.Echo");
 
-class ComponentFactoryTest : public Orvane::Testing::ClientListTest {
+class ComponentFactoryTest : public ClientListTest {
 protected:
     static void SetUpTestSuite() {
         ClientListTest::SetUpTestSuite();
@@ -47,26 +41,23 @@ protected:
     // A failed lookup: null, no client, the code, and the one line reported
     // as "<level word> <text>" (or none); then ready for the next lookup.
     void expectFailure(IFactoryUnknown* result, int error, const std::string& line = "") {
-        EXPECT_EQ(result, nullptr);
-        EXPECT_EQ(client, nullptr);
+        EXPECT_TRUE(result == nullptr && client == nullptr);
         EXPECT_EQ(getLastError(), error);
         // Only the registry's lines: a timer worker may print its start-up meanwhile.
-        const std::vector<std::string> lines = capture.linesContaining(" ComponentFactory.cpp:");
-        ASSERT_LE(lines.size(), 1u);
-        const std::string text = lines.empty() ? std::string() : lines[0];
-        const std::size_t level = text.find(' ') + 1;
-        EXPECT_EQ(text.empty()
-                      ? text
-                      : text.substr(level, text.find(' ', level) + 1 - level) + text.substr(text.find(']') + 1),
-                  line);
+        std::string text;
+        for (const std::string& got : capture.linesContaining(" ComponentFactory.cpp:")) {
+            const std::size_t level = got.find(' ') + 1;
+            text += got.substr(level, got.find(' ', level) + 1 - level) + got.substr(got.find(']') + 1);
+        }
+        EXPECT_EQ(text, line);
         capture.clear();
         setLastError(0);
         client = reinterpret_cast<IClient*>(&capture); // any value: a lookup must clear it
     }
 
-    ServerInfo info = Orvane::Testing::serverAt(1);
+    ServerInfo info = serverAt(1);
     IClient* client = nullptr;
-    Orvane::Testing::CapturePrinter capture{true, 6};
+    CapturePrinter capture{true, 6};
 };
 
 } // namespace

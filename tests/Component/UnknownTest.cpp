@@ -3,10 +3,6 @@
 
 #include "support/FakeClient.h"
 
-#include <gtest/gtest.h>
-
-#include <vector>
-
 using namespace Orvane::Component;
 using Orvane::Testing::countOf;
 using Orvane::Testing::FakeComponent;

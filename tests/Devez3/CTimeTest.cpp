@@ -1,61 +1,49 @@
 #include "virad/CTime.h"
 
+#include "support/CaseTable.h"
 #include "support/ScopedTimeZone.h"
 #include "support/Testing.h"
+#include "support/TimeSupport.h"
 
 using namespace Orvane::Virad;
-using Orvane::Testing::ScopedTimeZone;
+using namespace Orvane::Testing;
 
-// "YYYY-MM-DD hh:mm:ss w<wday>", so a failure shows every field at once.
-std::string fieldsOf(const CTime& t) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d w%d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second, t.wday);
-    return text;
-}
-
-std::uint64_t secondsOf(int year, int month, int day, int hour, int minute, int second) {
-    return CTime::timeToSeconds(SystemTime{year, month, day, 0, hour, minute, second, -1});
-}
-
-TEST(CTimeTest, ConstructionAndNormalisationInOrder) {
+// Rows "fields": a time built from six fields, as it is kept. Rows "seconds": the count of six fields, given as a
+// record that must be left as it was, in days and seconds since 1970. Rows "split": a count split in no zone.
+TEST(CTimeTest, NormalisationSecondCountsAndSplitting) {
     const CTime empty;
     EXPECT_EQ(fieldsOf(empty) + std::to_string(empty.isdst), "0000-00-00 00:00:00 w0-1");
     EXPECT_EQ(CTime(2024, 7, 5, 9, 3, 2).isdst + CTime(0, false).isdst, -2);
     EXPECT_EQ(fieldsOf(CTime::minTime) + fieldsOf(CTime::maxTime), "2000-01-01 00:00:00 w62038-01-01 00:00:00 w5");
-    const std::pair<CTime, const char*> cases[] = {
-        {CTime(2023, 2, 29, 10, 0, 0), "2023-02-28 10:00:00 w2"},
-        {CTime(2024, 2, 30, 10, 0, 0), "2024-02-29 10:00:00 w4"}, // a leap February has 29 days
-        {CTime(1969, 13, 0, 24, 5, 5), "1970-12-01 23:59:59 w2"},
-        {CTime(2400, 2, 29, 0, 0, 0), "2106-02-28 00:00:00 w0"}, // the year is clamped before the day is measured
-        {CTime(2023, 4, -3, 0, 0, 0), "2023-04-01 00:00:00 w6"},
-        {CTime(2024, 1, 1, 25, -5, -5), "2024-01-01 23:59:59 w1"}, // past 23: the day's last second
-        {CTime(2024, 1, 1, -1, 70, -1), "2024-01-01 00:59:00 w1"}, // a negative hour only becomes 0
-        {CTime(2024, 1, 1, 23, 60, 60), "2024-01-01 23:59:59 w1"},
-    };
-    for (const auto& [time, expected] : cases) {
-        EXPECT_EQ(fieldsOf(time), expected);
-    }
-}
-
-TEST(CTimeTest, SecondsOfDatesAcrossLeapYearsAndCenturies) {
-    const std::tuple<int, int, int, int, int, int, std::uint64_t> cases[] = {
-        {0, 0, 0, 0, 0, 0, 0}, // all-zero fields read as 1970-01-01
-        {2000, 3, 1, 0, 0, 0, 11017ULL * 86400},
-        {2100, 2, 28, 0, 0, 0, 47540ULL * 86400},
-        {2100, 3, 1, 0, 0, 0, 47541ULL * 86400},
-        {2100, 2, 29, 0, 30, 0, 47540ULL * 86400 + 1800}, // read through a normalised copy
-        {2038, 1, 19, 3, 14, 8, 2147483648ULL},
-        {2106, 12, 31, 23, 59, 59, 50037ULL * 86400 + 86399},
-        {3000, 1, 1, 0, 0, 0, 49673ULL * 86400}, // 2106-01-01
-    };
-    for (const auto& [year, month, day, hour, minute, second, seconds] : cases) {
-        const SystemTime fields{year, month, day, 0, hour, minute, second, -1}; // left as it was
-        EXPECT_EQ(CTime::timeToSeconds(fields) * 100 + fields.day, seconds * 100 + day) << year << "-" << month;
-    }
-    // Splitting large counts is not clamped; going below zero wraps to 2^64 - 100.
-    EXPECT_EQ(fieldsOf(CTime(std::uint64_t{1} << 32, false)), "2106-02-07 06:28:16 w0");
-    EXPECT_EQ(fieldsOf(CTime(253402300799u, false)), "9999-12-31 23:59:59 w5");
+    // A leap February has 29 days; the year is clamped before the day is measured; past hour 23 the day's last
+    // second, a negative hour only becomes 0; all-zero fields count as 1970-01-01, 3000 as 2106-01-01; 2^31 seconds
+    // are 24855 days and 11648 seconds; splitting is not clamped.
+    EXPECT_EQ(runCaseTable(R"(
+fields 2023 2 29 10 0 0 = 2023-02-28 10:00:00 w2 | fields 2024 2 30 10 0 0 = 2024-02-29 10:00:00 w4
+fields 1969 13 0 24 5 5 = 1970-12-01 23:59:59 w2 | fields 2400 2 29 0 0 0 = 2106-02-28 00:00:00 w0
+fields 2023 4 -3 0 0 0 = 2023-04-01 00:00:00 w6 | fields 2024 1 1 25 -5 -5 = 2024-01-01 23:59:59 w1
+fields 2024 1 1 -1 70 -1 = 2024-01-01 00:59:00 w1 | fields 2024 1 1 23 60 60 = 2024-01-01 23:59:59 w1
+seconds 0 0 0 0 0 0 = 0d 0 | seconds 2000 3 1 0 0 0 = 11017d 0 | seconds 2100 2 28 0 0 0 = 47540d 0
+seconds 2100 3 1 0 0 0 = 47541d 0 | seconds 2100 2 29 0 30 0 = 47540d 1800 | seconds 2038 1 19 3 14 8 = 24855d 11648
+seconds 2106 12 31 23 59 59 = 50037d 86399 | seconds 3000 1 1 0 0 0 = 49673d 0
+split 4294967296 = 2106-02-07 06:28:16 w0 | split 253402300799 = 9999-12-31 23:59:59 w5)",
+                           [](const std::vector<std::string>& f) {
+                               if (f[0] == "split") {
+                                   return fieldsOf(CTime(std::stoull(f[1]), false));
+                               }
+                               int n[6];
+                               std::transform(f.begin() + 1, f.end(), n,
+                                              [](const std::string& w) { return std::stoi(w); });
+                               if (f[0] == "fields") {
+                                   return fieldsOf(CTime(n[0], n[1], n[2], n[3], n[4], n[5]));
+                               }
+                               const SystemTime fields{n[0], n[1], n[2], 0, n[3], n[4], n[5], -1};
+                               const std::uint64_t seconds = CTime::timeToSeconds(fields);
+                               return std::to_string(seconds / 86400) + "d " + std::to_string(seconds % 86400) +
+                                      (fields.day == n[2] ? "" : " changed");
+                           }),
+              18);
+    // Going below zero wraps to 2^64 - 100.
     const CTime wrapped = CTime(100, false) - 200;
     EXPECT_GT(static_cast<unsigned int>(wrapped.year), 2106u);
     EXPECT_EQ(fieldsOf(wrapped).substr(fieldsOf(wrapped).size() - 11), "06:58:36 w4") << fieldsOf(wrapped);

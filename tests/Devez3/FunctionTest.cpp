@@ -19,15 +19,8 @@ struct Counter {
     int value = 0;
 };
 
-struct Shape {
-    virtual ~Shape() = default;
-    virtual std::string name(int sides) { return "shape" + std::to_string(sides); }
-};
-struct Square : Shape {
-    std::string name(int sides) override { return "square" + std::to_string(sides); }
-};
-
-// The second base lives at a non-zero offset, so binding its member needs the object pointer adjusted.
+// The second base lives at a non-zero offset, so binding its member needs the object pointer adjusted; the
+// override shows that the call dispatches.
 struct Named {
     virtual ~Named() = default;
     int tag = 7;
@@ -64,8 +57,6 @@ TEST(FunctionTest, BindingsCallDispatchAndCompare) {
     // Same function or same object and method; a member binding never equals a free one.
     EXPECT_EQ(equalities, std::vector<bool>({true, true, false, false, true, false, false, false}));
 
-    Square square;
-    EXPECT_EQ((TFunction1<std::string, int>(&Shape::name, static_cast<Shape*>(&square))(4)), "square4");
     Parcel parcel;
     const F weight(&Weighted::weight, &parcel);
     EXPECT_EQ(weight(2), 110);
@@ -106,23 +97,18 @@ TEST(FunctionTest, ReuseNumbersDecideEqualityAndMarkTheCallingThread) {
     numbers[2] = getCurrentFunctionReuse();
     EXPECT_EQ(numbers, (std::vector<unsigned int>{0, 33, 20}));
     EXPECT_EQ(c.value, 4);
-
-    F copy = r20;
-    F& alias = copy;
-    copy = alias;
-    EXPECT_EQ(std::memcmp(&copy, &r20, sizeof copy), 0) << "copies keep every byte";
 }
 
 TEST(FunctionTest, EveryArityForwardsItsArguments) {
     struct Sum {
-        int zero() { return 100; }
+        std::string zero() { return "zero"; }
         int six(int a, int b, int c, int d, int e, std::string& out) {
             out = "called";
             return a + b + c + d + e;
         }
     } sum;
     std::string out;
-    EXPECT_EQ(TFunction0<int>(&Sum::zero, &sum)(), 100);
+    EXPECT_EQ(TFunction0<std::string>(&Sum::zero, &sum)(), "zero") << "a result of class type";
     EXPECT_EQ((TFunction6<int, int, int, int, int, int, std::string&>(&Sum::six, &sum)(1, 2, 3, 4, 5, out)), 15);
     EXPECT_EQ(out, "called") << "reference arguments reach the callee";
 }

@@ -70,26 +70,16 @@ Lines dumpRows(unsigned char* bytes, unsigned long long length) {
 }
 
 TEST(DumpHexTest, RowsPartialRowsAndCharacters) {
-    unsigned char bytes[1024];
-    for (int i = 0; i < 1024; ++i) {
-        bytes[i] = static_cast<unsigned char>('A' + i % 26);
-    }
-    const unsigned char edges[] = {31, 32, 122, 123, 255, 126};
-    std::memcpy(bytes, edges, sizeof edges);
+    // The characters just outside and inside the printed range 32 to 122, then letters.
+    unsigned char bytes[] = {31, 32, 122, 123, 255, 126, 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N', 'O', 'P', 'Q'};
     const std::string first =
         "[ ]" + address(bytes) + ": 1f 20 7a 7b ff 7e 47 48 49 4a 4b 4c 4d 4e 4f 50   . z...GHIJKLMNOP";
     EXPECT_EQ(dumpRows(bytes, 16), Lines{first});
     // One byte, fifteen three-blank fillers, one character.
     EXPECT_EQ(dumpRows(bytes, 17),
               (Lines{first, "[ ]" + address(bytes + 16) + ": 51 " + std::string(45, ' ') + "  Q"}));
-
-    const Lines rows = dumpRows(bytes, 1024);
-    ASSERT_EQ(rows.size(), 66u) << "64 rows and an empty line after every 512 bytes";
-    EXPECT_EQ(rows[32] + rows[65], "[ ][ ]") << "the empty line is a line of its own: prefix, nothing behind it";
-
-    EXPECT_EQ(dumpRows(bytes, 0), Lines{});
-    EXPECT_EQ(dumpRows(bytes, 0x100000000ULL), Lines{}) << "the length is taken as a 32-bit count";
+    // Longer dumps, their empty lines and 32-bit lengths are checked against a model of the rows by the fuzz target.
     CapturePrinter atInfo(true, 4);
-    dumpHex(bytes, 64);
+    dumpHex(bytes, 16);
     EXPECT_EQ(atInfo.lines(), Lines{}) << "the dump is trace output";
 }

@@ -30,8 +30,8 @@ protected:
         Detail::resetLogFileState();
         PrintStateTest::TearDown();
     }
-    void rotating(int maxSize = 0, int maxFiles = 0, bool byDay = false) {
-        Detail::setLogPath(m_path.c_str());
+    void rotating(int maxSize = 0, int maxFiles = 0, bool byDay = false, const std::string& path = "") {
+        Detail::setLogPath(path.empty() ? m_path.c_str() : path.c_str());
         Detail::setLogSaveMode(Detail::LogSaveMode::rotating);
         Detail::setLogMaxSize(maxSize);
         Detail::setLogMaxFiles(maxFiles);
@@ -128,8 +128,7 @@ TEST_F(LogFileTest, RotatingModeMovesAFileFoundAtStartWithPercentSignsMatchedLit
         writeFile(path + "_2024-03-08_9", "other day\n");
         writeFile(path, "previous run\n");
         Detail::resetLogFileState();
-        Detail::setLogPath(path.c_str());
-        Detail::setLogSaveMode(Detail::LogSaveMode::rotating);
+        rotating(0, 0, false, path);
         EXPECT_EQ(write("new run\n", m_day), 0) << name;
         EXPECT_EQ(readFile(path + "_2024-03-09_6"), "previous run\n") << name;
     }

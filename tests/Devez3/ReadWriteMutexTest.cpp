@@ -12,15 +12,11 @@ using Orvane::Virad::CReadWriteMutex;
 
 using namespace std::chrono_literals;
 
-// Events in the order the threads recorded them.
+// Events in the order the threads recorded them; read once every thread has finished.
 struct EventLog {
     void add(const std::string& event) {
         std::lock_guard<std::mutex> lock(mutex);
         events.push_back(event);
-    }
-    Lines get() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return events;
     }
     std::mutex mutex;
     Lines events;
@@ -55,9 +51,9 @@ TEST_P(CReadWriteMutexPolicyTest, ReadersShareAndANewReaderQueuesBehindAWaitingW
     auto lateReader = visit(rw, log, false, "late reader");
     log.add("reader out");
     EXPECT_TRUE(rw.leave());
-    EXPECT_TRUE(finished(writer) && finished(lateReader));
-    EXPECT_EQ(log.get(), (Lines{"sharer in", "sharer out", "reader out", "writer in", "writer out", "late reader in",
-                                "late reader out"}))
+    ASSERT_TRUE(finished(writer) && finished(lateReader));
+    EXPECT_EQ(log.events, (Lines{"sharer in", "sharer out", "reader out", "writer in", "writer out", "late reader in",
+                                 "late reader out"}))
         << "the writer waits for the reader present; readers may not pass a waiting writer";
 }
 
@@ -69,8 +65,8 @@ TEST(CReadWriteMutexWriteTest, AWriterHandsTheLockToTheNextWriterBeforeWaitingRe
     auto secondWriter = visit(rw, log, true, "second writer");
     log.add("first writer out");
     EXPECT_TRUE(rw.leave());
-    EXPECT_TRUE(finished(secondWriter) && finished(reader));
-    EXPECT_EQ(log.get(),
+    ASSERT_TRUE(finished(secondWriter) && finished(reader));
+    EXPECT_EQ(log.events,
               (Lines{"first writer out", "second writer in", "second writer out", "reader in", "reader out"}));
 }
 

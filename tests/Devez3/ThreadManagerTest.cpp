@@ -1,6 +1,6 @@
 #include "virad/ThreadManager.h"
 
-#include "support/Testing.h"
+#include "support/ThreadSupport.h"
 #include "virad/CTime.h"
 #include "virad/Process.h"
 #include "virad/Thread.h"
@@ -10,26 +10,6 @@
 
 using namespace Orvane::Virad;
 using namespace Orvane::Testing;
-
-class Idler : public CThread {
-public:
-    Idler(const char* name, int priority = 64, int policy = 0, int stackSize = 0)
-        : CThread(name, priority, policy, stackSize) {}
-    ~Idler() override { destroyThread(); }
-
-    int startAndWaitForId() {
-        EXPECT_TRUE(createThread());
-        eventually([this] { return getThreadID() != -1; });
-        return getThreadID();
-    }
-
-private:
-    void threadProc() override {
-        while (looping()) {
-            CThread::sleep(1);
-        }
-    }
-};
 
 static Lines dumpBodies() {
     return reported([] { CThreadManager::instance()->dumpThreads(); }, 4);
@@ -68,9 +48,8 @@ TEST(ThreadManagerTest, RunningThreadsAreListedNewestFirstWithTheirTimeouts) {
     CapturePrinter quiet;
     CThreadManager* manager = CThreadManager::instance();
     manager->registerMainThread();
-    Idler early("Early", 10), late("Late"), fine("Fine", 200, 3, 1 << 20);
-    const int earlyId = early.startAndWaitForId(), lateId = late.startAndWaitForId();
-    const int fineId = fine.startAndWaitForId();
+    Worker early("Early", 10), late("Late"), fine("Fine", 200, 3, 1 << 20);
+    const int earlyId = early.start(), lateId = late.start(), fineId = fine.start();
     const unsigned long long now = CTime::getCurrentMilliSecond();
     early.setTimeout(1, now);
     late.setTimeout(1, now);

@@ -2,12 +2,10 @@
 // thread, and objects that share one mutex after assignment.
 #include "legacy/LegacyMutex.h"
 
-#include <gtest/gtest.h>
+#include "support/Testing.h"
 
 #include <future>
 #include <numeric>
-#include <string>
-#include <vector>
 
 namespace {
 

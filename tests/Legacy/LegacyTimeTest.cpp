@@ -4,26 +4,13 @@
 #include "legacy/LegacyTime.h"
 #include "virad/CTime.h"
 
-#include "support/CapturePrinter.h"
-#include "support/CaseTable.h"
 #include "support/ScopedTimeZone.h"
+#include "support/Testing.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <string>
-
-using Orvane::Testing::ScopedTimeZone;
+using namespace Orvane::Testing;
 using Current = Orvane::Virad::CTime;
 
 namespace {
-
-template <typename Fields> std::string text(const Fields& t) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d w%d", t.year, t.month, t.day, t.hour, t.minute,
-                  t.second, t.wday);
-    return buffer;
-}
 
 // The fields as given, not normalised.
 ::CTime raw(int year, int month, int day, int hour, int minute, int second) {
@@ -40,7 +27,7 @@ std::string convert(const std::vector<std::string>& f) {
     if (f.back() != "0") { // adding even 0 would normalise a kept value
         t += std::stoll(f.back());
     }
-    return text(t) + " " + std::to_string(t.makeTime());
+    return timeFields(t) + " " + std::to_string(t.makeTime());
 }
 
 // Both classes' settings are process-wide: every test leaves their defaults.
@@ -68,7 +55,7 @@ TEST_F(LegacyTimeTest, ConvertsThroughTheHostsLocalTimeRules) {
         UTC-8 s 0 0 = 1970-01-01 08:00:00 w4 0
         UTC-8 r 1970 1 1 7 59 59 0 = 1970-01-01 07:59:59 w0 0
         UTC-8 r 1970 1 1 8 0 1 0 = 1970-01-01 08:00:01 w0 1)";
-    EXPECT_EQ(Orvane::Testing::runCaseTable(table, convert), 9);
+    EXPECT_EQ(runCaseTable(table, convert), 9);
 
     ScopedTimeZone zone("UTC0");
     const ::CTime leap = raw(2023, 2, 29, 12, 0, 0), march(2023, 3, 1, 12, 0, 0), later = march + 1;
@@ -87,7 +74,8 @@ TEST_F(LegacyTimeTest, HasFormatSettingsOfItsOwn) {
     };
     EXPECT_EQ(settings(), "yyyy-MM-dd HH:mm:ss 0-10 | yyyy-MM-dd HH:mm:ss 0-0");
     // Built at load in the host's zone, which may move the hour but not the date.
-    EXPECT_EQ(text(::CTime::minTime).substr(0, 10) + text(::CTime::maxTime).substr(0, 10), "2000-01-012038-01-01");
+    EXPECT_EQ(timeFields(::CTime::minTime).substr(0, 10) + timeFields(::CTime::maxTime).substr(0, 10),
+              "2000-01-012038-01-01");
     ::CTime::setFormat(1, 0, 1);
     ::CTime::setFormat(1, 3, 2); // neither a separator nor a time format: both left
     EXPECT_EQ(settings(), "yyyy-MM-dd HH:mm:ss 1.2 | yyyy-MM-dd HH:mm:ss 0-0");
@@ -102,7 +90,7 @@ TEST_F(LegacyTimeTest, HasFormatSettingsOfItsOwn) {
     Current::setFormatString("dd.MM.yyyy hh:mm");
     EXPECT_EQ(settings(), "yyyy-MM-dd HH:mm:ss 7/20 | dd.MM.yyyy hh:mm 2.1");
 
-    Orvane::Testing::CapturePrinter capture;
+    CapturePrinter capture;
     ::CTime::setFormat(std::string("HH:mm"));
     raw(2024, 7, 5, 9, 3, 2).format(nullptr, "yyyy");
     raw(2024, 7, 5, 9, 3, 2).format(buffer, nullptr);
@@ -119,7 +107,7 @@ TEST_F(LegacyTimeTest, SetsAndReadsTheClockThroughTheCurrentClass) {
     static std::string requested;
     const Current::SetTimeHook previous =
         Current::attachSetCurrentTimeHook(Current::SetTimeHook(+[](const Current& time, int tolerance) {
-            requested = text(time) + " tolerance " + std::to_string(tolerance);
+            requested = timeFields(time) + " tolerance " + std::to_string(tolerance);
         }));
     ::CTime::setCurrentTime(raw(2030, 5, 6, 7, 8, 9), 3);
     Current::attachSetCurrentTimeHook(previous);

@@ -1,11 +1,11 @@
 // The buddy pool on its own: how blocks are carved, split, merged and listed.
 #include "Memory/BuddyPool.h"
 
+#include "support/CaseTable.h"
 #include "support/Testing.h"
 
 using namespace Orvane::Testing;
 using Orvane::Memory::Detail::BuddyPool;
-using Blocks = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
 
 static constexpr std::uint64_t kChunk = 1024;
 static int g_givenBack = 0; // times the pool memory was given back
@@ -21,70 +21,63 @@ struct TestPool {
                     }));
     }
     unsigned char* chunk(std::uint32_t index) const { return pool.base() + index * kChunk; }
-    void* take(std::uint64_t size = 1) { return pool.allocate(size); }
-    // (order, chunk index) of every free block, list by list.
-    Blocks freeBlocks() {
-        Blocks blocks;
-        for (std::uint32_t k = 0; k < pool.orderCount(); ++k) {
-            for (std::uint32_t index : pool.freeBlocks(k)) {
-                blocks.emplace_back(k, index);
+    void* take() {
+        std::uint64_t size = 1;
+        return pool.allocate(size);
+    }
+    // "take <bytes>" and "release <chunk index>", in turn; then "@<chunk index>/<granted bytes>" (or
+    // "null/<size left alone>") for the last take, the free chunks and "order:index,index" for every list
+    // that is not empty, in list order.
+    std::string run(const std::vector<std::string>& fields) {
+        std::string result;
+        for (std::size_t i = 1; i + 1 < fields.size(); i += 2) {
+            std::uint64_t n = std::stoull(fields[i + 1]);
+            if (fields[i] == "take") {
+                const auto* block = static_cast<unsigned char*>(pool.allocate(n));
+                result = block != nullptr ? "@" + std::to_string((block - pool.base()) / kChunk) : "null";
+                result += "/" + std::to_string(n) + " ";
+            } else {
+                pool.release(chunk(static_cast<std::uint32_t>(n)));
             }
         }
-        return blocks;
-    }
-    void releaseAll(std::vector<void*>& blocks) {
-        std::for_each(blocks.begin(), blocks.end(), [this](void* block) { block ? pool.release(block) : void(); });
-        blocks.clear();
+        result += std::to_string(pool.freeSize() / kChunk);
+        for (std::uint32_t k = 0; k < pool.orderCount(); ++k) {
+            std::string list;
+            for (std::uint32_t index : pool.freeBlocks(k)) {
+                list += (list.empty() ? " " + std::to_string(k) + ":" : ",") + std::to_string(index);
+            }
+            result += list;
+        }
+        return result;
     }
     BuddyPool pool;
 };
 
-// A 3000-chunk pool: 2048 + 512 + 256 + 128 + 32 + 16 + 8, laid out upward.
-static const Blocks kOddPool = {{3, 2992}, {4, 2976}, {5, 2944}, {7, 2816}, {8, 2560}, {9, 2048}, {11, 0}};
-
+// A pool of 16 chunks starts as one block; the highest piece of a split block is granted and the lower
+// halves go in front of their lists; a released block merges with its free buddy, or goes in front of its
+// list while the buddy is held. A 3000-chunk pool is carved 2048 + 512 + 256 + 128 + 32 + 16 + 8, upward.
+// Grants are power-of-two runs; 0 and more than the pool are refused.
 TEST(BuddyPoolTest, CarvingSplittingAndMergingInListOrder) {
-    TestPool whole(2048), odd(3000);
+    TestPool whole(16), odd(3000);
     const auto base = reinterpret_cast<std::uintptr_t>(whole.pool.base());
     // The spare chunk absorbs the shift to a chunk boundary.
     EXPECT_TRUE(base % kChunk == 0 && base - reinterpret_cast<std::uintptr_t>(whole.pool.memory()) < kChunk);
-    EXPECT_EQ(std::make_pair(whole.pool.orderCount(), odd.pool.orderCount()), std::make_pair(12u, 12u));
-    EXPECT_EQ(whole.freeBlocks(), (Blocks{{11, 0}}));
-    EXPECT_EQ(odd.freeBlocks(), kOddPool);
-    // The largest block is granted whole; any order of releases is the buddy pool fuzz target's.
-    EXPECT_EQ(odd.take(2048 * kChunk), odd.chunk(0));
-    odd.pool.release(odd.chunk(0));
-    EXPECT_EQ(odd.freeBlocks(), kOddPool);
-
-    // The highest piece is kept; lower halves go in front of their lists.
-    EXPECT_EQ(whole.take(), whole.chunk(2047));
-    Blocks afterFirst;
-    for (std::uint32_t k = 0; k < 11; ++k) {
-        afterFirst.emplace_back(k, 2048 - (2u << k));
-    }
-    EXPECT_EQ(whole.freeBlocks(), afterFirst); // one lower half on every list below the split block
-    EXPECT_EQ(std::vector<void*>({whole.take(), whole.take()}),
-              std::vector<void*>({whole.chunk(2046), whole.chunk(2045)}));
-    EXPECT_EQ(whole.pool.freeBlocks(0), (std::vector<std::uint32_t>{2044}));
-    whole.pool.release(whole.chunk(2046)); // its buddy 2047 is held: it stays on list 0, in front
-    EXPECT_EQ(whole.pool.freeBlocks(0), (std::vector<std::uint32_t>{2046, 2044}));
-    whole.pool.release(whole.chunk(2047)); // 2046 and 2047 merge into the front of list 1
-    EXPECT_EQ(std::make_pair(whole.pool.freeBlocks(0), whole.pool.freeBlocks(1).front()),
-              std::make_pair(std::vector<std::uint32_t>{2044}, 2046u));
-    whole.pool.release(whole.chunk(2045));
-    EXPECT_EQ(whole.freeBlocks(), (Blocks{{11, 0}}));
-
-    // Grants are power-of-two runs; refused sizes are left alone.
-    std::vector<std::uint64_t> granted;
-    std::vector<void*> held;
-    for (std::uint64_t size : {std::uint64_t{1}, std::uint64_t{1024}, std::uint64_t{1025}, std::uint64_t{3000},
-                               std::uint64_t{4097}, std::uint64_t{0}, 2048 * kChunk + 1}) {
-        held.push_back(whole.pool.allocate(size));
-        granted.push_back(held.back() != nullptr ? size : 0);
-    }
-    EXPECT_EQ(granted, (std::vector<std::uint64_t>{1024, 1024, 2048, 4096, 8192, 0, 0}));
-    EXPECT_EQ(whole.pool.freeSize(), 2048 * kChunk - 16384);
-    whole.releaseAll(held);
-    EXPECT_EQ(whole.freeBlocks(), (Blocks{{11, 0}}));
+    EXPECT_EQ(std::make_pair(whole.pool.orderCount(), odd.pool.orderCount()), std::make_pair(5u, 12u));
+    EXPECT_EQ(runCaseTable(R"(
+odd = 3000 3:2992 4:2976 5:2944 7:2816 8:2560 9:2048 11:0
+odd take 2097152 = @0/2097152 952 3:2992 4:2976 5:2944 7:2816 8:2560 9:2048
+odd release 0 = 3000 3:2992 4:2976 5:2944 7:2816 8:2560 9:2048 11:0
+whole = 16 4:0 | whole take 16384 = @0/16384 0 | whole release 0 = 16 4:0
+whole take 1 = @15/1024 15 0:14 1:12 2:8 3:0 | whole take 1 = @14/1024 14 1:12 2:8 3:0
+whole take 1 = @13/1024 13 0:12 2:8 3:0 | whole release 14 = 14 0:14,12 2:8 3:0
+whole release 15 = 15 0:12 1:14 2:8 3:0 | whole release 13 = 16 4:0 | whole take 1 = @15/1024 15 0:14 1:12 2:8 3:0
+whole take 1024 = @14/1024 14 1:12 2:8 3:0 | whole take 1025 = @12/2048 12 2:8 3:0 | whole take 3000 = @8/4096 8 3:0
+whole take 4097 = @0/8192 0 | whole take 0 = null/0 0 | whole release 15 take 16385 = null/16385 1 0:15
+whole release 14 release 12 release 8 release 0 = 16 4:0)",
+                           [&](const std::vector<std::string>& fields) {
+                               return (fields[0] == "odd" ? odd : whole).run(fields);
+                           }),
+              20);
 }
 
 TEST(BuddyPoolTest, ClosingGivesThePoolBackOnceTheLastBlockReturns) {

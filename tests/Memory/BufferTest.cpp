@@ -2,6 +2,7 @@
 // the empty states and the failure reports.
 #include "memory/Buffer.h"
 
+#include "support/CaseTable.h"
 #include "support/Testing.h"
 
 using namespace Orvane::Testing;
@@ -17,46 +18,45 @@ std::string state(const CBuffer& b) {
            (kept ? "" : "!");
 }
 
+// Each row acts on one of four buffers ("put n" appends n bytes of the pattern, "step n" sets the increase
+// size, "resize n", "reserve n", "reset") and gives that buffer's state. Buffer 1 was allocated before its
+// step was set, so the step takes no room there; 15 then fits a capacity of 16 exactly. Buffer 2: "resize 0"
+// makes a header with no room, "resize 65" grows by the step (the new bytes are not initialised, so the
+// runner gives them the pattern), a reserve below the capacity changes nothing, one above it gives exactly
+// what is asked, without the step, and a reset forgets the step.
 TEST(BufferTest, GrowthExactlyOrByTheStepResizeReserveAndReset) {
-    CBuffer exact, stepped, fresh;
-    Lines states = {state(exact)};
-    exact.putBuffer(g_bytes, 10);
-    states.push_back(state(exact));
-    exact.putBuffer(g_bytes + 10, 5);
-    states.push_back(state(exact));
-    stepped.putBuffer(g_bytes, 10);
-    stepped.setIncreasedSize(8); // an allocated buffer takes no room for it
-    states.push_back(state(stepped));
-    for (int i : {10, 15, 16}) { // 15 fits a capacity of 16 exactly
-        stepped.putBuffer(g_bytes + i, i == 10 ? 5 : 1);
-        states.push_back(state(stepped));
-    }
-    EXPECT_EQ(states, (Lines{"0/0-", "10/10", "15/15", "10/10", "15/16", "16/16", "17/24"}));
-
-    states.clear();
-    fresh.resize(0); // a header with no room
-    states.push_back(state(fresh));
-    fresh.putBuffer(g_bytes, 0);
-    fresh.putBuffer(g_bytes, 3);
-    states.push_back(state(fresh));
-    fresh.reset();
-    fresh.setIncreasedSize(64);
-    states.push_back(state(fresh));
-    fresh.resize(65); // grows by the step; the new bytes are not initialised
-    std::memcpy(fresh.getBuffer(), g_bytes, 17);
-    states.push_back(state(fresh));
-    fresh.resize(4);
-    fresh.reserve(10); // below the capacity: nothing changes
-    states.push_back(state(fresh));
-    fresh.reserve(129); // exactly what is asked, without the step
-    states.push_back(state(fresh));
-    fresh.reset();
-    fresh.putBuffer(g_bytes, 5); // reset forgets the step
-    states.push_back(state(fresh));
-    CBuffer reserved;
-    reserved.reserve(12);
-    states.push_back(state(reserved));
-    EXPECT_EQ(states, (Lines{"0/0-", "3/3", "0/64-", "65/128", "4/128", "4/129", "5/5", "0/12-"}));
+    CBuffer buffers[4];
+    const auto run = [&buffers](const std::vector<std::string>& fields) {
+        CBuffer& b = buffers[std::stoi(fields[0])];
+        for (std::size_t i = 1; i < fields.size(); ++i) {
+            if (fields[i] == "reset") {
+                b.reset();
+                continue;
+            }
+            const std::string& op = fields[i];
+            const std::uint64_t n = std::stoull(fields[++i]), old = b.size();
+            if (op == "put") {
+                b.putBuffer(g_bytes + old, n);
+            } else if (op == "step") {
+                b.setIncreasedSize(n);
+            } else if (op == "reserve") {
+                b.reserve(n);
+            } else {
+                b.resize(n);
+                for (std::uint64_t at = old; at < n && at < 17; ++at) {
+                    b.getBuffer()[at] = g_bytes[at];
+                }
+            }
+        }
+        return state(b);
+    };
+    EXPECT_EQ(runCaseTable(R"(
+0 = 0/0- | 0 put 10 = 10/10 | 0 put 5 = 15/15
+1 put 10 step 8 = 10/10 | 1 put 5 = 15/16 | 1 put 1 = 16/16 | 1 put 1 = 17/24
+2 resize 0 = 0/0- | 2 put 0 put 3 = 3/3 | 2 reset step 64 = 0/64- | 2 resize 65 = 65/128
+2 resize 4 reserve 10 = 4/128 | 2 reserve 129 = 4/129 | 2 reset put 5 = 5/5 | 3 reserve 12 = 0/12-)",
+                           run),
+              15);
 }
 
 TEST(BufferTest, FailedAllocationsAreReportedAndLeaveTheBufferAsItWas) {

@@ -5,12 +5,7 @@
 
 #include "support/CryptoData.h"
 
-#include <gtest/gtest.h>
-
-#include <thread>
-
-using Orvane::Testing::Bytes;
-using Orvane::Testing::fromHex;
+using namespace Orvane::Testing;
 using Orvane::Utils::CAes;
 
 TEST(AesFirstUseTest, TwoThreadsMakingTheFirstObjectsAtOnce) {
@@ -21,9 +16,7 @@ TEST(AesFirstUseTest, TwoThreadsMakingTheFirstObjectsAtOnce) {
         CAes aes(CAes::ECB, key.data(), CAes::bits128, nullptr);
         EXPECT_TRUE(aes.encrypt(out[i].data(), plain.data(), 16));
     };
-    std::thread first(work, 0), second(work, 1);
-    first.join();
-    second.join();
+    onThreads(2, work);
     Orvane::Utils::Detail::forcePortablePaths(false);
     EXPECT_EQ(out[0], fromHex("69c4e0d86a7b0430d8cdb78070b4c55a"));
     EXPECT_EQ(out[1], out[0]);

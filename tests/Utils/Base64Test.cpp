@@ -3,12 +3,9 @@
 // fuzz target's reference).
 #include "utils/Base64.h"
 
-#include <gtest/gtest.h>
+#include "support/Testing.h"
 
 #include <climits>
-#include <cstring>
-#include <iterator>
-#include <string>
 
 using namespace Orvane::Utils;
 

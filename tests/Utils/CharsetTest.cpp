@@ -1,25 +1,12 @@
 #include "utils/Charset.h"
 
-#include "support/CaseTable.h"
-
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstring>
-#include <functional>
-#include <map>
-#include <sstream>
-#include <string>
-#include <vector>
+#include "support/Testing.h"
 
 #include <iconv.h>
 
 using namespace Orvane::Utils;
 
 namespace {
-
-using Bytes = std::vector<unsigned char>;
-using Units = std::vector<unsigned short>;
 
 // Hex of the bytes (or units) up to the last one that no longer holds the canary 0xAA (0xAAAA).
 template <typename T, std::size_t N> std::string shown(const T (&p)[N]) {
@@ -41,8 +28,8 @@ template <typename T, std::size_t N> std::string shown(const T (&p)[N]) {
 std::string run(const std::vector<std::string>& f) {
     const std::string hex = f[1] == "-" ? "" : f[1];
     int a = f.size() > 2 ? std::stoi(f[2]) : 0, b = f.size() > 3 ? std::stoi(f[3]) : 0;
-    Bytes in;
-    Units units;
+    std::vector<unsigned char> in;
+    std::vector<unsigned short> units;
     std::vector<char> codes(1); // the 32-bit codes in native order, deliberately unaligned
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
         in.push_back(static_cast<unsigned char>(std::stoul(hex.substr(i, 2), nullptr, 16)));

@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-using Orvane::Utils::crc16;
-using Orvane::Utils::crc32;
+using namespace Orvane::Utils;
 
 namespace {
 

@@ -1,16 +1,9 @@
 // CMd5: the published suite, the finished rule and the texts.
 #include "utils/Md5.h"
 
-#include "support/CapturePrinter.h"
 #include "support/CryptoData.h"
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <string>
-
-using Orvane::Testing::Bytes;
-using Orvane::Testing::bytesOf;
+using namespace Orvane::Testing;
 using Orvane::Utils::CMd5;
 
 namespace {
@@ -45,7 +38,7 @@ TEST(Md5Test, PublishedSuite) {
 }
 
 TEST(Md5Test, FinishedDigestStaysUntilNewDataStartsAnother) {
-    Orvane::Testing::CapturePrinter capture;
+    CapturePrinter capture;
     CMd5 md5;
     md5.update(bytesOf("ab"), 2);
     md5.update(nullptr, 5);
@@ -63,5 +56,5 @@ TEST(Md5Test, FinishedDigestStaysUntilNewDataStartsAnother) {
     EXPECT_EQ(hexOf(md5), "d41d8cd98f00b204e9800998ecf8427e");
     md5.final(nullptr);
     md5.hex(nullptr);
-    EXPECT_EQ(capture.bodies(), std::vector<std::string>({"digest is NULL\n", "hash is NULL\n"}));
+    EXPECT_EQ(capture.bodies(), Lines({"digest is NULL\n", "hash is NULL\n"}));
 }

@@ -2,16 +2,9 @@
 // and the texts.
 #include "utils/Sha1.h"
 
-#include "support/CapturePrinter.h"
 #include "support/CryptoData.h"
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <string>
-
-using Orvane::Testing::Bytes;
-using Orvane::Testing::bytesOf;
+using namespace Orvane::Testing;
 using Orvane::Utils::CSha1;
 
 TEST(Sha1Test, PublishedMessagesOnBothPaths) {
@@ -22,7 +15,7 @@ TEST(Sha1Test, PublishedMessagesOnBothPaths) {
         {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
         {million.c_str(), "34aa973cd4c4daa4f61eeb2bdbad27316534016f"},
     };
-    Orvane::Testing::onBothPaths([&](const char* path) {
+    onBothPaths([&](const char* path) {
         for (const auto& c : cases) {
             CSha1 sha;
             sha.update(bytesOf(c[0]), std::strlen(c[0]));
@@ -34,7 +27,7 @@ TEST(Sha1Test, PublishedMessagesOnBothPaths) {
 }
 
 TEST(Sha1Test, RoomsTextsAndTheFinishedRule) {
-    Orvane::Testing::CapturePrinter capture;
+    CapturePrinter capture;
     const std::string abc = "a9993e364706816aba3e25717850c26c9cd0d89d";
     CSha1 sha;
     sha.update(bytesOf("abc"), 3);
@@ -57,6 +50,6 @@ TEST(Sha1Test, RoomsTextsAndTheFinishedRule) {
     sha.update(bytesOf("abc"), 3);
     sha.hex(room, 41);
     EXPECT_EQ(room, abc) << "after a digest, new data starts a fresh one; null data changes nothing";
-    EXPECT_EQ(capture.bodies(), std::vector<std::string>({"len:39 is invalid!\n", "len:19 is invalid!\n",
-                                                          "hash is NULL!\n", "str is NULL!\n"}));
+    EXPECT_EQ(capture.bodies(),
+              Lines({"len:39 is invalid!\n", "len:19 is invalid!\n", "hash is NULL!\n", "str is NULL!\n"}));
 }

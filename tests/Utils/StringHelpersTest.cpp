@@ -1,13 +1,6 @@
 #include "utils/StringHelpers.h"
 
-#include "support/CaseTable.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
-#include <string>
+#include "support/Testing.h"
 
 namespace U = Orvane::Utils;
 

@@ -3,19 +3,11 @@
 // block against single-DES steps, are the cipher stream fuzz target's.
 #include "utils/TripleDes.h"
 
-#include "support/CapturePrinter.h"
 #include "support/CryptoData.h"
 
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstring>
 #include <sstream>
-#include <string>
 
-using Orvane::Testing::Bytes;
-using Orvane::Testing::CapturePrinter;
-using Orvane::Testing::fromHex;
+using namespace Orvane::Testing;
 using Orvane::Utils::CTripleDes;
 
 namespace {
@@ -62,18 +54,14 @@ TEST(TripleDesTest, FailuresReportTheirTextsAndResults) {
     EXPECT_FALSE(nullKey.decrypt(out.data(), plain.data(), 8));
     EXPECT_TRUE(paired.encrypt(nullptr, plain.data(), 16)) << "the size test alone decides";
     EXPECT_FALSE(paired.decrypt(out.data(), nullptr, 17));
-    auto self = [](const CTripleDes& object, const char* text) {
-        char prefix[32];
-        std::snprintf(prefix, sizeof prefix, "this:%p ", static_cast<const void*>(&object));
-        return prefix + std::string(text);
-    };
+    auto self = [](const CTripleDes& object, const char* text) { return "this:" + address(&object) + " " + text; };
     const char* const sizeText = "CTripleDes::encrypt(): size is not the multiple of th";
-    const std::vector<std::string> expected = {self(paired, sizeText) + "e 'BlockSize'!!! size:20, real_size:16\n",
-                                               self(paired, sizeText) + " 'BlockSize'!!! size:31, real_size:16\n",
-                                               self(empty, "key_length is 0,is unvalid!\n"),
-                                               self(nullKey, "key_length is 0,is unvalid!\n"),
-                                               "en_de_crypt(): dst is NULL!!\n",
-                                               self(paired, sizeText) + " 'BlockSize'!!! size:17, real_size:16\n",
-                                               "en_de_crypt(): src is NULL!!\n"};
+    const Lines expected = {self(paired, sizeText) + "e 'BlockSize'!!! size:20, real_size:16\n",
+                            self(paired, sizeText) + " 'BlockSize'!!! size:31, real_size:16\n",
+                            self(empty, "key_length is 0,is unvalid!\n"),
+                            self(nullKey, "key_length is 0,is unvalid!\n"),
+                            "en_de_crypt(): dst is NULL!!\n",
+                            self(paired, sizeText) + " 'BlockSize'!!! size:17, real_size:16\n",
+                            "en_de_crypt(): src is NULL!!\n"};
     EXPECT_EQ(capture.bodies(), expected);
 }

@@ -4,19 +4,13 @@
 #include "Version/LibraryVersions.h"
 #include "virad/PrintLog.h"
 
-#include "support/CapturePrinter.h"
-#include "support/CaseTable.h"
+#include "support/Testing.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdio>
 #include <filesystem>
 
 using namespace Orvane::Virad;
-using Orvane::Testing::CapturePrinter;
+using namespace Orvane::Testing;
 using Checker = Detail::IncludeVersionChecker;
-using Lines = std::vector<std::string>;
 
 namespace {
 
@@ -33,9 +27,8 @@ std::string fieldsOf(const CVersion& v) {
            (d.wday | d.hour | d.minute | d.second | d.isdst ? " unclean" : "");
 }
 
-// A case: name, revision text ('_' for a blank, "null" for none), date text (the rest of the words).
-std::string construct(std::vector<std::string> f) {
-    std::replace(f[1].begin(), f[1].end(), '_', ' ');
+// A case: name, revision text ("null" for none), date text (the rest of the words).
+std::string construct(const Lines& f) {
     const std::string date = f.size() > 2 ? f[2] + (f.size() > 4 ? " " + f[3] + " " + f[4] : "") : "";
     return fieldsOf(CVersion(f[0].c_str(), 1, 2, 3, f[1] == "null" ? nullptr : f[1].c_str(), date.c_str()));
 }
@@ -45,13 +38,13 @@ std::string construct(std::vector<std::string> f) {
 // Well-formed revisions and dates read back as the fuzz target checks; here are
 // the texts it does not model and the name's length bound.
 TEST(VersionTest, RecordsReadTheirTextsAndPrintTheBanner) {
-    EXPECT_EQ(Orvane::Testing::runCaseTable(R"(
+    EXPECT_EQ(runCaseTable(R"(
         Lib abc Dec 31 1999 = Lib 1.2.3.0 1999-12-31
         Lib null aug 21 2020 = Lib 1.2.3.0 2020-13-21
         nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 7 Au = nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 1.2.3.7 0-13-0
         nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 7 Xyz 5 2020 = nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 1.2.3.7 2020-13-5
         nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 7 Feb 2 2 = nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn 1.2.3.7 2-2-2)",
-                                            construct),
+                           construct),
               5);
     CapturePrinter capture;
     CVersion copy("other", 9, 9, 9, "9", "Jan 1 2000");

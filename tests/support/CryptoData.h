@@ -1,14 +1,11 @@
-// Test helper for the ciphers, digests and checksums: hex vectors and a scope
-// that runs the library's portable paths instead of the processor's
-// instructions.
+// Test helper for the ciphers, digests and checksums (and what their test
+// programs start from): hex vectors and a scope that runs the library's
+// portable paths instead of the processor's instructions.
 #ifndef DOZUV2_TESTS_SUPPORT_CRYPTODATA_H
 #define DOZUV2_TESTS_SUPPORT_CRYPTODATA_H
 
 #include "Utils/InstructionPaths.h"
-
-#include <cstddef>
-#include <string>
-#include <vector>
+#include "support/Testing.h"
 
 namespace Orvane {
 namespace Testing {

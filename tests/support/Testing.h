@@ -1,10 +1,11 @@
 // What every test program starts from: GoogleTest, the standard headers the
-// tests use most, the output capture and temporary directories, and small
-// helpers for threads, waits and captured standard output.
+// tests use most, the output capture, case tables and temporary directories,
+// and small helpers for threads, waits and captured standard output.
 #ifndef DOZUV2_TESTS_SUPPORT_TESTING_H
 #define DOZUV2_TESTS_SUPPORT_TESTING_H
 
 #include "support/CapturePrinter.h"
+#include "support/CaseTable.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +17,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -33,6 +37,14 @@ using Lines = std::vector<std::string>;
 inline std::string address(const void* pointer) {
     char text[32];
     std::snprintf(text, sizeof text, "%p", pointer);
+    return text;
+}
+
+// "YYYY-MM-DD hh:mm:ss w<wday>" of any broken-down time, so a failure shows every field at once.
+template <typename Fields> std::string timeFields(const Fields& t) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d w%d", t.year, t.month, t.day, t.hour, t.minute,
+                  t.second, t.wday);
     return text;
 }
 
