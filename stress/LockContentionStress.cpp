@@ -9,28 +9,18 @@
 // Checked: the counts are exact, nobody overlapped a writer, every unit
 // passed exactly once and an untimed wait never failed.
 #include "StressRun.h"
+#include "support/OnThreads.h"
 
 #include "virad/Mutex.h"
 #include "virad/ReadWriteMutex.h"
 #include "virad/Semaphore.h"
 
 #include <string>
-#include <thread>
-#include <vector>
 
 using namespace Orvane::Virad;
+using Orvane::Testing::onThreads;
 
 namespace {
-
-template <typename Body> void onThreads(int count, Body body) {
-    std::vector<std::thread> threads;
-    for (int i = 0; i < count; ++i) {
-        threads.emplace_back(body, i);
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-}
 
 void mutexRound(Stress::Run& run, int rounds) {
     CMutex mutex;

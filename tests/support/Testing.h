@@ -6,6 +6,7 @@
 
 #include "support/CapturePrinter.h"
 #include "support/CaseTable.h"
+#include "support/OnThreads.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -59,17 +60,6 @@ template <typename Condition> bool eventually(Condition condition, int milliseco
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
-}
-
-// Runs body(0) to body(count - 1), each on a thread of its own, and waits for all.
-template <typename Body> void onThreads(int count, Body body) {
-    std::vector<std::thread> threads;
-    for (int i = 0; i < count; ++i) {
-        threads.emplace_back(body, i);
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
 }
 
 // The bodies (text after the prefix) of the lines the calls printed at the given print level or below.
