@@ -4,6 +4,10 @@
 namespace Orvane {
 namespace Platform {
 
+unsigned long ManualResetEvent::generation() {
+    return m_generation.load(std::memory_order_acquire);
+}
+
 void ManualResetEvent::wait() {
     waitSince(generation());
 }

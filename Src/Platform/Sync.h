@@ -8,6 +8,7 @@
 #ifndef DOZUV2_PLATFORM_SYNC_H
 #define DOZUV2_PLATFORM_SYNC_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -105,7 +106,9 @@ private:
     NativeStorage<48> m_mutex;
     NativeStorage<48> m_cond;
     bool m_set;
-    unsigned long m_generation; // counts sets, so a waiter can tell it was released
+    // Counts sets, so a waiter can tell it was released; changed under the
+    // lock, read without it by generation().
+    std::atomic<unsigned long> m_generation;
 };
 
 // A kernel mutex owned by a thread: re-entrant for its owner; a release by

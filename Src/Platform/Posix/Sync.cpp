@@ -177,14 +177,6 @@ void ManualResetEvent::reset() {
     pthread_mutex_unlock(mutex);
 }
 
-unsigned long ManualResetEvent::generation() {
-    pthread_mutex_t* mutex = m_mutex.as<pthread_mutex_t>();
-    pthread_mutex_lock(mutex);
-    const unsigned long generation = m_generation;
-    pthread_mutex_unlock(mutex);
-    return generation;
-}
-
 void ManualResetEvent::waitSince(unsigned long generation) {
     pthread_mutex_t* mutex = m_mutex.as<pthread_mutex_t>();
     pthread_mutex_lock(mutex);

@@ -144,14 +144,6 @@ void ManualResetEvent::reset() {
     LeaveCriticalSection(lock);
 }
 
-unsigned long ManualResetEvent::generation() {
-    CRITICAL_SECTION* lock = m_mutex.as<CRITICAL_SECTION>();
-    EnterCriticalSection(lock);
-    const unsigned long generation = m_generation;
-    LeaveCriticalSection(lock);
-    return generation;
-}
-
 void ManualResetEvent::waitSince(unsigned long generation) {
     CRITICAL_SECTION* lock = m_mutex.as<CRITICAL_SECTION>();
     for (;;) {
