@@ -42,6 +42,16 @@ void attach(const std::string& tag, CTime::ModifyProc proc) {
     g_attached.push_back(tag);
 }
 
+// A procedure that, when asked, attaches another one while a notification is running.
+bool g_attachLate = false;
+bool attachingProc(SystemTime time) {
+    g_calls.push_back("C " + fieldsOf(time));
+    if (std::exchange(g_attachLate, false)) {
+        attach("L", &recordingProc<'L'>);
+    }
+    return true;
+}
+
 // The calls of every attached procedure, in order, told the time, after the given calls.
 Lines notified(const std::string& time, Lines calls = {}) {
     for (const std::string& tag : g_attached) {
@@ -75,6 +85,7 @@ protected:
         if (g_attached.empty()) { // once per process: a second attach would run them twice
             attach("A", &recordingProc<'A'>);
             attach("B", &recordingProc<'B'>);
+            attach("C", &attachingProc);
         }
     }
     void TearDown() override { // the default hooks, without notification
@@ -186,25 +197,11 @@ TEST_F(SetClockTest, ReplacedHooksNotifyOnlyWhenAskedAndTheExtendedOneSeesTheRec
 }
 
 TEST_F(SetClockTest, ProcedureAttachedDuringANotificationRunsFromTheNextOne) {
-    static bool attachOnNextCall = false;
-    if (std::find(g_attached.begin(), g_attached.end(), "attaching") == g_attached.end()) {
-        attach("attaching", CTime::ModifyProc(+[](SystemTime time) {
-                   g_calls.push_back("attaching " + fieldsOf(time));
-                   if (std::exchange(attachOnNextCall, false)) {
-                       attach("late", CTime::ModifyProc(+[](SystemTime t) {
-                                  g_calls.push_back("late " + fieldsOf(t));
-                                  return true;
-                              }));
-                   }
-                   return true;
-               }));
-    }
-    attachOnNextCall = true;
-    const Lines expected = setting("2024-07-05 09:03:02", 5);
+    g_attachLate = true;
+    const Lines before = setting("2024-07-05 09:03:02", 5);
     CTime::setCurrentTime(m_time, 0);
-    ASSERT_EQ(g_attached.back(), "late");
-    EXPECT_EQ(g_calls, expected) << "the procedure attached meanwhile waits for the next setting";
-    g_calls.clear();
     CTime::setCurrentTime(m_time, 0);
-    EXPECT_EQ(g_calls.back(), "late 2024-07-05 09:03:02 w5");
+    ASSERT_EQ(g_attached.back(), "L");
+    EXPECT_EQ(g_calls, setting("2024-07-05 09:03:02", 5, "000", before))
+        << "the procedure attached meanwhile waits for the next setting";
 }
