@@ -1,6 +1,7 @@
 #include "virad/CTime.h"
 
 #include "support/Testing.h"
+#include "support/TimeSupport.h"
 
 #include <tuple>
 
@@ -88,48 +89,45 @@ TEST_F(TimeFormatTest, NullBufferIsReportedAndOutOfRangeFieldsStayWithinTheRoom)
     EXPECT_TRUE(text.size() <= 64 && text.substr(0, 5) == "3456-") << text;
 }
 
-TEST_F(TimeFormatTest, ParseSucceedsAndNormalises) {
-    // Extra numbers are ignored; 12 AM is midnight; "PM" is looked for first; without a date order in the pattern
-    // the date is kept; an empty run reads 0.
+// A parse normalises what it read: extra numbers are ignored; 12 AM is midnight; "PM" is looked for first; without
+// a date order in the pattern the date is kept; an empty run reads 0. A failed one reports and zeroes the six fields,
+// but not the weekday and the flag.
+TEST_F(TimeFormatTest, ParseNormalisesOrReportsAndZeroesTheFields) {
     const char* const twelve = "yyyy-MM-dd hh:mm:ss t";
-    const std::tuple<const char*, const char*, CTime> cases[] = {
-        {"2024-07-05 09:03:02.250 and more 1 2 3", kDefaultPattern, morning},
-        {"07/05/2024 09:03:02 PM", "MM/dd/yyyy hh:mm:ss t", CTime(2024, 7, 5, 21, 3, 2)},
-        {"2023-02-30 25:00:00", kDefaultPattern, CTime(2023, 2, 28, 23, 59, 59)},
-        {"2024-07-05 12:30:00 AM", twelve, CTime(2024, 7, 5, 0, 30, 0)},
-        {"2024-07-05 12:30:00 PM", twelve, CTime(2024, 7, 5, 12, 30, 0)},
-        {"2024-07-05 01:30:00 AM-PM", twelve, CTime(2024, 7, 5, 13, 30, 0)},
-        {"2024-07-05 13:30:00 PM", kDefaultPattern, CTime(2024, 7, 5, 13, 30, 0)},
-        {"1 2 3 10 11 12", "HH:mm:ss", CTime(2020, 1, 2, 10, 11, 12)},
-        {"x2024-07-05 09:03", kDefaultPattern, CTime(1970, 12, 7, 5, 9, 3)},
-        {"2024-07-05 09:03:99999999999999999999", kDefaultPattern, CTime(2024, 7, 5, 9, 3, 59)}};
+    const std::string zeroed = "0000-00-00 00:00:00 w4 dst9 fails: CTime parser input ";
+    const std::string unclear = "0000-00-00 00:00:00 w4 dst9 fails: 12 hours time point is unclear.\n";
+    const std::tuple<const char*, const char*, std::string> cases[] = {
+        {"2024-07-05 09:03:02.250 and more 1 2 3", kDefaultPattern, "2024-07-05 09:03:02 w5"},
+        {"07/05/2024 09:03:02 PM", "MM/dd/yyyy hh:mm:ss t", "2024-07-05 21:03:02 w5"},
+        {"2023-02-30 25:00:00", kDefaultPattern, "2023-02-28 23:59:59 w2"},
+        {"2024-07-05 12:30:00 AM", twelve, "2024-07-05 00:30:00 w5"},
+        {"2024-07-05 12:30:00 PM", twelve, "2024-07-05 12:30:00 w5"},
+        {"2024-07-05 01:30:00 AM-PM", twelve, "2024-07-05 13:30:00 w5"},
+        {"2024-07-05 13:30:00 PM", kDefaultPattern, "2024-07-05 13:30:00 w5"},
+        {"1 2 3 10 11 12", "HH:mm:ss", "2020-01-02 10:11:12 w4"},
+        {"x2024-07-05 09:03", kDefaultPattern, "1970-12-07 05:09:03 w1"},
+        {"2024-07-05 09:03:99999999999999999999", kDefaultPattern, "2024-07-05 09:03:59 w5"},
+        {"2024-07-05 09:03", kDefaultPattern, zeroed + "information is not enough.\n"},
+        {nullptr, kDefaultPattern, zeroed + "information is not enough.\n"},
+        {"2024-07-05 13:00:00 PM", twelve, zeroed + "hour format is not accord with real value format.\n"},
+        {"2024-07-05 09:03:02", twelve, unclear},
+        {"2024-07-05 09:03:02 pm", twelve, unclear}};
     for (const auto& [text, pattern, expected] : cases) {
-        CTime t(2020, 1, 2, 3, 4, 5);
-        EXPECT_TRUE(t.parse(text, pattern) && t == expected && t.wday == expected.wday) << text;
+        CTime t(2020, 1, 2, 3, 4, 5); // a Thursday
+        t.isdst = 9;
+        bool parsed = false;
+        const Lines reports = reported([&, p = pattern, x = text] { parsed = t.parse(x, p); });
+        // Each report must name the parsed object.
+        const std::string self = "this:" + address(&t) + " ";
+        std::string shown = fieldsOf(t) + (parsed ? "" : " dst" + std::to_string(t.isdst) + " fails: ");
+        for (const std::string& report : reports) {
+            shown += report.rfind(self, 0) == 0 ? report.substr(self.size()) : report;
+        }
+        EXPECT_EQ(shown, expected) << (text ? text : "null");
     }
     store("dd/MM/yyyy HH:mm:ss");
     CTime t;
     EXPECT_TRUE(t.parse("05/07/2024 09:03:02") && t == morning); // the common call reads with the stored pattern
-}
-
-TEST_F(TimeFormatTest, ParseFailuresReportAndZeroTheFieldsButWeekdayAndFlag) {
-    const char* const notEnough = "CTime parser input information is not enough.\n";
-    const char* const unclear = "12 hours time point is unclear.\n";
-    const std::tuple<const char*, const char*, const char*> cases[] = {
-        {"2024-07-05 09:03", kDefaultPattern, notEnough},
-        {nullptr, kDefaultPattern, notEnough},
-        {"2024-07-05 13:00:00 PM", "yyyy-MM-dd hh:mm:ss t",
-         "CTime parser input hour format is not accord with real value format.\n"},
-        {"2024-07-05 09:03:02", "yyyy-MM-dd hh:mm:ss t", unclear},
-        {"2024-07-05 09:03:02 pm", "yyyy-MM-dd hh:mm:ss t", unclear}};
-    for (const auto& [text, pattern, report] : cases) {
-        CTime t(2020, 1, 2, 3, 4, 5); // a Thursday
-        t.isdst = 9;
-        EXPECT_EQ(reported([&, p = pattern, x = text] { EXPECT_FALSE(t.parse(x, p)); }),
-                  Lines{"this:" + address(&t) + " " + report});
-        EXPECT_EQ(std::vector<int>({t.year, t.month, t.day, t.hour, t.minute, t.second, t.wday, t.isdst}),
-                  std::vector<int>({0, 0, 0, 0, 0, 0, 4, 9}));
-    }
 }
 
 TEST_F(TimeFormatTest, SetFormatStringAnalysesThePattern) {
