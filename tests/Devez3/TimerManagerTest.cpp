@@ -40,11 +40,9 @@ TEST(TimerManagerTest, DumpListsStartedTimersNewestFirstAmongTies) {
         busy.enableStat(true);
         const std::uint64_t now = timerSchedule().now;
         const TimerInternal* running = TimerInternal::of(busy);
-        char header[80];
-        std::snprintf(header, sizeof header, "Timers: ( %llu Milli-Seconds Elapsed )\n",
-                      static_cast<unsigned long long>(now));
         EXPECT_EQ(reported([] { CTimerManager::instance()->dumpTimers(); }, 4),
-                  (Lines{header, "            Name            NextTime RunningTime Period   Used/Timeout State\n",
+                  (Lines{"Timers: ( " + std::to_string(now) + " Milli-Seconds Elapsed )\n",
+                         "            Name            NextTime RunningTime Period   Used/Timeout State\n",
                          std::string(76, '_') + "\n", timerRow("Earlier", now + 30000, 0, 0, 0, "Idle"),
                          timerRow("TieSecond", now + 40000, 250, 0, 0, "Idle"),
                          timerRow("TieFirst", now + 40000, 0, 0, 100, "Idle"),
