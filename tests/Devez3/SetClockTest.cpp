@@ -131,13 +131,11 @@ TEST_F(SetClockTest, RefusalAndTheResultRule) {
     g_hostAccepts = false;
     EXPECT_FALSE(CTime::setCurrentTimeEx(m_time, 0));
     EXPECT_EQ(getLastError(), 0x1000000e);
-    EXPECT_EQ(g_calls, Lines{"set 2024-07-05 09:03:02.000"}); // tried, nobody told, no report
-    EXPECT_EQ(m_capture.lines(), Lines{});
+    EXPECT_EQ(m_capture.lines(), Lines{}); // tried, nobody told (below), no report
 
     // The last error is not reset: the next setting fails too, though it works; the rule reads the calling
     // thread's own last error.
     g_hostAccepts = true;
-    g_calls.clear();
     bool elsewhere = false;
     std::thread::id setter;
     EXPECT_FALSE(CTime::setCurrentTimeEx(m_time, 0));
@@ -146,7 +144,8 @@ TEST_F(SetClockTest, RefusalAndTheResultRule) {
         elsewhere = CTime::setCurrentTimeEx(m_time, 0);
     }).join();
     EXPECT_TRUE(elsewhere && g_procThread == setter) << "the procedures run on the setting thread";
-    EXPECT_EQ(g_calls, setting("2024-07-05 09:03:02", 5, "000", setting("2024-07-05 09:03:02", 5)));
+    EXPECT_EQ(g_calls, setting("2024-07-05 09:03:02", 5, "000",
+                               setting("2024-07-05 09:03:02", 5, "000", {"set 2024-07-05 09:03:02.000"})));
 
     // After a replaced hook: only the two clock codes count.
     CTime::attachSetCurrentTimeHook(&customHook);
