@@ -5,7 +5,6 @@
 
 #include "Platform/Platform.h"
 #include "support/Testing.h"
-#include "support/TimeSupport.h"
 
 using namespace Orvane::Virad;
 using namespace Orvane::Testing;
@@ -20,7 +19,7 @@ std::thread::id g_procThread;
 // Before any test: the clock setting is recorded, and the default hooks are kept.
 const std::pair<CTime::SetTimeHook, CTime::SetTimeHookEx> g_defaults = [] {
     Orvane::Platform::redirectSetLocalTime(+[](const Orvane::Platform::LocalTime& time) {
-        g_calls.push_back("set " + fieldsOf(time).substr(0, 19) + "." +
+        g_calls.push_back("set " + timeFields(time).substr(0, 19) + "." +
                           std::to_string(1000 + time.millisecond).substr(1));
         return g_hostAccepts;
     });
@@ -32,7 +31,7 @@ const std::pair<CTime::SetTimeHook, CTime::SetTimeHookEx> g_defaults = [] {
 }();
 
 template <char Tag> bool recordingProc(SystemTime time) {
-    g_calls.push_back(std::string(1, Tag) + " " + fieldsOf(time));
+    g_calls.push_back(std::string(1, Tag) + " " + timeFields(time));
     g_procThread = std::this_thread::get_id();
     return false; // the result is not looked at: the next procedures still run
 }
@@ -45,7 +44,7 @@ void attach(const std::string& tag, CTime::ModifyProc proc) {
 // A procedure that, when asked, attaches another one while a notification is running.
 bool g_attachLate = false;
 bool attachingProc(SystemTime time) {
-    g_calls.push_back("C " + fieldsOf(time));
+    g_calls.push_back("C " + timeFields(time));
     if (std::exchange(g_attachLate, false)) {
         attach("L", &recordingProc<'L'>);
     }
@@ -67,12 +66,12 @@ Lines setting(const std::string& time, int wday, const char* ms = "000", Lines c
 }
 
 void customHook(const CTime& time, int tolerance) {
-    g_calls.push_back("hook " + fieldsOf(time) + " tolerance " + std::to_string(tolerance));
+    g_calls.push_back("hook " + timeFields(time) + " tolerance " + std::to_string(tolerance));
 }
 
 void customHookEx(const SystemTimeEx& time, int tolerance) {
     const int* r = time.reserved;
-    g_calls.push_back("hookEx " + fieldsOf(time) + " ms " + std::to_string(time.millisecond) + " reserved " +
+    g_calls.push_back("hookEx " + timeFields(time) + " ms " + std::to_string(time.millisecond) + " reserved " +
                       std::to_string(r[0] | r[1] | r[2] | r[3]) + " tolerance " + std::to_string(tolerance));
 }
 
@@ -123,7 +122,7 @@ TEST_F(SetClockTest, ToleranceLeavesANearClockAloneMeasuredToTheClampedTime) {
     for (const auto& [time, tolerance, set] : cases) {
         g_calls.clear();
         CTime::setCurrentTime(time, tolerance);
-        EXPECT_EQ(g_calls.size(), set ? 1 + g_attached.size() : 0u) << fieldsOf(time) << " within " << tolerance;
+        EXPECT_EQ(g_calls.size(), set ? 1 + g_attached.size() : 0u) << timeFields(time) << " within " << tolerance;
     }
 }
 

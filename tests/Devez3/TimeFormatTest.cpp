@@ -1,7 +1,6 @@
 #include "virad/CTime.h"
 
 #include "support/Testing.h"
-#include "support/TimeSupport.h"
 
 #include <tuple>
 
@@ -119,7 +118,7 @@ TEST_F(TimeFormatTest, ParseNormalisesOrReportsAndZeroesTheFields) {
         const Lines reports = reported([&, p = pattern, x = text] { parsed = t.parse(x, p); });
         // Each report must name the parsed object.
         const std::string self = "this:" + address(&t) + " ";
-        std::string shown = fieldsOf(t) + (parsed ? "" : " dst" + std::to_string(t.isdst) + " fails: ");
+        std::string shown = timeFields(t) + (parsed ? "" : " dst" + std::to_string(t.isdst) + " fails: ");
         for (const std::string& report : reports) {
             shown += report.rfind(self, 0) == 0 ? report.substr(self.size()) : report;
         }
