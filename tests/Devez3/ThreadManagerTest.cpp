@@ -3,7 +3,6 @@
 #include "support/ThreadSupport.h"
 #include "virad/CTime.h"
 #include "virad/Process.h"
-#include "virad/Thread.h"
 
 #include <fstream>
 #include <list>
