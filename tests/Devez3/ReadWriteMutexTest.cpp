@@ -73,13 +73,9 @@ TEST(CReadWriteMutexWriteTest, AWriterHandsTheLockToTheNextWriterBeforeWaitingRe
 TEST_P(CReadWriteMutexPolicyTest, OneLeavePerHoldAndOnlyTheDefaultPolicyReportsAStrayOne) {
     CapturePrinter capture;
     CReadWriteMutex rw(GetParam());
-    std::vector<bool> results = {rw.leave()};
-    rw.enterReading();
-    rw.enterReading();
-    results.insert(results.end(), {rw.leave(), rw.leave(), rw.leave()});
-    rw.enterWriting();
-    results.insert(results.end(), {rw.leave(), rw.leave()});
-    EXPECT_EQ(results, (std::vector<bool>{false, true, true, false, true, false}));
+    const std::vector<bool> results = {rw.leave(), rw.enterReading(), rw.enterReading(), rw.leave(), rw.leave(),
+                                       rw.leave(), rw.enterWriting(), rw.leave(),        rw.leave()}; // in this order
+    EXPECT_EQ(results, (std::vector<bool>{false, true, true, true, true, false, true, true, false}));
     const std::string stray = "No lock, maybe err\n";
     EXPECT_EQ(capture.bodies(), GetParam() == CReadWriteMutex::priorityDefault ? Lines(3, stray) : Lines{});
 }

@@ -5,7 +5,6 @@
 
 #include "Platform/Platform.h"
 #include "support/Testing.h"
-#include "support/TimeSupport.h"
 
 using namespace Orvane::Virad;
 using namespace Orvane::Testing;
@@ -20,7 +19,7 @@ std::thread::id g_procThread;
 // Before any test: the clock setting is recorded, and the default hooks are kept.
 const std::pair<CTime::SetTimeHook, CTime::SetTimeHookEx> g_defaults = [] {
     Orvane::Platform::redirectSetLocalTime(+[](const Orvane::Platform::LocalTime& time) {
-        g_calls.push_back("set " + fieldsOf(time).substr(0, 19) + "." +
+        g_calls.push_back("set " + timeFields(time).substr(0, 19) + "." +
                           std::to_string(1000 + time.millisecond).substr(1));
         return g_hostAccepts;
     });
@@ -32,14 +31,24 @@ const std::pair<CTime::SetTimeHook, CTime::SetTimeHookEx> g_defaults = [] {
 }();
 
 template <char Tag> bool recordingProc(SystemTime time) {
-    g_calls.push_back(std::string(1, Tag) + " " + fieldsOf(time));
+    g_calls.push_back(std::string(1, Tag) + " " + timeFields(time));
     g_procThread = std::this_thread::get_id();
-    return Tag == 'B'; // the result is not looked at
+    return false; // the result is not looked at: the next procedures still run
 }
 
 void attach(const std::string& tag, CTime::ModifyProc proc) {
     ASSERT_TRUE(CTime::attachModifyProc(proc));
     g_attached.push_back(tag);
+}
+
+// A procedure that, when asked, attaches another one while a notification is running.
+bool g_attachLate = false;
+bool attachingProc(SystemTime time) {
+    g_calls.push_back("C " + timeFields(time));
+    if (std::exchange(g_attachLate, false)) {
+        attach("L", &recordingProc<'L'>);
+    }
+    return true;
 }
 
 // The calls of every attached procedure, in order, told the time, after the given calls.
@@ -57,12 +66,12 @@ Lines setting(const std::string& time, int wday, const char* ms = "000", Lines c
 }
 
 void customHook(const CTime& time, int tolerance) {
-    g_calls.push_back("hook " + fieldsOf(time) + " tolerance " + std::to_string(tolerance));
+    g_calls.push_back("hook " + timeFields(time) + " tolerance " + std::to_string(tolerance));
 }
 
 void customHookEx(const SystemTimeEx& time, int tolerance) {
     const int* r = time.reserved;
-    g_calls.push_back("hookEx " + fieldsOf(time) + " ms " + std::to_string(time.millisecond) + " reserved " +
+    g_calls.push_back("hookEx " + timeFields(time) + " ms " + std::to_string(time.millisecond) + " reserved " +
                       std::to_string(r[0] | r[1] | r[2] | r[3]) + " tolerance " + std::to_string(tolerance));
 }
 
@@ -74,13 +83,12 @@ protected:
         setLastError(0);
         if (g_attached.empty()) { // once per process: a second attach would run them twice
             attach("A", &recordingProc<'A'>);
-            attach("B", &recordingProc<'B'>);
+            attach("C", &attachingProc);
         }
     }
     void TearDown() override { // the default hooks, without notification
         CTime::attachSetCurrentTimeHook(g_defaults.first, false);
         CTime::attachSetCurrentTimeHookEx(g_defaults.second, false);
-        setLastError(0);
     }
     CapturePrinter m_capture;
     const CTime m_time{2024, 7, 5, 9, 3, 2};
@@ -96,19 +104,12 @@ TEST(SetClockDeathTest, ASettingWithoutProceduresIsReported) {
         "^1 1 \\[.* info .*\\]CTime::setCurrentTime\\(\\) success without callback function\n$");
 }
 
-TEST_F(SetClockTest, DefaultHookClampsSetsAndTellsTheProceduresInOrderOnTheSettingThread) {
+TEST_F(SetClockTest, DefaultHookClampsSetsAndTellsTheProceduresInOrder) {
     for (const CTime& t : {CTime(1999, 6, 1, 12, 0, 0), CTime(2040, 1, 1, 0, 0, 0), CTime(2024, 13, 40, 25, 0, 0)}) {
         CTime::setCurrentTime(t, 0); // the last one is normalised first
     }
-    std::thread::id setter;
-    std::thread([&] {
-        setter = std::this_thread::get_id();
-        CTime::setCurrentTime(CTime(2024, 1, 1, 0, 0, 0), 0);
-    }).join();
-    EXPECT_EQ(g_calls, setting("2024-01-01 00:00:00", 1, "000",
-                               setting("2024-12-31 23:59:59", 2, "000",
-                                       setting("2038-01-01 00:00:00", 5, "000", setting("2000-01-01 00:00:00", 6)))));
-    EXPECT_EQ(g_procThread, setter);
+    EXPECT_EQ(g_calls, setting("2024-12-31 23:59:59", 2, "000",
+                               setting("2038-01-01 00:00:00", 5, "000", setting("2000-01-01 00:00:00", 6))));
     EXPECT_EQ(m_capture.text() + std::to_string(getLastError()), "0") << "no report, no error";
 }
 
@@ -121,7 +122,7 @@ TEST_F(SetClockTest, ToleranceLeavesANearClockAloneMeasuredToTheClampedTime) {
     for (const auto& [time, tolerance, set] : cases) {
         g_calls.clear();
         CTime::setCurrentTime(time, tolerance);
-        EXPECT_EQ(g_calls.size(), set ? 1 + g_attached.size() : 0u) << fieldsOf(time) << " within " << tolerance;
+        EXPECT_EQ(g_calls.size(), set ? 1 + g_attached.size() : 0u) << timeFields(time) << " within " << tolerance;
     }
 }
 
@@ -129,18 +130,21 @@ TEST_F(SetClockTest, RefusalAndTheResultRule) {
     g_hostAccepts = false;
     EXPECT_FALSE(CTime::setCurrentTimeEx(m_time, 0));
     EXPECT_EQ(getLastError(), 0x1000000e);
-    EXPECT_EQ(g_calls, Lines{"set 2024-07-05 09:03:02.000"}); // tried, nobody told, no report
-    EXPECT_EQ(m_capture.lines(), Lines{});
+    EXPECT_EQ(m_capture.lines(), Lines{}); // tried, nobody told (below), no report
 
     // The last error is not reset: the next setting fails too, though it works; the rule reads the calling
     // thread's own last error.
     g_hostAccepts = true;
-    g_calls.clear();
     bool elsewhere = false;
+    std::thread::id setter;
     EXPECT_FALSE(CTime::setCurrentTimeEx(m_time, 0));
-    std::thread([&] { elsewhere = CTime::setCurrentTimeEx(m_time, 0); }).join();
-    EXPECT_TRUE(elsewhere);
-    EXPECT_EQ(g_calls, setting("2024-07-05 09:03:02", 5, "000", setting("2024-07-05 09:03:02", 5)));
+    std::thread([&] {
+        setter = std::this_thread::get_id();
+        elsewhere = CTime::setCurrentTimeEx(m_time, 0);
+    }).join();
+    EXPECT_TRUE(elsewhere && g_procThread == setter) << "the procedures run on the setting thread";
+    EXPECT_EQ(g_calls, setting("2024-07-05 09:03:02", 5, "000",
+                               setting("2024-07-05 09:03:02", 5, "000", {"set 2024-07-05 09:03:02.000"})));
 
     // After a replaced hook: only the two clock codes count.
     CTime::attachSetCurrentTimeHook(&customHook);
@@ -160,19 +164,14 @@ TEST_F(SetClockTest, ReplacedHooksNotifyOnlyWhenAskedAndTheExtendedOneSeesTheRec
     // With notification: the hook, then every procedure with the same value.
     EXPECT_TRUE(CTime::attachSetCurrentTimeHook(&customHook, true) == CTime::SetTimeHook(&customHook));
     CTime::setCurrentTime(m_time, 0);
-    EXPECT_EQ(g_calls, notified("2024-07-05 09:03:02 w5", {"hook 1999-12-02 09:03:02 w4 tolerance 7",
-                                                           "hook 2024-07-05 09:03:02 w5 tolerance 0"}));
     // The default hook back, flag still on: it notifies once, by itself.
-    g_calls.clear();
     CTime::attachSetCurrentTimeHook(g_defaults.first);
     CTime::setCurrentTime(m_time, 0);
-    EXPECT_EQ(g_calls, setting("2024-07-05 09:03:02", 5));
 
     // The extended form with garbage reserved fields and weekday: the default hook clamps and keeps milliseconds;
     // a replaced hook sees the record as given (weekday of the unclamped date), procedures the normalised one.
     const SystemTimeEx late{1969, 12, 31, 0, 23, 59, 58, 250, {7, 7, 7, 7}};
     const std::string hooked = "hookEx 1969-12-31 23:59:58 w3 ms 250 reserved 0 tolerance 3";
-    g_calls.clear();
     EXPECT_TRUE(CTime::setCurrentTime(late, 0));
     EXPECT_TRUE(CTime::attachSetCurrentTimeHookEx(&customHookEx) == g_defaults.second);
     EXPECT_TRUE(CTime::setCurrentTime(late, 3));
@@ -180,31 +179,19 @@ TEST_F(SetClockTest, ReplacedHooksNotifyOnlyWhenAskedAndTheExtendedOneSeesTheRec
     EXPECT_TRUE(CTime::setCurrentTime(late, 3));
     CTime::attachSetCurrentTimeHookEx(g_defaults.second);
     EXPECT_TRUE(CTime::setCurrentTime(SystemTimeEx{2024, 7, 5, 0, 9, 3, 2, 999, {0, 0, 0, 0}}, 0));
-    Lines expected = setting("2000-01-01 00:00:00", 6, "250");
+    Lines expected = notified("2024-07-05 09:03:02 w5",
+                              {"hook 1999-12-02 09:03:02 w4 tolerance 7", "hook 2024-07-05 09:03:02 w5 tolerance 0"});
+    expected = setting("2000-01-01 00:00:00", 6, "250", setting("2024-07-05 09:03:02", 5, "000", expected));
     expected.insert(expected.end(), {hooked, hooked});
     EXPECT_EQ(g_calls, setting("2024-07-05 09:03:02", 5, "999", notified("1970-12-31 23:59:58 w4", expected)));
 }
 
 TEST_F(SetClockTest, ProcedureAttachedDuringANotificationRunsFromTheNextOne) {
-    static bool attachOnNextCall = false;
-    if (std::find(g_attached.begin(), g_attached.end(), "attaching") == g_attached.end()) {
-        attach("attaching", CTime::ModifyProc(+[](SystemTime time) {
-                   g_calls.push_back("attaching " + fieldsOf(time));
-                   if (std::exchange(attachOnNextCall, false)) {
-                       attach("late", CTime::ModifyProc(+[](SystemTime t) {
-                                  g_calls.push_back("late " + fieldsOf(t));
-                                  return true;
-                              }));
-                   }
-                   return true;
-               }));
-    }
-    attachOnNextCall = true;
-    const Lines expected = setting("2024-07-05 09:03:02", 5);
+    g_attachLate = true;
+    const Lines before = setting("2024-07-05 09:03:02", 5);
     CTime::setCurrentTime(m_time, 0);
-    ASSERT_EQ(g_attached.back(), "late");
-    EXPECT_EQ(g_calls, expected) << "the procedure attached meanwhile waits for the next setting";
-    g_calls.clear();
     CTime::setCurrentTime(m_time, 0);
-    EXPECT_EQ(g_calls.back(), "late 2024-07-05 09:03:02 w5");
+    ASSERT_EQ(g_attached.back(), "L");
+    EXPECT_EQ(g_calls, setting("2024-07-05 09:03:02", 5, "000", before))
+        << "the procedure attached meanwhile waits for the next setting";
 }

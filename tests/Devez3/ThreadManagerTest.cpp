@@ -3,7 +3,6 @@
 #include "support/ThreadSupport.h"
 #include "virad/CTime.h"
 #include "virad/Process.h"
-#include "virad/Thread.h"
 
 #include <fstream>
 #include <list>
@@ -65,12 +64,10 @@ TEST(ThreadManagerTest, RunningThreadsAreListedNewestFirstWithTheirTimeouts) {
                                 "Late " + std::to_string(lateId) + " 0 64 0 1",
                                 "Early " + std::to_string(earlyId) + " 0 10 0 1"}));
 
-    flex_string name("untouched");
-    EXPECT_FALSE(manager->getThreadNameByID(CThread::getCurrentThreadID(), name)) << "main is not a body";
-    EXPECT_EQ(name, flex_string("untouched"));
-    EXPECT_TRUE(manager->getThreadNameByID(lateId, name));
-    EXPECT_EQ(name, flex_string("Late"));
-    EXPECT_TRUE(manager->hasThread(earlyId) && !manager->hasThread(-1));
+    // Main is not a body: its name is not found and the output is left alone.
+    flex_string name("untouched"), lateName;
+    EXPECT_FALSE(manager->getThreadNameByID(CThread::getCurrentThreadID(), name) || name != flex_string("untouched"));
+    EXPECT_TRUE(manager->getThreadNameByID(lateId, lateName) && lateName == flex_string("Late"));
 
     // Each id is written as "(%d)" cut to 7 characters, newest first, no separator.
     auto id = [](int value) { return ("(" + std::to_string(value) + ")").substr(0, 7); };
