@@ -68,7 +68,7 @@ TEST(TimerTest, PeriodicTimersKeepTheirGridAndDropFiringsWhileRunning) {
 TEST(TimerTest, StopAndWaitAndDestructionWaitForTheCallbackExceptFromInsideIt) {
     // Destruction stops and waits for the running callback, saying so once; it still runs when the wait starts.
     TimerProbe probe;
-    probe.holdMs = 300;
+    probe.holdMs = 1000; // long enough that a stalled test thread still finds it running
     auto timer = std::make_unique<CTimer>("Waited");
     ASSERT_TRUE(timer->start(probe.proc(), 0, 10));
     ASSERT_TRUE(eventually([&] { return probe.inside.load() == 1; }));
