@@ -126,12 +126,13 @@ TEST_F(PrintLogTest, FileNamesLineCutAndTwoPartLines) {
     // A line longer than the buffer is cut at 8191 characters and counts as ended.
     capture.clear();
     const int prefix = Orvane::Virad::logInfo("\n") - 1;
-    const std::vector<int> counts = {Orvane::Virad::logInfo("%s", std::string(10000, 'x').c_str()),
-                                     static_cast<int>(capture.lines()[1].size() * Detail::g_lineStart.load()),
-                                     Orvane::Virad::logInfo("%s", std::string(8191 - prefix, 'x').c_str()),
-                                     Orvane::Virad::logInfo("%s\n", std::string(8191 - prefix, 'x').c_str()),
-                                     Orvane::Virad::logInfo("%s\n", std::string(8189 - prefix, 'x').c_str())};
-    EXPECT_EQ(counts, (std::vector<int>{8191, 8191, 8191, 8191, 8190})) << "exactly full; newline cut off; one short";
+    // Cut; exactly full; newline cut off; one short.
+    EXPECT_EQ(std::vector<int>({Orvane::Virad::logInfo("%s", std::string(10000, 'x').c_str()),
+                                static_cast<int>(capture.lines()[1].size() * Detail::g_lineStart.load()),
+                                Orvane::Virad::logInfo("%s", std::string(8191 - prefix, 'x').c_str()),
+                                Orvane::Virad::logInfo("%s\n", std::string(8191 - prefix, 'x').c_str()),
+                                Orvane::Virad::logInfo("%s\n", std::string(8189 - prefix, 'x').c_str())}),
+              (std::vector<int>{8191, 8191, 8191, 8191, 8190}));
 
     // Two calls without a newline between them: one prefix, the colour kept until the line ends.
     capture.clear();
@@ -193,8 +194,7 @@ TEST_F(PrintLogTest, CTwinPrintsToTheConsoleOnlyWithoutModuleSwitches) {
 TEST_F(PrintLogTest, PrefixBuilderAndOptionCopies) {
     char buffer[64];
     SystemTimeEx time = {};
-    PrintOptions o = options({&P::hideTime, &P::noColor, &P::hideThreadId});
-    setPrintOptions(o);
+    setPrintOptions(options({&P::hideTime, &P::noColor, &P::hideThreadId}));
     const int n = Virad_logOptionControl(buffer, 63, LOG_ERROR, "M", "f.c", "fn", 3, "", &time);
     EXPECT_EQ(std::string(buffer, n), "[ error M f.c:3]");
     EXPECT_TRUE(time.year >= 2024 && time.millisecond <= 999) << "the time is stored";
