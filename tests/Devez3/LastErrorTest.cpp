@@ -43,13 +43,12 @@ TEST(LastErrorTest, MessageTableStoresReplacesAndDefaultsToEmptyUnderConcurrentU
 
 TEST(LastErrorDeathTest, AssertionsReportOnStandardErrorAndAbort) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_DEATH(
-        Detail::assertionFailed("m_internal", "void f()", "Src/X.cpp", 12),
-        R"(\*\*\*\*\* Internal Program Error - assertion \(m_internal\) failed in void f\(\): Src/X\.cpp\(12\))");
     EXPECT_DEATH(Detail::assertionFailedMsg("x > 0", "bad x\n", "int g(int)", "Src/Y.cpp", 7),
                  R"(assertion \(x > 0\) failed in int g\(int\): Src/Y\.cpp\(7\): bad x)");
     int* nothing = nullptr;
-    EXPECT_DEATH(VIRAD_ASSERT(nothing), R"(assertion \(nothing\) failed in .*LastErrorTest\.cpp)");
+    EXPECT_DEATH(
+        VIRAD_ASSERT(nothing),
+        R"(\*\*\*\*\* Internal Program Error - assertion \(nothing\) failed in .*: .*LastErrorTest\.cpp\([0-9]+\))");
 }
 
 using DumpHexTest = PrintStateTest;
