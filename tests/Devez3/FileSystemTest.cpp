@@ -35,35 +35,34 @@ std::map<std::string, std::uint16_t> listAttributes(IFileSystem* table, const st
     return found;
 }
 
-std::vector<IFileSystem*> selected(std::initializer_list<const char*> paths) {
-    std::vector<IFileSystem*> tables;
+using Tables = std::vector<IFileSystem*>;
+
+// Makes the hook calls in order (a null table removes), then answers the table each path selects.
+Tables afterHooks(std::initializer_list<std::pair<const char*, IFileSystem*>> hooks,
+                  std::initializer_list<const char*> paths) {
+    for (const auto& [name, table] : hooks) {
+        hookFileSystem(name, table);
+    }
+    Tables tables;
     for (const char* path : paths) {
         tables.push_back(Detail::selectFileSystem(path));
     }
     return tables;
 }
 
-using Tables = std::vector<IFileSystem*>;
-
 TEST(HookTest, EarliestPrefixWinsThirtyOneEntriesAtMost) {
     CapturePrinter capture(true, 4);
     FileDefaultOpt a, b, c, fill[31];
     IFileSystem* const none = Detail::defaultFileSystem();
-    EXPECT_EQ(selected({"/mnt/a/x"}), Tables{none}) << "no hooks: default";
-    hookFileSystem("/mnt", &a);
-    hookFileSystem("/mnt/sd", &b);
+    EXPECT_EQ(afterHooks({}, {"/mnt/a/x"}), Tables{none}) << "no hooks: default";
     // The earliest entry, not the longest prefix; a plain byte prefix.
-    EXPECT_EQ(selected({"/mnt/sd/x", "/mntx", "/other"}), (Tables{&a, &a, none}));
-    hookFileSystem("/mnt", nullptr);
-    hookFileSystem("/dup", &a);
-    hookFileSystem("/dup", &c);
-    EXPECT_EQ(selected({"/mnt/sd/x", "/mnt/x", "/dup/f"}), (Tables{&b, none, &a}))
+    EXPECT_EQ(afterHooks({{"/mnt", &a}, {"/mnt/sd", &b}}, {"/mnt/sd/x", "/mntx", "/other"}), (Tables{&a, &a, none}));
+    EXPECT_EQ(afterHooks({{"/mnt", nullptr}, {"/dup", &a}, {"/dup", &c}}, {"/mnt/sd/x", "/mnt/x", "/dup/f"}),
+              (Tables{&b, none, &a}))
         << "the freed entry 1 is reused first";
-    hookFileSystem("/dup", nullptr);
-    hookFileSystem("", &a);
     // The second registration took its own entry; an empty name never matches.
-    EXPECT_EQ(selected({"/dup/f", "anything"}), (Tables{&c, none}));
-    hookFileSystem("never-registered", nullptr);
+    EXPECT_EQ(afterHooks({{"/dup", nullptr}, {"", &a}, {"never-registered", nullptr}}, {"/dup/f", "anything"}),
+              (Tables{&c, none}));
     // Every call reports, removals included.
     EXPECT_EQ(capture.count("hookFileSystem called!, CFile/CLfsFile member function may be hooked!\n"), 8u);
 
@@ -71,13 +70,10 @@ TEST(HookTest, EarliestPrefixWinsThirtyOneEntriesAtMost) {
     for (int i = 0; i < 30; ++i) {
         hookFileSystem(("/h" + std::to_string(i) + "/").c_str(), &fill[i]);
     }
-    hookFileSystem("/h0/", nullptr);
-    hookFileSystem("/late/", &fill[30]);
     // The 32nd entry does not exist; a removal frees an entry.
-    EXPECT_EQ(selected({"/h28/x", "/h29/x", "/late/x"}), (Tables{&fill[28], none, &fill[30]}));
-    for (const char* name : {"/mnt/sd", "/dup", "/late/"}) {
-        hookFileSystem(name, nullptr);
-    }
+    EXPECT_EQ(afterHooks({{"/h0/", nullptr}, {"/late/", &fill[30]}}, {"/h28/x", "/h29/x", "/late/x"}),
+              (Tables{&fill[28], none, &fill[30]}));
+    afterHooks({{"/mnt/sd", nullptr}, {"/dup", nullptr}, {"/late/", nullptr}}, {});
     for (int i = 1; i < 30; ++i) {
         hookFileSystem(("/h" + std::to_string(i) + "/").c_str(), nullptr);
     }
