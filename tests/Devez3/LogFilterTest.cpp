@@ -18,6 +18,14 @@ std::string run(std::vector<std::string> words) {
     return stdoutOf([&] { setLogFilter(static_cast<int>(argv.size()), argv.data()); });
 }
 
+// A case-table runner: what the command printed, then the state it left.
+std::function<std::string(const std::vector<std::string>&)> commandThen(std::string (*state)()) {
+    return [state](const std::vector<std::string>& words) {
+        const std::string printed = run(words); // before the state is read
+        return printed + state();
+    };
+}
+
 // "path pattern rotating size byDay files"
 std::string settings() {
     const Detail::LogFileSettings s = Detail::logFileSettings();
@@ -74,10 +82,7 @@ TEST_F(LogFilterTest, UsageLevelModulesStatisticsAndPrefixSwitches) {
 -logversion off = 4 1 11 0 1110 1110 | -logversion on = 4 1 11 0 1100 1100 | -logversion yes = 4 1 11 0 1110 1110
 -logfunction off = 4 1 11 0 1110 1110 | -logfunction ON = 4 1 11 0 1111 1111 | -logfunction yes = 4 1 11 0 1110 1110
 -logtime On = 4 1 11 0 0110 0110)",
-                           [](const std::vector<std::string>& words) {
-                               const std::string printed = run(words); // before the state it leaves
-                               return printed + printState();
-                           }),
+                           commandThen(printState)),
               24);
 }
 
@@ -92,10 +97,7 @@ TEST_F(LogFilterTest, LogPathAndRotationSettings) {
 -logsize 2097151 = ./app.log ./* 0 2147482624 0 0 | -logsize 2097152 = ./app.log ./* 0 0 0 0
 -logsavesetting BySize 1 3 = ./app.log ./* 1 1024 0 3 | -logsavesetting byday on -7 = ./app.log ./* 1 1024 1 0
 -logsavesetting NONE = ./app.log ./* 0 1024 1 0)",
-                           [](const std::vector<std::string>& words) {
-                               const std::string printed = run(words); // nothing, before the settings
-                               return printed + settings();
-                           }),
+                           commandThen(settings)),
               10);
     run({"-logpath", "logs/"});
     EXPECT_EQ(Detail::logFileSettings().path, "") << "a refused path turns the log file off";

@@ -85,7 +85,6 @@ TEST_F(PrintLogTest, PrefixLayouts) {
         {{}, "Unknown", "[Tinfo Mod # Thing.cpp:42]"},
         {{}, nullptr, "[Tinfo Mod # Thing.cpp:42]"},
         {{}, "2.1", "[Tinfo Mod:2.1 # Thing.cpp:42]"},
-        {options({&P::hideTime}), "v", "[ info Mod:v # Thing.cpp:42]"},
         {options({&P::hideTime, &P::hideVersion}), "v", "[ info Mod # Thing.cpp:42]"},
         {options({&P::hideTime, &P::hideVersion, &P::hideModule}), "v", "[ info # Thing.cpp:42]"},
         {options({&P::hideTime, &P::hideModule}), "v", "[ info :v # Thing.cpp:42]"},
