@@ -35,35 +35,34 @@ std::map<std::string, std::uint16_t> listAttributes(IFileSystem* table, const st
     return found;
 }
 
-std::vector<IFileSystem*> selected(std::initializer_list<const char*> paths) {
-    std::vector<IFileSystem*> tables;
+using Tables = std::vector<IFileSystem*>;
+
+// Makes the hook calls in order (a null table removes), then answers the table each path selects.
+Tables afterHooks(std::initializer_list<std::pair<const char*, IFileSystem*>> hooks,
+                  std::initializer_list<const char*> paths) {
+    for (const auto& [name, table] : hooks) {
+        hookFileSystem(name, table);
+    }
+    Tables tables;
     for (const char* path : paths) {
         tables.push_back(Detail::selectFileSystem(path));
     }
     return tables;
 }
 
-using Tables = std::vector<IFileSystem*>;
-
 TEST(HookTest, EarliestPrefixWinsThirtyOneEntriesAtMost) {
     CapturePrinter capture(true, 4);
     FileDefaultOpt a, b, c, fill[31];
     IFileSystem* const none = Detail::defaultFileSystem();
-    EXPECT_EQ(selected({"/mnt/a/x"}), Tables{none}) << "no hooks: default";
-    hookFileSystem("/mnt", &a);
-    hookFileSystem("/mnt/sd", &b);
+    EXPECT_EQ(afterHooks({}, {"/mnt/a/x"}), Tables{none}) << "no hooks: default";
     // The earliest entry, not the longest prefix; a plain byte prefix.
-    EXPECT_EQ(selected({"/mnt/sd/x", "/mntx", "/other"}), (Tables{&a, &a, none}));
-    hookFileSystem("/mnt", nullptr);
-    hookFileSystem("/dup", &a);
-    hookFileSystem("/dup", &c);
-    EXPECT_EQ(selected({"/mnt/sd/x", "/mnt/x", "/dup/f"}), (Tables{&b, none, &a}))
+    EXPECT_EQ(afterHooks({{"/mnt", &a}, {"/mnt/sd", &b}}, {"/mnt/sd/x", "/mntx", "/other"}), (Tables{&a, &a, none}));
+    EXPECT_EQ(afterHooks({{"/mnt", nullptr}, {"/dup", &a}, {"/dup", &c}}, {"/mnt/sd/x", "/mnt/x", "/dup/f"}),
+              (Tables{&b, none, &a}))
         << "the freed entry 1 is reused first";
-    hookFileSystem("/dup", nullptr);
-    hookFileSystem("", &a);
     // The second registration took its own entry; an empty name never matches.
-    EXPECT_EQ(selected({"/dup/f", "anything"}), (Tables{&c, none}));
-    hookFileSystem("never-registered", nullptr);
+    EXPECT_EQ(afterHooks({{"/dup", nullptr}, {"", &a}, {"never-registered", nullptr}}, {"/dup/f", "anything"}),
+              (Tables{&c, none}));
     // Every call reports, removals included.
     EXPECT_EQ(capture.count("hookFileSystem called!, CFile/CLfsFile member function may be hooked!\n"), 8u);
 
@@ -71,13 +70,10 @@ TEST(HookTest, EarliestPrefixWinsThirtyOneEntriesAtMost) {
     for (int i = 0; i < 30; ++i) {
         hookFileSystem(("/h" + std::to_string(i) + "/").c_str(), &fill[i]);
     }
-    hookFileSystem("/h0/", nullptr);
-    hookFileSystem("/late/", &fill[30]);
     // The 32nd entry does not exist; a removal frees an entry.
-    EXPECT_EQ(selected({"/h28/x", "/h29/x", "/late/x"}), (Tables{&fill[28], none, &fill[30]}));
-    for (const char* name : {"/mnt/sd", "/dup", "/late/"}) {
-        hookFileSystem(name, nullptr);
-    }
+    EXPECT_EQ(afterHooks({{"/h0/", nullptr}, {"/late/", &fill[30]}}, {"/h28/x", "/h29/x", "/late/x"}),
+              (Tables{&fill[28], none, &fill[30]}));
+    afterHooks({{"/mnt/sd", nullptr}, {"/dup", nullptr}, {"/late/", nullptr}}, {});
     for (int i = 1; i < 30; ++i) {
         hookFileSystem(("/h" + std::to_string(i) + "/").c_str(), nullptr);
     }
@@ -113,14 +109,11 @@ TEST_F(DefaultFileSystemTest, OpenModesPermissionsAndBuffering) {
     // w truncates and alone is write-only; e gives close-on-exec; a full 16384-byte buffer: nothing reaches the
     // file before it is full.
     const std::string chunk(16384, 'x');
-    std::vector<std::uintmax_t> sizes = {fs::file_size(path),
-                                         descriptorFlags(stream) & 02000003ul,
-                                         m_table->fwrite(chunk.data(), 1, 16383, stream),
-                                         fs::file_size(path),
-                                         m_table->fwrite(chunk.data(), 1, 2, stream),
-                                         fs::file_size(path) / 16384};
-    sizes.insert(sizes.end(), {static_cast<std::uintmax_t>(m_table->fclose(stream)), fs::file_size(path)});
-    EXPECT_EQ(sizes, (std::vector<std::uintmax_t>{0, 02000001ul, 16383, 0, 2, 1, 0, 16385}));
+    EXPECT_EQ(std::vector<std::uintmax_t>({fs::file_size(path), descriptorFlags(stream) & 02000003ul,
+                                           m_table->fwrite(chunk.data(), 1, 16383, stream), fs::file_size(path),
+                                           m_table->fwrite(chunk.data(), 1, 2, stream), fs::file_size(path) / 16384,
+                                           static_cast<std::uintmax_t>(m_table->fclose(stream)), fs::file_size(path)}),
+              (std::vector<std::uintmax_t>{0, 02000001ul, 16383, 0, 2, 1, 0, 16385}));
 
     stream = m_table->fopen(created.c_str(), "wbd"); // d is accepted
     ASSERT_NE(stream, nullptr);
@@ -145,15 +138,12 @@ TEST_F(DefaultFileSystemTest, PathOperationsStatAndVolume) {
     // The host's mode bits: a regular file.
     EXPECT_EQ(info.name + std::to_string(info.size) + " " + std::to_string(info.attrib & 0170000), file + "5 32768");
     EXPECT_GT(info.timeWrite, 1500000000u);
-    const std::vector<int> results = {m_table->access(file.c_str(), 6),
-                                      m_table->access(missing.c_str(), 0),
-                                      m_table->mkdir(sub.c_str()),
-                                      m_table->mkdir(sub.c_str()) != 0,
-                                      m_table->rename(file.c_str(), moved.c_str()),
-                                      m_table->rmdir(sub.c_str()) != 0, // not empty
-                                      m_table->remove(moved.c_str()),
-                                      m_table->rmdir(sub.c_str())};
-    EXPECT_EQ(results, std::vector<int>({0, -1, 0, 1, 0, 1, 0, 0}));
+    // The second mkdir finds the directory; the first rmdir finds it not empty.
+    EXPECT_EQ(std::vector<int>({m_table->access(file.c_str(), 6), m_table->access(missing.c_str(), 0),
+                                m_table->mkdir(sub.c_str()), m_table->mkdir(sub.c_str()) != 0,
+                                m_table->rename(file.c_str(), moved.c_str()), m_table->rmdir(sub.c_str()) != 0,
+                                m_table->remove(moved.c_str()), m_table->rmdir(sub.c_str())}),
+              std::vector<int>({0, -1, 0, 1, 0, 1, 0, 0}));
     std::uint64_t mine = 0, total = 0, free = 0;
     ASSERT_EQ(m_table->statfs(m_dir.path().c_str(), &mine, &total, &free), 0);
     EXPECT_TRUE(total > 0 && mine <= free && free <= total) << mine << " " << free << " " << total;
@@ -179,9 +169,10 @@ TEST_F(DefaultFileSystemTest, SearchAttributesAndKeys) {
         EXPECT_EQ(m_table->findfirst(pattern.c_str(), &info), -1) << pattern;
     }
     const int first = m_table->findfirst(at("*").c_str(), &info);
-    const std::vector<int> keys = {m_table->findfirst(nullptr, &info), m_table->findclose(first),
-                                   m_table->findfirst(at("*").c_str(), &info) - first}; // no closed key twice
-    EXPECT_EQ(keys, std::vector<int>({-1, 0, 1}));
+    // No closed key is handed out twice.
+    EXPECT_EQ(std::vector<int>({m_table->findfirst(nullptr, &info), m_table->findclose(first),
+                                m_table->findfirst(at("*").c_str(), &info) - first}),
+              std::vector<int>({-1, 0, 1}));
     m_table->findclose(first + 1);
     const std::string out = stdoutOf([&] {
         EXPECT_EQ(m_table->findnext(1000000, &info), -1);
@@ -198,13 +189,11 @@ TEST_F(DefaultFileSystemTest, PositionsAndSizesBeyondThirtyTwoBits) {
     void* stream = m_table->fopen(path.c_str(), "wb+");
     ASSERT_NE(stream, nullptr);
     const std::int64_t beyond = 3LL * 1024 * 1024 * 1024;
-    const std::vector<std::int64_t> positions = {m_table->fseek(stream, 2147483647, 0),
-                                                 m_table->ftell(stream),
-                                                 m_table->fseek64(stream, beyond, 0),
-                                                 m_table->ftell64(stream),
-                                                 m_table->ftell(stream),
-                                                 m_table->fseek(stream, -1, 0) < 0};
-    EXPECT_EQ(positions, std::vector<std::int64_t>({0, 2147483647, 0, beyond, -1, 1})); // ftell fails past 2^31-1
+    // ftell fails past 2^31-1.
+    EXPECT_EQ(std::vector<std::int64_t>({m_table->fseek(stream, 2147483647, 0), m_table->ftell(stream),
+                                         m_table->fseek64(stream, beyond, 0), m_table->ftell64(stream),
+                                         m_table->ftell(stream), m_table->fseek(stream, -1, 0) < 0}),
+              std::vector<std::int64_t>({0, 2147483647, 0, beyond, -1, 1}));
     m_table->fclose(stream);
 
     // The search takes the size modulo 4 GiB; stat reports it whole.

@@ -6,12 +6,8 @@
 
 using namespace Orvane::Virad;
 
-int twice(int value) {
-    return 2 * value;
-}
-int thrice(int value) {
-    return 3 * value;
-}
+int (*const twice)(int) = [](int value) { return 2 * value; };
+int (*const thrice)(int) = [](int value) { return 3 * value; };
 
 struct Counter {
     int add(int amount) { return value += amount; }
@@ -39,23 +35,18 @@ using F = TFunction1<int, int>;
 TEST(FunctionTest, BindingsCallDispatchAndCompare) {
     Counter a, b;
     a.value = 10;
-    const F free(&twice), empty, onA(&Counter::add, &a), peek(&Counter::peek, &a);
+    const F free(twice), empty, onA(&Counter::add, &a), peek(&Counter::peek, &a);
     EXPECT_EQ(std::vector<std::uint32_t>({free.kind, empty.kind, onA.kind}), std::vector<std::uint32_t>({2, 0, 1}));
     EXPECT_EQ(free.typeName, nullptr);
     EXPECT_STREQ(onA.typeName, typeid(Counter*).name());
     EXPECT_TRUE(empty.empty() && F(static_cast<int (*)(int)>(nullptr)).empty() && !free.empty());
     // An empty delegate yields a value-initialised result.
     EXPECT_EQ(std::vector<int>({free(21), empty(5), onA(5), peek(0)}), std::vector<int>({42, 0, 15, 15}));
-    const std::vector<bool> equalities = {empty == F(),
-                                          free == F(&twice),
-                                          free == F(&thrice),
-                                          free == empty,
-                                          onA == F(&Counter::add, &a),
-                                          onA == F(&Counter::add, &b),
-                                          onA == F(&Counter::peek, &a),
-                                          onA == free};
     // Same function or same object and method; a member binding never equals a free one.
-    EXPECT_EQ(equalities, std::vector<bool>({true, true, false, false, true, false, false, false}));
+    EXPECT_EQ(std::vector<bool>({empty == F(), free == F(twice), free == F(thrice), free == empty,
+                                 onA == F(&Counter::add, &a), onA == F(&Counter::add, &b), onA == F(&Counter::peek, &a),
+                                 onA == free}),
+              std::vector<bool>({true, true, false, false, true, false, false, false}));
 
     Parcel parcel;
     const F weight(&Weighted::weight, &parcel);
@@ -73,15 +64,10 @@ TEST(FunctionTest, ReuseNumbersDecideEqualityAndMarkTheCallingThread) {
     EXPECT_EQ(std::vector<std::uint32_t>({r20.kind, F(&Counter::add, &c, 15).kind, F(&Counter::add, &c, 16).kind}),
               std::vector<std::uint32_t>({20, 1, 16}))
         << "numbers below 16 give a plain binding";
-    const std::vector<bool> equalities = {r20 == r21,
-                                          r20 == any,
-                                          any == r21,
-                                          r20 == F(&Counter::add, &c, 20),
-                                          r20 == plain,
-                                          any == plain,
-                                          any == F(&Counter::add, &other, 20)};
     // The wildcard matches any number but still needs the object.
-    EXPECT_EQ(equalities, std::vector<bool>({false, true, true, true, false, false, false}));
+    EXPECT_EQ(std::vector<bool>({r20 == r21, r20 == any, any == r21, r20 == F(&Counter::add, &c, 20), r20 == plain,
+                                 any == plain, any == F(&Counter::add, &other, 20)}),
+              std::vector<bool>({false, true, true, true, false, false, false}));
 
     // A fresh thread has no reuse number; only numbered bindings set it, on the calling thread only.
     std::vector<unsigned int> numbers(3);
@@ -89,7 +75,7 @@ TEST(FunctionTest, ReuseNumbersDecideEqualityAndMarkTheCallingThread) {
     r20(1);
     plain(1);
     any(1);
-    (F(&twice))(1);
+    (F(twice))(1);
     std::thread([&] {
         r33(1);
         numbers[1] = getCurrentFunctionReuse();

@@ -18,6 +18,14 @@ std::string run(std::vector<std::string> words) {
     return stdoutOf([&] { setLogFilter(static_cast<int>(argv.size()), argv.data()); });
 }
 
+// A case-table runner: what the command printed, then the state it left.
+std::function<std::string(const std::vector<std::string>&)> commandThen(std::string (*state)()) {
+    return [state](const std::vector<std::string>& words) {
+        const std::string printed = run(words); // before the state is read
+        return printed + state();
+    };
+}
+
 // "path pattern rotating size byDay files"
 std::string settings() {
     const Detail::LogFileSettings s = Detail::logFileSettings();
@@ -40,49 +48,42 @@ const char kUsage[] =
     "changes),(maxnumber-total log file)\n"
     "logfiter -logsavesetting none #log file save in the old way\n";
 
-TEST_F(LogFilterTest, UsageLevelModulesAndStatistics) {
-    EXPECT_EQ(run({}) + run({"-h"}), std::string(kUsage) + kUsage);
-    // Unknown or incomplete words print and change nothing.
-    EXPECT_EQ(run({"-h", "extra"}) + run({"-nonsense", "1"}) + run({"-loglevel"}), "");
-    EXPECT_EQ(getPrintLogLevel(), 4);
-    run({"-loglevel", "42"});
-    EXPECT_EQ(getPrintLogLevel(), 42) << "stored unchecked";
-    run({"-loglevel", "4"});
-
-    CapturePrinter capture(true, 4);
-    auto prints = [](const char* module) { return logFilter(LOG_INFO, module, "f", "", 1, "", "x\n") > 0; };
-    run({"-logmodule", "Noisy", "OFF"});
-    EXPECT_EQ(Detail::getModuleSwitchMode(), 1);
-    std::vector<bool> printed = {prints("Noisy"), prints("Other")};
-    run({"-logmodule", "off"});
-    printed.push_back(prints("Other")); // everything silenced
-    run({"-logmodule", "on"});
-    printed.push_back(prints("Noisy")); // mode 2 ignores the kept switch
-    run({"-logmodule", "Noisy", "on"});
-    printed.push_back(prints("Noisy"));
-    EXPECT_EQ(printed, (std::vector<bool>{false, true, false, true, true}));
-
-    run({"-logmodulestatistics", "On"});
-    prints("Counted");
-    EXPECT_GT(getLogStatistics()["Counted"].printedBytes, 0u);
-    run({"-logmodulestatistics", "off"});
-    EXPECT_FALSE(Detail::logStatisticsEnabled());
-}
-
-TEST_F(LogFilterTest, PrefixSwitchesWriteBothOptionCopies) {
-    const std::pair<const char*, int> switches[] = {
-        {"-logtime", 0}, {"-logthread", 4}, {"-logversion", 5}, {"-logfunction", 6}};
-    for (const auto& [option, flag] : switches) {
-        for (const char* word : {"on", "off", "yes"}) {
-            run({option, word});
-            const int set = (std::string(word) == "on") == (flag == 6); // only the function is shown when on
-            PrintOptions o = {};
-            getPrintOptions(&o);
-            EXPECT_EQ((std::pair<int, int>(reinterpret_cast<unsigned char*>(&o)[flag], Virad_getPrintOption()[flag])),
-                      std::make_pair(set, set))
-                << option << " " << word;
+// The print level; the module switch mode and whether "Noisy" and "Other" are switched on; statistics on; then the
+// hide-time, hide-thread, hide-version and show-function flags of the option record and of the flag copy.
+std::string printState() {
+    PrintOptions o = {};
+    getPrintOptions(&o);
+    std::string text = std::to_string(getPrintLogLevel()) + " " + std::to_string(Detail::getModuleSwitchMode()) + " " +
+                       std::to_string(Detail::moduleSwitchedOn("Noisy")) +
+                       std::to_string(Detail::moduleSwitchedOn("Other")) + " " +
+                       std::to_string(Detail::logStatisticsEnabled());
+    for (const unsigned char* flags : {reinterpret_cast<unsigned char*>(&o), Virad_getPrintOption()}) {
+        text += " ";
+        for (int flag : {0, 4, 5, 6}) {
+            text += std::to_string(flags[flag]);
         }
     }
+    return text;
+}
+
+TEST_F(LogFilterTest, UsageLevelModulesStatisticsAndPrefixSwitches) {
+    EXPECT_EQ(run({}) + run({"-h"}), std::string(kUsage) + kUsage);
+    // Steps in order, each with what it printed and the state after it. Unknown or incomplete words print and change
+    // nothing; the level is stored unchecked; a module's switch is kept while mode 2 ignores it; only "on" (in any
+    // case) is on.
+    EXPECT_EQ(runCaseTable(R"(
+-h extra = 4 2 11 0 0000 0000 | -nonsense 1 = 4 2 11 0 0000 0000 | -loglevel = 4 2 11 0 0000 0000
+-loglevel 42 = 42 2 11 0 0000 0000 | -logmodule Noisy OFF = 4 1 01 0 0000 0000 | -logmodule off = 4 0 01 0 0000 0000
+-logmodule on = 4 2 01 0 0000 0000 | -logmodule Noisy on = 4 1 11 0 0000 0000
+-logmodulestatistics On = 4 1 11 1 0000 0000 | -logmodulestatistics off extra = 4 1 11 1 0000 0000
+-logmodulestatistics off = 4 1 11 0 0000 0000
+-logtime off = 4 1 11 0 1000 1000 | -logtime on = 4 1 11 0 0000 0000 | -logtime yes = 4 1 11 0 1000 1000
+-logthread off = 4 1 11 0 1100 1100 | -logthread on = 4 1 11 0 1000 1000 | -logthread yes = 4 1 11 0 1100 1100
+-logversion off = 4 1 11 0 1110 1110 | -logversion on = 4 1 11 0 1100 1100 | -logversion yes = 4 1 11 0 1110 1110
+-logfunction off = 4 1 11 0 1110 1110 | -logfunction ON = 4 1 11 0 1111 1111 | -logfunction yes = 4 1 11 0 1110 1110
+-logtime On = 4 1 11 0 0110 0110)",
+                           commandThen(printState)),
+              24);
 }
 
 TEST_F(LogFilterTest, LogPathAndRotationSettings) {
@@ -96,10 +97,7 @@ TEST_F(LogFilterTest, LogPathAndRotationSettings) {
 -logsize 2097151 = ./app.log ./* 0 2147482624 0 0 | -logsize 2097152 = ./app.log ./* 0 0 0 0
 -logsavesetting BySize 1 3 = ./app.log ./* 1 1024 0 3 | -logsavesetting byday on -7 = ./app.log ./* 1 1024 1 0
 -logsavesetting NONE = ./app.log ./* 0 1024 1 0)",
-                           [](const std::vector<std::string>& words) {
-                               const std::string printed = run(words); // nothing, before the settings
-                               return printed + settings();
-                           }),
+                           commandThen(settings)),
               10);
     run({"-logpath", "logs/"});
     EXPECT_EQ(Detail::logFileSettings().path, "") << "a refused path turns the log file off";

@@ -25,8 +25,8 @@ template <typename Print> std::string printed(Print print) {
     return capture.text();
 }
 
-std::string filtered(int level, const char* module) {
-    return printed([&] { return logFilter(level, module, "f", "fn", 1, "", "x\n"); });
+std::string filtered(int level, const char* module, const char* file = "f") {
+    return printed([&] { return logFilter(level, module, file, "fn", 1, "", "x\n"); });
 }
 
 // Keeps what it is given; may detach itself and attach another printer while it is called.
@@ -55,6 +55,8 @@ TEST_F(PrintLogTest, LevelsModulesAndWrappersFilter) {
     }
     setPrintLogLevel(4);
     EXPECT_EQ(printed([] { return logLibName(LOG_ERROR, "Lib", "x\n"); }), "[ error Lib Unknown:0]x\n");
+    EXPECT_EQ(filtered(LOG_INFO, "M", "dir\\win.cpp"), "[ info M dir\\win.cpp:1]x\n")
+        << "cut at the host's separator only";
     EXPECT_TRUE(Orvane::Virad::logInfo("x\n") > 0 && ::logWarn("x\n") > 0 && ::logError("x\n") > 0);
     EXPECT_EQ(Orvane::Virad::logTrace("x\n") + Orvane::Virad::logDebug("x\n") + ::logDebug("x\n") +
                   logLibName(0, "Lib", "x\n") + logLibName(7, "Lib", "x\n"),
@@ -83,7 +85,6 @@ TEST_F(PrintLogTest, PrefixLayouts) {
         {{}, "Unknown", "[Tinfo Mod # Thing.cpp:42]"},
         {{}, nullptr, "[Tinfo Mod # Thing.cpp:42]"},
         {{}, "2.1", "[Tinfo Mod:2.1 # Thing.cpp:42]"},
-        {options({&P::hideTime}), "v", "[ info Mod:v # Thing.cpp:42]"},
         {options({&P::hideTime, &P::hideVersion}), "v", "[ info Mod # Thing.cpp:42]"},
         {options({&P::hideTime, &P::hideVersion, &P::hideModule}), "v", "[ info # Thing.cpp:42]"},
         {options({&P::hideTime, &P::hideModule}), "v", "[ info :v # Thing.cpp:42]"},
@@ -115,23 +116,17 @@ TEST_F(PrintLogTest, PrefixLayouts) {
     }
 }
 
-TEST_F(PrintLogTest, FileNamesLineCutAndTwoPartLines) {
-    CapturePrinter capture;
-    setPrintOptions(options({&P::hideTime, &P::hideThreadId}));
-    logFilter(LOG_INFO, "M", "a/b/c.cpp", "", 1, "", "x\n");
-    logFilter(LOG_INFO, "M", "dir\\win.cpp", "", 3, "", "x\n");
-    // Cut at the host's separator only.
-    EXPECT_EQ(capture.lines(), (Lines{"[ info M c.cpp:1]x\n", "[ info M dir\\win.cpp:3]x\n"}));
-
+TEST_F(PrintLogTest, LineCutAndTwoPartLines) {
     // A line longer than the buffer is cut at 8191 characters and counts as ended.
-    capture.clear();
+    CapturePrinter capture;
     const int prefix = Orvane::Virad::logInfo("\n") - 1;
-    const std::vector<int> counts = {Orvane::Virad::logInfo("%s", std::string(10000, 'x').c_str()),
-                                     static_cast<int>(capture.lines()[1].size() * Detail::g_lineStart.load()),
-                                     Orvane::Virad::logInfo("%s", std::string(8191 - prefix, 'x').c_str()),
-                                     Orvane::Virad::logInfo("%s\n", std::string(8191 - prefix, 'x').c_str()),
-                                     Orvane::Virad::logInfo("%s\n", std::string(8189 - prefix, 'x').c_str())};
-    EXPECT_EQ(counts, (std::vector<int>{8191, 8191, 8191, 8191, 8190})) << "exactly full; newline cut off; one short";
+    // Cut; exactly full; newline cut off; one short.
+    EXPECT_EQ(std::vector<int>({Orvane::Virad::logInfo("%s", std::string(10000, 'x').c_str()),
+                                static_cast<int>(capture.lines()[1].size() * Detail::g_lineStart.load()),
+                                Orvane::Virad::logInfo("%s", std::string(8191 - prefix, 'x').c_str()),
+                                Orvane::Virad::logInfo("%s\n", std::string(8191 - prefix, 'x').c_str()),
+                                Orvane::Virad::logInfo("%s\n", std::string(8189 - prefix, 'x').c_str())}),
+              (std::vector<int>{8191, 8191, 8191, 8191, 8190}));
 
     // Two calls without a newline between them: one prefix, the colour kept until the line ends.
     capture.clear();
@@ -193,8 +188,7 @@ TEST_F(PrintLogTest, CTwinPrintsToTheConsoleOnlyWithoutModuleSwitches) {
 TEST_F(PrintLogTest, PrefixBuilderAndOptionCopies) {
     char buffer[64];
     SystemTimeEx time = {};
-    PrintOptions o = options({&P::hideTime, &P::noColor, &P::hideThreadId});
-    setPrintOptions(o);
+    setPrintOptions(options({&P::hideTime, &P::noColor, &P::hideThreadId}));
     const int n = Virad_logOptionControl(buffer, 63, LOG_ERROR, "M", "f.c", "fn", 3, "", &time);
     EXPECT_EQ(std::string(buffer, n), "[ error M f.c:3]");
     EXPECT_TRUE(time.year >= 2024 && time.millisecond <= 999) << "the time is stored";

@@ -1,6 +1,7 @@
 // Test fixture: every test starts and ends with the print path in its
 // default state (no options, level 4, every module printed, no statistics,
-// console output, no log file) and at the start of a fresh line.
+// console output, no log file open or configured, as in a fresh process) and
+// at the start of a fresh line.
 #ifndef DOZUV2_TESTS_SUPPORT_PRINTSTATEFIXTURE_H
 #define DOZUV2_TESTS_SUPPORT_PRINTSTATEFIXTURE_H
 
@@ -36,6 +37,7 @@ protected:
         Detail::setLogMaxFiles(0);
         Detail::setLogByDay(false);
         Detail::setLogSaveMode(Detail::LogSaveMode::none);
+        Detail::resetLogFileState();
     }
 
     // Options with the given flags set and every other byte zero.
