@@ -119,21 +119,62 @@ TEST_F(FileTest, ChunkedTransfersAndCopiesOfTheLargeFile) {
               I64s({120, 110, 7}));
 }
 
+// Both classes, closed and then open: a write (CFile writes once, CLfsFile until all is out), a line put, a
+// flush, a seek, a line got back and a gather write (the recording table answers with the element count), each
+// followed by the cached position and length.
+TEST_F(FileTest, WritesPutsFlushesAndGetsOnBothClasses) {
+    m_fs.transferLimit = 3;
+    const auto run = [this](auto& file, const char* name) {
+        char line[16] = "unread", bytes[] = "abcd";
+        std::string out;
+        const auto note = [&](const std::string& result) {
+            out += result + " " + std::to_string(file.getPosition()) + "/" + std::to_string(file.getLength()) + " ";
+        };
+        for (int open = 0; open < 2; ++open) {
+            note(std::to_string(file.write(bytes, 4)));
+            const auto put = file.puts("ef\ngh"); // the C library's count, or 0 when closed
+            note(put < 0 ? "failed" : open == 1 ? "put" : std::to_string(put));
+            file.flush();
+            note("flushed");
+            note(std::to_string(file.seek(0, std::decay_t<decltype(file)>::begin)));
+            note(file.gets(line, 16) != nullptr ? line : "null");
+            note(std::to_string(file.writev(nullptr, 1)));
+            if (open == 0) {
+                EXPECT_TRUE(file.open((m_dir / name).c_str(), 0x1002)); // read-write, created
+            }
+        }
+        return out;
+    };
+    CFile small;
+    CLfsFile large;
+    EXPECT_EQ(run(small, "small"), "-1 0/0 0 0/0 flushed 0/0 0 0/0 null 0/0 -1 0/0 "
+                                   "3 3/3 put 8/8 flushed 8/8 0 0/8 abcef\n 6/8 1 7/8 ");
+    EXPECT_EQ(run(large, "large"), "-1 0/0 0 0/0 flushed 0/0 0 0/0 null 0/0 -1 0/0 "
+                                   "4 4/4 put 9/9 flushed 9/9 0 0/9 abcdef\n 7/9 1 8/9 ");
+    EXPECT_EQ(m_capture.linesContaining("fwrite failed, expected:4, actual:3, errno:").size(), 1u);
+}
+
 TEST_F(FileTest, StaticOperationsChooseByTheFirstPath) {
     TempDir elsewhere;
-    EXPECT_TRUE(CFile::rename(path("a", "1").c_str(), (elsewhere / "b").c_str()));
+    EXPECT_TRUE(CFile::rename(path("a", "1").c_str(), (elsewhere / "b").c_str()) &&
+                CLfsFile::rename(path("c", "2").c_str(), (elsewhere / "d").c_str()));
     FileInfo info = {};
     EXPECT_TRUE(CLfsFile::access((elsewhere / "b").c_str(), 0) && CLfsFile::stat((elsewhere / "b").c_str(), info));
     std::uint64_t mine = 0, total = 0, free = 0;
-    EXPECT_TRUE(CFile::statFS(m_dir.path().c_str(), mine, total, free));
-    EXPECT_EQ(std::vector<std::uint64_t>({mine, total, free}), std::vector<std::uint64_t>({1, 3, 2}));
+    std::uint64_t large[3] = {};
+    EXPECT_TRUE(CFile::statFS(m_dir.path().c_str(), mine, total, free) &&
+                CLfsFile::statFS(m_dir.path().c_str(), large[0], large[1], large[2]));
+    EXPECT_EQ(std::vector<std::uint64_t>({mine, total, free, large[0], large[1], large[2]}),
+              std::vector<std::uint64_t>({1, 3, 2, 1, 3, 2}));
+    EXPECT_TRUE(CLfsFile::makeDirectory((m_dir / "e").c_str()) && CLfsFile::removeDirectory((m_dir / "e").c_str()) &&
+                !exists(m_dir / "e"));
     EXPECT_TRUE(CFile::makeDirectoryRecursively((m_dir / "a/b/c/").c_str()) &&
                 std::filesystem::is_directory(m_dir / "a/b/c"));
     EXPECT_FALSE(CFile::makeDirectoryRecursively((m_dir / "a/b/c").c_str()) || CFile::makeDirectoryRecursively(""));
-    // The old path's table renames; the default table serves elsewhere; mkdir for the hooked directory itself,
-    // a, a/b and a/b/c (the last one exists the second time).
+    // The old path's table renames; the default table serves elsewhere; mkdir for e, the hooked directory
+    // itself, a, a/b and a/b/c (the last one exists the second time).
     EXPECT_EQ(std::vector<int>({m_fs.count("rename"), m_fs.count("access") + m_fs.count("stat"), m_fs.count("mkdir")}),
-              std::vector<int>({1, 0, 8}));
+              std::vector<int>({2, 0, 9}));
     EXPECT_EQ(m_capture.count("the path is unvalid"), 1u);
 }
 
