@@ -62,10 +62,6 @@ set(DOZUV2_WINDOWS_EXCLUDED_TESTS_LogFilterTest
     # Expects the default log path "./app.log"; it is built with the host's
     # separator, ".\app.log" on Windows.
     LogFilterTest.LogPathAndRotationSettings)
-set(DOZUV2_WINDOWS_EXCLUDED_TESTS_PrintLogTest
-    # Expects "dir\win.cpp" to stay whole because "/" is this host's only
-    # separator; Windows cuts at the backslash too (WindowsPathTest).
-    PrintLogTest.FileNamesLineCutAndTwoPartLines)
 set(DOZUV2_WINDOWS_EXCLUDED_TESTS_ProcessWideTest
     # Its death-test pattern uses brackets, which GoogleTest's own simple
     # regular expressions on Windows do not support.

@@ -48,7 +48,7 @@ TEST(LastErrorDeathTest, AssertionsReportOnStandardErrorAndAbort) {
     int* nothing = nullptr;
     EXPECT_DEATH(
         VIRAD_ASSERT(nothing),
-        R"(\*\*\*\*\* Internal Program Error - assertion \(nothing\) failed in .*: .*LastErrorTest\.cpp\([0-9]+\))");
+        R"(\*\*\*\*\* Internal Program Error - assertion \(nothing\) failed in .*: .*LastErrorTest\.cpp\(.+\))");
 }
 
 using DumpHexTest = PrintStateTest;

@@ -55,8 +55,9 @@ TEST_F(PrintLogTest, LevelsModulesAndWrappersFilter) {
     }
     setPrintLogLevel(4);
     EXPECT_EQ(printed([] { return logLibName(LOG_ERROR, "Lib", "x\n"); }), "[ error Lib Unknown:0]x\n");
-    EXPECT_EQ(filtered(LOG_INFO, "M", "dir\\win.cpp"), "[ info M dir\\win.cpp:1]x\n")
-        << "cut at the host's separator only";
+    // Cut at the host's separators only: a backslash is one on Windows, a plain character here.
+    EXPECT_EQ(filtered(LOG_INFO, "M", "dir\\win.cpp"),
+              Orvane::Platform::isPathSeparator('\\') ? "[ info M win.cpp:1]x\n" : "[ info M dir\\win.cpp:1]x\n");
     EXPECT_TRUE(Orvane::Virad::logInfo("x\n") > 0 && ::logWarn("x\n") > 0 && ::logError("x\n") > 0);
     EXPECT_EQ(Orvane::Virad::logTrace("x\n") + Orvane::Virad::logDebug("x\n") + ::logDebug("x\n") +
                   logLibName(0, "Lib", "x\n") + logLibName(7, "Lib", "x\n"),
