@@ -199,9 +199,9 @@ TEST_F(FileTest, LoadAndTheShortLoadDiagnostic) {
         EXPECT_FALSE(file.load(f.c_str()) != nullptr || large.load(f.c_str()) != nullptr);
     });
     EXPECT_FALSE(file.isOpen() || large.isOpen());
-    EXPECT_EQ(m_capture.count("CFile::load() length:5, ret:2, errmsg:") +
-                  m_capture.count("CLfsFile::load() length:5, ret:2, errmsg:"),
-              2u);
+    EXPECT_EQ(std::vector<std::size_t>({m_capture.count("CFile::load() length:5, ret:2, errmsg:"),
+                                        m_capture.count("CLfsFile::load() length:5, ret:2, errmsg:")}),
+              std::vector<std::size_t>({1, 1}));
 }
 
 TEST(FileDefaultTableTest, RealFilesRemovalAndRecursiveRemoval) {
