@@ -105,7 +105,9 @@ TEST(AesTest, LongMessagesAgreeOnBothPathsAndComeBack) {
     const std::pair<CAes::EncMode, const char*> cases[] = {
         {CAes::ECB, kIv},    {CAes::CBC, kIv}, {CAes::CFB8, kIv},
         {CAes::CFB128, kIv}, {CAes::CTR, kIv}, {CAes::CTR, "0000000000000000fffffffffffffffa"}};
-    for (const auto& [mode, ivText] : cases) {
+    for (const auto& testCase : cases) {
+        const CAes::EncMode mode = testCase.first; // named, not bound: lambdas below capture them
+        const char* const ivText = testCase.second;
         std::map<std::string, Bytes> ciphers;
         onBothPaths([&](const char* path) {
             const Bytes iv = fromHex(ivText);
