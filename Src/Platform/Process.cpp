@@ -2,23 +2,22 @@
 // the Windows C runtime splits them, and exit handlers through the C library.
 #include "Platform/Process.h"
 
+#include "Common/ShortLock.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <new>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace Orvane {
 namespace Platform {
 
-namespace {
-
 // Splits a command line the way the Windows C runtime does: blanks and tabs
 // separate arguments; double quotes group; 2n backslashes before a quote give
 // n backslashes and the quote toggles grouping; 2n+1 give n and a literal
 // quote; other backslashes are literal.
-std::vector<std::string> splitCommandLine(const char* line) {
+std::vector<std::string> commandLineArguments(const char* line) {
     std::vector<std::string> words;
     const char* p = line;
     for (;;) {
@@ -58,12 +57,6 @@ std::vector<std::string> splitCommandLine(const char* line) {
     return words;
 }
 
-} // namespace
-
-std::vector<std::string> commandLineArguments(const char* commandLine) {
-    return splitCommandLine(commandLine);
-}
-
 namespace {
 
 std::atomic<RegisterExitHandlerFunction> g_registerExitHandlerRedirect{nullptr};
@@ -75,7 +68,7 @@ std::atomic<RegisterExitHandlerFunction> g_registerExitHandlerRedirect{nullptr};
 // the top; a handler registered while one of ours runs is not given to the
 // runtime but run by that runNewest right after the handler that registered
 // it, as the runtimes that allow it would do.
-std::atomic_flag g_handlersLock = ATOMIC_FLAG_INIT;
+Common::ShortLock g_handlersLock; // constant-initialised: usable before any constructor runs
 std::atomic<int> g_handlersRunning{0};
 
 // Never destroyed: handlers still run after the statics are gone.
@@ -84,22 +77,10 @@ std::vector<ExitHandler>& handlers() {
     return *list;
 }
 
-class HandlersLock {
-public:
-    HandlersLock() {
-        while (g_handlersLock.test_and_set(std::memory_order_acquire)) {
-            std::this_thread::yield();
-        }
-    }
-    ~HandlersLock() { g_handlersLock.clear(std::memory_order_release); }
-    HandlersLock(const HandlersLock&) = delete;
-    HandlersLock& operator=(const HandlersLock&) = delete;
-};
-
 void runNewest() {
     std::size_t floor = 0;
     {
-        HandlersLock lock;
+        std::lock_guard<Common::ShortLock> lock(g_handlersLock);
         if (handlers().empty()) {
             return;
         }
@@ -109,7 +90,7 @@ void runNewest() {
     for (;;) {
         ExitHandler handler = nullptr;
         {
-            HandlersLock lock;
+            std::lock_guard<Common::ShortLock> lock(g_handlersLock);
             if (handlers().size() <= floor) {
                 break;
             }
@@ -128,7 +109,7 @@ bool registerExitHandler(ExitHandler handler) {
     if (redirect != nullptr) {
         return redirect(handler);
     }
-    HandlersLock lock;
+    std::lock_guard<Common::ShortLock> lock(g_handlersLock);
     std::vector<ExitHandler>& list = handlers();
     try {
         list.push_back(handler);
