@@ -55,20 +55,16 @@ std::uint32_t currentThreadId() {
     return t_threadId;
 }
 
-void sleepMilliseconds(unsigned int milliseconds) {
-    timespec ts;
-    ts.tv_sec = milliseconds / 1000;
-    ts.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
-}
-
 void sleepMicroseconds(std::uint64_t microseconds) {
     timespec ts;
     ts.tv_sec = static_cast<time_t>(microseconds / 1000000);
     ts.tv_nsec = static_cast<long>(microseconds % 1000000) * 1000L;
     while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
     }
+}
+
+void sleepMilliseconds(unsigned int milliseconds) {
+    sleepMicroseconds(std::uint64_t{milliseconds} * 1000);
 }
 
 void yieldThread() {
