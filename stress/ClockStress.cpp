@@ -5,13 +5,13 @@
 // (the clock never falls, also across threads), and the clock advanced over
 // the run.
 #include "StressRun.h"
+#include "support/OnThreads.h"
 
 #include "virad/CTime.h"
 
 #include <string>
-#include <thread>
-#include <vector>
 
+using Orvane::Testing::onThreads;
 using Orvane::Virad::CTime;
 
 int main(int argc, char** argv) {
@@ -19,27 +19,21 @@ int main(int argc, char** argv) {
     std::atomic<std::uint64_t> published{0};
     std::atomic<long> readings{0};
     const std::uint64_t start = CTime::getCurrentMilliSecond();
-    std::vector<std::thread> readers;
-    for (int t = 0; t < 4; ++t) {
-        readers.emplace_back([&] {
-            long fell = 0, count = 0;
-            while (run.running()) {
-                for (int i = 0; i < 1000; ++i, ++count) {
-                    const std::uint64_t floor = published.load(std::memory_order_acquire);
-                    const std::uint64_t value = CTime::getCurrentMilliSecond();
-                    fell += value < floor;
-                    std::uint64_t seen = published.load(std::memory_order_relaxed);
-                    while (value > seen && !published.compare_exchange_weak(seen, value, std::memory_order_acq_rel)) {
-                    }
+    onThreads(4, [&](int) {
+        long fell = 0, count = 0;
+        while (run.running()) {
+            for (int i = 0; i < 1000; ++i, ++count) {
+                const std::uint64_t floor = published.load(std::memory_order_acquire);
+                const std::uint64_t value = CTime::getCurrentMilliSecond();
+                fell += value < floor;
+                std::uint64_t seen = published.load(std::memory_order_relaxed);
+                while (value > seen && !published.compare_exchange_weak(seen, value, std::memory_order_acq_rel)) {
                 }
             }
-            readings += count;
-            run.check(fell == 0, "a reading fell below one published before it, " + std::to_string(fell) + " times");
-        });
-    }
-    for (std::thread& reader : readers) {
-        reader.join();
-    }
+        }
+        readings += count;
+        run.check(fell == 0, "a reading fell below one published before it, " + std::to_string(fell) + " times");
+    });
     run.check(published.load() > start, "the clock advanced over the run");
     std::printf("ClockStress: %ld readings on 4 threads over %llu ms\n", readings.load(),
                 static_cast<unsigned long long>(published.load() - start));

@@ -8,6 +8,7 @@
 // rotated files and the live one are left.
 #include "RemovalCapture.h"
 #include "StressRun.h"
+#include "support/OnThreads.h"
 
 #include "virad/LogFilter.h"
 #include "virad/PrintLog.h"
@@ -17,10 +18,10 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 using namespace Orvane::Virad;
+using Orvane::Testing::onThreads;
 namespace fs = std::filesystem;
 
 namespace {
@@ -91,13 +92,7 @@ int main(int argc, char** argv) {
     command({"-logsavesetting", "bysize", "4", "3"});
 
     std::vector<long> written(kThreads, 0);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back(writeLines, std::ref(run), std::ref(written), t);
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    onThreads(kThreads, [&](int t) { writeLines(run, written, t); });
     command({"-logpath", ""});
     logCleanup();
 

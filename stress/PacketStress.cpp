@@ -5,6 +5,7 @@
 // any thread still holds a handle to it (its pattern stays intact), and at the
 // end every buffer ever wrapped was released exactly once.
 #include "StressRun.h"
+#include "support/OnThreads.h"
 
 #include "memory/Packet.h"
 
@@ -12,10 +13,10 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 using Orvane::Memory::CPacket;
+using Orvane::Testing::onThreads;
 
 namespace {
 
@@ -180,13 +181,7 @@ int main(int argc, char** argv) {
     Stress::Run run("PacketStress", argc, argv);
     Totals totals;
     std::vector<Slot> slots(kSlots);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back(churn, std::ref(run), std::ref(totals), std::ref(slots), t);
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    onThreads(kThreads, [&](int t) { churn(run, totals, slots, t); });
     for (Slot& slot : slots) {
         slot.held = Held();
     }

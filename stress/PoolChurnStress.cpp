@@ -9,6 +9,7 @@
 // by one and giving them back in random order rebuilds exactly the carved
 // blocks; the fixed-size pool then hands out distinct units.
 #include "StressRun.h"
+#include "support/OnThreads.h"
 
 #include "Memory/BuddyPool.h"
 #include "memory/MemPool.h"
@@ -18,22 +19,16 @@
 #include <cstring>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 using Orvane::Memory::Detail::BuddyPool;
 using Orvane::Memory::Detail::CMemPool;
+using Orvane::Testing::onThreads;
 
 namespace {
 
 constexpr std::uint64_t kChunk = 1024;
 constexpr std::uint32_t kChunks = 3000;
-
-template <typename Body> void onTwoThreads(Body body) {
-    std::thread other(body, 1);
-    body(0);
-    other.join();
-}
 
 // (order, chunk index) of every free block, list by list.
 std::vector<std::pair<std::uint32_t, std::uint32_t>> freeBlocks(BuddyPool& pool) {
@@ -49,7 +44,7 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> freeBlocks(BuddyPool& pool)
 void buddyRound(Stress::Run& run, BuddyPool& pool, unsigned seed) {
     const auto carved = freeBlocks(pool);
     std::atomic<long> overwritten{0};
-    onTwoThreads([&](int thread) {
+    onThreads(2, [&](int thread) {
         std::mt19937& rng = Stress::random(seed + static_cast<unsigned>(thread));
         std::vector<std::pair<unsigned char*, std::uint64_t>> held;
         const auto mark = static_cast<unsigned char>(thread + 1);
@@ -91,7 +86,7 @@ void buddyRound(Stress::Run& run, BuddyPool& pool, unsigned seed) {
 void fixedRound(Stress::Run& run) {
     CMemPool pool(64, 16);
     std::atomic<long> overwritten{0};
-    onTwoThreads([&](int thread) {
+    onThreads(2, [&](int thread) {
         const auto mark = static_cast<unsigned char>(0xA1 + thread);
         std::vector<unsigned char*> held;
         for (int round = 0; round < 20000; ++round) {

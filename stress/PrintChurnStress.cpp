@@ -6,6 +6,7 @@
 // in the order written with none missing or doubled, and the total is the
 // number of lines written.
 #include "StressRun.h"
+#include "support/OnThreads.h"
 
 #include "virad/PrintLog.h"
 
@@ -13,9 +14,9 @@
 #include <cstring>
 #include <string>
 #include <thread>
-#include <vector>
 
 using namespace Orvane::Virad;
+using Orvane::Testing::onThreads;
 
 namespace {
 
@@ -67,18 +68,12 @@ int main(int argc, char** argv) {
         }
     });
     std::atomic<long> written{0};
-    std::vector<std::thread> writers;
-    for (int w = 0; w < kWriters; ++w) {
-        writers.emplace_back([&run, &written, w] {
-            for (long i = 0; run.running(); ++i) {
-                Orvane::Virad::logInfo("writer %d line %ld\n", w, i);
-                ++written;
-            }
-        });
-    }
-    for (std::thread& writer : writers) {
-        writer.join();
-    }
+    onThreads(kWriters, [&run, &written](int w) {
+        for (long i = 0; run.running(); ++i) {
+            Orvane::Virad::logInfo("writer %d line %ld\n", w, i);
+            ++written;
+        }
+    });
     stop.store(true);
     churn.join();
     detachPrint(counter);

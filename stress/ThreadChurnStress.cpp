@@ -6,6 +6,7 @@
 // once; the thread manager knows a running body by its id, and its table is
 // back to where it started once every object is gone.
 #include "StressRun.h"
+#include "support/OnThreads.h"
 
 #include "virad/Thread.h"
 #include "virad/ThreadManager.h"
@@ -13,9 +14,9 @@
 #include <list>
 #include <memory>
 #include <thread>
-#include <vector>
 
 using namespace Orvane::Virad;
+using Orvane::Testing::onThreads;
 
 namespace {
 
@@ -79,13 +80,7 @@ int main(int argc, char** argv) {
     std::list<CThreadManager::ThreadInfo> before;
     CThreadManager::instance()->getThreadsInfo(before);
     Totals totals;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back(churn, std::ref(run), std::ref(totals), t);
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    onThreads(kThreads, [&](int t) { churn(run, totals, t); });
     std::list<CThreadManager::ThreadInfo> after;
     CThreadManager::instance()->getThreadsInfo(after);
     run.check(after.size() == before.size(), "the thread table is back to its size before the churn");

@@ -6,6 +6,7 @@
 // timer is started again; a one-shot timer fires exactly once, also when it
 // is stopped with callNow.
 #include "StressRun.h"
+#include "support/OnThreads.h"
 
 #include "virad/Timer.h"
 
@@ -14,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+using Orvane::Testing::onThreads;
 using Orvane::Virad::CTimer;
 
 namespace {
@@ -129,13 +131,7 @@ int main(int argc, char** argv) {
             slot.timer.reset(new CTimer(("churn " + std::to_string(t)).c_str()));
         }
     }
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back(churn, std::ref(run), std::ref(totals), std::ref(slots[t]), t);
-    }
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    onThreads(kThreads, [&](int t) { churn(run, totals, slots[t], t); });
     // Anything that still fired now would be a callback after stopAndWait.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     long fired = 0, overlaps = 0, late = 0;
