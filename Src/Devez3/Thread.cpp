@@ -112,7 +112,7 @@ CThread::~CThread() {
         Platform::sleepMilliseconds(1);
         if (++tries % kDestructorReportEvery == 0) {
             VIRAD_REPORT(LOG_DEBUG, "this:%p CThread::~CThread:%s wait for thread over, times:%llu\n",
-                         static_cast<void*>(this), self->name, tries);
+                         static_cast<void*>(this), self->nameNow().text, tries);
         }
     }
     // The body may still be between its last use of the record and its end.
@@ -134,7 +134,7 @@ bool CThread::createThread() {
     if (self->looping.load()) {
         self->lock.leave();
         VIRAD_REPORT(LOG_WARN, "this:%p CThread::CreateThread() thread:%s is still running!\n",
-                     static_cast<void*>(this), self->name);
+                     static_cast<void*>(this), self->nameNow().text);
         return false;
     }
     if (self->handle != nullptr) {
@@ -175,13 +175,13 @@ bool CThread::destroyThread() {
     if (self->destroyed.load()) {
         self->lock.leave();
         VIRAD_REPORT(LOG_WARN, "this:%p CThread::DestroyThread() thread:%s has been destroyed!\n",
-                     static_cast<void*>(this), self->name);
+                     static_cast<void*>(this), self->nameNow().text);
         return false;
     }
     if (isThreadOver()) {
         self->lock.leave();
         VIRAD_REPORT(LOG_WARN, "this:%p CThread::DestroyThread() thread:%s has exited!\n", static_cast<void*>(this),
-                     self->name);
+                     self->nameNow().text);
         return false;
     }
     self->looping.store(0);

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 
 namespace Orvane {
 namespace Virad {
@@ -34,8 +35,20 @@ struct ThreadInternal {
     CThread* owner;
     CMutex lock;
 
-    // Stores the name: null gives "Nonamed"; longer names are cut to 31 characters.
+    // Stores the name: null gives "Nonamed"; longer names are cut to 31
+    // characters. Call with the lock held.
     void setName(const char* text);
+    // A copy of the name, taken under the lock: a thread may be renamed at
+    // any time (a pooled timer worker takes its timer's name).
+    struct NameCopy {
+        char text[sizeof name];
+    };
+    NameCopy nameNow() {
+        CGuard guard(lock);
+        NameCopy copy;
+        std::memcpy(copy.text, name, sizeof copy.text);
+        return copy;
+    }
     // A deadline is set and lies before now.
     bool timedOut(std::uint64_t now) const {
         const std::uint64_t due = deadline.load(std::memory_order_relaxed);

@@ -80,11 +80,11 @@ bool CThreadManager::hasThread(int threadId) {
 
 bool CThreadManager::getThreadNameByID(int threadId, flex_string& name) {
     CGuard guard(m_internal->mutex);
-    const ThreadInternal* record = m_internal->findLocked(threadId);
+    ThreadInternal* record = m_internal->findLocked(threadId);
     if (record == nullptr) {
         return false;
     }
-    name = record->name;
+    name = record->nameNow().text;
     return true;
 }
 
@@ -96,12 +96,7 @@ bool CThreadManager::getThreadsInfo(std::list<ThreadInfo>& infos) {
     for (ThreadInternal* record = m_internal->head; record != nullptr; record = record->next) {
         ThreadInfo info;
         std::memset(&info, 0, sizeof info);
-        {
-            // A thread may be renamed at any time (a pooled timer worker takes
-            // its timer's name); the name is written under the record's lock.
-            CGuard recordGuard(record->lock);
-            std::memcpy(info.name, record->name, sizeof info.name);
-        }
+        std::memcpy(info.name, record->nameNow().text, sizeof info.name);
         info.id = record->threadId.load(std::memory_order_relaxed);
         info.stackSize = record->stackSize;
         info.priority = static_cast<unsigned>(record->priority) & 0x7Fu;
@@ -118,18 +113,13 @@ bool CThreadManager::getTimeOutThreads(flex_string& text) {
     bool any = false;
     CGuard guard(m_internal->mutex);
     for (ThreadInternal* record = m_internal->head; record != nullptr; record = record->next) {
-        bool timedOut;
-        {
-            CGuard recordGuard(record->lock);
-            timedOut = record->timedOut(now);
-        }
-        if (!timedOut) {
+        if (!record->timedOut(now)) {
             continue;
         }
         // The id is cut to 7 characters: six digits or more lose the parenthesis.
         char id[8];
         std::snprintf(id, sizeof id, "(%d)", record->threadId.load(std::memory_order_relaxed));
-        text += record->name;
+        text += record->nameNow().text;
         text += id;
         any = true;
     }
