@@ -4,8 +4,11 @@
 #include "Common/Bits.h"
 #include "Common/Report.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <string>
+#include <vector>
 
 namespace Orvane {
 namespace Memory {
@@ -22,7 +25,8 @@ namespace {
 
 BuddyPool::~BuddyPool() {
     if (m_nodes != nullptr) {
-        giveBack();
+        Retired retired;
+        retire(retired);
     }
 }
 
@@ -143,6 +147,7 @@ void BuddyPool::release(void* block) {
     VIRAD_ASSERT(id < static_cast<std::intptr_t>(m_chunkCount));
     auto index = static_cast<std::uint32_t>(id);
 
+    Retired retired; // declared first: given back after the guard lets go
     std::lock_guard<Common::ShortLock> guard(m_lock);
     VIRAD_ASSERT(m_nodes != nullptr);
     std::int32_t order = -m_nodes[index].order;
@@ -167,7 +172,7 @@ void BuddyPool::release(void* block) {
     merged.order = order;
     insertAfter(m_lists[order - 1], merged);
     if (m_closing && m_blocksOut == 0) {
-        giveBack();
+        retire(retired);
     }
 }
 
@@ -189,37 +194,57 @@ std::vector<std::uint32_t> BuddyPool::freeBlocks(std::uint32_t order) {
 }
 
 void BuddyPool::dumpFreeLists() {
-    std::lock_guard<Common::ShortLock> guard(m_lock);
-    if (m_nodes == nullptr) {
-        return;
-    }
-    for (std::uint32_t k = 0; k < m_orderCount; ++k) {
-        Link& head = m_lists[k];
-        ::logInfo("BufferList id:%d, order:%d, head:%p, headpre:%p, next:%p\n", static_cast<int>(k), head.order,
-                  static_cast<void*>(&head), static_cast<void*>(head.prev), static_cast<void*>(head.next));
-        for (Link* at = head.next; at != &head; at = at->next) {
-            const auto* node = static_cast<ChunkNode*>(at);
-            ::logInfo("bufflist:%d, id:%d, realIdx:%d, self:%p, order:%d, pre:%p, next:%p\n", static_cast<int>(k), 0,
-                      static_cast<int>(node->index), static_cast<const void*>(node), node->order,
-                      static_cast<void*>(node->prev), static_cast<void*>(node->next));
+    // The lines are printed after the lock: a printer may itself use the pool.
+    std::vector<std::string> lines;
+    const auto add = [&lines](const char* format, auto... values) {
+        char line[192];
+        std::snprintf(line, sizeof line, format, values...);
+        lines.emplace_back(line);
+    };
+    {
+        std::lock_guard<Common::ShortLock> guard(m_lock);
+        if (m_nodes == nullptr) {
+            return;
         }
+        for (std::uint32_t k = 0; k < m_orderCount; ++k) {
+            Link& head = m_lists[k];
+            add("BufferList id:%d, order:%d, head:%p, headpre:%p, next:%p\n", static_cast<int>(k), head.order,
+                static_cast<void*>(&head), static_cast<void*>(head.prev), static_cast<void*>(head.next));
+            for (Link* at = head.next; at != &head; at = at->next) {
+                const auto* node = static_cast<ChunkNode*>(at);
+                add("bufflist:%d, id:%d, realIdx:%d, self:%p, order:%d, pre:%p, next:%p\n", static_cast<int>(k), 0,
+                    static_cast<int>(node->index), static_cast<const void*>(node), node->order,
+                    static_cast<void*>(node->prev), static_cast<void*>(node->next));
+            }
+        }
+    }
+    for (const std::string& line : lines) {
+        ::logInfo("%s", line.c_str());
     }
 }
 
 void BuddyPool::close() {
+    Retired retired;
     std::lock_guard<Common::ShortLock> guard(m_lock);
     m_closing = true;
     if (m_blocksOut == 0 && m_nodes != nullptr) {
-        giveBack();
+        retire(retired);
     }
 }
 
-void BuddyPool::giveBack() {
-    if (m_memory != nullptr && !m_release.empty()) {
-        m_release(m_memory);
+BuddyPool::Retired::~Retired() {
+    if (memory != nullptr && !release.empty()) {
+        release(memory);
     }
-    std::free(m_nodes);
-    std::free(m_lists);
+    std::free(nodes);
+    std::free(lists);
+}
+
+void BuddyPool::retire(Retired& retired) {
+    retired.release = m_release;
+    retired.memory = m_memory;
+    retired.nodes = m_nodes;
+    retired.lists = m_lists;
     // The shape (base, counts) stays as it was: it is read without the lock.
     m_memory = nullptr;
     m_nodes = nullptr;

@@ -112,8 +112,18 @@ private:
     }
     // The order whose blocks hold size bytes, or -1.
     int orderFor(std::uint64_t size) const;
-    // Frees the reservation and the arrays; under the lock.
-    void giveBack();
+    // What a closed pool gives back, taken out under the lock and given back
+    // when it goes, after the lock: the release procedure is the caller's
+    // and may itself use the pool.
+    struct Retired {
+        Release release;
+        unsigned char* memory = nullptr;
+        void* nodes = nullptr;
+        void* lists = nullptr;
+        ~Retired();
+    };
+    // Moves the reservation and the arrays into retired; under the lock.
+    void retire(Retired& retired);
 
     // Every operation is a few list steps, so a short lock: one atomic step
     // and no call when nobody else is in the pool.
