@@ -88,9 +88,7 @@ const char* fileNameOf(const char* path);
 // its level (1..5 and not above the print level) and a module mode other
 // than 0.
 inline bool levelPasses(int& level) {
-    if (level == LOG_DEBUG) {
-        level = LOG_TRACE;
-    }
+    level = filteredLevel(level);
     // Levels outside 1..6 have no name or colour: such messages are dropped.
     return level >= LOG_FATAL && level <= LOG_TRACE && level <= g_printLevel.load(std::memory_order_relaxed) &&
            g_moduleMode.load(std::memory_order_relaxed) != 0;

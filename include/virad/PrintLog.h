@@ -71,6 +71,10 @@ DOZUV2_API extern std::atomic<int> g_printLevel;
 // messages it lets through.
 DOZUV2_API int logFilterChecked(int level, const char* module, const char* file, const char* function, int line,
                                 const char* version, const char* format, ...) DOZUV2_PRINTF_FORMAT(7, 8);
+// Debug messages are filtered as trace ones.
+inline int filteredLevel(int level) {
+    return level == LOG_DEBUG ? LOG_TRACE : level;
+}
 
 } // namespace Detail
 
@@ -86,8 +90,7 @@ DOZUV2_API int logFilter(int level, const char* module, const char* file, const 
 // Everything else goes to the library, which applies every rule again.
 DOZUV2_FORWARDING_INLINE int logFilter(int level, const char* module, const char* file, const char* function, int line,
                                        const char* version, const char* format, ...) {
-    // Debug messages are filtered as trace ones.
-    const int filtered = level == LOG_DEBUG ? LOG_TRACE : level;
+    const int filtered = Detail::filteredLevel(level);
     if (filtered > Detail::g_printLevel.load(std::memory_order_relaxed) && filtered <= LOG_TRACE) {
         return 0;
     }
