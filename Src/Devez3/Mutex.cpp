@@ -1,4 +1,5 @@
-// The plain and the recursive mutex, both on the platform's critical section.
+// The plain mutex, on the platform's critical section, and the recursive
+// one, on std::mutex with its own owner and depth.
 #include "virad/Mutex.h"
 
 #include "Common/Report.h"

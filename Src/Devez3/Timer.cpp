@@ -63,10 +63,11 @@ bool CTimer::start(Proc callback, unsigned int delay, unsigned int period, unsig
     self->period = period;
     self->timeout = timeout;
     self->parameter = parameter;
-    // Every change of the flags is made under the schedule's lock; the
-    // lock-free readers (isStarted, isCalled) only need to see the value, so
-    // release stores do, without the full fence a sequentially consistent
-    // store costs on every start and stop.
+    // start and stop change these flags under the schedule's lock, and the
+    // readers that take no lock (isStarted, isCalled, the manager's
+    // statistics check) only need to see the value, so release stores do,
+    // without the full fence a sequentially consistent store costs on every
+    // start and stop.
     self->called.store(false, std::memory_order_release);
     self->statistics.store(false, std::memory_order_release);
     if (self->started.load(std::memory_order_relaxed)) {

@@ -1,6 +1,5 @@
 #include "virad/CTime.h"
 
-#include "support/CaseTable.h"
 #include "support/ScopedTimeZone.h"
 #include "support/Testing.h"
 #include "support/TimeSupport.h"

@@ -1,6 +1,5 @@
 #include "virad/LogFilter.h"
 
-#include "support/CaseTable.h"
 #include "support/PrintStateFixture.h"
 #include "support/Testing.h"
 

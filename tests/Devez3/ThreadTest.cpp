@@ -52,8 +52,7 @@ TEST(ThreadTest, RefusalsAreReportedAndChangeNothing) {
                      self + "CThread::CreateThread() thread:Refusals is still running!\n",
                      thread + "Refusals has been destroyed!\n", thread + "Refusals has been destroyed!\n"}));
     EXPECT_EQ(capture.count("warn "), 6u); // each refusal at level 3
-    ASSERT_TRUE(worker.createThread());    // a new run clears the destroyed mark
-    worker.runId();
+    worker.start();                        // a new run clears the destroyed mark
     EXPECT_TRUE(worker.terminateThread() && worker.isThreadOver());
 }
 

@@ -1,7 +1,6 @@
 // The buddy pool on its own: how blocks are carved, split, merged and listed.
 #include "Memory/BuddyPool.h"
 
-#include "support/CaseTable.h"
 #include "support/Testing.h"
 
 using namespace Orvane::Testing;

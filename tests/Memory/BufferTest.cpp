@@ -2,7 +2,6 @@
 // the empty states and the failure reports.
 #include "memory/Buffer.h"
 
-#include "support/CaseTable.h"
 #include "support/Testing.h"
 
 using namespace Orvane::Testing;
