@@ -20,6 +20,25 @@
 namespace Orvane {
 namespace Common {
 
+// Waiting for another thread to make a condition true: a processor pause for
+// the first tries, then the time slice given away, so a thread that lost its
+// processor gets it back on a busy machine.
+class SpinWait {
+public:
+    explicit SpinWait(int pausesBeforeYield) : m_pausesLeft(pausesBeforeYield) {}
+    void pause() {
+        if (m_pausesLeft > 0) {
+            --m_pausesLeft;
+            Platform::cpuRelax();
+        } else {
+            Platform::yieldThread();
+        }
+    }
+
+private:
+    int m_pausesLeft;
+};
+
 // Held for a scope with std::lock_guard<ShortLock>.
 class ShortLock {
 public:
@@ -39,15 +58,10 @@ private:
     // Waits reading only, so the waiters do not keep taking the cache line
     // from the holder; tries again once it looks free.
     void lockContended() {
-        int spins = 0;
+        SpinWait wait(kSpinsBeforeYield);
         for (;;) {
             while (m_held.load(std::memory_order_relaxed)) {
-                if (spins < kSpinsBeforeYield) {
-                    Platform::cpuRelax();
-                    ++spins;
-                } else {
-                    Platform::yieldThread();
-                }
+                wait.pause();
             }
             if (!m_held.exchange(true, std::memory_order_acquire)) {
                 return;

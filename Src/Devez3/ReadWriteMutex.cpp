@@ -17,9 +17,8 @@
 #include "virad/ReadWriteMutex.h"
 
 #include "Common/Report.h"
-#include "Platform/Cpu.h"
+#include "Common/ShortLock.h"
 #include "Platform/Sync.h"
-#include "Platform/Thread.h"
 
 #include <atomic>
 #include <new>
@@ -142,12 +141,8 @@ bool CReadWriteMutex::enterWriting() {
         self.m_gate.enter();
         self.m_writersAtGate.fetch_add(1, std::memory_order_seq_cst);
         // Holding the gate keeps new readers out; wait for those inside.
-        for (int spins = 0; self.m_readCount.load(std::memory_order_seq_cst) > 0; ++spins) {
-            if (spins < kSpinsBeforeYield) {
-                Platform::cpuRelax();
-            } else {
-                Platform::yieldThread();
-            }
+        for (Common::SpinWait wait(kSpinsBeforeYield); self.m_readCount.load(std::memory_order_seq_cst) > 0;) {
+            wait.pause();
         }
         self.m_writeFlag.store(1, std::memory_order_relaxed);
         return true;
