@@ -10,75 +10,62 @@
 namespace Orvane {
 namespace Memory {
 
-// The header at the start of the allocation; the data follows it.
-struct CBuffer::BufferInternal {
-    BufferInternal* self; // the allocation's own address
-    std::uint64_t size;
-    std::uint64_t capacity;
-    std::uint64_t step; // 0: grow to exactly what is needed
-    // Bytes actually allocated for the data, at least capacity. Growth asks
-    // the heap for room geometrically, so a run of small appends costs a few
-    // reallocations instead of one each; the capacity the buffer reports stays
-    // exactly what its growth rule gives.
-    std::uint64_t room;
+namespace {
 
-    unsigned char* data() { return reinterpret_cast<unsigned char*>(this + 1); }
+using Detail::BufferHeader;
 
-    // Makes sure there is an allocation, with room for capacity bytes when a
-    // fresh one is needed. False (reported with failure) when the heap has none.
-    static bool ensure(BufferInternal*& internal, std::uint64_t capacity, const char* failure) {
-        if (internal != nullptr) {
-            return true;
-        }
-        auto* header = capacity <= SIZE_MAX - sizeof(BufferInternal)
-                           ? static_cast<BufferInternal*>(std::malloc(sizeof(BufferInternal) + capacity))
-                           : nullptr;
-        if (header == nullptr) {
-            ::logInfo("%s", failure);
-            return false;
-        }
-        *header = BufferInternal{header, 0, capacity, 0, capacity};
-        internal = header;
+// Makes sure there is an allocation, with room for capacity bytes when a
+// fresh one is needed. False (reported with failure) when the heap has none.
+bool ensure(BufferHeader*& internal, std::uint64_t capacity, const char* failure) {
+    if (internal != nullptr) {
         return true;
     }
+    auto* header = capacity <= SIZE_MAX - sizeof(BufferHeader)
+                       ? static_cast<BufferHeader*>(std::malloc(sizeof(BufferHeader) + capacity))
+                       : nullptr;
+    if (header == nullptr) {
+        ::logInfo("%s", failure);
+        return false;
+    }
+    *header = BufferHeader{header, 0, capacity, 0, capacity};
+    internal = header;
+    return true;
+}
 
-    // Makes the capacity capacity bytes, moving header and data to a larger
-    // allocation when the room is short. False (reported with failure, the
-    // old allocation untouched) when the heap has none.
-    static bool grow(BufferInternal*& internal, std::uint64_t capacity, const char* failure) {
-        if (capacity <= internal->room) {
-            internal->capacity = capacity;
-            return true;
-        }
-        constexpr std::uint64_t kLargestRoom = SIZE_MAX - sizeof(BufferInternal);
-        BufferInternal* grown = nullptr;
-        std::uint64_t room = capacity;
-        if (capacity <= kLargestRoom) {
-            // Twice the old room when that is more, but never past what the
-            // heap could be asked for; the exact size when that fails.
-            const std::uint64_t doubled = internal->room > kLargestRoom / 2 ? kLargestRoom : internal->room * 2;
-            if (doubled > capacity) {
-                room = doubled;
-                grown = static_cast<BufferInternal*>(std::realloc(internal, sizeof(BufferInternal) + room));
-            }
-            if (grown == nullptr) {
-                room = capacity;
-                grown = static_cast<BufferInternal*>(std::realloc(internal, sizeof(BufferInternal) + room));
-            }
+// Makes the capacity capacity bytes, moving header and data to a larger
+// allocation when the room is short. False (reported with failure, the old
+// allocation untouched) when the heap has none.
+bool grow(BufferHeader*& internal, std::uint64_t capacity, const char* failure) {
+    if (capacity <= internal->room) {
+        internal->capacity = capacity;
+        return true;
+    }
+    constexpr std::uint64_t kLargestRoom = SIZE_MAX - sizeof(BufferHeader);
+    BufferHeader* grown = nullptr;
+    std::uint64_t room = capacity;
+    if (capacity <= kLargestRoom) {
+        // Twice the old room when that is more, but never past what the
+        // heap could be asked for; the exact size when that fails.
+        const std::uint64_t doubled = internal->room > kLargestRoom / 2 ? kLargestRoom : internal->room * 2;
+        if (doubled > capacity) {
+            room = doubled;
+            grown = static_cast<BufferHeader*>(std::realloc(internal, sizeof(BufferHeader) + room));
         }
         if (grown == nullptr) {
-            ::logInfo("%s", failure);
-            return false;
+            room = capacity;
+            grown = static_cast<BufferHeader*>(std::realloc(internal, sizeof(BufferHeader) + room));
         }
-        grown->self = grown;
-        grown->capacity = capacity;
-        grown->room = room;
-        internal = grown;
-        return true;
     }
-};
-
-namespace {
+    if (grown == nullptr) {
+        ::logInfo("%s", failure);
+        return false;
+    }
+    grown->self = grown;
+    grown->capacity = capacity;
+    grown->room = room;
+    internal = grown;
+    return true;
+}
 
 // n raised to the next multiple of step (n itself when step is 0). What
 // cannot be represented becomes UINT64_MAX, which no allocation satisfies.
@@ -126,17 +113,17 @@ CBuffer::~CBuffer() {
     std::free(m_internal);
 }
 
-std::uint64_t CBuffer::putBuffer(unsigned char* data, std::uint64_t length) {
+std::uint64_t CBuffer::putBufferGrowing(unsigned char* data, std::uint64_t length) {
     // Nothing to copy from: the buffer stays as it was, not even allocated.
     if (data == nullptr) {
         return 0;
     }
-    if (!BufferInternal::ensure(m_internal, length, " CBuffer putbuffer Malloc fail:\n")) {
+    if (!ensure(m_internal, length, " CBuffer putbuffer Malloc fail:\n")) {
         return 0;
     }
     if (m_internal->capacity - m_internal->size < length &&
-        !BufferInternal::grow(m_internal, roundToStep(saturatingAdd(m_internal->size, length), m_internal->step),
-                              "CBuffer putbuffer ReMalloc fail:\n")) {
+        !grow(m_internal, roundToStep(saturatingAdd(m_internal->size, length), m_internal->step),
+              "CBuffer putbuffer ReMalloc fail:\n")) {
         return 0;
     }
     if (length != 0) {
@@ -147,11 +134,11 @@ std::uint64_t CBuffer::putBuffer(unsigned char* data, std::uint64_t length) {
 }
 
 void CBuffer::resize(std::uint64_t size) {
-    if (!BufferInternal::ensure(m_internal, size, " CBuffer resize Malloc fail:\n")) {
+    if (!ensure(m_internal, size, " CBuffer resize Malloc fail:\n")) {
         return;
     }
     if (size > m_internal->capacity &&
-        !BufferInternal::grow(m_internal, roundToStep(size, m_internal->step), " CBuffer resize ReMalloc fail:\n")) {
+        !grow(m_internal, roundToStep(size, m_internal->step), " CBuffer resize ReMalloc fail:\n")) {
         return;
     }
     m_internal->size = size;
@@ -160,14 +147,14 @@ void CBuffer::resize(std::uint64_t size) {
 void CBuffer::reserve(std::uint64_t capacity) {
     // A fresh allocation already has the room asked for.
     if (m_internal == nullptr) {
-        BufferInternal::ensure(m_internal, capacity, " CBuffer resize Malloc fail:\n");
+        ensure(m_internal, capacity, " CBuffer resize Malloc fail:\n");
     } else if (capacity > m_internal->capacity) {
-        BufferInternal::grow(m_internal, capacity, " CBuffer reserve Malloc fail:\n");
+        grow(m_internal, capacity, " CBuffer reserve Malloc fail:\n");
     }
 }
 
 void CBuffer::setIncreasedSize(std::uint64_t step) {
-    if (BufferInternal::ensure(m_internal, step, " CBuffer setIncreasedSize Malloc fail:\n")) {
+    if (ensure(m_internal, step, " CBuffer setIncreasedSize Malloc fail:\n")) {
         m_internal->step = step;
     }
 }

@@ -14,12 +14,34 @@
 #ifndef DOZUV2_MEMORY_BUFFER_H
 #define DOZUV2_MEMORY_BUFFER_H
 
+#include "virad/Compiler.h"
 #include "virad/Export.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace Orvane {
 namespace Memory {
+namespace Detail {
+
+// The start of a buffer's allocation; the data follows it. It sits in this
+// header so that an append which fits the room already held is copied inline,
+// without a call into the library.
+struct BufferHeader {
+    BufferHeader* self; // the allocation's own address
+    std::uint64_t size;
+    std::uint64_t capacity;
+    std::uint64_t step; // 0: grow to exactly what is needed
+    // Bytes actually allocated for the data, at least capacity. Growth asks
+    // the heap for room geometrically, so a run of small appends costs a few
+    // reallocations instead of one each; the capacity the buffer reports stays
+    // exactly what its growth rule gives.
+    std::uint64_t room;
+
+    unsigned char* data() { return reinterpret_cast<unsigned char*>(this + 1); }
+};
+
+} // namespace Detail
 
 class DOZUV2_API CBuffer {
 public:
@@ -30,8 +52,34 @@ public:
     CBuffer& operator=(const CBuffer&) = delete;
 
     // Appends length bytes, growing as needed; returns length, or 0 when the
-    // room could not be had.
-    std::uint64_t putBuffer(unsigned char* data, std::uint64_t length);
+    // room could not be had (or data is null).
+    std::uint64_t putBuffer(unsigned char* data, std::uint64_t length) {
+        // Inline: a short append within the capacity, or (without a step)
+        // within the room held, where growing is only a new capacity. The
+        // library does the rest: the first allocation, a step to round to, a
+        // larger allocation, and long appends, whose call costs little beside
+        // the copy.
+        constexpr std::uint64_t kLongAppend = 4096;
+        Detail::BufferHeader* header = m_internal;
+        if (DOZUV2_LIKELY(header != nullptr && data != nullptr && length < kLongAppend)) {
+            const std::uint64_t size = header->size;
+            if (DOZUV2_LIKELY(header->capacity - size >= length)) {
+                std::memcpy(header->data() + size, data, length);
+                header->size = size + length;
+                return length;
+            }
+            if (header->step == 0 && header->room - size >= length) {
+                // Stored apart from the size, before the copy: the two fields
+                // written as one wide store would make the next append wait
+                // to read them back.
+                header->capacity = size + length;
+                std::memcpy(header->data() + size, data, length);
+                header->size = size + length;
+                return length;
+            }
+        }
+        return putBufferGrowing(data, length);
+    }
     // Sets the size, growing (by the step) when it is above the capacity. New
     // bytes are not initialised.
     void resize(std::uint64_t size);
@@ -50,8 +98,10 @@ public:
     std::uint64_t capacity() const;
 
 private:
-    struct BufferInternal;
-    BufferInternal* m_internal;
+    // putBuffer in full, for the cases its inline part leaves.
+    std::uint64_t putBufferGrowing(unsigned char* data, std::uint64_t length);
+
+    Detail::BufferHeader* m_internal;
 };
 
 } // namespace Memory

@@ -18,7 +18,8 @@ std::string state(const CBuffer& b) {
 }
 
 // Each row acts on one of four buffers ("put n" appends n bytes of the pattern, "step n" sets the increase
-// size, "resize n", "reserve n", "reset") and gives that buffer's state. Buffer 1 was allocated before its
+// size, "resize n", "reserve n", "reset") and gives that buffer's state. Buffer 0 holds room for 20 after
+// growing to 15, so 18 fits it and 22 does not; the capacity stays exact either way. Buffer 1 was allocated before its
 // step was set, so the step takes no room there; 15 then fits a capacity of 16 exactly. Buffer 2: "resize 0"
 // makes a header with no room, "resize 65" grows by the step (the new bytes are not initialised, so the
 // runner gives them the pattern), a reserve below the capacity changes nothing, one above it gives exactly
@@ -50,12 +51,12 @@ TEST(BufferTest, GrowthExactlyOrByTheStepResizeReserveAndReset) {
         return state(b);
     };
     EXPECT_EQ(runCaseTable(R"(
-0 = 0/0- | 0 put 10 = 10/10 | 0 put 5 = 15/15
+0 = 0/0- | 0 put 10 = 10/10 | 0 put 5 = 15/15 | 0 put 3 = 18/18 | 0 put 4 = 22/22
 1 put 10 step 8 = 10/10 | 1 put 5 = 15/16 | 1 put 1 = 16/16 | 1 put 1 = 17/24
 2 resize 0 = 0/0- | 2 put 0 put 3 = 3/3 | 2 reset step 64 = 0/64- | 2 resize 65 = 65/128
 2 resize 4 reserve 10 = 4/128 | 2 reserve 129 = 4/129 | 2 reset put 5 = 5/5 | 3 reserve 12 = 0/12-)",
                            run),
-              15);
+              17);
 }
 
 TEST(BufferTest, FailedAllocationsAreReportedAndLeaveTheBufferAsItWas) {
