@@ -4,6 +4,7 @@
 // std::vector). Pairs share a name stem so they line up in the output.
 #include "PacketBenchBodies.h"
 
+#include <atomic>
 #include <cstring>
 
 using Orvane::Memory::CBuffer;
@@ -48,6 +49,60 @@ void BM_Malloc64(benchmark::State& state) {
         void* unit = std::malloc(64);
         benchmark::DoNotOptimize(unit);
         std::free(unit);
+    }
+}
+
+// The least any pool costs that takes one lock for each malloc and each
+// free, as the fixed-size pool does: an exchange lock and a free list written
+// inline, with no call. What separates the pool from malloc beyond this is
+// its design, not its code.
+class OneLockFreeList {
+public:
+    OneLockFreeList() {
+        for (std::size_t i = 0; i + 1 < kUnits; ++i) {
+            m_units[i].next = &m_units[i + 1];
+        }
+        m_head = &m_units[0];
+    }
+    void* pop() {
+        lock();
+        Unit* unit = m_head;
+        m_head = unit->next;
+        m_held.store(false, std::memory_order_release);
+        return unit;
+    }
+    void push(void* given) {
+        auto* unit = static_cast<Unit*>(given);
+        lock();
+        unit->next = m_head;
+        m_head = unit;
+        m_held.store(false, std::memory_order_release);
+    }
+
+private:
+    struct Unit {
+        Unit* next;
+        unsigned char rest[56];
+    };
+    static constexpr std::size_t kUnits = 256;
+    void lock() {
+        while (m_held.exchange(true, std::memory_order_acquire)) {
+            while (m_held.load(std::memory_order_relaxed)) {
+            }
+        }
+    }
+    std::atomic<bool> m_held{false};
+    Unit* m_head = nullptr;
+    Unit m_units[kUnits];
+};
+
+OneLockFreeList g_oneLockList;
+
+void BM_OneLockFreeList64(benchmark::State& state) {
+    for (auto _ : state) {
+        void* unit = g_oneLockList.pop();
+        benchmark::DoNotOptimize(unit);
+        g_oneLockList.push(unit);
     }
 }
 
@@ -97,6 +152,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("BM_SharedPtrCopy", BM_SharedPtrCopy)->Apply(pairSettings);
     benchmark::RegisterBenchmark("BM_MemPool64", BM_MemPool64)->Apply(pairSettings);
     benchmark::RegisterBenchmark("BM_Malloc64", BM_Malloc64)->Apply(pairSettings);
+    benchmark::RegisterBenchmark("BM_OneLockFreeList64", BM_OneLockFreeList64)->Apply(pairSettings);
     // Growth step 0 (exact growth) and 4096.
     benchmark::RegisterBenchmark("BM_BufferAppend", BM_BufferAppend)->Arg(0)->Arg(4096);
     benchmark::RegisterBenchmark("BM_VectorAppend", BM_VectorAppend);

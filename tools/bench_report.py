@@ -62,6 +62,15 @@ FILTERS = {
 
 LATENESS_ROW = next(row for row in ROWS if row[5] == "p99_us")
 
+# Printed under the table: the least a design costs, measured beside the row
+# whose goal it bounds. (what, program, floor, anchor, time kind)
+FLOORS = [
+    ("one lock per malloc and per free, written inline, 1 thread", "MemoryBench",
+     "BM_OneLockFreeList64/real_time/threads:1", "BM_Malloc64/real_time/threads:1", "cpu"),
+    ("one lock per malloc and per free, written inline, 2 threads", "MemoryBench",
+     "BM_OneLockFreeList64/real_time/threads:2", "BM_Malloc64/real_time/threads:2", "real"),
+]
+
 
 def run_program(build, program, repetitions, min_time, out):
     args = [os.path.join(build, "bench", program), "--benchmark_repetitions=%d" % repetitions,
@@ -135,6 +144,12 @@ def main():
                   (measure, anchor, a, b, ratio, goal, "yes" if met else "no"))
         missed += 0 if met else 1
     print()
+    for what, program, floor, anchor, kind in FLOORS:
+        found = results[program]
+        if floor in found and anchor in found:
+            a = value(found[floor], kind)
+            b = value(found[anchor], kind)
+            print("Floor of a pool with %s: %.1f ns, %.2f of malloc." % (what, a, a / b if b else float("inf")))
     lateness = results.get("TimerBench", {}).get(LATENESS_ROW[3])
     if lateness is not None:
         # A timer runs at the first manager cycle whose millisecond is past
@@ -143,8 +158,10 @@ def main():
         print("Timer lateness beyond the 1 ms a timer waits by design (its manager millisecond must pass"
               " the due one): p50 %.0f us, p99 %.0f us." %
               (lateness["p50_us"] - 1000.0, lateness["p99_us"] - 1000.0))
-    print("Medians of %d repetitions; 1-minute load average at each program's start: %s." %
-          (options.repetitions, ", ".join(loads)))
+    # What the programs were run with, which a reused folder may not share with the options.
+    counts = sorted({b.get("repetitions", options.repetitions) for found in results.values() for b in found.values()})
+    print("Medians of %s repetitions; 1-minute load average at each program's start: %s." %
+          ("/".join(str(c) for c in counts), ", ".join(loads)))
     print("%d of %d rows miss their goal." % (missed, len(ROWS)))
 
 
