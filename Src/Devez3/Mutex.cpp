@@ -1,14 +1,12 @@
 // The plain mutex, on the platform's critical section, and the recursive
-// one, on std::mutex with its own owner and depth.
+// one, on the library's recursive lock (std::mutex with its own owner and
+// depth).
 #include "virad/Mutex.h"
 
+#include "Common/RecursiveLock.h"
 #include "Common/Report.h"
 #include "Platform/Sync.h"
-#include "Platform/Thread.h"
 
-#include <atomic>
-#include <cstdint>
-#include <mutex>
 #include <new>
 
 namespace Orvane {
@@ -44,19 +42,7 @@ bool CMutex::leave() {
 
 // ---- CRecursiveMutex ----
 
-// The nesting is counted here rather than left to the critical section so the
-// owner is known: a thread that already owns the mutex passes without touching
-// the lock at all. The lock underneath is therefore entered once per owner
-// and need not be recursive itself; a plain one is the cheaper to take.
-struct CRecursiveMutex::RecursiveMutexInternal {
-    std::mutex m_section;
-    // Levels held by the owner; touched only by the owner.
-    int m_count = 0;
-    // The owner's thread id, 0 while free. Other threads read it without the
-    // lock, which is safe: only the owner ever stores its own id, so a thread
-    // can see its own id here only when it really is the owner.
-    std::atomic<std::uint32_t> m_owner{0};
-};
+struct CRecursiveMutex::RecursiveMutexInternal : Common::RecursiveLock {};
 
 CRecursiveMutex::CRecursiveMutex() : m_internal(new (std::nothrow) RecursiveMutexInternal) {
     VIRAD_ASSERT(m_internal);
@@ -67,22 +53,12 @@ CRecursiveMutex::~CRecursiveMutex() {
 }
 
 bool CRecursiveMutex::enter() {
-    const std::uint32_t self = Platform::currentThreadId();
-    if (m_internal->m_owner.load(std::memory_order_relaxed) == self) {
-        ++m_internal->m_count;
-        return true;
-    }
-    m_internal->m_section.lock();
-    m_internal->m_owner.store(self, std::memory_order_relaxed);
-    m_internal->m_count = 1;
+    m_internal->lock();
     return true;
 }
 
 bool CRecursiveMutex::leave() {
-    if (--m_internal->m_count == 0) {
-        m_internal->m_owner.store(0, std::memory_order_relaxed);
-        m_internal->m_section.unlock();
-    }
+    m_internal->unlock();
     return true;
 }
 

@@ -12,6 +12,7 @@
 #define DOZUV2_DEVEZ3_TIMERINTERNAL_H
 
 #include "Common/NeverDestroyed.h"
+#include "Common/RecursiveLock.h"
 #include "Common/Report.h"
 #include "memory/MemPool.h"
 #include "virad/Mutex.h"
@@ -120,7 +121,7 @@ struct TimerInternal {
 
 // Everything the timers share. One per process.
 struct TimerSchedule {
-    CRecursiveMutex lock;
+    Common::RecursiveLock lock;
     CTimerThread* idlePool = nullptr; // most recently returned first
     std::uint64_t now;                // manager time, ms, sampled by the manager thread
     TimerList list;
@@ -148,8 +149,12 @@ struct TimerSchedule {
     void retireBusyWorkers();
 };
 
-// The process's schedule; never null, never destroyed.
-TimerSchedule& timerSchedule();
+// The process's schedule; never null, never destroyed. Inline, so that start
+// and stop test the built-once guard in place rather than through a call.
+inline TimerSchedule& timerSchedule() {
+    static Common::NeverDestroyed<TimerSchedule> schedule;
+    return schedule.get();
+}
 
 // A pooled worker: waits for a hand-out, runs the callback, returns to the pool.
 class CTimerThread : public CThread {

@@ -47,11 +47,6 @@ void TimerList::unlink(TimerInternal* timer) {
 
 TimerSchedule::TimerSchedule() : now(CTime::getCurrentMilliSecond()) {}
 
-TimerSchedule& timerSchedule() {
-    static Common::NeverDestroyed<TimerSchedule> schedule;
-    return schedule.get();
-}
-
 bool TimerSchedule::handOut(TimerInternal* timer) {
     list.unlink(timer);
     if (timer->period != 0) {
@@ -100,7 +95,7 @@ bool TimerSchedule::returnToPool(CTimerThread* worker) {
         // its own object).
         worker->nextIdle = retired;
         retired = worker;
-        lock.leave();
+        lock.unlock();
         return false;
     }
     worker->nextIdle = idlePool;
@@ -118,7 +113,7 @@ bool TimerSchedule::returnToPool(CTimerThread* worker) {
         last->nextIdle = nullptr;
         idleCount = limit;
     }
-    lock.leave();
+    lock.unlock();
     while (cut != nullptr) {
         CTimerThread* next = cut->nextIdle;
         delete cut; // stops and waits for the thread
@@ -139,7 +134,7 @@ void TimerSchedule::destroyIdleWorkers() {
 void TimerSchedule::retireBusyWorkers() {
     for (int waited = 0; waited < kExitWaitForBusy; ++waited) {
         {
-            CRecursiveGuard guard(lock);
+            std::lock_guard<Common::RecursiveLock> guard(lock);
             if (busyCount == 0) {
                 break;
             }
@@ -148,7 +143,7 @@ void TimerSchedule::retireBusyWorkers() {
     }
     CTimerThread* ended;
     {
-        CRecursiveGuard guard(lock);
+        std::lock_guard<Common::RecursiveLock> guard(lock);
         ended = retired;
         retired = nullptr;
     }
@@ -186,7 +181,7 @@ void CTimerThread::threadProc() {
         callback(parameter);
         setTimeout(0);
         setThreadName(kWorkerName);
-        m_schedule.lock.enter();
+        m_schedule.lock.lock();
         --m_schedule.busyCount;
         if (timer != nullptr) {
             if (statistics) {
@@ -212,7 +207,7 @@ TimerManagerInternal::~TimerManagerInternal() {
     if (!isThreadOver()) {
         destroyThread();
     }
-    CRecursiveGuard guard(m_schedule.lock);
+    std::lock_guard<Common::RecursiveLock> guard(m_schedule.lock);
     m_schedule.destroyIdleWorkers();
 }
 
@@ -244,14 +239,14 @@ void TimerManagerInternal::threadProc() {
         if (idle) {
             Platform::sleepMicroseconds(sleep);
         }
-        schedule.lock.enter();
+        schedule.lock.lock();
         if (idle) {
             const std::uint64_t before = schedule.now;
             schedule.now = CTime::getCurrentMilliSecond();
             setTimeout(kManagerTimeout, schedule.now);
             if (schedule.now == before) {
                 sleep = untilNextSample(schedule);
-                schedule.lock.leave();
+                schedule.lock.unlock();
                 continue;
             }
             if (schedule.now < before) {
@@ -269,7 +264,7 @@ void TimerManagerInternal::threadProc() {
         if (idle) {
             sleep = untilNextSample(schedule);
         }
-        schedule.lock.leave();
+        schedule.lock.unlock();
     }
 }
 
@@ -286,7 +281,7 @@ struct ShutDownTimers {
     void operator()(TimerManagerInternal* thread) const {
         TimerSchedule& schedule = timerSchedule();
         {
-            CRecursiveGuard guard(schedule.lock);
+            std::lock_guard<Common::RecursiveLock> guard(schedule.lock);
             schedule.closed = true;
         }
         delete thread;
@@ -332,7 +327,7 @@ bool CTimerManager::limitIdlePooled(int limit) {
 
 void CTimerManager::dumpTimers() {
     TimerSchedule& schedule = *m_internal;
-    CRecursiveGuard guard(schedule.lock);
+    std::lock_guard<Common::RecursiveLock> guard(schedule.lock);
     VIRAD_REPORT(LOG_INFO, "Timers: ( %" PRIu64 " Milli-Seconds Elapsed )\n", schedule.now);
     VIRAD_REPORT(LOG_INFO, "            Name            NextTime RunningTime Period   Used/Timeout State\n");
     VIRAD_REPORT(LOG_INFO, "____________________________________________________________________________\n");

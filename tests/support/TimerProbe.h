@@ -53,7 +53,7 @@ struct TimerProbe {
 
 // The manager's clock, read under its lock.
 inline std::uint64_t managerNow() {
-    Virad::CRecursiveGuard guard(Virad::timerSchedule().lock);
+    std::lock_guard<Common::RecursiveLock> guard(Virad::timerSchedule().lock);
     return Virad::timerSchedule().now;
 }
 
