@@ -82,3 +82,22 @@ TEST(BufferTest, FailedAllocationsAreReportedAndLeaveTheBufferAsItWas) {
                                        " CBuffer reserve Malloc fail:\n", "CBuffer putbuffer ReMalloc fail:\n"}));
     EXPECT_EQ(capture.count(" info "), 8u) << "reported at level 4";
 }
+
+// Short appends are copied by the public header itself and long ones by the library; either side of the
+// 4096-byte cut they must land the same, within the capacity and past it.
+TEST(BufferTest, AppendsEitherSideOfTheLongAppendCutLandAlike) {
+    std::vector<unsigned char> source(3 * 4096 + 1);
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        source[i] = static_cast<unsigned char>(i * 7 + i / 251);
+    }
+    CBuffer buffer;
+    buffer.reserve(4095 + 4096 + 4097 - 1);
+    std::uint64_t at = 0;
+    for (const std::uint64_t n : {4095u, 4096u, 4097u}) {
+        EXPECT_EQ(buffer.putBuffer(source.data() + at, n), n);
+        at += n;
+    }
+    EXPECT_EQ(buffer.size(), 12288u);
+    EXPECT_EQ(buffer.capacity(), 12288u) << "the last append needed one byte more than was reserved";
+    EXPECT_EQ(std::memcmp(buffer.getBuffer(), source.data(), 12288), 0);
+}
