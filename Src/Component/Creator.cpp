@@ -137,14 +137,53 @@ ComponentCreator creatorOf(const char* classId, Entry& entry, MissingEntryPoint&
     return entry.creator != nullptr ? entry.creator : getDynamicCreator(classId, entry, missing);
 }
 
-// Calls a creator (the creators lock let go), counting the thread as inside it.
+// Calls a creator (the creators lock let go), counting the thread as inside it
+// until the creator returns or throws.
 IUnknown* runCreator(ComponentCreator creator, const ServerInfo* info) {
-    const int depth = CreatorDepth::get();
-    CreatorDepth::set(depth + 1);
-    IUnknown* const object = creator(info);
-    CreatorDepth::set(depth);
-    return object;
+    struct Inside {
+        const int depth = CreatorDepth::get();
+        Inside() { CreatorDepth::set(depth + 1); }
+        ~Inside() { CreatorDepth::set(depth); }
+    } inside;
+    return creator(info);
 }
+
+// The listing of a shared object under construction. Should the creator
+// throw, it is taken out again (and the waiters woken) on the way out, since
+// callers waiting for the identity would otherwise wait for ever.
+class Placeholder {
+public:
+    Placeholder(ComponentMap& map, Entry& entry, const ServerInfo* info)
+        : m_map(map), m_entry(entry), m_made(entry.instances.emplace(entry.instances.end(), info)) {}
+    ~Placeholder() {
+        if (m_open) {
+            m_map.lock.enter();
+            close(nullptr);
+            m_map.lock.leave();
+        }
+    }
+    Placeholder(const Placeholder&) = delete;
+    Placeholder& operator=(const Placeholder&) = delete;
+
+    // Records what the creator made (null: nothing, and the listing goes) and
+    // wakes the waiters. Under the creators lock.
+    void close(IUnknown* object) {
+        m_open = false;
+        if (object != nullptr) {
+            m_made->object = object;
+        } else {
+            m_entry.instances.erase(m_made);
+        }
+        m_map.creationEnded.set();
+        m_map.creationEnded.reset();
+    }
+
+private:
+    ComponentMap& m_map;
+    Entry& m_entry;
+    std::list<Instance>::iterator m_made;
+    bool m_open = true;
+};
 
 // The shared object of the identity with a reference added for the caller, or
 // null. While another thread is making it, waits for that creation to end
@@ -206,20 +245,16 @@ IUnknown* getComponentInstance(const char* classId, const ServerInfo* info) {
     MissingEntryPoint missing;
     const ComponentCreator creator = object == nullptr ? creatorOf(classId, entry, missing) : nullptr;
     if (creator != nullptr) {
-        const auto made = entry.instances.emplace(entry.instances.end(), info);
+        Placeholder placeholder(map, entry, info);
         map.lock.leave();
         object = runCreator(creator, info);
         map.lock.enter();
         if (object != nullptr) {
-            made->object = object;
             UnknownInternal* record = UnknownAccess::record(object);
             record->inComponentMap = true;
             record->classId = classId;
-        } else {
-            entry.instances.erase(made);
         }
-        map.creationEnded.set();
-        map.creationEnded.reset();
+        placeholder.close(object);
     }
     map.lock.leave();
     missing.report();

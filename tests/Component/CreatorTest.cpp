@@ -4,6 +4,8 @@
 #include "support/FakeClient.h"
 #include "support/Testing.h"
 
+#include <stdexcept>
+
 using namespace Orvane::Component;
 using namespace Orvane::Testing;
 
@@ -67,6 +69,23 @@ TEST(CreatorTest, CallersAskingAtOnceShareOneObject) {
     for (IUnknown* object : got) {
         object->release();
     }
+}
+
+// The exception reaches the caller and takes the creation under way with it: a caller on another thread
+// asking for the same identity afterwards gets a new object rather than waiting for the failed one.
+TEST(CreatorTest, ACreatorThatThrowsLeavesNoCreationUnderWay) {
+    static std::atomic<bool> fail{true};
+    registerComponent("Thrower", [](const ServerInfo* info) {
+        if (fail.exchange(false)) {
+            throw std::runtime_error("creator failed");
+        }
+        return make(info);
+    });
+    EXPECT_THROW(getComponentInstance("Thrower", nullptr), std::runtime_error);
+    IUnknown* got = nullptr;
+    onThreads(1, [&got](int) { got = getComponentInstance("Thrower", nullptr); });
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(got->release(), 0);
 }
 
 TEST(CreatorTest, ASecondRegistrationWarnsAndReplacesTheCreator) {
