@@ -74,7 +74,8 @@ TEST(CreatorTest, CallersAskingAtOnceShareOneObject) {
 // The exception reaches the caller and takes the creation under way with it: a caller on another thread
 // asking for the same identity afterwards gets a new object rather than waiting for the failed one.
 TEST(CreatorTest, ACreatorThatThrowsLeavesNoCreationUnderWay) {
-    static std::atomic<bool> fail{true};
+    static std::atomic<bool> fail;
+    fail = true; // the first call of every run throws
     registerComponent("Thrower", [](const ServerInfo* info) {
         if (fail.exchange(false)) {
             throw std::runtime_error("creator failed");
