@@ -61,24 +61,22 @@ public:
         // the copy.
         constexpr std::uint64_t kLongAppend = 4096;
         Detail::BufferHeader* header = m_internal;
-        if (DOZUV2_LIKELY(header != nullptr && data != nullptr && length < kLongAppend)) {
-            const std::uint64_t size = header->size;
-            if (DOZUV2_LIKELY(header->capacity - size >= length)) {
-                std::memcpy(header->data() + size, data, length);
-                header->size = size + length;
-                return length;
-            }
-            if (header->step == 0 && header->room - size >= length) {
-                // Stored apart from the size, before the copy: the two fields
-                // written as one wide store would make the next append wait
-                // to read them back.
-                header->capacity = size + length;
-                std::memcpy(header->data() + size, data, length);
-                header->size = size + length;
-                return length;
-            }
+        if (DOZUV2_UNLIKELY(header == nullptr || data == nullptr || length >= kLongAppend)) {
+            return putBufferGrowing(data, length);
         }
-        return putBufferGrowing(data, length);
+        const std::uint64_t size = header->size;
+        if (header->capacity - size < length) {
+            if (header->step != 0 || header->room - size < length) {
+                return putBufferGrowing(data, length);
+            }
+            // Stored apart from the size, before the copy: the two fields
+            // written as one wide store would make the next append wait to
+            // read them back.
+            header->capacity = size + length;
+        }
+        std::memcpy(header->data() + size, data, length);
+        header->size = size + length;
+        return length;
     }
     // Sets the size, growing (by the step) when it is above the capacity. New
     // bytes are not initialised.
