@@ -68,7 +68,7 @@ public:
         lock();
         Unit* unit = m_head;
         m_head = unit->next;
-        m_held.store(false, std::memory_order_release);
+        unlock();
         return unit;
     }
     void push(void* given) {
@@ -76,7 +76,7 @@ public:
         lock();
         unit->next = m_head;
         m_head = unit;
-        m_held.store(false, std::memory_order_release);
+        unlock();
     }
 
 private:
@@ -91,6 +91,7 @@ private:
             }
         }
     }
+    void unlock() { m_held.store(false, std::memory_order_release); }
     std::atomic<bool> m_held{false};
     Unit* m_head = nullptr;
     Unit m_units[kUnits];
