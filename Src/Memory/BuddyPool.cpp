@@ -110,30 +110,37 @@ void* BuddyPool::allocate(std::uint64_t& size) {
     if (m_nodes == nullptr) {
         return nullptr;
     }
-    std::uint32_t k = r;
-    while (k < m_orderCount && m_lists[k].next == &m_lists[k]) {
-        ++k;
+    std::uint32_t index = m_heldBack;
+    if (index != kNone && m_nodes[index].order == -static_cast<std::int32_t>(r + 1)) {
+        // The held-back release and this allocation undo each other.
+        m_heldBack = kNone;
+    } else {
+        settle();
+        std::uint32_t k = r;
+        while (k < m_orderCount && m_lists[k].next == &m_lists[k]) {
+            ++k;
+        }
+        if (k >= m_orderCount) {
+            return nullptr;
+        }
+        Link* taken = m_lists[k].next;
+        unlink(*taken);
+        index = static_cast<ChunkNode*>(taken)->index;
+        // Halve down to the wanted order, keeping the upper half each time.
+        while (k > r) {
+            --k;
+            ChunkNode& lower = m_nodes[index];
+            lower.order = static_cast<std::int32_t>(k + 1);
+            insertAfter(m_lists[k], lower);
+            index += 1u << k;
+        }
+        m_nodes[index].order = -static_cast<std::int32_t>(r + 1);
+        ++m_listsVersion;
     }
-    if (k >= m_orderCount) {
-        return nullptr;
-    }
-    Link* taken = m_lists[k].next;
-    unlink(*taken);
-    std::uint32_t index = static_cast<ChunkNode*>(taken)->index;
-    // Halve down to the wanted order, keeping the upper half each time.
-    while (k > r) {
-        --k;
-        ChunkNode& lower = m_nodes[index];
-        lower.order = static_cast<std::int32_t>(k + 1);
-        insertAfter(m_lists[k], lower);
-        index += 1u << k;
-    }
-    ChunkNode& kept = m_nodes[index];
-    kept.order = -static_cast<std::int32_t>(r + 1);
     m_freeChunks -= std::uint64_t{1} << r;
     ++m_blocksOut;
     size = m_chunkSize << r;
-    return kept.address;
+    return m_nodes[index].address;
 }
 
 void BuddyPool::release(void* block) {
@@ -145,18 +152,47 @@ void BuddyPool::release(void* block) {
                     m_chunkShift;
     VIRAD_ASSERT(id >= 0);
     VIRAD_ASSERT(id < static_cast<std::intptr_t>(m_chunkCount));
-    auto index = static_cast<std::uint32_t>(id);
-
-    Retired retired; // declared first: given back after the guard lets go
+    const auto index = static_cast<std::uint32_t>(id);
+    {
+        std::lock_guard<Common::ShortLock> guard(m_lock);
+        if (!m_closing) {
+            releaseLocked(index);
+            return;
+        }
+    }
+    // Closing (which never ends once begun): the last block back gives the
+    // pool back, after the lock.
+    Retired retired;
     std::lock_guard<Common::ShortLock> guard(m_lock);
+    releaseLocked(index);
+    if (m_blocksOut == 0) {
+        retire(retired);
+    }
+}
+
+void BuddyPool::releaseLocked(std::uint32_t index) {
     VIRAD_ASSERT(m_nodes != nullptr);
-    std::int32_t order = -m_nodes[index].order;
+    settle();
+    const std::int32_t order = -m_nodes[index].order;
     // Only the first chunk of an allocated block has a negative order: this
     // catches a double release and a pointer into the middle of a block.
     VIRAD_ASSERT(order > 0);
-    m_freeChunks += std::uint64_t{1} << (order - 1);
+    const auto k = static_cast<std::uint32_t>(order - 1);
+    m_freeChunks += std::uint64_t{1} << k;
     --m_blocksOut;
+    if (!m_closing &&
+        ((index == m_undoneBlock && m_undoneVersion == m_listsVersion) || nextAllocationUndoes(index, k))) {
+        m_heldBack = index;
+        m_undoneBlock = index;
+        m_undoneVersion = m_listsVersion;
+        return;
+    }
+    mergeAndList(index, k);
+}
+
+void BuddyPool::mergeAndList(std::uint32_t index, std::uint32_t k) {
     m_nodes[index].order = 0;
+    auto order = static_cast<std::int32_t>(k + 1);
     while (static_cast<std::uint32_t>(order) < m_orderCount) {
         const std::uint32_t half = 1u << (order - 1);
         const std::uint32_t buddy = index ^ half;
@@ -171,9 +207,31 @@ void BuddyPool::release(void* block) {
     ChunkNode& merged = m_nodes[index];
     merged.order = order;
     insertAfter(m_lists[order - 1], merged);
-    if (m_closing && m_blocksOut == 0) {
-        retire(retired);
+    ++m_listsVersion;
+}
+
+// The release merges the block up to some order K and lists the result in
+// front of list K; the allocation then takes the first block of the lowest
+// list from k up that is not empty and halves it down to k, keeping the upper
+// half and listing each lower half in front of its list. The pair restores
+// everything when, at every order the merging climbs, the block is the upper
+// half and its buddy is alone on its list: those lists are then empty after
+// the merge, so the allocation takes the merged block, halves it back into
+// the same pieces and lists each buddy alone again.
+bool BuddyPool::nextAllocationUndoes(std::uint32_t index, std::uint32_t k) const {
+    for (; k + 1 < m_orderCount; ++k) {
+        const std::uint32_t half = 1u << k;
+        const std::uint32_t buddy = index ^ half;
+        if (buddy >= m_chunkCount || m_nodes[buddy].order != static_cast<std::int32_t>(k + 1)) {
+            return true; // the merging stops here
+        }
+        const Link& list = m_lists[k];
+        if ((index & half) == 0 || list.next != &m_nodes[buddy] || list.prev != &m_nodes[buddy]) {
+            return false;
+        }
+        index = buddy;
     }
+    return true;
 }
 
 std::uint64_t BuddyPool::freeSize() {
@@ -187,6 +245,7 @@ std::vector<std::uint32_t> BuddyPool::freeBlocks(std::uint32_t order) {
     if (order >= m_orderCount || m_nodes == nullptr) {
         return indexes;
     }
+    settle();
     for (Link* at = m_lists[order].next; at != &m_lists[order]; at = at->next) {
         indexes.push_back(static_cast<ChunkNode*>(at)->index);
     }
@@ -206,6 +265,7 @@ void BuddyPool::dumpFreeLists() {
         if (m_nodes == nullptr) {
             return;
         }
+        settle();
         for (std::uint32_t k = 0; k < m_orderCount; ++k) {
             Link& head = m_lists[k];
             add("BufferList id:%d, order:%d, head:%p, headpre:%p, next:%p\n", static_cast<int>(k), head.order,
@@ -227,6 +287,9 @@ void BuddyPool::close() {
     Retired retired;
     std::lock_guard<Common::ShortLock> guard(m_lock);
     m_closing = true;
+    if (m_nodes != nullptr) {
+        settle();
+    }
     if (m_blocksOut == 0 && m_nodes != nullptr) {
         retire(retired);
     }

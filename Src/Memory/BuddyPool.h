@@ -125,6 +125,24 @@ private:
     // Moves the reservation and the arrays into retired; under the lock.
     void retire(Retired& retired);
 
+    // The release of the block at index, of order k; under the lock.
+    void releaseLocked(std::uint32_t index);
+    // Merges the free block at index, of order k, with its free buddies and
+    // lists the result; under the lock.
+    void mergeAndList(std::uint32_t index, std::uint32_t k);
+    // Completes a held-back release, if there is one; under the lock.
+    void settle() {
+        if (m_heldBack != kNone) {
+            const std::uint32_t index = m_heldBack;
+            m_heldBack = kNone;
+            mergeAndList(index, static_cast<std::uint32_t>(-m_nodes[index].order - 1));
+        }
+    }
+    // Whether releasing the allocated block at index, of order k, and then
+    // allocating order k would give that block and leave every list as it is
+    // now; under the lock.
+    bool nextAllocationUndoes(std::uint32_t index, std::uint32_t k) const;
+
     // Every operation is a few list steps, so a short lock: one atomic step
     // and no call when nobody else is in the pool.
     Common::ShortLock m_lock;
@@ -144,6 +162,18 @@ private:
     std::uint64_t m_freeChunks = 0;
     std::uint64_t m_blocksOut = 0;
     bool m_closing = false;
+
+    static constexpr std::uint32_t kNone = ~std::uint32_t{0};
+    // The block whose release is held back: counted free, still marked
+    // allocated, on no list. kNone when there is none.
+    std::uint32_t m_heldBack = kNone;
+    // Changes with every change to the lists. A release found to be undone by
+    // the next allocation is remembered with the lists' version, so the same
+    // block released again, with nothing changed meanwhile, is not checked
+    // again.
+    std::uint64_t m_listsVersion = 0;
+    std::uint32_t m_undoneBlock = kNone;
+    std::uint64_t m_undoneVersion = 0;
 };
 
 } // namespace Detail

@@ -3,11 +3,61 @@
 
 #include "support/Testing.h"
 
+#include <deque>
+#include <random>
+
 using namespace Orvane::Testing;
 using Orvane::Memory::Detail::BuddyPool;
 
 static constexpr std::uint64_t kChunk = 1024;
 static int g_givenBack = 0; // times the pool memory was given back
+
+// The plain algorithm written the obvious way, to hold the pool to: a list of
+// chunk indexes per order, front first, and the order of every block out.
+struct ReferenceBuddy {
+    explicit ReferenceBuddy(std::uint32_t chunks, std::uint32_t orders) : count(chunks), lists(orders) {
+        std::uint32_t carved = 0;
+        for (std::uint32_t k = orders; k-- > 0;) {
+            for (; count - carved >= 1u << k; carved += 1u << k) {
+                lists[k].push_back(carved);
+            }
+        }
+    }
+    // The index granted for order r, or -1.
+    long take(std::uint32_t r) {
+        std::uint32_t k = r;
+        while (k < lists.size() && lists[k].empty()) {
+            ++k;
+        }
+        if (k == lists.size()) {
+            return -1;
+        }
+        std::uint32_t index = lists[k].front();
+        lists[k].pop_front();
+        while (k > r) {
+            lists[--k].push_front(index);
+            index += 1u << k;
+        }
+        out[index] = r;
+        return index;
+    }
+    void give(std::uint32_t index) {
+        std::uint32_t k = out.at(index);
+        out.erase(index);
+        for (; k + 1 < lists.size(); ++k) {
+            const auto buddy = std::find(lists[k].begin(), lists[k].end(), index ^ (1u << k));
+            if (buddy == lists[k].end()) {
+                break;
+            }
+            lists[k].erase(buddy);
+            index &= ~(1u << k);
+        }
+        lists[k].push_front(index);
+    }
+    std::uint32_t count;
+    std::vector<std::deque<std::uint32_t>> lists;
+    std::map<std::uint32_t, std::uint32_t> out;
+};
 
 // A pool of the given number of 1 KiB chunks, created quietly.
 struct TestPool {
@@ -20,6 +70,19 @@ struct TestPool {
                     }));
     }
     unsigned char* chunk(std::uint32_t index) const { return pool.base() + index * kChunk; }
+    // Whether every list and the free size are the reference's.
+    bool matches(const ReferenceBuddy& reference) {
+        std::uint64_t freeChunks = reference.count;
+        for (const auto& block : reference.out) {
+            freeChunks -= 1u << block.second;
+        }
+        bool same = pool.freeSize() == freeChunks * kChunk;
+        for (std::uint32_t k = 0; k < pool.orderCount(); ++k) {
+            const std::vector<std::uint32_t> list = pool.freeBlocks(k);
+            same = same && std::equal(list.begin(), list.end(), reference.lists[k].begin(), reference.lists[k].end());
+        }
+        return same;
+    }
     void* take() {
         std::uint64_t size = 1;
         return pool.allocate(size);
@@ -79,10 +142,67 @@ whole release 14 release 12 release 8 release 0 = 16 4:0)",
               20);
 }
 
+// Long random runs against the reference, weighted to what pools see most: a block given back and the same
+// order asked for next, from the same place or after other traffic. Every grant is compared; the lists and
+// the free size at random moments, so that runs of several operations pass between two looks.
+TEST(BuddyPoolTest, GrantsListsAndFreeSizeMatchThePlainAlgorithmOverLongRandomRuns) {
+    for (const std::uint32_t chunks : {16u, 37u, 3000u}) {
+        TestPool t(chunks);
+        ReferenceBuddy reference(chunks, t.pool.orderCount());
+        std::mt19937 random(chunks);
+        std::vector<std::uint32_t> held;
+        std::uint64_t takes = 0, matchedTakes = 0, looks = 0, matchedLooks = 0;
+        const auto take = [&](std::uint32_t r) {
+            std::uint64_t size = (kChunk << r) - (r == 0 ? 1000 : kChunk - 1); // just over half, or under one
+            auto* block = static_cast<unsigned char*>(t.pool.allocate(size));
+            const long expected = reference.take(r);
+            const long got = block != nullptr ? static_cast<long>((block - t.pool.base()) / kChunk) : -1;
+            ++takes;
+            matchedTakes += got == expected && (block == nullptr || size == kChunk << r) ? 1 : 0;
+            if (block != nullptr) {
+                held.push_back(static_cast<std::uint32_t>(got));
+            }
+        };
+        const auto giveAny = [&](bool thenSameOrder) {
+            const std::size_t at = random() % held.size();
+            const std::uint32_t index = held[at];
+            const std::uint32_t r = reference.out.at(index);
+            held.erase(held.begin() + static_cast<std::ptrdiff_t>(at));
+            t.pool.release(t.chunk(index));
+            reference.give(index);
+            if (thenSameOrder) {
+                take(r);
+            }
+        };
+        for (int step = 0; step < 20000; ++step) {
+            const unsigned roll = random() % 16;
+            if (held.empty() || roll < 5) {
+                take(random() % 4 == 0 ? random() % t.pool.orderCount() : random() % 3);
+            } else if (roll < 12) {
+                giveAny(true);
+            } else {
+                giveAny(false);
+            }
+            if (random() % 8 == 0) {
+                ++looks;
+                matchedLooks += t.matches(reference) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(matchedTakes, takes) << chunks << " chunks";
+        EXPECT_EQ(matchedLooks, looks) << chunks << " chunks";
+        EXPECT_GT(looks, 2000u);
+        while (!held.empty()) {
+            giveAny(false);
+        }
+        EXPECT_TRUE(t.matches(ReferenceBuddy(chunks, t.pool.orderCount()))) << chunks << " chunks"; // whole again
+    }
+}
+
 TEST(BuddyPoolTest, ClosingGivesThePoolBackOnceTheLastBlockReturns) {
     g_givenBack = 0;
     {
         TestPool idle(16);
+        idle.pool.release(idle.take());                                    // the last block back just before closing
         idle.pool.close();                                                 // nothing out: given back at once
         EXPECT_TRUE(idle.take() == nullptr && idle.pool.freeSize() == 0u); // a given-back pool grants nothing
     }
