@@ -25,6 +25,14 @@ OldPacketInternal* placeRecordBefore(unsigned char* blockEnd) {
     return new (reinterpret_cast<void*>(at)) OldPacketInternal;
 }
 
+// Every handle's record is an OldPacketInternal (the creators in this file
+// make every record there is), so the handle calls the record's operations
+// directly: the class is final, and the calls are inlined instead of going
+// through the interface's slots.
+OldPacketInternal* recordOf(PacketInternal* internal) {
+    return static_cast<OldPacketInternal*>(internal);
+}
+
 void reportHeapFailure(std::uint64_t size) {
     VIRAD_REPORT(Virad::LOG_ERROR, "PacketInternal::create(): malloc failured! size:%zu\n",
                  static_cast<std::size_t>(size));
@@ -271,7 +279,7 @@ CPacket::CPacket(void* buffer, std::uint64_t size, std::uint64_t extraSize, Buff
 
 CPacket::CPacket(const CPacket& other) : m_internal(other.m_internal) {
     if (m_internal != nullptr) {
-        m_internal->addRef();
+        recordOf(m_internal)->addRef();
     }
 }
 
@@ -285,12 +293,12 @@ CPacket& CPacket::operator=(const CPacket& other) {
     if (other.m_internal != m_internal) {
         // Count the new record first: the old one may be what keeps it alive.
         if (other.m_internal != nullptr) {
-            other.m_internal->addRef();
+            recordOf(other.m_internal)->addRef();
         }
         PacketInternal* old = m_internal;
         m_internal = other.m_internal;
         if (old != nullptr) {
-            old->release();
+            recordOf(old)->release();
         }
     }
     return *this;
@@ -298,7 +306,7 @@ CPacket& CPacket::operator=(const CPacket& other) {
 
 CPacket::~CPacket() {
     if (m_internal != nullptr) {
-        m_internal->release();
+        recordOf(m_internal)->release();
     }
 }
 
@@ -306,7 +314,7 @@ void CPacket::reset() {
     PacketInternal* old = m_internal;
     m_internal = nullptr;
     if (old != nullptr) {
-        old->release();
+        recordOf(old)->release();
     }
 }
 
@@ -315,31 +323,31 @@ bool CPacket::valid() const {
 }
 
 std::uint64_t CPacket::putBuffer(void* data, std::uint64_t length) {
-    return m_internal != nullptr ? m_internal->putBuffer(data, length) : 0;
+    return m_internal != nullptr ? recordOf(m_internal)->putBuffer(data, length) : 0;
 }
 
 unsigned char* CPacket::getBuffer() const {
-    return m_internal != nullptr ? m_internal->getBuffer() : nullptr;
+    return m_internal != nullptr ? recordOf(m_internal)->getBuffer() : nullptr;
 }
 
 std::uint64_t CPacket::size() const {
-    return m_internal != nullptr ? m_internal->size() : 0;
+    return m_internal != nullptr ? recordOf(m_internal)->size() : 0;
 }
 
 std::uint64_t CPacket::capacity() const {
-    return m_internal != nullptr ? m_internal->capacity() : 0;
+    return m_internal != nullptr ? recordOf(m_internal)->capacity() : 0;
 }
 
 bool CPacket::resize(std::uint64_t size) {
-    return m_internal != nullptr && m_internal->resize(size);
+    return m_internal != nullptr && recordOf(m_internal)->resize(size);
 }
 
 void* CPacket::getExtraData() const {
-    return m_internal != nullptr ? m_internal->getExtraData() : nullptr;
+    return m_internal != nullptr ? recordOf(m_internal)->getExtraData() : nullptr;
 }
 
 std::uint64_t CPacket::getExtraSize() const {
-    return m_internal != nullptr ? m_internal->getExtraSize() : 0;
+    return m_internal != nullptr ? recordOf(m_internal)->getExtraSize() : 0;
 }
 
 } // namespace Memory
