@@ -116,6 +116,16 @@ void systemRelease(PacketManagerInternal& core, void* block) {
     core.memop.free(block);
 }
 
+// The same two operations when the operator is the default one, calling the
+// C runtime without going through the delegates.
+void* heapAllocate(PacketManagerInternal&, std::uint64_t& size) {
+    return std::malloc(size);
+}
+
+void heapRelease(PacketManagerInternal&, void* block) {
+    std::free(block);
+}
+
 void* systemCopy(PacketManagerInternal& core, void* destination, const void* source, std::uint64_t length) {
     return core.memop.memcpy(destination, source, length);
 }
@@ -176,6 +186,12 @@ PacketManagerInternal* makePacketManagerCore() {
     core->allocate = &systemAllocate;
     core->release = &systemRelease;
     core->copy = &systemCopy;
+    using Operator = CPacketManager::MemoryOperator;
+    if (core->memop.malloc == decltype(Operator::malloc)(&::malloc) &&
+        core->memop.free == decltype(Operator::free)(&::free)) {
+        core->allocate = &heapAllocate;
+        core->release = &heapRelease;
+    }
     if (core->policy == CPacketManager::policySystem) {
         ::logInfo("CPacketManager: System Policy\n");
     } else if (core->hasPool()) {
