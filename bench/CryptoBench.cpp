@@ -255,8 +255,9 @@ int main(int argc, char** argv) {
         add("BM_AesCtrPortable_EvpMasked", BM_AesCtrPortable_EvpMasked);
     } else {
         const Orvane::Utils::Detail::InstructionPaths paths = Detail::instructionPaths();
-        std::fprintf(stderr, "Paths on this processor: AES %s, SHA-1 %s, CRC-32 %s\n", paths.aes ? "instructions" : "portable",
-                    paths.sha ? "instructions" : "portable", paths.clmul ? "carry-less multiply" : "slicing tables");
+        std::fprintf(stderr, "Paths on this processor: AES %s, SHA-1 %s, CRC-32 %s\n",
+                     paths.aes ? "instructions" : "portable", paths.sha ? "instructions" : "portable",
+                     paths.clmul ? "carry-less multiply" : "slicing tables");
         add("BM_AesCtr_Ours", BM_AesCtr_Ours);
         add("BM_AesCtr_Evp", BM_AesCtr_Evp);
         add("BM_AesEcb_Ours", BM_AesEcb_Ours);

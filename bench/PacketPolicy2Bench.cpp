@@ -35,6 +35,7 @@ void BM_CMallocFree(benchmark::State& state) {
 
 int main(int argc, char** argv) {
     PacketBench::registerCreateDestroy();
+    PacketBench::registerOneLockFloor();
     benchmark::RegisterBenchmark("BM_PoolMallocFree", BM_PoolMallocFree)
         ->Arg(0)
         ->Arg(1)

@@ -4,5 +4,6 @@
 
 int main(int argc, char** argv) {
     PacketBench::registerCreateDestroy();
+    PacketBench::registerOneLockFloor();
     return PacketBench::runWithPolicy(argc, argv, Orvane::Memory::CPacketManager::policyPoolBuffer);
 }
