@@ -12,6 +12,15 @@
 // whose chunk count is not a power of two starts as a few blocks of falling
 // orders laid out from its first chunk upward.
 //
+// Releasing a block and then asking for a block of the same order is the
+// commonest use (a packet made and dropped in a loop), and from an otherwise
+// empty pool it costs a merge and a split across every order. Where the pair
+// is certain to grant that same block and leave every list as it was, the
+// release is held back instead: the block is counted free, and the next
+// allocation of its order takes it straight back. Anything else first
+// completes the held-back release, so every grant, list and count is the one
+// the plain algorithm gives.
+//
 // Thread-safety: allocate, release, freeSize and the dumps take the pool lock.
 #ifndef DOZUV2_MEMORY_BUDDYPOOL_H
 #define DOZUV2_MEMORY_BUDDYPOOL_H
@@ -125,7 +134,8 @@ private:
     // Moves the reservation and the arrays into retired; under the lock.
     void retire(Retired& retired);
 
-    // The release of the block at index, of order k; under the lock.
+    // Releases the allocated block at index, or holds its release back;
+    // under the lock.
     void releaseLocked(std::uint32_t index);
     // Merges the free block at index, of order k, with its free buddies and
     // lists the result; under the lock.
