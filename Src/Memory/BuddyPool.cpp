@@ -289,9 +289,9 @@ void BuddyPool::close() {
     m_closing = true;
     if (m_nodes != nullptr) {
         settle();
-    }
-    if (m_blocksOut == 0 && m_nodes != nullptr) {
-        retire(retired);
+        if (m_blocksOut == 0) {
+            retire(retired);
+        }
     }
 }
 

@@ -24,16 +24,19 @@ using Common::NeverDestroyed;
 using Virad::CGuard;
 using Virad::CMutex;
 
+// The default memory operator: the C runtime's own allocator and copy.
+CPacketManager::MemoryOperator cRuntimeOperator() {
+    CPacketManager::MemoryOperator memop;
+    memop.malloc = &::malloc;
+    memop.free = &::free;
+    memop.memcpy = &::memcpy;
+    return memop;
+}
+
 // What config stores until the core exists.
 struct Configuration {
-    Configuration() {
-        memop.malloc = &::malloc;
-        memop.free = &::free;
-        memop.memcpy = &::memcpy;
-    }
-
     CPacketManager::Policy policy = CPacketManager::policySystem;
-    CPacketManager::MemoryOperator memop;
+    CPacketManager::MemoryOperator memop = cRuntimeOperator();
     CPacketManager::PoolParameter param;
 };
 
@@ -186,9 +189,8 @@ PacketManagerInternal* makePacketManagerCore() {
     core->allocate = &systemAllocate;
     core->release = &systemRelease;
     core->copy = &systemCopy;
-    using Operator = CPacketManager::MemoryOperator;
-    if (core->memop.malloc == decltype(Operator::malloc)(&::malloc) &&
-        core->memop.free == decltype(Operator::free)(&::free)) {
+    const CPacketManager::MemoryOperator cRuntime = cRuntimeOperator();
+    if (core->memop.malloc == cRuntime.malloc && core->memop.free == cRuntime.free) {
         core->allocate = &heapAllocate;
         core->release = &heapRelease;
     }
