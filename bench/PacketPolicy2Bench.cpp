@@ -35,13 +35,15 @@ void BM_CMallocFree(benchmark::State& state) {
 
 int main(int argc, char** argv) {
     PacketBench::registerCreateDestroy();
-    PacketBench::registerOneLockFloor();
-    benchmark::RegisterBenchmark("BM_PoolMallocFree", BM_PoolMallocFree)
-        ->Arg(0)
-        ->Arg(1)
-        ->Threads(1)
-        ->Threads(2)
-        ->UseRealTime();
-    benchmark::RegisterBenchmark("BM_CMallocFree", BM_CMallocFree)->Threads(1)->Threads(2)->UseRealTime();
+    // One thread first, while the process has only one (see MemoryBench).
+    for (int threads = 1; threads <= 2; ++threads) {
+        PacketBench::registerOneLockFloor(threads);
+        benchmark::RegisterBenchmark("BM_PoolMallocFree", BM_PoolMallocFree)
+            ->Arg(0)
+            ->Arg(1)
+            ->Threads(threads)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark("BM_CMallocFree", BM_CMallocFree)->Threads(threads)->UseRealTime();
+    }
     return PacketBench::runWithPolicy(argc, argv, CPacketManager::policyPool);
 }

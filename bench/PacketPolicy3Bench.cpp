@@ -4,6 +4,7 @@
 
 int main(int argc, char** argv) {
     PacketBench::registerCreateDestroy();
-    PacketBench::registerOneLockFloor();
+    PacketBench::registerOneLockFloor(1);
+    PacketBench::registerOneLockFloor(2);
     return PacketBench::runWithPolicy(argc, argv, Orvane::Memory::CPacketManager::policyPoolBuffer);
 }

@@ -2,7 +2,10 @@
 // (the allocators' free lists).
 //
 // Taking it free costs one atomic exchange and no call; giving it back is one
-// store. A thread that finds it taken spins briefly, then gives its time
+// store. While the process has only ever had one thread, taking it is a plain
+// store too: nobody can race, and a thread started later finds the lock in
+// the state it was left in (the C library's allocator and reference counts
+// skip their atomic steps on the same flag). A thread that finds it taken spins briefly, then gives its time
 // slice away between tries, so a holder that was preempted gets the processor
 // back on a busy machine. It is not recursive and not fair. Waiters burn
 // processor time, so sections that can wait on something (another lock, a
@@ -47,6 +50,12 @@ public:
     ShortLock& operator=(const ShortLock&) = delete;
 
     void lock() {
+        if (Platform::processHasOneThread()) {
+            // Still marked held, so a thread started inside the section
+            // waits for the release like any other.
+            m_held.store(true, std::memory_order_relaxed);
+            return;
+        }
         if (!m_held.exchange(true, std::memory_order_acquire)) {
             return;
         }

@@ -5,6 +5,15 @@
 
 #include <cstdint>
 
+// glibc 2.32 and later keep a flag that says whether the process has only
+// ever had one thread (the one libstdc++ reads for its reference counts).
+#if defined(__has_include)
+#if __has_include(<sys/single_threaded.h>)
+#include <sys/single_threaded.h>
+#define DOZUV2_HAS_SINGLE_THREADED_FLAG 1
+#endif
+#endif
+
 namespace Orvane {
 namespace Platform {
 
@@ -32,6 +41,19 @@ void sleepMilliseconds(unsigned int milliseconds);
 void sleepMicroseconds(std::uint64_t microseconds);
 // Gives the rest of the time slice to another ready thread.
 void yieldThread();
+
+// True while the process has never had a second thread. Once false it stays
+// false. The C library flips it inside the call that starts the second
+// thread, before that thread runs, so a thread that reads true is alone and
+// nothing it does can race; whatever it did is published to the new thread by
+// the start itself. Hosts that do not say answer false.
+inline bool processHasOneThread() {
+#if defined(DOZUV2_HAS_SINGLE_THREADED_FLAG)
+    return __atomic_load_n(&__libc_single_threaded, __ATOMIC_RELAXED) != 0;
+#else
+    return false;
+#endif
+}
 
 // ---- System threads ----
 //
