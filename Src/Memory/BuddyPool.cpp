@@ -112,31 +112,33 @@ void* BuddyPool::allocate(std::uint64_t& size) {
     }
     std::uint32_t index = m_heldBack;
     if (index != kNone && m_nodes[index].order == -static_cast<std::int32_t>(r + 1)) {
-        // The held-back release and this allocation undo each other.
+        // The held-back release and this allocation undo each other. The
+        // block was never taken off the counts, so they stay as they are.
         m_heldBack = kNone;
-    } else {
-        settle();
-        std::uint32_t k = r;
-        while (k < m_orderCount && m_lists[k].next == &m_lists[k]) {
-            ++k;
-        }
-        if (k >= m_orderCount) {
-            return nullptr;
-        }
-        Link* taken = m_lists[k].next;
-        unlink(*taken);
-        index = static_cast<ChunkNode*>(taken)->index;
-        // Halve down to the wanted order, keeping the upper half each time.
-        while (k > r) {
-            --k;
-            ChunkNode& lower = m_nodes[index];
-            lower.order = static_cast<std::int32_t>(k + 1);
-            insertAfter(m_lists[k], lower);
-            index += 1u << k;
-        }
-        m_nodes[index].order = -static_cast<std::int32_t>(r + 1);
-        ++m_listsVersion;
+        size = m_chunkSize << r;
+        return m_nodes[index].address;
     }
+    settle();
+    std::uint32_t k = r;
+    while (k < m_orderCount && m_lists[k].next == &m_lists[k]) {
+        ++k;
+    }
+    if (k >= m_orderCount) {
+        return nullptr;
+    }
+    Link* taken = m_lists[k].next;
+    unlink(*taken);
+    index = static_cast<ChunkNode*>(taken)->index;
+    // Halve down to the wanted order, keeping the upper half each time.
+    while (k > r) {
+        --k;
+        ChunkNode& lower = m_nodes[index];
+        lower.order = static_cast<std::int32_t>(k + 1);
+        insertAfter(m_lists[k], lower);
+        index += 1u << k;
+    }
+    m_nodes[index].order = -static_cast<std::int32_t>(r + 1);
+    ++m_listsVersion;
     m_freeChunks -= std::uint64_t{1} << r;
     ++m_blocksOut;
     size = m_chunkSize << r;
@@ -178,15 +180,16 @@ void BuddyPool::releaseLocked(std::uint32_t index) {
     // catches a double release and a pointer into the middle of a block.
     VIRAD_ASSERT(order > 0);
     const auto k = static_cast<std::uint32_t>(order - 1);
-    m_freeChunks += std::uint64_t{1} << k;
-    --m_blocksOut;
     if (!m_closing &&
         ((index == m_undoneBlock && m_undoneVersion == m_listsVersion) || nextAllocationUndoes(index, k))) {
+        // Left on the counts as allocated; freeSize adds it (see settle).
         m_heldBack = index;
         m_undoneBlock = index;
         m_undoneVersion = m_listsVersion;
         return;
     }
+    m_freeChunks += std::uint64_t{1} << k;
+    --m_blocksOut;
     mergeAndList(index, k);
 }
 
@@ -236,7 +239,9 @@ bool BuddyPool::nextAllocationUndoes(std::uint32_t index, std::uint32_t k) const
 
 std::uint64_t BuddyPool::freeSize() {
     std::lock_guard<Common::ShortLock> guard(m_lock);
-    return m_freeChunks << m_chunkShift;
+    const std::uint64_t heldBack =
+        m_heldBack != kNone ? std::uint64_t{1} << static_cast<std::uint32_t>(-m_nodes[m_heldBack].order - 1) : 0;
+    return (m_freeChunks + heldBack) << m_chunkShift;
 }
 
 std::vector<std::uint32_t> BuddyPool::freeBlocks(std::uint32_t order) {

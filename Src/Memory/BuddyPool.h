@@ -140,12 +140,18 @@ private:
     // Merges the free block at index, of order k, with its free buddies and
     // lists the result; under the lock.
     void mergeAndList(std::uint32_t index, std::uint32_t k);
-    // Completes a held-back release, if there is one; under the lock.
+    // Completes a held-back release, if there is one; under the lock. A
+    // held-back block stays on the counts as allocated until then (freeSize
+    // adds it), so the release and the allocation that undoes it leave the
+    // counts alone.
     void settle() {
         if (m_heldBack != kNone) {
             const std::uint32_t index = m_heldBack;
+            const auto k = static_cast<std::uint32_t>(-m_nodes[index].order - 1);
             m_heldBack = kNone;
-            mergeAndList(index, static_cast<std::uint32_t>(-m_nodes[index].order - 1));
+            m_freeChunks += std::uint64_t{1} << k;
+            --m_blocksOut;
+            mergeAndList(index, k);
         }
     }
     // Whether releasing the allocated block at index, of order k, and then
@@ -168,7 +174,8 @@ private:
     std::uint32_t m_chunkCount = 0;
     std::uint32_t m_orderCount = 0;
     // Kept so freeSize does not walk the lists, and so exit knows when the
-    // last block is back.
+    // last block is back. A held-back block is still counted allocated in
+    // both; freeSize adds it, and everything else settles it first.
     std::uint64_t m_freeChunks = 0;
     std::uint64_t m_blocksOut = 0;
     bool m_closing = false;
