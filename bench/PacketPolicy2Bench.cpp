@@ -37,7 +37,6 @@ int main(int argc, char** argv) {
     PacketBench::registerCreateDestroy();
     // One thread first, while the process has only one (see MemoryBench).
     for (int threads = 1; threads <= 2; ++threads) {
-        PacketBench::registerOneLockFloor(threads);
         benchmark::RegisterBenchmark("BM_PoolMallocFree", BM_PoolMallocFree)
             ->Arg(0)
             ->Arg(1)
@@ -45,5 +44,6 @@ int main(int argc, char** argv) {
             ->UseRealTime();
         benchmark::RegisterBenchmark("BM_CMallocFree", BM_CMallocFree)->Threads(threads)->UseRealTime();
     }
+    PacketBench::registerOneLockFloor();
     return PacketBench::runWithPolicy(argc, argv, CPacketManager::policyPool);
 }

@@ -4,7 +4,5 @@
 
 int main(int argc, char** argv) {
     PacketBench::registerCreateDestroy();
-    PacketBench::registerOneLockFloor(1);
-    PacketBench::registerOneLockFloor(2);
     return PacketBench::runWithPolicy(argc, argv, Orvane::Memory::CPacketManager::policyPoolBuffer);
 }
