@@ -1,17 +1,16 @@
 #include "Common/ShortLock.h"
+#include "Platform/Cpu.h"
 
 #include "support/Testing.h"
 
 using namespace Orvane;
 using Common::ShortLock;
 
-// The lock taken while the process still has one thread (each test runs in a
-// process of its own under ctest) is a plain store. A thread started inside
-// the section must still wait for the release, and see what was written in it.
-TEST(ShortLockTest, TakenWhileAloneStillExcludesAThreadStartedInsideTheSection) {
-    if (!Platform::processHasOneThread()) {
-        GTEST_SKIP() << "this host does not say, or an earlier test in this process started a thread";
-    }
+namespace {
+
+// Takes the lock, starts a thread that takes it too, and checks that the
+// thread waits for the release and then sees what the section wrote.
+void expectASecondThreadToWaitForTheRelease() {
     ShortLock lock;
     int guarded = 0;
     std::atomic<bool> entered{false};
@@ -34,16 +33,43 @@ TEST(ShortLockTest, TakenWhileAloneStillExcludesAThreadStartedInsideTheSection) 
     EXPECT_EQ(seen, 8);
 }
 
-// Two threads adding under the lock lose no addition.
+} // namespace
+
+// While the process still has one thread (each test runs in a process of its
+// own under ctest), taking the lock is a plain store. A thread started inside
+// the section must still be kept out.
+TEST(ShortLockTest, TakenWhileAloneStillExcludesAThreadStartedInsideTheSection) {
+    if (!Platform::processHasOneThread()) {
+        GTEST_SKIP() << "this host does not say, or an earlier test in this process started a thread";
+    }
+    expectASecondThreadToWaitForTheRelease();
+}
+
+// Once a second thread has existed, taking the lock is the atomic exchange.
+TEST(ShortLockTest, TakenAfterASecondThreadExcludesAnother) {
+    std::thread([] {}).join();
+    expectASecondThreadToWaitForTheRelease();
+}
+
+// Two threads adding under the lock lose no addition. The addition is a
+// separate read and write, so only the lock makes it whole. Each thread goes
+// on until both have done their rounds, so the two run side by side for a
+// while (unless the machine gives them one processor between them).
 TEST(ShortLockTest, TwoThreadsLoseNoUpdate) {
     ShortLock lock;
-    std::uint64_t total = 0;
-    constexpr int kRounds = 200000;
-    Testing::onThreads(2, [&](int) {
-        for (int i = 0; i < kRounds; ++i) {
-            std::lock_guard<ShortLock> guard(lock);
-            total = total + 1;
+    std::atomic<std::uint64_t> total{0};
+    std::atomic<std::uint64_t> done[2] = {{0}, {0}};
+    constexpr std::uint64_t kRounds = 20000;
+    Testing::onThreads(2, [&](int me) {
+        while (done[me].load() < kRounds || done[1 - me].load() < kRounds) {
+            {
+                std::lock_guard<ShortLock> guard(lock);
+                const std::uint64_t seen = total.load(std::memory_order_relaxed);
+                Platform::cpuRelax(); // widens the window a missing exclusion would show in
+                total.store(seen + 1, std::memory_order_relaxed);
+            }
+            ++done[me];
         }
     });
-    EXPECT_EQ(total, 2u * kRounds);
+    EXPECT_EQ(total.load(), done[0].load() + done[1].load());
 }
