@@ -5,12 +5,14 @@
 // store. While the process has only ever had one thread, taking it is a plain
 // store too: nobody can race, and a thread started later finds the lock in
 // the state it was left in (the C library's allocator and reference counts
-// skip their atomic steps on the same flag). A thread that finds it taken spins briefly, then gives its time
-// slice away between tries, so a holder that was preempted gets the processor
-// back on a busy machine. It is not recursive and not fair. Waiters burn
-// processor time, so sections that can wait on something (another lock, a
-// system call) belong under CMutex; the rare long section (a dump) is
-// correct under it, only wasteful.
+// skip their atomic steps on the same flag).
+//
+// A thread that finds it taken spins briefly, then gives its time slice away
+// between tries, so a holder that was preempted gets the processor back on a
+// busy machine. It is not recursive and not fair. Waiters burn processor
+// time, so sections that can wait on something (another lock, a system call)
+// belong under CMutex; the rare long section (a dump) is correct under it,
+// only wasteful.
 #ifndef DOZUV2_COMMON_SHORTLOCK_H
 #define DOZUV2_COMMON_SHORTLOCK_H
 
