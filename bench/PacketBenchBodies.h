@@ -58,10 +58,10 @@ inline void registerCreateDestroy() {
 
 // The least any pool costs that takes one lock for each allocation and each
 // release, as the pools of the library do once the process has a second
-// thread: an exchange lock and a free list
-// of 64-byte units written inline, with no call. Measured beside a row, it
-// bounds from below what any pool of that design can reach: what separates a
-// pool from malloc beyond it is the pool's design, not its code.
+// thread: an exchange lock and a free list of 64-byte units written inline,
+// with no call. Measured beside a row, it bounds from below what any pool of
+// that design can reach: what separates a pool from malloc beyond it is the
+// pool's design, not its code.
 class OneLockFreeList {
 public:
     OneLockFreeList() {

@@ -178,7 +178,7 @@ def main():
     counts = sorted({b.get("repetitions", options.repetitions) for found in results.values() for b in found.values()})
     print("MemoryBench, PacketPolicy2Bench and PacketPolicy3Bench run their one-thread benchmarks before any"
           " second thread starts, so those rows are a single-threaded program's: there the library's pool locks"
-          " and the C library's allocator and reference counts all skip their atomic steps.")
+          " and glibc's allocator and libstdc++'s reference counts all skip their atomic steps.")
     print("Medians of %s repetitions; 1-minute load average at each program's start: %s." %
           ("/".join(str(c) for c in counts), ", ".join(loads)))
     print("%d of %d rows miss their goal." % (missed, len(ROWS)))

@@ -4,8 +4,8 @@
 // Taking it free costs one atomic exchange and no call; giving it back is one
 // store. While the process has only ever had one thread, taking it is a plain
 // store too: nobody can race, and a thread started later finds the lock in
-// the state it was left in (the C library's allocator and reference counts
-// skip their atomic steps on the same flag).
+// the state it was left in (glibc's allocator and libstdc++'s reference
+// counts skip their atomic steps on the same flag).
 //
 // A thread that finds it taken spins briefly, then gives its time slice away
 // between tries, so a holder that was preempted gets the processor back on a

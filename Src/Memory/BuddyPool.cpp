@@ -239,8 +239,7 @@ bool BuddyPool::nextAllocationUndoes(std::uint32_t index, std::uint32_t k) const
 
 std::uint64_t BuddyPool::freeSize() {
     std::lock_guard<Common::ShortLock> guard(m_lock);
-    const std::uint64_t heldBack =
-        m_heldBack != kNone ? std::uint64_t{1} << static_cast<std::uint32_t>(-m_nodes[m_heldBack].order - 1) : 0;
+    const std::uint64_t heldBack = m_heldBack != kNone ? std::uint64_t{1} << heldBackOrder() : 0;
     return (m_freeChunks + heldBack) << m_chunkShift;
 }
 

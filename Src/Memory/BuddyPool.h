@@ -147,13 +147,16 @@ private:
     void settle() {
         if (m_heldBack != kNone) {
             const std::uint32_t index = m_heldBack;
-            const auto k = static_cast<std::uint32_t>(-m_nodes[index].order - 1);
+            const std::uint32_t k = heldBackOrder();
             m_heldBack = kNone;
             m_freeChunks += std::uint64_t{1} << k;
             --m_blocksOut;
             mergeAndList(index, k);
         }
     }
+    // The order of the held-back block (still marked allocated: its first
+    // chunk's order is -(k + 1)); only while there is one.
+    std::uint32_t heldBackOrder() const { return static_cast<std::uint32_t>(-m_nodes[m_heldBack].order - 1); }
     // Whether releasing the allocated block at index, of order k, and then
     // allocating order k would give that block and leave every list as it is
     // now; under the lock.
