@@ -40,7 +40,7 @@ void reportHeapFailure(std::uint64_t size) {
 
 // Extra data and record in one C-heap block: extra data at the start, the
 // record at the end. Null (reported) when the heap has no room.
-OldPacketInternal* createInHeapBlock(const PacketManagerInternal& core, std::uint64_t extraSize) {
+DOZUV2_ALWAYS_INLINE OldPacketInternal* createInHeapBlock(const PacketManagerInternal& core, std::uint64_t extraSize) {
     const std::uint64_t bytes = core.align(extraSize + OldPacketInternal::recordRoom(core.alignment));
     auto* block = static_cast<unsigned char*>(std::malloc(bytes));
     if (block == nullptr) {
@@ -84,7 +84,11 @@ OldPacketInternal* OldPacketInternal::create(std::uint64_t size, std::uint64_t e
     case CPacketManager::policyPool: {
         const std::uint64_t tail = core.align(extraSize + recordRoom(core.alignment));
         std::uint64_t granted = core.align(size) + tail;
-        void* block = size < kLargestRequest && extraSize < kLargestRequest ? core.allocate(core, granted) : nullptr;
+        void* block = nullptr;
+        if (size < kLargestRequest && extraSize < kLargestRequest) {
+            block = core.policy == CPacketManager::policyPool ? Detail::allocateFromPool(core, granted)
+                                                              : core.allocate(core, granted);
+        }
         if (block == nullptr) {
             VIRAD_REPORT(Virad::LOG_WARN, "PacketInternal::create(): NO enough, need size:%zu ext:%zu\n",
                          static_cast<std::size_t>(size), static_cast<std::size_t>(extraSize));
@@ -108,7 +112,7 @@ OldPacketInternal* OldPacketInternal::create(std::uint64_t size, std::uint64_t e
         std::uint64_t granted = size;
         void* buffer = nullptr;
         if (size != 0) {
-            buffer = core.allocate(core, granted);
+            buffer = Detail::allocateFromPool(core, granted);
             if (buffer == nullptr) {
                 VIRAD_REPORT(Virad::LOG_WARN, "PacketInternal::create(): 2 NO enough, need size:%zu ext:%zu\n",
                              static_cast<std::size_t>(size), static_cast<std::size_t>(extraSize));
@@ -117,7 +121,7 @@ OldPacketInternal* OldPacketInternal::create(std::uint64_t size, std::uint64_t e
         }
         OldPacketInternal* record = createInHeapBlock(core, extraSize);
         if (record == nullptr) {
-            core.release(core, buffer);
+            Detail::releaseToPool(core, buffer);
             return nullptr;
         }
         record->m_buffer = static_cast<unsigned char*>(buffer);
@@ -226,15 +230,16 @@ void OldPacketInternal::destroy() {
         void* heapBlock = m_extra;
         switch (core.policy) {
         case CPacketManager::policySystem:
-        case CPacketManager::policyPool:
             this->~OldPacketInternal();
             core.release(core, buffer);
             break;
+        case CPacketManager::policyPool:
+            this->~OldPacketInternal();
+            Detail::releaseToPool(core, buffer);
+            break;
         case CPacketManager::policyPoolBuffer:
             this->~OldPacketInternal();
-            if (buffer != nullptr) {
-                core.release(core, buffer);
-            }
+            Detail::releaseToPool(core, buffer);
             std::free(heapBlock);
             break;
         default:

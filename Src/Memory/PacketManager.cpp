@@ -58,17 +58,16 @@ struct NodeStatistics {
     CMutex lock;
     std::map<std::uint32_t, NodeUse> nodes;
 };
-std::atomic<bool> g_statisticsOn{false};
 
 NodeStatistics& statistics() {
     static NeverDestroyed<NodeStatistics> state;
     return state.get();
 }
 
-void dumpNodeStatistics() {
+void dumpNodeStatistics(const PacketManagerInternal& core) {
     NodeStatistics& stats = statistics();
     CGuard guard(stats.lock);
-    if (!g_statisticsOn.load(std::memory_order_relaxed)) {
+    if (!core.nodeStatistics.load(std::memory_order_relaxed)) {
         return;
     }
     struct ThreadUse {
@@ -94,7 +93,7 @@ void dumpNodeStatistics() {
 }
 
 void dumpNodesOf(PacketManagerInternal& core) {
-    dumpNodeStatistics();
+    dumpNodeStatistics(core);
     switch (core.policy) {
     case CPacketManager::policySystem:
     case CPacketManager::policyPoolBuffer:
@@ -138,15 +137,15 @@ void* poolAllocate(PacketManagerInternal& core, std::uint64_t& size) {
     if (block == nullptr) {
         VIRAD_REPORT(Virad::LOG_WARN, "CPacket No Free Space, totalSize:%u, freeSize:%u \n",
                      static_cast<unsigned int>(core.totalSize), static_cast<unsigned int>(core.pool.freeSize()));
-        if (g_statisticsOn.load(std::memory_order_relaxed)) {
+        if (core.nodeStatistics.load(std::memory_order_relaxed)) {
             dumpNodesOf(core);
         }
         return nullptr;
     }
-    if (g_statisticsOn.load(std::memory_order_relaxed)) {
+    if (core.nodeStatistics.load(std::memory_order_relaxed)) {
         NodeStatistics& stats = statistics();
         CGuard guard(stats.lock);
-        if (g_statisticsOn.load(std::memory_order_relaxed)) {
+        if (core.nodeStatistics.load(std::memory_order_relaxed)) {
             stats.nodes[core.pool.chunkIndex(block)] = NodeUse{Platform::currentThreadId(), size};
         }
     }
@@ -159,7 +158,7 @@ void poolRelease(PacketManagerInternal& core, void* block) {
     }
     // The entry goes before the block does: once back in the pool the block
     // may be handed to another thread, whose entry must not be removed.
-    if (g_statisticsOn.load(std::memory_order_relaxed) && core.pool.contains(block)) {
+    if (core.nodeStatistics.load(std::memory_order_relaxed) && core.pool.contains(block)) {
         NodeStatistics& stats = statistics();
         CGuard guard(stats.lock);
         stats.nodes.erase(core.pool.chunkIndex(block));
@@ -289,7 +288,7 @@ std::uint64_t CPacketManager::getFreeSize() {
 void CPacketManager::enableNodesStatistics(bool enable) {
     NodeStatistics& stats = statistics();
     CGuard guard(stats.lock);
-    g_statisticsOn.store(enable, std::memory_order_relaxed);
+    m_internal->nodeStatistics.store(enable, std::memory_order_relaxed);
     if (!enable) {
         stats.nodes.clear();
     }

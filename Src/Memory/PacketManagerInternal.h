@@ -12,6 +12,7 @@
 #include "Memory/BuddyPool.h"
 #include "memory/PacketManager.h"
 
+#include <atomic>
 #include <cstdint>
 
 namespace Orvane {
@@ -28,6 +29,8 @@ struct PacketManagerInternal {
     CPacketManager::MemoryOperator memop;
     // Used under the pool policies only.
     Detail::BuddyPool pool;
+    // Whether the pool operations keep the node statistics.
+    std::atomic<bool> nodeStatistics{false};
 
     // The operations chosen by the policy. allocate may raise size to what it granted.
     void* (*allocate)(PacketManagerInternal& core, std::uint64_t& size) = nullptr;
@@ -55,6 +58,28 @@ namespace Detail {
 
 // Builds the core from the configuration; called once, by the pattern.
 PacketManagerInternal* makePacketManagerCore();
+
+// The pool policies' allocation and release, for packets, which know their
+// policy. While no node statistics are kept they are the pool's own, inline;
+// otherwise, and to report a pool with no room, they are the core's
+// operations (which try the pool again, as any later allocation would).
+DOZUV2_ALWAYS_INLINE void* allocateFromPool(PacketManagerInternal& core, std::uint64_t& size) {
+    if (DOZUV2_LIKELY(!core.nodeStatistics.load(std::memory_order_relaxed))) {
+        void* block = core.pool.allocate(size);
+        if (DOZUV2_LIKELY(block != nullptr)) {
+            return block;
+        }
+    }
+    return core.allocate(core, size);
+}
+
+DOZUV2_ALWAYS_INLINE void releaseToPool(PacketManagerInternal& core, void* block) {
+    if (DOZUV2_LIKELY(!core.nodeStatistics.load(std::memory_order_relaxed))) {
+        core.pool.release(block);
+    } else {
+        core.release(core, block);
+    }
+}
 
 } // namespace Detail
 

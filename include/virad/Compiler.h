@@ -8,6 +8,8 @@
 //                             enclosing function, as reports print it.
 // DOZUV2_LIKELY(x)            x as a condition, telling the optimiser which
 // DOZUV2_UNLIKELY(x)          way it usually goes.
+// DOZUV2_ALWAYS_INLINE        in place of inline, for a short internal
+//                             function that a hot path must not call.
 // DOZUV2_HAS_ARGUMENT_FORWARDING
 //                             1 where an inline variadic function can hand
 //                             its variable arguments on to another variadic
@@ -47,6 +49,7 @@
 #define DOZUV2_FUNCTION_SIGNATURE __PRETTY_FUNCTION__
 #define DOZUV2_LIKELY(x) __builtin_expect(!!(x), 1)
 #define DOZUV2_UNLIKELY(x) __builtin_expect(!!(x), 0)
+#define DOZUV2_ALWAYS_INLINE inline __attribute__((always_inline))
 #if defined(__clang__)
 #define DOZUV2_HAS_ARGUMENT_FORWARDING 0
 #else

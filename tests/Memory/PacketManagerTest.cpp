@@ -292,6 +292,11 @@ TEST(PacketManagerFreshTest, PoolStatisticsShowOneLinePerHoldingThreadAndExhaust
         m.free(mine);
         // Switching off forgets; freeing a block it forgot is fine.
         EXPECT_EQ(dumped(m), "Total  unfree count = 0 packetUsed(K) 0\n");
+        {
+            const CPacket packet(100); // packets take and give back their blocks through the statistics too
+            EXPECT_EQ(dumped(m), holder(selfId, 1) + "Total  unfree count = 1 packetUsed(K) 1\n");
+        }
+        EXPECT_EQ(dumped(m), "Total  unfree count = 0 packetUsed(K) 0\n");
         m.enableNodesStatistics(false);
     });
 }
