@@ -3,6 +3,7 @@
 // user would otherwise pick (malloc, std::make_shared, std::shared_ptr,
 // std::vector). Pairs share a name stem so they line up in the output.
 #include "PacketBenchBodies.h"
+#include "PacketShape.h"
 
 #include <atomic>
 #include <cstring>
@@ -16,31 +17,11 @@ namespace {
 
 // ---- Creation under the system policy ----
 
-// A record with the fields every packet carries, in their order: the counted
-// handle's target, which the layout puts in the last bytes of the packet's
-// own heap block.
-struct PacketRecordFields {
-    virtual ~PacketRecordFields() = default;
-    std::atomic<std::uint64_t> count{1};
-    unsigned char* buffer = nullptr;
-    std::uint64_t size = 0;
-    std::uint64_t capacity = 0;
-    void* extra = nullptr;
-    std::uint64_t extraSize = 0;
-    std::uint8_t source = 0;
-    bool attached = false;
-    bool bufferAttached = false;
-    CPacket* parent = nullptr;
-    CPacket::BufferProc deleter;
-    CPacket::BufferProc release;
-    void* userValue = nullptr;
-};
+using PacketBench::PacketRecordFields;
 
-// The least a system-policy packet costs with that record: one malloc of the
-// data and the record, the record written at the block's end, one free, all
-// inline with no call of the library. What the packet costs beyond it is the
-// handle's calls, the record's virtual release and the replaceable memory
-// operator.
+// The least a system-policy packet costs with a packet's record: one malloc of
+// the data and the record, the record written at the block's end, one free,
+// all inline with no call of the library.
 void BM_RecordInHeapBlock64(benchmark::State& state) {
     constexpr std::size_t kData = 64;
     constexpr std::size_t kBlock = kData + sizeof(PacketRecordFields);
@@ -55,6 +36,15 @@ void BM_RecordInHeapBlock64(benchmark::State& state) {
         benchmark::ClobberMemory(); // the record is written, as a packet's must be
         record->~PacketRecordFields();
         std::free(block);
+    }
+}
+
+// The same block and record behind exported calls and nothing else (see
+// PacketShape.h): the least any packet costs behind the packet's interface.
+void BM_PacketShape64(benchmark::State& state) {
+    for (auto _ : state) {
+        PacketBench::PacketShape packet(64);
+        benchmark::DoNotOptimize(packet.getBuffer());
     }
 }
 
@@ -132,6 +122,7 @@ int main(int argc, char** argv) {
     PacketBench::configurePolicy(Orvane::Memory::CPacketManager::policySystem);
     PacketBench::registerCreateDestroy();
     benchmark::RegisterBenchmark("BM_RecordInHeapBlock64", BM_RecordInHeapBlock64);
+    benchmark::RegisterBenchmark("BM_PacketShape64", BM_PacketShape64);
     g_sharedPacket = CPacket(64);
     g_sharedVector = std::make_shared<std::vector<std::uint8_t>>(64);
     // Uncontended and with two threads on one object, in wall time, so the

@@ -70,6 +70,8 @@ LATENESS_ROW = next(row for row in ROWS if row[5] == "p99_us")
 ONE_LOCK = "Floor of a pool with one lock per allocation and per release, written inline with no call"
 ONE_LOCK_BENCH = "BM_OneLockFreeList64/real_time/threads:2"
 RECORD = "Floor of one malloc and free with the packet record written at the block's end, inline with no call"
+SHAPE = ("Floor of any packet behind the packet's exported calls (constructor, getBuffer, virtual destructor):"
+         " the same block and record from a shared library of its own, nothing else")
 POOL_CYCLE = "Part of a pool packet: the pool's own allocation and release through the packet manager, no packet"
 FLOORS = [
     (ONE_LOCK, "pool malloc/free, 2 threads", "PacketPolicy2Bench", ONE_LOCK_BENCH,
@@ -78,6 +80,8 @@ FLOORS = [
      "malloc 64 B, 2 threads", "real"),
     (RECORD, "packet 64 B, system policy", "MemoryBench", "BM_RecordInHeapBlock64", "BM_MallocFree/64",
      "malloc+free 64 B", "cpu"),
+    (SHAPE, "packet 64 B, system policy", "MemoryBench", "BM_PacketShape64", "BM_MallocFree/64", "malloc+free 64 B",
+     "cpu"),
     (POOL_CYCLE, "packet 64 B, policy 2", "PacketPolicy2Bench", "BM_PoolMallocFree/1/real_time/threads:1",
      "BM_MallocFree/64", "malloc+free 64 B", "cpu"),
 ]
