@@ -38,19 +38,46 @@ void reportHeapFailure(std::uint64_t size) {
                  static_cast<std::size_t>(size));
 }
 
-// Extra data and record in one C-heap block: extra data at the start, the
-// record at the end. Null (reported) when the heap has no room.
-DOZUV2_ALWAYS_INLINE OldPacketInternal* createInHeapBlock(const PacketManagerInternal& core, std::uint64_t extraSize) {
-    const std::uint64_t bytes = core.align(extraSize + OldPacketInternal::recordRoom(core.alignment));
-    auto* block = static_cast<unsigned char*>(std::malloc(bytes));
+// The record of a packet whose data is the start of the block of granted
+// bytes, and whose extra data and record take its last tail bytes.
+OldPacketInternal* placeInDataBlock(void* block, std::uint64_t granted, std::uint64_t tail, std::uint64_t size,
+                                    std::uint64_t extraSize) {
+    auto* start = static_cast<unsigned char*>(block);
+    OldPacketInternal* record = placeRecordBefore(start + granted);
+    record->m_buffer = start;
+    record->m_size = size;
+    record->m_capacity = granted - tail;
+    record->m_extra = start + record->m_capacity;
+    record->m_extraSize = extraSize;
+    return record;
+}
+
+// The bytes of a C-heap block that holds extra data and a record; also the
+// tail of a block that holds data, extra data and a record.
+std::uint64_t heapBlockBytes(const PacketManagerInternal& core, std::uint64_t extraSize) {
+    return core.align(extraSize + core.recordRoom);
+}
+
+// The record in a C-heap block of the given bytes: extra data at the start,
+// the record at the end.
+OldPacketInternal* placeInHeapBlock(void* block, std::uint64_t bytes, std::uint64_t extraSize) {
+    auto* start = static_cast<unsigned char*>(block);
+    OldPacketInternal* record = placeRecordBefore(start + bytes);
+    record->m_extra = start;
+    record->m_extraSize = extraSize;
+    return record;
+}
+
+// Extra data and record in one C-heap block. Null (reported) when the heap
+// has no room.
+OldPacketInternal* createInHeapBlock(const PacketManagerInternal& core, std::uint64_t extraSize) {
+    const std::uint64_t bytes = heapBlockBytes(core, extraSize);
+    void* block = std::malloc(bytes);
     if (block == nullptr) {
         reportHeapFailure(bytes);
         return nullptr;
     }
-    OldPacketInternal* record = placeRecordBefore(block + bytes);
-    record->m_extra = block;
-    record->m_extraSize = extraSize;
-    return record;
+    return placeInHeapBlock(block, bytes, extraSize);
 }
 
 // A record of its own, with the extra data (if any) in a block of exactly its size.
@@ -73,35 +100,102 @@ OldPacketInternal* createStandalone(std::uint64_t extraSize) {
     return record;
 }
 
+// A manager packet made in a few steps where the core lets packets take
+// their memory directly (see PacketManagerInternal::direct): the commonest
+// packets, kept out of the general path's frame. Null when it does not, or
+// when the memory is not there; create() then goes through the core's
+// operations, which try again and report what fails.
+DOZUV2_ALWAYS_INLINE OldPacketInternal* createDirect(std::uint64_t size, std::uint64_t extraSize) {
+    PacketManagerInternal* core = PacketManagerCore::existing();
+    if (core == nullptr || size >= kLargestRequest || extraSize >= kLargestRequest) {
+        return nullptr;
+    }
+    const PacketManagerInternal::Direct direct = core->directNow();
+    if (direct == PacketManagerInternal::directHeap || direct == PacketManagerInternal::directPool) {
+        const std::uint64_t tail = heapBlockBytes(*core, extraSize);
+        std::uint64_t granted = core->align(size) + tail;
+        void* block = direct == PacketManagerInternal::directHeap ? std::malloc(granted) : core->pool.allocate(granted);
+        return block != nullptr ? placeInDataBlock(block, granted, tail, size, extraSize) : nullptr;
+    }
+    if (direct != PacketManagerInternal::directPoolBuffer || size == 0) {
+        return nullptr;
+    }
+    std::uint64_t granted = size;
+    void* buffer = core->pool.allocate(granted);
+    if (buffer == nullptr) {
+        return nullptr;
+    }
+    const std::uint64_t bytes = heapBlockBytes(*core, extraSize);
+    void* block = std::malloc(bytes);
+    if (block == nullptr) {
+        core->pool.release(buffer);
+        return nullptr;
+    }
+    OldPacketInternal* record = placeInHeapBlock(block, bytes, extraSize);
+    record->m_buffer = static_cast<unsigned char*>(buffer);
+    record->m_size = size;
+    record->m_capacity = granted;
+    return record;
+}
+
+// Gives back, in a few steps, a manager packet's record and memory where
+// createDirect could have made it; false, touching nothing, elsewhere.
+DOZUV2_ALWAYS_INLINE bool destroyDirect(OldPacketInternal* record) {
+    // (A manager packet is never of the attach-later form.)
+    if (record->m_source != OldPacketInternal::sourceManager) {
+        return false;
+    }
+    PacketManagerInternal* core = PacketManagerCore::existing();
+    unsigned char* buffer = record->m_buffer;
+    void* heapBlock = record->m_extra;
+    switch (core->directNow()) {
+    case PacketManagerInternal::directHeap:
+        record->~OldPacketInternal();
+        std::free(buffer);
+        return true;
+    case PacketManagerInternal::directPool:
+        record->~OldPacketInternal();
+        core->pool.release(buffer);
+        return true;
+    case PacketManagerInternal::directPoolBuffer:
+        record->~OldPacketInternal();
+        core->pool.release(buffer);
+        std::free(heapBlock);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Drops a handle's count on its record. A count of 1 seen by the holder
+// means no other handle exists (see release()), and the record goes
+// directly where it can.
+DOZUV2_ALWAYS_INLINE void drop(PacketInternal* internal) {
+    OldPacketInternal* record = recordOf(internal);
+    if (record->m_count.load(std::memory_order_acquire) == 1 && destroyDirect(record)) {
+        return;
+    }
+    record->release();
+}
+
 } // namespace
 
 // ---- Creation ----
 
-OldPacketInternal* OldPacketInternal::create(std::uint64_t size, std::uint64_t extraSize) {
+DOZUV2_NOINLINE OldPacketInternal* OldPacketInternal::create(std::uint64_t size, std::uint64_t extraSize) {
     PacketManagerInternal& core = packetManagerCore();
     switch (core.policy) {
     case CPacketManager::policySystem:
     case CPacketManager::policyPool: {
-        const std::uint64_t tail = core.align(extraSize + recordRoom(core.alignment));
+        const std::uint64_t tail = heapBlockBytes(core, extraSize);
         std::uint64_t granted = core.align(size) + tail;
-        void* block = nullptr;
-        if (size < kLargestRequest && extraSize < kLargestRequest) {
-            block = core.policy == CPacketManager::policyPool ? Detail::allocateFromPool(core, granted)
-                                                              : core.allocate(core, granted);
-        }
+        void* block = size < kLargestRequest && extraSize < kLargestRequest ? core.allocate(core, granted) : nullptr;
         if (block == nullptr) {
             VIRAD_REPORT(Virad::LOG_WARN, "PacketInternal::create(): NO enough, need size:%zu ext:%zu\n",
                          static_cast<std::size_t>(size), static_cast<std::size_t>(extraSize));
             return nullptr;
         }
-        auto* start = static_cast<unsigned char*>(block);
-        OldPacketInternal* record = placeRecordBefore(start + granted);
-        record->m_buffer = start;
-        record->m_size = size;
-        record->m_capacity = granted - tail;
-        record->m_extra = start + record->m_capacity;
-        record->m_extraSize = extraSize;
-        return record;
+        return placeInDataBlock(block, granted, tail, size, extraSize);
     }
     case CPacketManager::policyPoolBuffer: {
         if (size >= kLargestRequest || extraSize >= kLargestRequest) {
@@ -112,7 +206,7 @@ OldPacketInternal* OldPacketInternal::create(std::uint64_t size, std::uint64_t e
         std::uint64_t granted = size;
         void* buffer = nullptr;
         if (size != 0) {
-            buffer = Detail::allocateFromPool(core, granted);
+            buffer = core.allocate(core, granted);
             if (buffer == nullptr) {
                 VIRAD_REPORT(Virad::LOG_WARN, "PacketInternal::create(): 2 NO enough, need size:%zu ext:%zu\n",
                              static_cast<std::size_t>(size), static_cast<std::size_t>(extraSize));
@@ -121,7 +215,7 @@ OldPacketInternal* OldPacketInternal::create(std::uint64_t size, std::uint64_t e
         }
         OldPacketInternal* record = createInHeapBlock(core, extraSize);
         if (record == nullptr) {
-            Detail::releaseToPool(core, buffer);
+            core.release(core, buffer);
             return nullptr;
         }
         record->m_buffer = static_cast<unsigned char*>(buffer);
@@ -213,7 +307,7 @@ std::uint64_t OldPacketInternal::putBuffer(void* data, std::uint64_t length) {
     return 0;
 }
 
-void OldPacketInternal::destroy() {
+DOZUV2_NOINLINE void OldPacketInternal::destroy() {
     if (m_attached) {
         std::free(m_extra);
         if (m_bufferAttached && !m_release.empty()) {
@@ -230,16 +324,15 @@ void OldPacketInternal::destroy() {
         void* heapBlock = m_extra;
         switch (core.policy) {
         case CPacketManager::policySystem:
+        case CPacketManager::policyPool:
             this->~OldPacketInternal();
             core.release(core, buffer);
             break;
-        case CPacketManager::policyPool:
-            this->~OldPacketInternal();
-            Detail::releaseToPool(core, buffer);
-            break;
         case CPacketManager::policyPoolBuffer:
             this->~OldPacketInternal();
-            Detail::releaseToPool(core, buffer);
+            if (buffer != nullptr) {
+                core.release(core, buffer);
+            }
             std::free(heapBlock);
             break;
         default:
@@ -273,8 +366,11 @@ void OldPacketInternal::destroy() {
 
 CPacket::CPacket() : m_internal(nullptr) {}
 
-CPacket::CPacket(std::uint64_t size, std::uint64_t extraSize)
-    : m_internal(OldPacketInternal::create(size, extraSize)) {}
+CPacket::CPacket(std::uint64_t size, std::uint64_t extraSize) : m_internal(createDirect(size, extraSize)) {
+    if (m_internal == nullptr) {
+        m_internal = OldPacketInternal::create(size, extraSize);
+    }
+}
 
 CPacket::CPacket(void* buffer, std::uint64_t size, BufferProc deleter)
     : m_internal(OldPacketInternal::createForBuffer(buffer, size, 0, deleter)) {}
@@ -303,7 +399,7 @@ CPacket& CPacket::operator=(const CPacket& other) {
         PacketInternal* old = m_internal;
         m_internal = other.m_internal;
         if (old != nullptr) {
-            recordOf(old)->release();
+            drop(old);
         }
     }
     return *this;
@@ -311,7 +407,7 @@ CPacket& CPacket::operator=(const CPacket& other) {
 
 CPacket::~CPacket() {
     if (m_internal != nullptr) {
-        recordOf(m_internal)->release();
+        drop(m_internal);
     }
 }
 
@@ -319,7 +415,7 @@ void CPacket::reset() {
     PacketInternal* old = m_internal;
     m_internal = nullptr;
     if (old != nullptr) {
-        recordOf(old)->release();
+        drop(old);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "Common/Bits.h"
 #include "Common/NeverDestroyed.h"
 #include "Common/Report.h"
+#include "Memory/PacketInternal.h"
 #include "Memory/PacketManagerInternal.h"
 #include "Platform/Thread.h"
 #include "virad/Mutex.h"
@@ -184,6 +185,7 @@ PacketManagerInternal* makePacketManagerCore() {
     core->policy = config.policy;
     core->totalSize = config.param.totalSize;
     core->alignment = Common::floorPowerOfTwo(config.param.alignSize);
+    core->recordRoom = OldPacketInternal::recordRoom(core->alignment);
     core->memop = config.memop;
     core->allocate = &systemAllocate;
     core->release = &systemRelease;
@@ -192,6 +194,9 @@ PacketManagerInternal* makePacketManagerCore() {
     if (core->memop.malloc == cRuntime.malloc && core->memop.free == cRuntime.free) {
         core->allocate = &heapAllocate;
         core->release = &heapRelease;
+        if (core->policy == CPacketManager::policySystem) {
+            core->direct = PacketManagerInternal::directHeap;
+        }
     }
     if (core->policy == CPacketManager::policySystem) {
         ::logInfo("CPacketManager: System Policy\n");
@@ -199,6 +204,8 @@ PacketManagerInternal* makePacketManagerCore() {
         core->allocate = &poolAllocate;
         core->release = &poolRelease;
         core->copy = &poolCopy;
+        core->direct = core->policy == CPacketManager::policyPool ? PacketManagerInternal::directPool
+                                                                  : PacketManagerInternal::directPoolBuffer;
         core->pool.create(config.param.totalSize, config.param.chunkSize, config.memop.malloc, config.memop.free);
     }
     return core;

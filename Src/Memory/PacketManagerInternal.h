@@ -26,6 +26,9 @@ struct PacketManagerInternal {
     std::uint64_t totalSize = 0;
     // The packet layout's alignment: a power of two.
     std::uint64_t alignment = 4;
+    // The bytes a packet record takes at the end of a block laid out with
+    // this alignment (OldPacketInternal::recordRoom).
+    std::uint64_t recordRoom = 0;
     CPacketManager::MemoryOperator memop;
     // Used under the pool policies only.
     Detail::BuddyPool pool;
@@ -36,6 +39,17 @@ struct PacketManagerInternal {
     void* (*allocate)(PacketManagerInternal& core, std::uint64_t& size) = nullptr;
     void (*release)(PacketManagerInternal& core, void* block) = nullptr;
     void* (*copy)(PacketManagerInternal& core, void* destination, const void* source, std::uint64_t length) = nullptr;
+
+    // Where packets may take their memory without the operations, chosen
+    // with them: the C heap itself (the system policy under the default
+    // operator), or the pool (either pool policy) while it keeps no node
+    // statistics. Packets do it in a few steps inline; everything else goes
+    // through the operations.
+    enum Direct : std::uint8_t { directNone, directHeap, directPool, directPoolBuffer };
+    Direct direct = directNone;
+    Direct directNow() const {
+        return direct != directHeap && nodeStatistics.load(std::memory_order_relaxed) ? directNone : direct;
+    }
 
     bool hasPool() const { return policy == CPacketManager::policyPool || policy == CPacketManager::policyPoolBuffer; }
     // The least multiple of the alignment that is not below n.
@@ -58,28 +72,6 @@ namespace Detail {
 
 // Builds the core from the configuration; called once, by the pattern.
 PacketManagerInternal* makePacketManagerCore();
-
-// The pool policies' allocation and release, for packets, which know their
-// policy. While no node statistics are kept they are the pool's own, inline;
-// otherwise, and to report a pool with no room, they are the core's
-// operations (which try the pool again, as any later allocation would).
-DOZUV2_ALWAYS_INLINE void* allocateFromPool(PacketManagerInternal& core, std::uint64_t& size) {
-    if (DOZUV2_LIKELY(!core.nodeStatistics.load(std::memory_order_relaxed))) {
-        void* block = core.pool.allocate(size);
-        if (DOZUV2_LIKELY(block != nullptr)) {
-            return block;
-        }
-    }
-    return core.allocate(core, size);
-}
-
-DOZUV2_ALWAYS_INLINE void releaseToPool(PacketManagerInternal& core, void* block) {
-    if (DOZUV2_LIKELY(!core.nodeStatistics.load(std::memory_order_relaxed))) {
-        core.pool.release(block);
-    } else {
-        core.release(core, block);
-    }
-}
 
 } // namespace Detail
 

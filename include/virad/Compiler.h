@@ -10,6 +10,8 @@
 // DOZUV2_UNLIKELY(x)          way it usually goes.
 // DOZUV2_ALWAYS_INLINE        in place of inline, for a short internal
 //                             function that a hot path must not call.
+// DOZUV2_NOINLINE             before a function that must stay a call: the
+//                             rare path of a hot one, kept out of its frame.
 // DOZUV2_HAS_ARGUMENT_FORWARDING
 //                             1 where an inline variadic function can hand
 //                             its variable arguments on to another variadic
@@ -50,6 +52,7 @@
 #define DOZUV2_LIKELY(x) __builtin_expect(!!(x), 1)
 #define DOZUV2_UNLIKELY(x) __builtin_expect(!!(x), 0)
 #define DOZUV2_ALWAYS_INLINE inline __attribute__((always_inline))
+#define DOZUV2_NOINLINE __attribute__((noinline))
 #if defined(__clang__)
 #define DOZUV2_HAS_ARGUMENT_FORWARDING 0
 #else
