@@ -18,6 +18,7 @@
 
 #include "Platform/Cpu.h"
 #include "Platform/Thread.h"
+#include "virad/Compiler.h"
 
 #include <atomic>
 #include <mutex>
@@ -67,8 +68,9 @@ public:
 
 private:
     // Waits reading only, so the waiters do not keep taking the cache line
-    // from the holder; tries again once it looks free.
-    void lockContended() {
+    // from the holder; tries again once it looks free. Out of line, so that
+    // the sections' own paths stay short.
+    DOZUV2_NOINLINE void lockContended() {
         SpinWait wait(kSpinsBeforeYield);
         for (;;) {
             while (m_held.load(std::memory_order_relaxed)) {

@@ -107,16 +107,21 @@ void* BuddyPool::allocate(std::uint64_t& size) {
     }
     const auto r = static_cast<std::uint32_t>(wanted);
     std::lock_guard<Common::ShortLock> guard(m_lock);
-    if (m_nodes == nullptr) {
-        return nullptr;
-    }
-    std::uint32_t index = m_heldBack;
+    // (A pool that has been given back has no held-back block.)
+    const std::uint32_t index = m_heldBack;
     if (index != kNone && m_nodes[index].order == -static_cast<std::int32_t>(r + 1)) {
         // The held-back release and this allocation undo each other. The
         // block was never taken off the counts, so they stay as they are.
         m_heldBack = kNone;
         size = m_chunkSize << r;
         return m_nodes[index].address;
+    }
+    return allocateLocked(r, size);
+}
+
+DOZUV2_NOINLINE void* BuddyPool::allocateLocked(std::uint32_t r, std::uint64_t& size) {
+    if (m_nodes == nullptr) {
+        return nullptr;
     }
     settle();
     std::uint32_t k = r;
@@ -128,7 +133,7 @@ void* BuddyPool::allocate(std::uint64_t& size) {
     }
     Link* taken = m_lists[k].next;
     unlink(*taken);
-    index = static_cast<ChunkNode*>(taken)->index;
+    std::uint32_t index = static_cast<ChunkNode*>(taken)->index;
     // Halve down to the wanted order, keeping the upper half each time.
     while (k > r) {
         --k;
@@ -162,8 +167,10 @@ void BuddyPool::release(void* block) {
             return;
         }
     }
-    // Closing (which never ends once begun): the last block back gives the
-    // pool back, after the lock.
+    releaseWhileClosing(index);
+}
+
+DOZUV2_NOINLINE void BuddyPool::releaseWhileClosing(std::uint32_t index) {
     Retired retired;
     std::lock_guard<Common::ShortLock> guard(m_lock);
     releaseLocked(index);

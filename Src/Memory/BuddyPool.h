@@ -134,9 +134,17 @@ private:
     // Moves the reservation and the arrays into retired; under the lock.
     void retire(Retired& retired);
 
+    // Allocates a block of order r from the lists, once the held-back block
+    // (if any) is found not to fit; under the lock. Out of line, away from
+    // the common allocation's path.
+    void* allocateLocked(std::uint32_t r, std::uint64_t& size);
     // Releases the allocated block at index, or holds its release back;
     // under the lock.
     void releaseLocked(std::uint32_t index);
+    // The release once closing has begun (which never ends): the last block
+    // back gives the pool back, after the lock. Out of line, away from the
+    // common release's path.
+    void releaseWhileClosing(std::uint32_t index);
     // Merges the free block at index, of order k, with its free buddies and
     // lists the result; under the lock.
     void mergeAndList(std::uint32_t index, std::uint32_t k);
