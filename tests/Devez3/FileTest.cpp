@@ -161,15 +161,20 @@ TEST_F(FileTest, StaticOperationsChooseByTheFirstPath) {
     EXPECT_EQ(m_capture.count("the path is unvalid"), 1u);
 }
 
-// What load hands out, an empty file's load and a second load are checked against a model by the fuzz target.
-TEST_F(FileTest, UnloadClosesAndTheShortLoadDiagnostic) {
-    const std::string f = path("f", "hello");
+TEST_F(FileTest, LoadAndTheShortLoadDiagnostic) {
+    const std::string f = path("f"), other = path("other", "world");
     CFile file;
     CLfsFile large;
-    ASSERT_TRUE(file.load(f.c_str()) != nullptr && large.load(f.c_str()) != nullptr);
+    EXPECT_TRUE(file.load(f.c_str()) == nullptr && file.isOpen()); // an empty file loads nothing and stays open
+    file.close();
+    path("f", "hello");
+    unsigned char* loaded = file.load(f.c_str());
+    ASSERT_TRUE(loaded != nullptr && large.load(other.c_str()) != nullptr);
+    EXPECT_EQ(file.load(other.c_str()), loaded); // a second load returns the first buffer
     file.unload();
+    EXPECT_FALSE(file.isOpen());
+
     large.unload();
-    EXPECT_FALSE(file.isOpen() || large.isOpen());
     m_fs.shortBy = 3;
     m_capture.clear();
     stdoutOf([&] { // the diagnostic command's listing
