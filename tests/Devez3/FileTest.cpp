@@ -119,20 +119,38 @@ TEST_F(FileTest, ChunkedTransfersAndCopiesOfTheLargeFile) {
               I64s({120, 110, 7}));
 }
 
-// CFile writes once, CLfsFile until all is out; both refuse a gather write while closed and then hand it the
-// stream's descriptor (the recording table answers with the element count). What puts, flush, seek and gets leave in
-// the cache, open or closed, is checked against a model by the fuzz target.
-TEST_F(FileTest, SingleAndRepeatedWritesAndTheGatherWrite) {
+// Both classes, closed and then open: a write (CFile writes once, CLfsFile until all is out), a line put, a
+// flush, a seek, a line got back and a gather write on the stream's descriptor (the recording table answers
+// with the element count), each followed by the cached position and length.
+TEST_F(FileTest, WritesPutsFlushesAndGetsOnBothClasses) {
     m_fs.transferLimit = 3;
-    char bytes[] = "abcd";
+    const auto run = [this](auto& file, const char* name) {
+        char line[16] = "unread", bytes[] = "abcd";
+        std::string out;
+        const auto note = [&](const std::string& result) {
+            out += result + " " + std::to_string(file.getPosition()) + "/" + std::to_string(file.getLength()) + " ";
+        };
+        for (int open = 0; open < 2; ++open) {
+            note(std::to_string(file.write(bytes, 4)));
+            const auto put = file.puts("ef\ngh"); // the C library's count, or 0 when closed
+            note(put < 0 ? "failed" : open == 1 ? "put" : std::to_string(put));
+            file.flush();
+            note("flushed");
+            note(std::to_string(file.seek(0, std::decay_t<decltype(file)>::begin)));
+            note(file.gets(line, 16) != nullptr ? line : "null");
+            note(std::to_string(file.writev(nullptr, 3)));
+            if (open == 0) {
+                EXPECT_TRUE(file.open((m_dir / name).c_str(), 0x1002)); // read-write, created
+            }
+        }
+        return out;
+    };
     CFile small;
     CLfsFile large;
-    I64s results = {small.writev(nullptr, 3), large.writev(nullptr, 3)}; // closed
-    ASSERT_TRUE(small.open((m_dir / "small").c_str(), 0x1002) && large.open((m_dir / "large").c_str(), 0x1002));
-    results.insert(results.end(),
-                   {small.write(bytes, 4), static_cast<std::int64_t>(small.getPosition()), large.write(bytes, 4),
-                    large.getPosition(), small.writev(nullptr, 3), large.writev(nullptr, 3)});
-    EXPECT_EQ(results, I64s({-1, -1, 3, 3, 4, 4, 3, 3}));
+    EXPECT_EQ(run(small, "small"), "-1 0/0 0 0/0 flushed 0/0 0 0/0 null 0/0 -1 0/0 "
+                                   "3 3/3 put 8/8 flushed 8/8 0 0/8 abcef\n 6/8 3 9/9 ");
+    EXPECT_EQ(run(large, "large"), "-1 0/0 0 0/0 flushed 0/0 0 0/0 null 0/0 -1 0/0 "
+                                   "4 4/4 put 9/9 flushed 9/9 0 0/9 abcdef\n 7/9 3 10/10 ");
     EXPECT_GT(std::min(m_fs.writevDescriptors.at(0), m_fs.writevDescriptors.at(1)), 2);
     EXPECT_EQ(m_capture.linesContaining("fwrite failed, expected:4, actual:3, errno:").size(), 1u);
 }
