@@ -15,16 +15,15 @@ TEST(CTimeTest, NormalisationSecondCountsAndSplitting) {
     EXPECT_EQ(CTime(2024, 7, 5, 9, 3, 2).isdst + CTime(0, false).isdst, -2);
     EXPECT_EQ(timeFields(CTime::minTime) + timeFields(CTime::maxTime), "2000-01-01 00:00:00 w62038-01-01 00:00:00 w5");
     // A leap February has 29 days; the year is clamped before the day is measured; past hour 23 the day's last
-    // second, a negative hour only becomes 0; all-zero fields count as 1970-01-01, 3000 as 2106-01-01; 2^31 seconds
-    // are 24855 days and 11648 seconds; splitting is not clamped.
+    // second, a negative hour only becomes 0; all-zero fields count as 1970-01-01, 3000 as 2106-01-01, and a day
+    // past the month's end is normalised in a copy; splitting is not clamped. The count of any valid fields up to
+    // the end of 2106 is the calendar fuzz target's, against a slow count of days.
     EXPECT_EQ(runCaseTable(R"(
 fields 2023 2 29 10 0 0 = 2023-02-28 10:00:00 w2 | fields 2024 2 30 10 0 0 = 2024-02-29 10:00:00 w4
 fields 1969 13 0 24 5 5 = 1970-12-01 23:59:59 w2 | fields 2400 2 29 0 0 0 = 2106-02-28 00:00:00 w0
 fields 2023 4 -3 0 0 0 = 2023-04-01 00:00:00 w6 | fields 2024 1 1 25 -5 -5 = 2024-01-01 23:59:59 w1
 fields 2024 1 1 -1 70 -1 = 2024-01-01 00:59:00 w1 | fields 2024 1 1 23 60 60 = 2024-01-01 23:59:59 w1
-seconds 0 0 0 0 0 0 = 0d 0 | seconds 2000 3 1 0 0 0 = 11017d 0 | seconds 2100 2 28 0 0 0 = 47540d 0
-seconds 2100 3 1 0 0 0 = 47541d 0 | seconds 2100 2 29 0 30 0 = 47540d 1800 | seconds 2038 1 19 3 14 8 = 24855d 11648
-seconds 2106 12 31 23 59 59 = 50037d 86399 | seconds 3000 1 1 0 0 0 = 49673d 0
+seconds 0 0 0 0 0 0 = 0d 0 | seconds 2100 2 29 0 30 0 = 47540d 1800 | seconds 3000 1 1 0 0 0 = 49673d 0
 split 4294967296 = 2106-02-07 06:28:16 w0 | split 253402300799 = 9999-12-31 23:59:59 w5)",
                            [](const std::vector<std::string>& f) {
                                if (f[0] == "split") {
@@ -41,7 +40,7 @@ split 4294967296 = 2106-02-07 06:28:16 w0 | split 253402300799 = 9999-12-31 23:5
                                return std::to_string(seconds / 86400) + "d " + std::to_string(seconds % 86400) +
                                       (fields.day == n[2] ? "" : " changed");
                            }),
-              18);
+              13);
     // Going below zero wraps to 2^64 - 100.
     const CTime wrapped = CTime(100, false) - 200;
     EXPECT_GT(static_cast<unsigned int>(wrapped.year), 2106u);

@@ -58,18 +58,15 @@ TYPED_TEST(FlexStringTest, ConstructionCopiesMovesAndConcatenationAroundTheInlin
         }
         EXPECT_TRUE(sameAs('.' + b, '.' + y) && sameAs('.' + S(b), '.' + y) && sameAs(S(a) + '.', x + '.') &&
                     sameAs(a + '.', x + '.'));
-        // Copies are independent; a move empties its source, which stays usable; moving onto itself keeps it.
-        S target(y), moved(y);
-        target = a;
-        target += '!';
+        // A move assignment empties its source, which stays usable; moving onto itself keeps the value. Copies,
+        // move construction and the member swap are compared with std::string by the fuzz target.
+        S moved(y);
         moved = std::move(a);
-        EXPECT_TRUE(sameAs(target, x + "!") && sameAs(moved, x) && sameAs(a, "")); // NOLINT(bugprone-use-after-move)
-        a += "reused";
-        S constructed(std::move(moved));
-        S& alias = constructed;
-        constructed = std::move(alias);
-        swap(constructed, b);
-        EXPECT_TRUE(sameAs(a, "reused") && sameAs(moved, "") && sameAs(constructed, y) && sameAs(b, x));
+        a += "reused"; // NOLINT(bugprone-use-after-move)
+        S& alias = moved;
+        moved = std::move(alias);
+        swap(moved, b);
+        EXPECT_TRUE(sameAs(a, "reused") && sameAs(moved, y) && sameAs(b, x));
     }
     // A null C string is empty.
     EXPECT_TRUE(sameAs(S({'a', '\0', 'b'}), std::string("a\0b", 3)) &&

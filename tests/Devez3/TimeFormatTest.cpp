@@ -130,10 +130,10 @@ TEST_F(TimeFormatTest, ParseNormalisesOrReportsAndZeroesTheFields) {
 }
 
 TEST_F(TimeFormatTest, SetFormatStringAnalysesThePattern) {
-    // '.' wins over '/'; null stores the empty pattern.
+    // What any pattern gives is the fuzz target's model; here the reports, which come with every setting back at
+    // its default (so one pattern that changes them all goes first), and null stores the empty pattern.
     const std::tuple<const char*, char, CTime::DateFormat, bool, Lines> cases[] = {
         {"MM/dd/yyyy hh:mm:ss tt", '/', CTime::mdy, true, {}},
-        {"yyyy/MM.dd", '.', CTime::ymd, false, {}},
         {"HH:mm", '-', CTime::ymd, false, {kSeparatorReport, kDateOrderReport}},
         {"yyyy-dd-MM", '-', CTime::ymd, false, {kDateOrderReport}},
         {nullptr, '-', CTime::ymd, false, {kSeparatorReport, kDateOrderReport}}};

@@ -42,6 +42,8 @@ std::string run(const std::vector<std::string>& f) {
 
 } // namespace
 
+// Dotted text of any numbers, and any room for it, are the IPv4 text fuzz target's; here one address each way and
+// the texts that are reported.
 TEST(StringHelpersTest, BoundedTextsFormattersAndIpv4Text) {
     EXPECT_EQ(Orvane::Testing::runCaseTable(R"(
 strncpy - 4 abcdef 10 = 3 abc.# | strncpy - 4 abcdef 3 = 3 abc.# | strncpy - 4 abcdef 2 = 2 ab.## | strncpy - 4 ab 10 = 2 ab..#
@@ -50,14 +52,13 @@ strncat ab 8 xyz 2 = 2 abxy.##.# | strncat abc 4 xyz 10 = 0 abc.# | strncat - 1 
 snprintf abcd 5 = 4 abcd.# | snprintf wxyzv 5 = 5 wxyzv# | snprintf 1234567 5 = -1 12345# | snprintf - 0 = 0 #
 snprintf_x 0123456789 5 = 4 0123.# | snprintf_x abcde 5 = 4 abcd.# | snprintf_x abcd 5 = 4 abcd.# | snprintf_x x 1 = 0 .#
 snprintf_x abc 5 = 3 abc.## | stricmp HeLLo hello = 0 | stricmp abc ABD = -1 | stricmp b A = 1 | stricmp - a = -1
-stringToIp 192.168.1.10 = C0A8010A | stringToIp 256.1.1.1 = 00010101 | stringToIp 255.255.255.255 = FFFFFFFF
-stringToIp -1.2.3.4 = FF020304 | stringToIp 0.0.0.0 = 00000000 | stringToIp 1.2.3 = 01020300 [param str 1.2.3 is invalid]
+stringToIp 192.168.1.10 = C0A8010A | stringToIp 1.2.3 = 01020300 [param str 1.2.3 is invalid]
 stringToIp 7 = 07000000 [param str 7 is invalid] | stringToIp x.1.2.3 = 00000000 [param str x.1.2.3 is invalid]
 stringToIp - = 00000000 [param str  is invalid] | stringToIp null = 00000000 [param str (null) is invalid]
-ipToString C0A8010A 16 = 1 192.168.1.10.#### | ipToString FF00FF01 8 = 1 255.0.2.# | ipToString 0A000001 9 = 1 10.0.0.1.#
+ipToString C0A8010A 16 = 1 192.168.1.10.####
 )",
                                             run),
-              38);
+              32);
     // A text longer than the formatter's stack copy.
     std::string big(600, '#');
     EXPECT_EQ(U::snprintf_x(&big[0], 300, "%s", std::string(400, 'z').c_str()), 299);
