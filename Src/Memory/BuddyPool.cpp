@@ -163,6 +163,15 @@ void BuddyPool::release(void* block) {
     {
         std::lock_guard<Common::ShortLock> guard(m_lock);
         if (!m_closing) {
+            // The commonest release, the same block again with the lists as
+            // they were when it was last found undone by the next allocation
+            // (see releaseLocked), is held back here at once. With nothing
+            // held back and the lists unchanged, that block was taken back
+            // since, so it is allocated: a second release of it is not this.
+            if (m_heldBack == kNone && index == m_undoneBlock && m_undoneVersion == m_listsVersion) {
+                m_heldBack = index;
+                return;
+            }
             releaseLocked(index);
             return;
         }
