@@ -196,8 +196,9 @@ void BuddyPool::releaseLocked(std::uint32_t index) {
     // catches a double release and a pointer into the middle of a block.
     VIRAD_ASSERT(order > 0);
     const auto k = static_cast<std::uint32_t>(order - 1);
-    if (!m_closing &&
-        ((index == m_undoneBlock && m_undoneVersion == m_listsVersion) || nextAllocationUndoes(index, k))) {
+    // (The same block again with the lists unchanged is held back by
+    // release before it gets here.)
+    if (!m_closing && nextAllocationUndoes(index, k)) {
         // Left on the counts as allocated; freeSize adds it (see settle).
         m_heldBack = index;
         m_undoneBlock = index;
