@@ -91,34 +91,6 @@ std::uint64_t BuddyPool::managementSize() const {
     return sizeof(ChunkNode) * std::uint64_t{m_chunkCount} + sizeof(Link) * std::uint64_t{m_orderCount};
 }
 
-int BuddyPool::orderFor(std::uint64_t size) const {
-    if (size == 0) {
-        return -1;
-    }
-    const std::uint64_t chunks = (size >> m_chunkShift) + ((size & m_chunkMask) != 0 ? 1 : 0);
-    const std::uint32_t order = chunks <= 1 ? 0 : Common::floorLog2(chunks - 1) + 1;
-    return order < m_orderCount ? static_cast<int>(order) : -1;
-}
-
-void* BuddyPool::allocate(std::uint64_t& size) {
-    const int wanted = orderFor(size);
-    if (wanted < 0) {
-        return nullptr;
-    }
-    const auto r = static_cast<std::uint32_t>(wanted);
-    std::lock_guard<Common::ShortLock> guard(m_lock);
-    // (A pool that has been given back has no held-back block.)
-    const std::uint32_t index = m_heldBack;
-    if (index != kNone && m_nodes[index].order == -static_cast<std::int32_t>(r + 1)) {
-        // The held-back release and this allocation undo each other. The
-        // block was never taken off the counts, so they stay as they are.
-        m_heldBack = kNone;
-        size = m_chunkSize << r;
-        return m_nodes[index].address;
-    }
-    return allocateLocked(r, size);
-}
-
 DOZUV2_NOINLINE void* BuddyPool::allocateLocked(std::uint32_t r, std::uint64_t& size) {
     if (m_nodes == nullptr) {
         return nullptr;
@@ -143,52 +115,33 @@ DOZUV2_NOINLINE void* BuddyPool::allocateLocked(std::uint32_t r, std::uint64_t& 
         index += 1u << k;
     }
     m_nodes[index].order = -static_cast<std::int32_t>(r + 1);
-    ++m_listsVersion;
+    m_quickRelease = nullptr;
     m_freeChunks -= std::uint64_t{1} << r;
     ++m_blocksOut;
     size = m_chunkSize << r;
     return m_nodes[index].address;
 }
 
-void BuddyPool::release(void* block) {
-    if (block == nullptr) {
-        return;
-    }
+std::uint32_t BuddyPool::checkedIndex(const void* block) const {
     const auto id = static_cast<std::intptr_t>(reinterpret_cast<std::uintptr_t>(block) -
                                                reinterpret_cast<std::uintptr_t>(m_base)) >>
                     m_chunkShift;
     VIRAD_ASSERT(id >= 0);
     VIRAD_ASSERT(id < static_cast<std::intptr_t>(m_chunkCount));
-    const auto index = static_cast<std::uint32_t>(id);
-    {
-        std::lock_guard<Common::ShortLock> guard(m_lock);
-        if (!m_closing) {
-            // The commonest release, the same block again with the lists as
-            // they were when it was last found undone by the next allocation
-            // (see releaseLocked), is held back here at once. With nothing
-            // held back and the lists unchanged, that block was taken back
-            // since, so it is allocated: a second release of it is not this.
-            if (m_heldBack == kNone && index == m_undoneBlock && m_undoneVersion == m_listsVersion) {
-                m_heldBack = index;
-                return;
-            }
-            releaseLocked(index);
-            return;
-        }
-    }
-    releaseWhileClosing(index);
+    return static_cast<std::uint32_t>(id);
 }
 
-DOZUV2_NOINLINE void BuddyPool::releaseWhileClosing(std::uint32_t index) {
+void BuddyPool::releaseWhileClosing(const void* block) {
     Retired retired;
     std::lock_guard<Common::ShortLock> guard(m_lock);
-    releaseLocked(index);
+    releaseLocked(block);
     if (m_blocksOut == 0) {
         retire(retired);
     }
 }
 
-void BuddyPool::releaseLocked(std::uint32_t index) {
+void BuddyPool::releaseLocked(const void* block) {
+    const std::uint32_t index = checkedIndex(block);
     VIRAD_ASSERT(m_nodes != nullptr);
     settle();
     const std::int32_t order = -m_nodes[index].order;
@@ -196,13 +149,13 @@ void BuddyPool::releaseLocked(std::uint32_t index) {
     // catches a double release and a pointer into the middle of a block.
     VIRAD_ASSERT(order > 0);
     const auto k = static_cast<std::uint32_t>(order - 1);
-    // (The same block again with the lists unchanged is held back by
-    // release before it gets here.)
     if (!m_closing && nextAllocationUndoes(index, k)) {
         // Left on the counts as allocated; freeSize adds it (see settle).
-        m_heldBack = index;
-        m_undoneBlock = index;
-        m_undoneVersion = m_listsVersion;
+        m_recent.address = m_nodes[index].address;
+        m_recent.index = index;
+        m_recent.order = k;
+        m_heldBackOrder = k;
+        m_quickRelease = nullptr;
         return;
     }
     m_freeChunks += std::uint64_t{1} << k;
@@ -227,7 +180,7 @@ void BuddyPool::mergeAndList(std::uint32_t index, std::uint32_t k) {
     ChunkNode& merged = m_nodes[index];
     merged.order = order;
     insertAfter(m_lists[order - 1], merged);
-    ++m_listsVersion;
+    m_quickRelease = nullptr;
 }
 
 // The release merges the block up to some order K and lists the result in
@@ -256,7 +209,7 @@ bool BuddyPool::nextAllocationUndoes(std::uint32_t index, std::uint32_t k) const
 
 std::uint64_t BuddyPool::freeSize() {
     std::lock_guard<Common::ShortLock> guard(m_lock);
-    const std::uint64_t heldBack = m_heldBack != kNone ? std::uint64_t{1} << heldBackOrder() : 0;
+    const std::uint64_t heldBack = m_heldBackOrder != kNone ? std::uint64_t{1} << m_heldBackOrder : 0;
     return (m_freeChunks + heldBack) << m_chunkShift;
 }
 
@@ -308,6 +261,7 @@ void BuddyPool::close() {
     Retired retired;
     std::lock_guard<Common::ShortLock> guard(m_lock);
     m_closing = true;
+    m_quickRelease = nullptr;
     if (m_nodes != nullptr) {
         settle();
         if (m_blocksOut == 0) {

@@ -25,6 +25,7 @@
 #ifndef DOZUV2_MEMORY_BUDDYPOOL_H
 #define DOZUV2_MEMORY_BUDDYPOOL_H
 
+#include "Common/Bits.h"
 #include "Common/ShortLock.h"
 #include "virad/Function.h"
 
@@ -55,10 +56,49 @@ public:
     // A block of the smallest order that holds size bytes; size becomes the
     // block's size. Null, with size unchanged, when size is 0, larger than
     // the largest block, or no block that large is free.
-    void* allocate(std::uint64_t& size);
+    //
+    // Taking back a held-back block, and holding back again the block just
+    // taken back, are a compare and two stores under the lock; they are
+    // inline so that a packet made and dropped in a loop makes no call into
+    // the pool. Everything else is out of line.
+    void* allocate(std::uint64_t& size) {
+        const int wanted = orderFor(size);
+        if (wanted < 0) {
+            return nullptr;
+        }
+        const auto r = static_cast<std::uint32_t>(wanted);
+        std::lock_guard<Common::ShortLock> guard(m_lock);
+        if (m_heldBackOrder == r) {
+            // The held-back release and this allocation undo each other. The
+            // block was never taken off the counts, so they stay as they are.
+            m_heldBackOrder = kNone;
+            m_quickRelease = m_recent.address;
+            size = m_chunkSize << r;
+            return m_recent.address;
+        }
+        return allocateLocked(r, size);
+    }
     // Gives back a block that allocate returned; null does nothing. A pointer
-    // below the pool ends the process.
-    void release(void* block);
+    // outside the pool, or one that is not the start of an allocated block,
+    // ends the process.
+    void release(void* block) {
+        if (block == nullptr) {
+            return;
+        }
+        {
+            std::lock_guard<Common::ShortLock> guard(m_lock);
+            if (block == m_quickRelease) {
+                m_quickRelease = nullptr;
+                m_heldBackOrder = m_recent.order;
+                return;
+            }
+            if (!m_closing) {
+                releaseLocked(block);
+                return;
+            }
+        }
+        releaseWhileClosing(block);
+    }
 
     // Bytes in free blocks.
     std::uint64_t freeSize();
@@ -120,7 +160,14 @@ private:
         where.next = &node;
     }
     // The order whose blocks hold size bytes, or -1.
-    int orderFor(std::uint64_t size) const;
+    int orderFor(std::uint64_t size) const {
+        if (size == 0) {
+            return -1;
+        }
+        const std::uint64_t chunks = (size >> m_chunkShift) + ((size & m_chunkMask) != 0 ? 1 : 0);
+        const std::uint32_t order = chunks <= 1 ? 0 : Common::floorLog2(chunks - 1) + 1;
+        return order < m_orderCount ? static_cast<int>(order) : -1;
+    }
     // What a closed pool gives back, taken out under the lock and given back
     // when it goes, after the lock: the release procedure is the caller's
     // and may itself use the pool.
@@ -138,13 +185,14 @@ private:
     // (if any) is found not to fit; under the lock. Out of line, away from
     // the common allocation's path.
     void* allocateLocked(std::uint32_t r, std::uint64_t& size);
-    // Releases the allocated block at index, or holds its release back;
-    // under the lock.
-    void releaseLocked(std::uint32_t index);
+    // The chunk index of a block given back; a pointer outside the pool ends
+    // the process.
+    std::uint32_t checkedIndex(const void* block) const;
+    // Releases an allocated block, or holds its release back; under the lock.
+    void releaseLocked(const void* block);
     // The release once closing has begun (which never ends): the last block
-    // back gives the pool back, after the lock. Out of line, away from the
-    // common release's path.
-    void releaseWhileClosing(std::uint32_t index);
+    // back gives the pool back, after the lock.
+    void releaseWhileClosing(const void* block);
     // Merges the free block at index, of order k, with its free buddies and
     // lists the result; under the lock.
     void mergeAndList(std::uint32_t index, std::uint32_t k);
@@ -153,18 +201,14 @@ private:
     // adds it), so the release and the allocation that undoes it leave the
     // counts alone.
     void settle() {
-        if (m_heldBack != kNone) {
-            const std::uint32_t index = m_heldBack;
-            const std::uint32_t k = heldBackOrder();
-            m_heldBack = kNone;
+        if (m_heldBackOrder != kNone) {
+            const std::uint32_t k = m_heldBackOrder;
+            m_heldBackOrder = kNone;
             m_freeChunks += std::uint64_t{1} << k;
             --m_blocksOut;
-            mergeAndList(index, k);
+            mergeAndList(m_recent.index, k);
         }
     }
-    // The order of the held-back block (still marked allocated: its first
-    // chunk's order is -(k + 1)); only while there is one.
-    std::uint32_t heldBackOrder() const { return static_cast<std::uint32_t>(-m_nodes[m_heldBack].order - 1); }
     // Whether releasing the allocated block at index, of order k, and then
     // allocating order k would give that block and leave every list as it is
     // now; under the lock.
@@ -192,16 +236,22 @@ private:
     bool m_closing = false;
 
     static constexpr std::uint32_t kNone = ~std::uint32_t{0};
-    // The block whose release is held back: counted free, still marked
-    // allocated, on no list. kNone when there is none.
-    std::uint32_t m_heldBack = kNone;
-    // Changes with every change to the lists. A release found to be undone by
-    // the next allocation is remembered with the lists' version, so the same
-    // block released again, with nothing changed meanwhile, is not checked
-    // again.
-    std::uint64_t m_listsVersion = 0;
-    std::uint32_t m_undoneBlock = kNone;
-    std::uint64_t m_undoneVersion = 0;
+    // The block whose release was last held back.
+    struct Recent {
+        unsigned char* address = nullptr;
+        std::uint32_t index = kNone;
+        std::uint32_t order = 0;
+    };
+    Recent m_recent;
+    // The recent block's order while its release is held back (the block is
+    // counted free, still marked allocated and on no list); kNone otherwise.
+    std::uint32_t m_heldBackOrder = kNone;
+    // The recent block's address once it has been taken back, for as long as
+    // the lists stay as they are and nothing else is held back; null
+    // otherwise. Releasing it again then meets the same lists it was held
+    // back from, so that release is held back at once, unchecked. Anything
+    // that changes the lists clears it, and so does closing.
+    unsigned char* m_quickRelease = nullptr;
 };
 
 } // namespace Detail
