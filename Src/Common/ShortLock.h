@@ -64,6 +64,14 @@ public:
         }
         lockContended();
     }
+    // Takes it only if it is free; never waits.
+    bool try_lock() {
+        if (Platform::processHasOneThread()) {
+            m_held.store(true, std::memory_order_relaxed);
+            return true;
+        }
+        return !m_held.exchange(true, std::memory_order_acquire);
+    }
     void unlock() { m_held.store(false, std::memory_order_release); }
 
 private:

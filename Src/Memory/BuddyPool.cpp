@@ -91,10 +91,18 @@ std::uint64_t BuddyPool::managementSize() const {
     return sizeof(ChunkNode) * std::uint64_t{m_chunkCount} + sizeof(Link) * std::uint64_t{m_orderCount};
 }
 
-DOZUV2_NOINLINE void* BuddyPool::allocateLocked(std::uint32_t r, std::uint64_t& size) {
+DOZUV2_NOINLINE void* BuddyPool::allocateSlow(std::uint64_t& size) {
+    const int wanted = orderFor(size);
+    if (wanted < 0) {
+        return nullptr;
+    }
+    const auto r = static_cast<std::uint32_t>(wanted);
+    std::lock_guard<Common::ShortLock> guard(m_lock);
     if (m_nodes == nullptr) {
         return nullptr;
     }
+    // (A held-back block of order r that came back after takeBack looked is
+    // settled and split again here, which grants that same block.)
     settle();
     std::uint32_t k = r;
     while (k < m_orderCount && m_lists[k].next == &m_lists[k]) {
@@ -115,7 +123,7 @@ DOZUV2_NOINLINE void* BuddyPool::allocateLocked(std::uint32_t r, std::uint64_t& 
         index += 1u << k;
     }
     m_nodes[index].order = -static_cast<std::int32_t>(r + 1);
-    m_quickRelease = nullptr;
+    m_quickRelease.store(nullptr, std::memory_order_relaxed);
     m_freeChunks -= std::uint64_t{1} << r;
     ++m_blocksOut;
     size = m_chunkSize << r;
@@ -129,6 +137,20 @@ std::uint32_t BuddyPool::checkedIndex(const void* block) const {
     VIRAD_ASSERT(id >= 0);
     VIRAD_ASSERT(id < static_cast<std::intptr_t>(m_chunkCount));
     return static_cast<std::uint32_t>(id);
+}
+
+DOZUV2_NOINLINE void BuddyPool::releaseSlow(void* block) {
+    if (block == nullptr) {
+        return;
+    }
+    {
+        std::lock_guard<Common::ShortLock> guard(m_lock);
+        if (!m_closing) {
+            releaseLocked(block);
+            return;
+        }
+    }
+    releaseWhileClosing(block);
 }
 
 void BuddyPool::releaseWhileClosing(const void* block) {
@@ -154,8 +176,8 @@ void BuddyPool::releaseLocked(const void* block) {
         m_recent.address = m_nodes[index].address;
         m_recent.index = index;
         m_recent.order = k;
-        m_heldBackOrder = k;
-        m_quickRelease = nullptr;
+        m_heldBackOrder.store(k, std::memory_order_relaxed);
+        m_quickRelease.store(nullptr, std::memory_order_relaxed);
         return;
     }
     m_freeChunks += std::uint64_t{1} << k;
@@ -180,7 +202,7 @@ void BuddyPool::mergeAndList(std::uint32_t index, std::uint32_t k) {
     ChunkNode& merged = m_nodes[index];
     merged.order = order;
     insertAfter(m_lists[order - 1], merged);
-    m_quickRelease = nullptr;
+    m_quickRelease.store(nullptr, std::memory_order_relaxed);
 }
 
 // The release merges the block up to some order K and lists the result in
@@ -209,7 +231,8 @@ bool BuddyPool::nextAllocationUndoes(std::uint32_t index, std::uint32_t k) const
 
 std::uint64_t BuddyPool::freeSize() {
     std::lock_guard<Common::ShortLock> guard(m_lock);
-    const std::uint64_t heldBack = m_heldBackOrder != kNone ? std::uint64_t{1} << m_heldBackOrder : 0;
+    const std::uint32_t k = m_heldBackOrder.load(std::memory_order_relaxed);
+    const std::uint64_t heldBack = k != kNone ? std::uint64_t{1} << k : 0;
     return (m_freeChunks + heldBack) << m_chunkShift;
 }
 
@@ -261,7 +284,7 @@ void BuddyPool::close() {
     Retired retired;
     std::lock_guard<Common::ShortLock> guard(m_lock);
     m_closing = true;
-    m_quickRelease = nullptr;
+    m_quickRelease.store(nullptr, std::memory_order_relaxed);
     if (m_nodes != nullptr) {
         settle();
         if (m_blocksOut == 0) {

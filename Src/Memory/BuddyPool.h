@@ -29,6 +29,7 @@
 #include "Common/ShortLock.h"
 #include "virad/Function.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -56,49 +57,64 @@ public:
     // A block of the smallest order that holds size bytes; size becomes the
     // block's size. Null, with size unchanged, when size is 0, larger than
     // the largest block, or no block that large is free.
-    //
-    // Taking back a held-back block, and holding back again the block just
-    // taken back, are a compare and two stores under the lock; they are
-    // inline so that a packet made and dropped in a loop makes no call into
-    // the pool. Everything else is out of line.
-    void* allocate(std::uint64_t& size) {
-        const int wanted = orderFor(size);
-        if (wanted < 0) {
-            return nullptr;
-        }
-        const auto r = static_cast<std::uint32_t>(wanted);
-        std::lock_guard<Common::ShortLock> guard(m_lock);
-        if (m_heldBackOrder == r) {
-            // The held-back release and this allocation undo each other. The
-            // block was never taken off the counts, so they stay as they are.
-            m_heldBackOrder = kNone;
-            m_quickRelease = m_recent.address;
-            size = m_chunkSize << r;
-            return m_recent.address;
-        }
-        return allocateLocked(r, size);
+    DOZUV2_ALWAYS_INLINE void* allocate(std::uint64_t& size) {
+        void* block = takeBack(size);
+        return block != nullptr ? block : allocateSlow(size);
     }
     // Gives back a block that allocate returned; null does nothing. A pointer
     // outside the pool, or one that is not the start of an allocated block,
     // ends the process.
-    void release(void* block) {
-        if (block == nullptr) {
-            return;
+    DOZUV2_ALWAYS_INLINE void release(void* block) {
+        if (!holdBackAgain(block)) {
+            releaseSlow(block);
         }
-        {
-            std::lock_guard<Common::ShortLock> guard(m_lock);
-            if (block == m_quickRelease) {
-                m_quickRelease = nullptr;
-                m_heldBackOrder = m_recent.order;
-                return;
-            }
-            if (!m_closing) {
-                releaseLocked(block);
-                return;
-            }
-        }
-        releaseWhileClosing(block);
     }
+
+    // The two halves of allocate and of release, for callers that keep their
+    // own common path free of calls. takeBack and holdBackAgain are inline
+    // and make no call: taking back the held-back block, and holding back
+    // again the block just taken back, are a compare and two stores under
+    // the lock. A first look without the lock skips the lock when they
+    // cannot apply, so allocateSlow and releaseSlow take it only once; and
+    // they do not wait for the lock: while another thread holds it, the slow
+    // half does.
+    //
+    // The held-back block, when it is of the order size asks for (size
+    // becomes its size); null otherwise.
+    DOZUV2_ALWAYS_INLINE void* takeBack(std::uint64_t& size) {
+        const int wanted = orderFor(size);
+        const auto r = static_cast<std::uint32_t>(wanted);
+        if (wanted < 0 || m_heldBackOrder.load(std::memory_order_relaxed) != r) {
+            return nullptr;
+        }
+        std::unique_lock<Common::ShortLock> guard(m_lock, std::try_to_lock);
+        if (!guard.owns_lock() || m_heldBackOrder.load(std::memory_order_relaxed) != r) {
+            return nullptr;
+        }
+        // The held-back release and this allocation undo each other. The
+        // block was never taken off the counts, so they stay as they are.
+        m_heldBackOrder.store(kNone, std::memory_order_relaxed);
+        m_quickRelease.store(m_recent.address, std::memory_order_relaxed);
+        size = m_chunkSize << r;
+        return m_recent.address;
+    }
+    // Holds back the release of the block just taken back, while the lists
+    // are as they were then; false, with nothing done, for any other block.
+    DOZUV2_ALWAYS_INLINE bool holdBackAgain(void* block) {
+        if (block == nullptr || m_quickRelease.load(std::memory_order_relaxed) != block) {
+            return false;
+        }
+        std::unique_lock<Common::ShortLock> guard(m_lock, std::try_to_lock);
+        if (!guard.owns_lock() || m_quickRelease.load(std::memory_order_relaxed) != block) {
+            return false;
+        }
+        m_quickRelease.store(nullptr, std::memory_order_relaxed);
+        m_heldBackOrder.store(m_recent.order, std::memory_order_relaxed);
+        return true;
+    }
+    // allocate and release without those two cases' shortcut.
+    void* allocateSlow(std::uint64_t& size);
+    void releaseSlow(void* block);
 
     // Bytes in free blocks.
     std::uint64_t freeSize();
@@ -181,10 +197,6 @@ private:
     // Moves the reservation and the arrays into retired; under the lock.
     void retire(Retired& retired);
 
-    // Allocates a block of order r from the lists, once the held-back block
-    // (if any) is found not to fit; under the lock. Out of line, away from
-    // the common allocation's path.
-    void* allocateLocked(std::uint32_t r, std::uint64_t& size);
     // The chunk index of a block given back; a pointer outside the pool ends
     // the process.
     std::uint32_t checkedIndex(const void* block) const;
@@ -201,9 +213,9 @@ private:
     // adds it), so the release and the allocation that undoes it leave the
     // counts alone.
     void settle() {
-        if (m_heldBackOrder != kNone) {
-            const std::uint32_t k = m_heldBackOrder;
-            m_heldBackOrder = kNone;
+        const std::uint32_t k = m_heldBackOrder.load(std::memory_order_relaxed);
+        if (k != kNone) {
+            m_heldBackOrder.store(kNone, std::memory_order_relaxed);
             m_freeChunks += std::uint64_t{1} << k;
             --m_blocksOut;
             mergeAndList(m_recent.index, k);
@@ -245,13 +257,15 @@ private:
     Recent m_recent;
     // The recent block's order while its release is held back (the block is
     // counted free, still marked allocated and on no list); kNone otherwise.
-    std::uint32_t m_heldBackOrder = kNone;
+    // Written under the lock; atomic only for the look without it.
+    std::atomic<std::uint32_t> m_heldBackOrder{kNone};
     // The recent block's address once it has been taken back, for as long as
     // the lists stay as they are and nothing else is held back; null
     // otherwise. Releasing it again then meets the same lists it was held
     // back from, so that release is held back at once, unchecked. Anything
-    // that changes the lists clears it, and so does closing.
-    unsigned char* m_quickRelease = nullptr;
+    // that changes the lists clears it, and so does closing. Written under
+    // the lock; atomic only for the look without it.
+    std::atomic<unsigned char*> m_quickRelease{nullptr};
 };
 
 } // namespace Detail

@@ -19,7 +19,7 @@ constexpr std::uint64_t kLargestRequest = std::uint64_t{1} << 62;
 
 // Builds a record in the last bytes of a block that ends at blockEnd, at the
 // highest address that suits the record's alignment.
-OldPacketInternal* placeRecordBefore(unsigned char* blockEnd) {
+DOZUV2_ALWAYS_INLINE OldPacketInternal* placeRecordBefore(unsigned char* blockEnd) {
     const auto at = (reinterpret_cast<std::uintptr_t>(blockEnd) - sizeof(OldPacketInternal)) &
                     ~std::uintptr_t{alignof(OldPacketInternal) - 1};
     return new (reinterpret_cast<void*>(at)) OldPacketInternal;
@@ -40,8 +40,8 @@ void reportHeapFailure(std::uint64_t size) {
 
 // The record of a packet whose data is the start of the block of granted
 // bytes, and whose extra data and record take its last tail bytes.
-OldPacketInternal* placeInDataBlock(void* block, std::uint64_t granted, std::uint64_t tail, std::uint64_t size,
-                                    std::uint64_t extraSize) {
+DOZUV2_ALWAYS_INLINE OldPacketInternal* placeInDataBlock(void* block, std::uint64_t granted, std::uint64_t tail,
+                                                         std::uint64_t size, std::uint64_t extraSize) {
     auto* start = static_cast<unsigned char*>(block);
     OldPacketInternal* record = placeRecordBefore(start + granted);
     record->m_buffer = start;
@@ -100,35 +100,42 @@ OldPacketInternal* createStandalone(std::uint64_t extraSize) {
     return record;
 }
 
-// A manager packet made in a few steps where the core lets packets take
-// their memory directly (see PacketManagerInternal::direct): the commonest
-// packets, kept out of the general path's frame. Null when it does not, or
-// when the memory is not there; create() then goes through the core's
+// Manager packets made and given back in a few steps, where the core lets
+// packets take their memory directly (see PacketManagerInternal::direct):
+// the commonest packets, kept apart from the general path. When the memory
+// is not there they give null, and create() goes through the core's
 // operations, which try again and report what fails.
-DOZUV2_ALWAYS_INLINE OldPacketInternal* createDirect(std::uint64_t size, std::uint64_t extraSize) {
-    PacketManagerInternal* core = PacketManagerCore::existing();
-    if (core == nullptr || size >= kLargestRequest || extraSize >= kLargestRequest) {
-        return nullptr;
-    }
-    const PacketManagerInternal::Direct direct = core->directNow();
-    if (direct == PacketManagerInternal::directHeap || direct == PacketManagerInternal::directPool) {
-        const std::uint64_t tail = heapBlockBytes(*core, extraSize);
-        std::uint64_t granted = core->align(size) + tail;
-        void* block = direct == PacketManagerInternal::directHeap ? std::malloc(granted) : core->pool.allocate(granted);
-        return block != nullptr ? placeInDataBlock(block, granted, tail, size, extraSize) : nullptr;
-    }
-    if (direct != PacketManagerInternal::directPoolBuffer || size == 0) {
+//
+// The handle's constructor and destructor do the commonest of these
+// themselves and hand everything else on as a tail call, so that they need
+// no frame of their own: taking a pool packet's block back from the pool,
+// or holding it back again, makes no call at all (see
+// BuddyPool::takeBack).
+
+// A packet whose data, extra data and record share one block: from the C
+// heap, or from the pool.
+DOZUV2_ALWAYS_INLINE OldPacketInternal* createInOneBlock(PacketManagerInternal& core, bool fromPool, std::uint64_t size,
+                                                         std::uint64_t extraSize) {
+    const std::uint64_t tail = heapBlockBytes(core, extraSize);
+    std::uint64_t granted = core.align(size) + tail;
+    void* block = fromPool ? core.pool.allocate(granted) : std::malloc(granted);
+    return block != nullptr ? placeInDataBlock(block, granted, tail, size, extraSize) : nullptr;
+}
+
+// A packet whose data is a pool block of its own.
+OldPacketInternal* createWithPoolBuffer(PacketManagerInternal& core, std::uint64_t size, std::uint64_t extraSize) {
+    if (size == 0) {
         return nullptr;
     }
     std::uint64_t granted = size;
-    void* buffer = core->pool.allocate(granted);
+    void* buffer = core.pool.allocate(granted);
     if (buffer == nullptr) {
         return nullptr;
     }
-    const std::uint64_t bytes = heapBlockBytes(*core, extraSize);
+    const std::uint64_t bytes = heapBlockBytes(core, extraSize);
     void* block = std::malloc(bytes);
     if (block == nullptr) {
-        core->pool.release(buffer);
+        core.pool.release(buffer);
         return nullptr;
     }
     OldPacketInternal* record = placeInHeapBlock(block, bytes, extraSize);
@@ -138,33 +145,40 @@ DOZUV2_ALWAYS_INLINE OldPacketInternal* createDirect(std::uint64_t size, std::ui
     return record;
 }
 
-// Gives back, in a few steps, a manager packet's record and memory where
-// createDirect could have made it; false, touching nothing, elsewhere.
-DOZUV2_ALWAYS_INLINE bool destroyDirect(OldPacketInternal* record) {
-    // (A manager packet is never of the attach-later form.)
-    if (record->m_source != OldPacketInternal::sourceManager) {
-        return false;
-    }
+bool fitsLayout(std::uint64_t size, std::uint64_t extraSize) {
+    return size < kLargestRequest && extraSize < kLargestRequest;
+}
+
+// The constructor's tail under the system policy.
+DOZUV2_NOINLINE void createFromHeap(PacketInternal*& internal, PacketManagerInternal& core, std::uint64_t size,
+                                    std::uint64_t extraSize) {
+    OldPacketInternal* record = createInOneBlock(core, false, size, extraSize);
+    internal = record != nullptr ? record : OldPacketInternal::create(size, extraSize);
+}
+
+// The constructor's tail under the pool-buffer policy.
+DOZUV2_NOINLINE void createFromPoolBuffer(PacketInternal*& internal, PacketManagerInternal& core, std::uint64_t size,
+                                          std::uint64_t extraSize) {
+    OldPacketInternal* record = createWithPoolBuffer(core, size, extraSize);
+    internal = record != nullptr ? record : OldPacketInternal::create(size, extraSize);
+}
+
+// The constructor's tail for everything else.
+DOZUV2_NOINLINE void createInto(PacketInternal*& internal, std::uint64_t size, std::uint64_t extraSize) {
     PacketManagerInternal* core = PacketManagerCore::existing();
+    OldPacketInternal* record = nullptr;
+    if (core != nullptr && fitsLayout(size, extraSize) && core->directNow() == PacketManagerInternal::directPool) {
+        record = createInOneBlock(*core, true, size, extraSize);
+    }
+    internal = record != nullptr ? record : OldPacketInternal::create(size, extraSize);
+}
+
+DOZUV2_NOINLINE void destroyWithPoolBuffer(PacketManagerInternal& core, OldPacketInternal* record) {
     unsigned char* buffer = record->m_buffer;
     void* heapBlock = record->m_extra;
-    switch (core->directNow()) {
-    case PacketManagerInternal::directHeap:
-        record->~OldPacketInternal();
-        std::free(buffer);
-        return true;
-    case PacketManagerInternal::directPool:
-        record->~OldPacketInternal();
-        core->pool.release(buffer);
-        return true;
-    case PacketManagerInternal::directPoolBuffer:
-        record->~OldPacketInternal();
-        core->pool.release(buffer);
-        std::free(heapBlock);
-        return true;
-    default:
-        return false;
-    }
+    record->~OldPacketInternal();
+    core.pool.release(buffer);
+    std::free(heapBlock);
 }
 
 // Drops a handle's count on its record. A count of 1 seen by the holder
@@ -172,8 +186,28 @@ DOZUV2_ALWAYS_INLINE bool destroyDirect(OldPacketInternal* record) {
 // directly where it can.
 DOZUV2_ALWAYS_INLINE void drop(PacketInternal* internal) {
     OldPacketInternal* record = recordOf(internal);
-    if (record->m_count.load(std::memory_order_acquire) == 1 && destroyDirect(record)) {
-        return;
+    // (A manager packet is never of the attach-later form.)
+    if (record->m_count.load(std::memory_order_acquire) == 1 && record->m_source == OldPacketInternal::sourceManager) {
+        PacketManagerInternal* core = PacketManagerCore::existing();
+        // The record lives in what is given back: it goes first.
+        unsigned char* block = record->m_buffer;
+        const PacketManagerInternal::Direct direct = core->directNow();
+        if (direct == PacketManagerInternal::directPool) {
+            record->~OldPacketInternal();
+            if (!core->pool.holdBackAgain(block)) {
+                core->pool.releaseSlow(block);
+            }
+            return;
+        }
+        if (direct == PacketManagerInternal::directHeap) {
+            record->~OldPacketInternal();
+            std::free(block);
+            return;
+        }
+        if (direct == PacketManagerInternal::directPoolBuffer) {
+            destroyWithPoolBuffer(*core, record);
+            return;
+        }
     }
     record->release();
 }
@@ -366,10 +400,26 @@ DOZUV2_NOINLINE void OldPacketInternal::destroy() {
 
 CPacket::CPacket() : m_internal(nullptr) {}
 
-CPacket::CPacket(std::uint64_t size, std::uint64_t extraSize) : m_internal(createDirect(size, extraSize)) {
-    if (m_internal == nullptr) {
-        m_internal = OldPacketInternal::create(size, extraSize);
+CPacket::CPacket(std::uint64_t size, std::uint64_t extraSize) : m_internal(nullptr) {
+    PacketManagerInternal* core = PacketManagerCore::existing();
+    if (core != nullptr && fitsLayout(size, extraSize)) {
+        const PacketManagerInternal::Direct direct = core->directNow();
+        if (direct == PacketManagerInternal::directPool) {
+            const std::uint64_t tail = heapBlockBytes(*core, extraSize);
+            std::uint64_t granted = core->align(size) + tail;
+            if (void* block = core->pool.takeBack(granted)) {
+                m_internal = placeInDataBlock(block, granted, tail, size, extraSize);
+                return;
+            }
+        } else if (direct == PacketManagerInternal::directHeap) {
+            createFromHeap(m_internal, *core, size, extraSize);
+            return;
+        } else if (direct == PacketManagerInternal::directPoolBuffer) {
+            createFromPoolBuffer(m_internal, *core, size, extraSize);
+            return;
+        }
     }
+    createInto(m_internal, size, extraSize);
 }
 
 CPacket::CPacket(void* buffer, std::uint64_t size, BufferProc deleter)

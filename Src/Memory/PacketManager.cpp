@@ -133,22 +133,45 @@ void* systemCopy(PacketManagerInternal& core, void* destination, const void* sou
     return core.memop.memcpy(destination, source, length);
 }
 
+// What the pool operations do beyond the pool itself: the report of a failed
+// allocation, and the node statistics while they are kept. Out of line, so
+// that the operations' common path needs no frame.
+DOZUV2_NOINLINE void* poolAllocationFailed(PacketManagerInternal& core) {
+    VIRAD_REPORT(Virad::LOG_WARN, "CPacket No Free Space, totalSize:%u, freeSize:%u \n",
+                 static_cast<unsigned int>(core.totalSize), static_cast<unsigned int>(core.pool.freeSize()));
+    if (core.nodeStatistics.load(std::memory_order_relaxed)) {
+        dumpNodesOf(core);
+    }
+    return nullptr;
+}
+
+DOZUV2_NOINLINE void* countAllocation(PacketManagerInternal& core, void* block, std::uint64_t size) {
+    NodeStatistics& stats = statistics();
+    CGuard guard(stats.lock);
+    if (core.nodeStatistics.load(std::memory_order_relaxed)) {
+        stats.nodes[core.pool.chunkIndex(block)] = NodeUse{Platform::currentThreadId(), size};
+    }
+    return block;
+}
+
+DOZUV2_NOINLINE void uncountAndRelease(PacketManagerInternal& core, void* block) {
+    // The entry goes before the block does: once back in the pool the block
+    // may be handed to another thread, whose entry must not be removed.
+    if (core.pool.contains(block)) {
+        NodeStatistics& stats = statistics();
+        CGuard guard(stats.lock);
+        stats.nodes.erase(core.pool.chunkIndex(block));
+    }
+    core.pool.release(block);
+}
+
 void* poolAllocate(PacketManagerInternal& core, std::uint64_t& size) {
     void* block = core.pool.allocate(size);
     if (block == nullptr) {
-        VIRAD_REPORT(Virad::LOG_WARN, "CPacket No Free Space, totalSize:%u, freeSize:%u \n",
-                     static_cast<unsigned int>(core.totalSize), static_cast<unsigned int>(core.pool.freeSize()));
-        if (core.nodeStatistics.load(std::memory_order_relaxed)) {
-            dumpNodesOf(core);
-        }
-        return nullptr;
+        return poolAllocationFailed(core);
     }
     if (core.nodeStatistics.load(std::memory_order_relaxed)) {
-        NodeStatistics& stats = statistics();
-        CGuard guard(stats.lock);
-        if (core.nodeStatistics.load(std::memory_order_relaxed)) {
-            stats.nodes[core.pool.chunkIndex(block)] = NodeUse{Platform::currentThreadId(), size};
-        }
+        return countAllocation(core, block, size);
     }
     return block;
 }
@@ -157,12 +180,9 @@ void poolRelease(PacketManagerInternal& core, void* block) {
     if (block == nullptr) {
         return;
     }
-    // The entry goes before the block does: once back in the pool the block
-    // may be handed to another thread, whose entry must not be removed.
-    if (core.nodeStatistics.load(std::memory_order_relaxed) && core.pool.contains(block)) {
-        NodeStatistics& stats = statistics();
-        CGuard guard(stats.lock);
-        stats.nodes.erase(core.pool.chunkIndex(block));
+    if (core.nodeStatistics.load(std::memory_order_relaxed)) {
+        uncountAndRelease(core, block);
+        return;
     }
     core.pool.release(block);
 }
