@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark("BM_MemPool64", BM_MemPool64)->Threads(threads)->UseRealTime();
         benchmark::RegisterBenchmark("BM_Malloc64", BM_Malloc64)->Threads(threads)->UseRealTime();
     }
-    PacketBench::registerOneLockFloor();
+    PacketBench::registerOneLockReference();
     // Growth step 0 (exact growth) and 4096.
     benchmark::RegisterBenchmark("BM_BufferAppend", BM_BufferAppend)->Arg(0)->Arg(4096);
     benchmark::RegisterBenchmark("BM_VectorAppend", BM_VectorAppend);

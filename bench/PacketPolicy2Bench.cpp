@@ -44,6 +44,6 @@ int main(int argc, char** argv) {
             ->UseRealTime();
         benchmark::RegisterBenchmark("BM_CMallocFree", BM_CMallocFree)->Threads(threads)->UseRealTime();
     }
-    PacketBench::registerOneLockFloor();
+    PacketBench::registerOneLockReference();
     return PacketBench::runWithPolicy(argc, argv, CPacketManager::policyPool);
 }

@@ -64,10 +64,12 @@ LATENESS_ROW = next(row for row in ROWS if row[5] == "p99_us")
 
 # Printed under the table, each measured in the same run as the rows it
 # explains. (what, rows, program, benchmark, anchor, anchor text, time kind)
-# A floor is the least a design costs: one lock per pool operation, which the
-# pools need once a second thread exists, and the packet record in a heap
-# block. A part is one piece of a row measured alone.
-ONE_LOCK = "Floor of a pool with one lock per allocation and per release, written inline with no call"
+# A floor is the least a design costs: the packet record in a heap block, and
+# any packet behind the exported calls. A reference is a plain design measured
+# alongside: one lock per pool operation, which the pools need once a second
+# thread exists. A part is one piece of a row measured alone.
+ONE_LOCK = ("Reference, not a bound: a pool with one lock per allocation and per release, written inline with no"
+            " call (how two threads take turns at the lock moves it)")
 ONE_LOCK_BENCH = "BM_OneLockFreeList64/real_time/threads:2"
 RECORD = "Floor of one malloc and free with the packet record written at the block's end, inline with no call"
 SHAPE = ("Floor of any packet behind the packet's exported calls (constructor, getBuffer, virtual destructor):"
