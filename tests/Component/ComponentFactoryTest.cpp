@@ -2,8 +2,6 @@
 
 #include "support/FakeClient.h"
 
-#include <sstream>
-
 using namespace Orvane::Component;
 using namespace Orvane::Testing;
 using Orvane::Virad::getLastError;

@@ -2,7 +2,6 @@
 
 #include "Greeter.h"
 #include "support/FakeClient.h"
-#include "support/Testing.h"
 
 #include <stdexcept>
 

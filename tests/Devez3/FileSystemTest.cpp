@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <regex>
 
 using namespace Orvane::Virad;

@@ -7,7 +7,6 @@
 #include <array>
 #include <iomanip>
 #include <list>
-#include <sstream>
 
 using Orvane::Virad::flex_string;
 using Orvane::Virad::mini_string;

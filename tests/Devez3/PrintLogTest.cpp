@@ -5,7 +5,6 @@
 #include "support/Testing.h"
 
 #include <regex>
-#include <tuple>
 
 using namespace Orvane::Virad;
 using namespace Orvane::Testing;

@@ -2,8 +2,6 @@
 
 #include "support/Testing.h"
 
-#include <tuple>
-
 using namespace Orvane::Virad;
 using namespace Orvane::Testing;
 

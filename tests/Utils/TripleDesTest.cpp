@@ -5,50 +5,32 @@
 
 #include "support/CryptoData.h"
 
-#include <sstream>
-
 using namespace Orvane::Testing;
 using Orvane::Utils::CTripleDes;
 
-namespace {
-
-Bytes run(CTripleDes& des, bool encrypting, const Bytes& in) {
-    Bytes out(in.size());
-    EXPECT_TRUE(encrypting ? des.encrypt(out.data(), in.data(), in.size())
-                           : des.decrypt(out.data(), in.data(), in.size()));
-    return out;
-}
-
-} // namespace
-
-TEST(TripleDesTest, PublishedExamples) {
-    // Key, plaintext and ciphertext: a DES example and the TDEA one.
-    std::istringstream cases("133457799bbcdff1 0123456789abcdef 85e813540f0ab405 "
-                             "0123456789abcdef23456789abcdef01456789abcdef0123 "
+// Key, start value ("-" for none), plaintext and ciphertext: a DES example, the TDEA one, and chaining from the DES
+// example: with a zero start value the first block is the example's, and a second block of (example cipher xor
+// example plain) chains back to the same input, so to the same cipher block.
+TEST(TripleDesTest, PublishedExamplesAndChaining) {
+    std::istringstream cases("133457799bbcdff1 - 0123456789abcdef 85e813540f0ab405 "
+                             "0123456789abcdef23456789abcdef01456789abcdef0123 - "
                              "54686520717566636b2062726f776e20666f78206a756d70 "
-                             "a826fd8ce53b855fcce21c8112256fe668d5c05dd9b6b900");
+                             "a826fd8ce53b855fcce21c8112256fe668d5c05dd9b6b900 "
+                             "133457799bbcdff1 0000000000000000 0123456789abcdef84cb563386a179ea "
+                             "85e813540f0ab40585e813540f0ab405");
     int count = 0;
-    for (std::string k, p, c; cases >> k >> p >> c; ++count) {
-        const Bytes key = fromHex(k), plain = fromHex(p), cipher = fromHex(c);
-        CTripleDes des(key.data(), key.size(), CTripleDes::block8, nullptr);
-        EXPECT_EQ(run(des, true, plain), cipher) << k;
-        EXPECT_EQ(run(des, false, cipher), plain) << k;
+    for (std::string k, v, p, c; cases >> k >> v >> p >> c; ++count) {
+        const Bytes key = fromHex(k), iv = fromHex(v), plain = fromHex(p), cipher = fromHex(c);
+        const unsigned char* start = iv.empty() ? nullptr : iv.data();
+        CTripleDes encryptor(key.data(), key.size(), CTripleDes::block8, start),
+            decryptor(key.data(), key.size(), CTripleDes::block8, start);
+        Bytes out(plain.size()), back = iv.empty() ? Bytes(cipher.size()) : cipher; // in place when chained
+        EXPECT_TRUE(encryptor.encrypt(out.data(), plain.data(), plain.size()) &&
+                    decryptor.decrypt(back.data(), iv.empty() ? cipher.data() : back.data(), back.size()));
+        EXPECT_EQ(out, cipher) << k << " " << v;
+        EXPECT_EQ(back, plain) << k << " " << v;
     }
-    EXPECT_EQ(count, 2);
-}
-
-// Chaining from the DES example: with a zero start value the first block is the example's, and a second block
-// of (example cipher xor example plain) chains back to the same input, so to the same cipher block.
-TEST(TripleDesTest, ChainingFollowsFromTheExample) {
-    const Bytes key = fromHex("133457799bbcdff1"), iv(8, 0);
-    const Bytes plain = fromHex("0123456789abcdef84cb563386a179ea");
-    const Bytes cipher = fromHex("85e813540f0ab40585e813540f0ab405");
-    CTripleDes encryptor(key.data(), 8, CTripleDes::block8, iv.data()),
-        decryptor(key.data(), 8, CTripleDes::block8, iv.data());
-    EXPECT_EQ(run(encryptor, true, plain), cipher);
-    Bytes inPlace = cipher;
-    EXPECT_TRUE(decryptor.decrypt(inPlace.data(), inPlace.data(), inPlace.size()));
-    EXPECT_EQ(inPlace, plain);
+    EXPECT_EQ(count, 3);
 }
 
 TEST(TripleDesTest, FailuresReportTheirTextsAndResults) {

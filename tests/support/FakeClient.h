@@ -17,10 +17,6 @@
 #include "support/Testing.h"
 #include "virad/LastError.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
-
 namespace Orvane {
 namespace Testing {
 

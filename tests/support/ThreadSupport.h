@@ -7,8 +7,6 @@
 #include "support/Testing.h"
 #include "virad/Thread.h"
 
-#include <atomic>
-
 namespace Orvane {
 namespace Testing {
 
