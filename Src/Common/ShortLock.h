@@ -64,9 +64,13 @@ public:
         }
         lockContended();
     }
-    // Takes it only if it is free; never waits.
+    // Takes it only if it is free; never waits. (Alone in the process, a
+    // held lock is one this thread is inside of.)
     bool try_lock() {
         if (Platform::processHasOneThread()) {
+            if (m_held.load(std::memory_order_relaxed)) {
+                return false;
+            }
             m_held.store(true, std::memory_order_relaxed);
             return true;
         }

@@ -9,28 +9,42 @@ using Common::ShortLock;
 namespace {
 
 // Takes the lock, starts a thread that takes it too, and checks that the
-// thread waits for the release and then sees what the section wrote.
+// thread waits for the release and then sees what the section wrote. A try
+// fails while the lock is held, the holder's own included, and succeeds once
+// it is free.
 void expectASecondThreadToWaitForTheRelease() {
     ShortLock lock;
     int guarded = 0;
     std::atomic<bool> entered{false};
+    std::atomic<int> tried{-1};
     int seen = -1;
     lock.lock();
+    EXPECT_FALSE(lock.try_lock());
     guarded = 7;
     std::thread second([&] {
+        tried = lock.try_lock() ? 1 : 0;
+        if (tried == 1) {
+            return;
+        }
         lock.lock();
         entered = true;
         seen = guarded;
         lock.unlock();
     });
     EXPECT_FALSE(Platform::processHasOneThread());
+    for (int waits = 0; tried.load() < 0 && waits < 5000; ++waits) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(tried.load(), 0);
     EXPECT_FALSE(entered.load());
     guarded = 8;
     lock.unlock();
     second.join();
     EXPECT_TRUE(entered.load());
     EXPECT_EQ(seen, 8);
+    ASSERT_TRUE(lock.try_lock());
+    lock.unlock();
 }
 
 } // namespace
