@@ -109,6 +109,37 @@ def medians(path):
     return found, data["context"].get("load_avg")
 
 
+# This host runs in two speed states (malloc+free 64 B about 6.5 ns in one,
+# 10 to 12 ns in the other) and can switch at any time. A ratio compares two
+# medians of one program, so it is sound only if that program stayed in one
+# state; the malloc anchors, which every memory program measures, show when a
+# run met both: the same anchor far apart from one program to the next, or
+# repetitions of one program spread wide.
+STATE_PROBES = ["BM_MallocFree/64", "BM_MallocFree/4000"]
+STATE_SPREAD = 4.0 / 3.0
+STATE_CV = 0.15
+
+
+def aggregates(path, name):
+    with open(path) as f:
+        data = json.load(f)
+    return {bench["run_name"]: bench for bench in data["benchmarks"] if bench.get("aggregate_name") == name}
+
+
+def speed_state_warnings(results, folder):
+    warnings = []
+    for probe in STATE_PROBES:
+        seen = {program: found[probe]["cpu_time"] for program, found in results.items() if probe in found}
+        if len(seen) > 1 and max(seen.values()) > min(seen.values()) * STATE_SPREAD:
+            warnings.append("%s took %s" % (probe, ", ".join("%.1f ns in %s" % (seen[program], program)
+                                                           for program in sorted(seen))))
+        for program in sorted(seen):
+            cv = aggregates(os.path.join(folder, program + ".json"), "cv").get(probe)
+            if cv is not None and cv["cpu_time"] > STATE_CV:
+                warnings.append("%s's repetitions of %s spread by %.0f%%" % (program, probe, 100 * cv["cpu_time"]))
+    return warnings
+
+
 def value(bench, kind):
     if kind == "cpu":
         return bench["cpu_time"]
@@ -187,6 +218,13 @@ def main():
           " and glibc's allocator and libstdc++'s reference counts all skip their atomic steps.")
     print("Medians of %s repetitions; 1-minute load average at each program's start: %s." %
           ("/".join(str(c) for c in counts), ", ".join(loads)))
+    warnings = speed_state_warnings(results, folder)
+    if warnings:
+        print("The host changed speed during this run (%s): rows from those programs are not comparable with"
+              " the rest, and their ratios may not hold; run it again." % "; ".join(warnings))
+    else:
+        print("The malloc anchors agree from program to program and from repetition to repetition: one speed"
+              " state throughout.")
     print("%d of %d rows miss their goal." % (missed, len(ROWS)))
 
 
