@@ -5,10 +5,11 @@
 // position. Properties after every call: an object is open exactly when it
 // holds a stream, and no stream is leaked or closed twice; the cached
 // position and length equal the stream's (except where puts on an appending
-// stream is known to leave the cache behind, until the next refresh); reads
-// return exactly the model's bytes; writes land in the model; load hands
-// out the file's bytes; the static operations answer as the model; a null
-// path fails like a missing one; a closed object answers -1, 0 or null.
+// stream is known to leave the cache behind, until the next refresh that
+// reaches the file system); reads return exactly the model's bytes; writes
+// land in the model; load hands out the file's bytes; the static operations
+// answer as the model; a null path fails like a missing one; a closed object
+// answers -1, 0 or null.
 #include "FuzzCheck.h"
 
 #include "virad/File.h"
@@ -266,9 +267,12 @@ template <typename File> struct Driven {
             const std::int64_t offset = in.ConsumeIntegralInRange<std::int64_t>(-400, 400);
             if (whence == File::begin && offset >= 0 && stream != nullptr &&
                 static_cast<std::size_t>(offset) <= stream->bytes->size()) {
+                // A target equal to the cached position is answered from the
+                // cache, so a cache left behind by puts stays behind.
+                const bool fromCache = static_cast<std::int64_t>(file.getPosition()) == offset;
                 FUZZ_CHECK(static_cast<std::int64_t>(file.seek(static_cast<long>(offset), whence)) == offset,
                            "seek to %lld inside the file", static_cast<long long>(offset));
-                positionKnown = true;
+                positionKnown = positionKnown || !fromCache;
             } else {
                 file.seek(static_cast<long>(offset), whence);
             }
