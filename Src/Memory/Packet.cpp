@@ -113,12 +113,13 @@ OldPacketInternal* createStandalone(std::uint64_t extraSize) {
 // BuddyPool::takeBack).
 
 // A packet whose data, extra data and record share one block: from the C
-// heap, or from the pool.
+// heap, or from the pool (whose held-back block the caller has already
+// tried to take back).
 DOZUV2_ALWAYS_INLINE OldPacketInternal* createInOneBlock(PacketManagerInternal& core, bool fromPool, std::uint64_t size,
                                                          std::uint64_t extraSize) {
     const std::uint64_t tail = heapBlockBytes(core, extraSize);
     std::uint64_t granted = core.align(size) + tail;
-    void* block = fromPool ? core.pool.allocate(granted) : std::malloc(granted);
+    void* block = fromPool ? core.pool.allocateSlow(granted) : std::malloc(granted);
     return block != nullptr ? placeInDataBlock(block, granted, tail, size, extraSize) : nullptr;
 }
 
@@ -149,28 +150,25 @@ bool fitsLayout(std::uint64_t size, std::uint64_t extraSize) {
     return size < kLargestRequest && extraSize < kLargestRequest;
 }
 
-// The constructor's tail under the system policy.
-DOZUV2_NOINLINE void createFromHeap(PacketInternal*& internal, PacketManagerInternal& core, std::uint64_t size,
-                                    std::uint64_t extraSize) {
-    OldPacketInternal* record = createInOneBlock(core, false, size, extraSize);
-    internal = record != nullptr ? record : OldPacketInternal::create(size, extraSize);
-}
-
-// The constructor's tail under the pool-buffer policy.
-DOZUV2_NOINLINE void createFromPoolBuffer(PacketInternal*& internal, PacketManagerInternal& core, std::uint64_t size,
-                                          std::uint64_t extraSize) {
-    OldPacketInternal* record = createWithPoolBuffer(core, size, extraSize);
-    internal = record != nullptr ? record : OldPacketInternal::create(size, extraSize);
-}
-
-// The constructor's tail for everything else.
-DOZUV2_NOINLINE void createInto(PacketInternal*& internal, std::uint64_t size, std::uint64_t extraSize) {
-    PacketManagerInternal* core = PacketManagerCore::existing();
+// The constructor's tail: the packet from the memory kDirect names (for
+// the pool, after its block could not be taken back), or through the general
+// path when that memory is not there or no direct memory applies. One body
+// per kind, so that each tail tests nothing its caller has already settled.
+template <PacketManagerInternal::Direct kDirect>
+DOZUV2_NOINLINE void createInto(PacketInternal*& internal, PacketManagerInternal& core, std::uint64_t size,
+                                std::uint64_t extraSize) {
     OldPacketInternal* record = nullptr;
-    if (core != nullptr && fitsLayout(size, extraSize) && core->directNow() == PacketManagerInternal::directPool) {
-        record = createInOneBlock(*core, true, size, extraSize);
+    if constexpr (kDirect == PacketManagerInternal::directPool || kDirect == PacketManagerInternal::directHeap) {
+        record = createInOneBlock(core, kDirect == PacketManagerInternal::directPool, size, extraSize);
+    } else if constexpr (kDirect == PacketManagerInternal::directPoolBuffer) {
+        record = createWithPoolBuffer(core, size, extraSize);
     }
     internal = record != nullptr ? record : OldPacketInternal::create(size, extraSize);
+}
+
+// The general path, without a core or for a size no block layout holds.
+DOZUV2_NOINLINE void createInto(PacketInternal*& internal, std::uint64_t size, std::uint64_t extraSize) {
+    internal = OldPacketInternal::create(size, extraSize);
 }
 
 DOZUV2_NOINLINE void destroyWithPoolBuffer(PacketManagerInternal& core, OldPacketInternal* record) {
@@ -411,11 +409,15 @@ CPacket::CPacket(std::uint64_t size, std::uint64_t extraSize) : m_internal(nullp
                 m_internal = placeInDataBlock(block, granted, tail, size, extraSize);
                 return;
             }
-        } else if (direct == PacketManagerInternal::directHeap) {
-            createFromHeap(m_internal, *core, size, extraSize);
+            createInto<PacketManagerInternal::directPool>(m_internal, *core, size, extraSize);
             return;
-        } else if (direct == PacketManagerInternal::directPoolBuffer) {
-            createFromPoolBuffer(m_internal, *core, size, extraSize);
+        }
+        if (direct == PacketManagerInternal::directHeap) {
+            createInto<PacketManagerInternal::directHeap>(m_internal, *core, size, extraSize);
+            return;
+        }
+        if (direct == PacketManagerInternal::directPoolBuffer) {
+            createInto<PacketManagerInternal::directPoolBuffer>(m_internal, *core, size, extraSize);
             return;
         }
     }
