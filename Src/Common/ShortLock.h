@@ -53,16 +53,9 @@ public:
     ShortLock& operator=(const ShortLock&) = delete;
 
     void lock() {
-        if (Platform::processHasOneThread()) {
-            // Still marked held, so a thread started inside the section
-            // waits for the release like any other.
-            m_held.store(true, std::memory_order_relaxed);
-            return;
+        if (!try_lock()) {
+            lockContended();
         }
-        if (!m_held.exchange(true, std::memory_order_acquire)) {
-            return;
-        }
-        lockContended();
     }
     // Takes it only if it is free; never waits. (Alone in the process, a
     // held lock is one this thread is inside of.)
@@ -71,6 +64,8 @@ public:
             if (m_held.load(std::memory_order_relaxed)) {
                 return false;
             }
+            // Still marked held, so a thread started inside the section
+            // waits for the release like any other.
             m_held.store(true, std::memory_order_relaxed);
             return true;
         }
