@@ -110,7 +110,10 @@ TEST(ThreadTest, NamesIdsAndLoadHints) {
     // Deadlines passed or not are read through the thread registry's listing; here only a thread the
     // registry does not know.
     EXPECT_FALSE(CThread::setCurrentTimeout(10)); // the test's own thread is no CThread
-    EXPECT_GT(CThread::getCurrentThreadID(), 0);
+    int other = 0;
+    std::thread([&other] { other = CThread::getCurrentThreadID(); }).join();
+    const int mine = CThread::getCurrentThreadID();
+    EXPECT_TRUE(mine > 0 && other > 0 && other != mine) << "system ids, one per thread: " << mine << " " << other;
     EXPECT_EQ(reported([] {
                   for (int percent : {-1, 0, 1, 100, 101}) {
                       CThread::load(percent);
