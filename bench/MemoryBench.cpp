@@ -136,6 +136,8 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark("BM_MemPool64", BM_MemPool64)->Threads(threads)->UseRealTime();
         benchmark::RegisterBenchmark("BM_Malloc64", BM_Malloc64)->Threads(threads)->UseRealTime();
     }
+    // One thread once the process has had two (see PacketPolicy2Bench).
+    benchmark::RegisterBenchmark("BM_MemPool64AfterThreads", BM_MemPool64)->UseRealTime();
     PacketBench::registerOneLockReference();
     // Growth step 0 (exact growth) and 4096.
     benchmark::RegisterBenchmark("BM_BufferAppend", BM_BufferAppend)->Arg(0)->Arg(4096);

@@ -44,6 +44,10 @@ int main(int argc, char** argv) {
             ->UseRealTime();
         benchmark::RegisterBenchmark("BM_CMallocFree", BM_CMallocFree)->Threads(threads)->UseRealTime();
     }
+    // The pool in use by one thread once the process has had two: the lock's
+    // atomic steps, nobody to take turns with. What the two-thread rows
+    // would cost if the threads never met at the lock.
+    benchmark::RegisterBenchmark("BM_PoolMallocFreeAfterThreads", BM_PoolMallocFree)->Arg(1)->UseRealTime();
     PacketBench::registerOneLockReference();
     return PacketBench::runWithPolicy(argc, argv, CPacketManager::policyPool);
 }

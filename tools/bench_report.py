@@ -74,6 +74,8 @@ ONE_LOCK_BENCH = "BM_OneLockFreeList64/real_time/threads:2"
 RECORD = "Floor of one malloc and free with the packet record written at the block's end, inline with no call"
 SHAPE = ("Floor of any packet behind the packet's exported calls (constructor, getBuffer, virtual destructor):"
          " the same block and record from a shared library of its own, nothing else")
+ALONE = ("Part of a two-thread pool row: one thread alone on the pool once the process has had two (the lock's"
+         " atomic steps, nobody to take turns with)")
 POOL_CYCLE = "Part of a pool packet: the pool's own allocation and release through the packet manager, no packet"
 FLOORS = [
     (ONE_LOCK, "pool malloc/free, 2 threads", "PacketPolicy2Bench", ONE_LOCK_BENCH,
@@ -84,6 +86,11 @@ FLOORS = [
      "malloc+free 64 B", "cpu"),
     (SHAPE, "packet 64 B, system policy", "MemoryBench", "BM_PacketShape64", "BM_MallocFree/64", "malloc+free 64 B",
      "cpu"),
+    (ALONE, "pool malloc/free, 2 threads, pool in use", "PacketPolicy2Bench",
+     "BM_PoolMallocFreeAfterThreads/1/real_time", "BM_CMallocFree/real_time/threads:2", "C malloc/free, 2 threads",
+     "real"),
+    (ALONE, "CMemPool, 2 threads", "MemoryBench", "BM_MemPool64AfterThreads/real_time",
+     "BM_Malloc64/real_time/threads:2", "malloc 64 B, 2 threads", "real"),
     (POOL_CYCLE, "packet 64 B, policy 2", "PacketPolicy2Bench", "BM_PoolMallocFree/1/real_time/threads:1",
      "BM_MallocFree/64", "malloc+free 64 B", "cpu"),
 ]
