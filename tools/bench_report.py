@@ -106,13 +106,14 @@ def run_program(build, program, repetitions, min_time, out):
     subprocess.run(args, check=True, stdout=subprocess.DEVNULL)
 
 
-def medians(path):
+def read_results(path):
+    """A program's aggregates by kind ("median", "cv", ...) and run name, and its load average."""
     with open(path) as f:
         data = json.load(f)
     found = {}
     for bench in data["benchmarks"]:
-        if bench.get("aggregate_name") == "median":
-            found[bench["run_name"]] = bench
+        if "aggregate_name" in bench:
+            found.setdefault(bench["aggregate_name"], {})[bench["run_name"]] = bench
     return found, data["context"].get("load_avg")
 
 
@@ -127,13 +128,7 @@ STATE_SPREAD = 4.0 / 3.0
 STATE_CV = 0.15
 
 
-def aggregates(path, name):
-    with open(path) as f:
-        data = json.load(f)
-    return {bench["run_name"]: bench for bench in data["benchmarks"] if bench.get("aggregate_name") == name}
-
-
-def speed_state_warnings(results, folder):
+def speed_state_warnings(results, spreads):
     warnings = []
     for probe in STATE_PROBES:
         seen = {program: found[probe]["cpu_time"] for program, found in results.items() if probe in found}
@@ -141,7 +136,7 @@ def speed_state_warnings(results, folder):
             warnings.append("%s took %s" % (probe, ", ".join("%.1f ns in %s" % (seen[program], program)
                                                            for program in sorted(seen))))
         for program in sorted(seen):
-            cv = aggregates(os.path.join(folder, program + ".json"), "cv").get(probe)
+            cv = spreads[program].get(probe)
             if cv is not None and cv["cpu_time"] > STATE_CV:
                 warnings.append("%s's repetitions of %s spread by %.0f%%" % (program, probe, 100 * cv["cpu_time"]))
     return warnings
@@ -167,12 +162,15 @@ def main():
     folder = options.json_dir or tempfile.mkdtemp(prefix="bench-report-")
     os.makedirs(folder, exist_ok=True)
     results = {}
+    spreads = {}
     loads = []
     for program in sorted({row[2] for row in ROWS}):
         out = os.path.join(folder, program + ".json")
         if not options.reuse:
             run_program(options.build, program, options.repetitions, options.min_time, out)
-        results[program], load = medians(out)
+        found, load = read_results(out)
+        results[program] = found.get("median", {})
+        spreads[program] = found.get("cv", {})
         if load:
             loads.append("%s %.1f" % (program, load[0]))
 
@@ -225,7 +223,7 @@ def main():
           " and glibc's allocator and libstdc++'s reference counts all skip their atomic steps.")
     print("Medians of %s repetitions; 1-minute load average at each program's start: %s." %
           ("/".join(str(c) for c in counts), ", ".join(loads)))
-    warnings = speed_state_warnings(results, folder)
+    warnings = speed_state_warnings(results, spreads)
     if warnings:
         print("The host changed speed during this run (%s): rows from those programs are not comparable with"
               " the rest, and their ratios may not hold; run it again." % "; ".join(warnings))
