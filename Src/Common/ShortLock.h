@@ -9,10 +9,10 @@
 //
 // A thread that finds it taken spins briefly, then gives its time slice away
 // between tries, so a holder that was preempted gets the processor back on a
-// busy machine, and a running one keeps the lock's cache line. It is not recursive and not fair. Waiters burn processor
-// time, so sections that can wait on something (another lock, a system call)
-// belong under CMutex; the rare long section (a dump) is correct under it,
-// only wasteful.
+// busy machine, and a running one keeps the lock's cache line. It is not
+// recursive and not fair. Waiters burn processor time, so sections that can
+// wait on something (another lock, a system call) belong under CMutex; the
+// rare long section (a dump) is correct under it, only wasteful.
 #ifndef DOZUV2_COMMON_SHORTLOCK_H
 #define DOZUV2_COMMON_SHORTLOCK_H
 
