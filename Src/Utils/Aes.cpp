@@ -5,7 +5,6 @@
 #include "Common/Report.h"
 #include "Utils/AesCore.h"
 #include "Utils/InstructionPaths.h"
-#include "Utils/Wipe.h"
 
 #include <cstring>
 #include <new>
@@ -52,11 +51,11 @@ protected:
             VIRAD_REPORT(Virad::LOG_ERROR, "%s key is NULL\n", modeName);
             return false;
         }
-        if (!Detail::aesExpandEncryptKey(*encrypt, key, bits)) {
+        if (!m_engine->expandEncryptKey(*encrypt, key, bits)) {
             return false;
         }
         if (decrypt != nullptr) {
-            Detail::aesMakeDecryptKey(*decrypt, *encrypt);
+            m_engine->makeDecryptKey(*decrypt, *encrypt);
         }
         return true;
     }
@@ -114,8 +113,8 @@ protected:
     }
     BlockMode(const BlockMode&) = default;
     ~BlockMode() override {
-        Detail::wipe(&m_encryptKey, sizeof m_encryptKey);
-        Detail::wipe(&m_decryptKey, sizeof m_decryptKey);
+        Detail::aesWipeSchedule(m_encryptKey);
+        Detail::aesWipeSchedule(m_decryptKey);
     }
 
     AesKeySchedule m_encryptKey;
@@ -148,7 +147,7 @@ protected:
         this->copyIv(m_register, iv);
     }
     StreamMode(const StreamMode&) = default;
-    ~StreamMode() override { Detail::wipe(&m_encryptKey, sizeof m_encryptKey); }
+    ~StreamMode() override { Detail::aesWipeSchedule(m_encryptKey); }
 
     AesKeySchedule m_encryptKey;
     unsigned char m_register[16]; // the shift register, feedback block or counter block

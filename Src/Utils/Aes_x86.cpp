@@ -189,10 +189,36 @@ AES_TARGET void ctrBlocks(const AesKeySchedule& ks, unsigned char counter[16], u
     }
 }
 
+// SubWord through the last-round instruction: with the word in all four
+// columns ShiftRows moves nothing, so the first column comes out as the
+// S-box of each byte.
+AES_TARGET std::uint32_t subWord(std::uint32_t w) {
+    const __m128i s = _mm_aesenclast_si128(_mm_set1_epi32(static_cast<int>(w)), _mm_setzero_si128());
+    return static_cast<std::uint32_t>(_mm_cvtsi128_si32(s));
+}
+
+bool expandEncryptKey(AesKeySchedule& schedule, const unsigned char* key, int bits) {
+    return aesExpandKeyWords(schedule, key, bits, subWord);
+}
+
+// The inner round keys through InvMixColumns, in reverse order.
+AES_TARGET void makeDecryptKey(AesKeySchedule& decrypt, const AesKeySchedule& encrypt) {
+    const __m128i* ek = roundKeys(encrypt);
+    __m128i* dk = reinterpret_cast<__m128i*>(decrypt.words);
+    const unsigned rounds = encrypt.rounds;
+    dk[0] = ek[rounds];
+    for (unsigned r = 1; r < rounds; ++r) {
+        dk[r] = _mm_aesimc_si128(ek[rounds - r]);
+    }
+    dk[rounds] = ek[0];
+    decrypt.rounds = rounds;
+}
+
 } // namespace
 
 const AesEngine& aesInstructionEngine() {
-    static const AesEngine engine = {encryptBlocks, decryptBlocks, cbcEncrypt, cbcDecrypt, ctrBlocks};
+    static const AesEngine engine = {expandEncryptKey, makeDecryptKey, encryptBlocks, decryptBlocks,
+                                     cbcEncrypt,       cbcDecrypt,     ctrBlocks};
     return engine;
 }
 
