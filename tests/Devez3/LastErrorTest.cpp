@@ -5,6 +5,8 @@
 #include "support/PrintStateFixture.h"
 #include "support/Testing.h"
 
+#include <csignal>
+
 using namespace Orvane::Virad;
 using namespace Orvane::Testing;
 
@@ -49,6 +51,26 @@ TEST(LastErrorDeathTest, AssertionsReportOnStandardErrorAndAbort) {
     EXPECT_DEATH(
         VIRAD_ASSERT(nothing),
         R"(\*\*\*\*\* Internal Program Error - assertion \(nothing\) failed in .*: .*LastErrorTest\.cpp\(.+\))");
+}
+
+// The report's last line goes through the print path. An assertion raised on
+// the way there (a printer failing one, or a failed allocation while the
+// print path grows a table when memory is short) adds its own report line and
+// ends the process at once: no second last line, no recursion into the
+// printer, no stack overflow.
+TEST(LastErrorDeathTest, AnAssertionWhileTheReportIsPrintedEndsTheProcessAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setLogPrinter(TFunction1<void, const char*>(
+                +[](const char*) { Detail::assertionFailed("inner", "printer", "Src/P.cpp", 2); }));
+            Detail::assertionFailed("outer", "caller", "Src/C.cpp", 1);
+        },
+        testing::KilledBySignal(SIGABRT),
+        R"(\*\*\*\*\* Internal Program Error - assertion \(outer\) failed in caller: Src/C\.cpp\(1\))"
+        "\n"
+        R"(\*\*\*\*\* Internal Program Error - assertion \(inner\) failed in printer: Src/P\.cpp\(2\))"
+        "\n$");
 }
 
 using DumpHexTest = PrintStateTest;
