@@ -9,15 +9,15 @@ using namespace Orvane;
 
 // A request the address space cannot hold never reaches the heap: it is the
 // assertion report, not an exception, and not a wrapped-around small block.
+// (A request the heap refuses ends the same way, with "block"; the fault
+// sweep fails every such allocation of the library in turn.)
 TEST(ContainersDeathTest, ARequestPastTheAddressSpaceIsTheAssertionReport) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     Common::Allocator<std::uint64_t> words;
     const std::size_t mostWords = SIZE_MAX / 8;
     EXPECT_DEATH(words.allocate(mostWords + 1),
                  R"(\*\*\*\*\* Internal Program Error - assertion \(n <= max_size\(\)\) failed in .*Allocator.*)"
-                 R"(Src/Common/Containers\.h\([0-9]+\))");
-    EXPECT_DEATH(Common::Allocator<char>().allocate(SIZE_MAX), R"(assertion \(block\) failed)")
-        << "the largest count of bytes passes the count check and fails at the heap";
+                 R"(Src/Common/Containers\.h\(.+\))");
 }
 
 // The tables work as their standard counterparts: lookups by a C string find
