@@ -20,7 +20,7 @@ WINDOWS_BUILD := build/windows
 .PHONY: windows windows-test windows-demo windows-prereqs
 .PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean \
         tables check-tables package
-.PHONY: fuzz stress exit-check ct-check
+.PHONY: fuzz stress exit-check ct-check fault-sweep
 
 all: build
 
@@ -159,6 +159,16 @@ ct-check: prereqs
 	cmake --preset default
 	cmake --build --preset default -j $(JOBS) --target AesConstantTime
 	./ctcheck/run build/default
+
+# The allocation-failure sweep: the fault scenario once for every allocation
+# it makes, failing that one (then every one from there on), under each
+# packet-manager policy; fails unless every run ends normally or through the
+# library's assertion report.
+fault-sweep: prereqs
+	cmake --preset default
+	cmake --build --preset default -j $(JOBS) --target FaultScenario
+	/usr/bin/python3 faults/sweep build/default --jobs $(JOBS)
+	/usr/bin/python3 faults/sweep build/default --jobs $(JOBS) --persistent
 
 clean:
 	rm -rf build compile_commands.json

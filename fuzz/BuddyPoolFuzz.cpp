@@ -30,7 +30,8 @@ using Lists = std::vector<std::vector<std::uint32_t>>;
 Lists freeLists(BuddyPool& pool) {
     Lists lists;
     for (std::uint32_t k = 0; k < pool.orderCount(); ++k) {
-        lists.push_back(pool.freeBlocks(k));
+        const auto list = pool.freeBlocks(k);
+        lists.emplace_back(list.begin(), list.end());
     }
     return lists;
 }

@@ -203,10 +203,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // Save mode none empties a full file on purpose: what it held is
             // dropped from the count.
             const Detail::LogFileSettings now = Detail::logFileSettings();
-            const std::uint64_t before = sizeOf(now.path);
+            const std::uint64_t before = sizeOf(now.path.c_str());
             if (Detail::writeLogFile(line.c_str(), static_cast<int>(line.size()), time) == 0) {
                 accepted += line.size();
-                if (now.saveMode == Detail::LogSaveMode::none && before > 0 && sizeOf(now.path) == line.size()) {
+                if (now.saveMode == Detail::LogSaveMode::none && before > 0 &&
+                    sizeOf(now.path.c_str()) == line.size()) {
                     accepted -= before;
                 }
             }

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 #include <new>
 
 namespace Orvane {
@@ -52,7 +51,7 @@ Virad::CRecursiveMutex& creationLock() {
 // callers keep the wrappers they were given.
 struct WrapperTable {
     Virad::CMutex lock;
-    std::map<IClient::IFactory*, Detail::IClientFactoryWrap*> wrappers;
+    Common::Map<IClient::IFactory*, Detail::IClientFactoryWrap*> wrappers;
 };
 
 WrapperTable& wrapperTable() {
@@ -241,7 +240,7 @@ void CClientInstanceList::add(IClient* client) {
     }
 }
 
-std::vector<IClient*> CClientInstanceList::clients() {
+Common::Vector<IClient*> CClientInstanceList::clients() {
     CRecursiveGuard guard(m_lock);
     return m_clients;
 }
@@ -271,7 +270,7 @@ int CClientInstanceList::releaseClientInstance(IClient* client) {
 
 void CClientInstanceList::removeIdleClientInstance(unsigned long) {
     ++m_checks;
-    std::vector<IClient*> idle;
+    Common::Vector<IClient*> idle;
     {
         CRecursiveGuard guard(m_lock);
         for (auto at = m_clients.begin(); at != m_clients.end();) {

@@ -10,6 +10,7 @@
 #ifndef DOZUV2_COMPONENT_CLIENTINTERNAL_H
 #define DOZUV2_COMPONENT_CLIENTINTERNAL_H
 
+#include "Common/Containers.h"
 #include "component/Client.h"
 #include "virad/CTime.h"
 #include "virad/Mutex.h"
@@ -18,7 +19,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <vector>
 
 namespace Orvane {
 namespace Component {
@@ -148,7 +148,7 @@ public:
 
     // For tests and for saveUserName: the list's lock and a snapshot.
     Virad::CRecursiveMutex& lock() { return m_lock; }
-    std::vector<IClient*> clients();
+    Common::Vector<IClient*> clients();
     // For tests: how many idle checks have run (the timer's threads are
     // past their start once two have).
     unsigned checksRun() const { return m_checks.load(); }
@@ -160,7 +160,7 @@ private:
     template <typename Match> IClient* find(Match match, bool addReference);
 
     Virad::CRecursiveMutex m_lock;
-    std::vector<IClient*> m_clients;
+    Common::Vector<IClient*> m_clients;
     Virad::CTimer m_timer;
     std::atomic<unsigned> m_checks{0};
 };

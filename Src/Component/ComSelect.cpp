@@ -3,6 +3,7 @@
 // device.
 #include "component/ComSelect.h"
 
+#include "Common/Containers.h"
 #include "Common/NeverDestroyed.h"
 #include "Common/ProcessWide.h"
 #include "Common/Report.h"
@@ -10,7 +11,6 @@
 #include "virad/Mutex.h"
 
 #include <atomic>
-#include <map>
 #include <new>
 
 namespace Orvane {
@@ -22,7 +22,7 @@ namespace {
 
 struct DefaultComponents {
     Virad::CMutex lock;
-    std::map<flex_string, flex_string> classes; // interface id to class id, byte order
+    Common::Map<flex_string, flex_string> classes; // interface id to class id, byte order
 };
 
 // Never torn down: other libraries' exit code may still ask for a default.

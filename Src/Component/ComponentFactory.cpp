@@ -13,13 +13,13 @@
 // client's final logout ever holds the registry.
 #include "component/Factory.h"
 
+#include "Common/Containers.h"
 #include "Common/ProcessWide.h"
 #include "Common/Report.h"
 #include "Component/ClientInternal.h"
 
 #include <atomic>
 #include <cstring>
-#include <map>
 #include <new>
 #include <string_view>
 
@@ -41,10 +41,10 @@ struct ByteOrder {
 };
 
 struct Registry {
-    using ClassMap = std::map<flex_string, IFactoryUnknown*, ByteOrder>;
+    using ClassMap = Common::Map<flex_string, IFactoryUnknown*, ByteOrder>;
 
     Virad::CRecursiveMutex lock;
-    std::map<flex_string, ClassMap, ByteOrder> factories;
+    Common::Map<flex_string, ClassMap, ByteOrder> factories;
     std::atomic<bool> messagesRegistered{false};
 };
 
@@ -230,7 +230,7 @@ IFactoryUnknown* CComponentHelper::getComponentFactory(const char* iid, const Cl
 // ---- ClassIDList ----
 
 struct ClassIDListInternal {
-    std::vector<flex_string> ids;
+    Common::Vector<flex_string> ids;
 };
 
 ClassIDList::ClassIDList(const char* iid) : m_internal(new (std::nothrow) ClassIDListInternal) {

@@ -9,6 +9,7 @@
 // of making a second one.
 #include "component/Creator.h"
 
+#include "Common/Containers.h"
 #include "Common/ProcessWide.h"
 #include "Common/Report.h"
 #include "Common/ThreadValueSlot.h"
@@ -21,8 +22,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <list>
-#include <map>
 #include <new>
 
 namespace Orvane {
@@ -66,7 +65,7 @@ struct Instance {
 
 struct Entry {
     ComponentCreator creator = nullptr;
-    std::list<Instance> instances; // in creation order
+    Common::List<Instance> instances; // in creation order
     // Loaded on the first lookup without a creator; never unloaded.
     Platform::LibraryHandle library = nullptr;
 };
@@ -75,7 +74,7 @@ struct ComponentMap {
     Virad::CMutex lock;
     // Byte order of the class ids. Entries are never erased, so a reference
     // to one stays valid while the lock is let go around a creator.
-    std::map<flex_string, Entry> entries;
+    Common::Map<flex_string, Entry> entries;
     // Pulsed under the lock whenever a creation of a shared object ends.
     Platform::ManualResetEvent creationEnded;
 };
@@ -181,7 +180,7 @@ public:
 private:
     ComponentMap& m_map;
     Entry& m_entry;
-    std::list<Instance>::iterator m_made;
+    Common::List<Instance>::iterator m_made;
     bool m_open = true;
 };
 
@@ -286,7 +285,7 @@ bool destroyComponent(IUnknown* object, const char* classId, bool inComponentMap
         if (pi == map.entries.end()) {
             DOZUV2_FAIL("pi != s_componentMap.end()");
         }
-        std::list<Instance>& instances = pi->second.instances;
+        Common::List<Instance>& instances = pi->second.instances;
         const auto pj = std::find_if(instances.begin(), instances.end(),
                                      [object](const Instance& instance) { return instance.object == object; });
         if (pj == instances.end()) {

@@ -2,13 +2,13 @@
 // that their last release also takes.
 #include "component/ObjectTable.h"
 
+#include "Common/Containers.h"
 #include "Common/Report.h"
 #include "Component/UnknownInternal.h"
 #include "virad/Mutex.h"
 
 #include <algorithm>
 #include <new>
-#include <vector>
 
 namespace Orvane {
 namespace Component {
@@ -16,7 +16,7 @@ namespace Detail {
 
 struct ObjectTableInternal {
     Virad::CMutex lock;
-    std::vector<IUnknown*> objects;
+    Common::Vector<IUnknown*> objects;
 };
 
 key_base::~key_base() = default;
@@ -49,7 +49,7 @@ void CObjectTable::insert(IUnknown* object) {
 }
 
 void CObjectTable::erase(IUnknown* object) {
-    std::vector<IUnknown*>& objects = m_internal->objects;
+    Common::Vector<IUnknown*>& objects = m_internal->objects;
     objects.erase(std::remove(objects.begin(), objects.end(), object), objects.end());
 }
 

@@ -4,6 +4,7 @@
 #include "virad/LastError.h"
 #include "virad/PrintLog.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -13,9 +14,18 @@ namespace Detail {
 
 namespace {
 
+// Set by the first report. The last line goes through the print path, which
+// may itself fail an assertion (a failed allocation while the print path
+// grows a table when memory is short); such a report, or one from another
+// thread meanwhile, ends the process at once after its own report line, so
+// ending can neither recurse nor wait.
+std::atomic<bool> g_ending{false};
+
 [[noreturn]] void endProcess() {
-    ::logInfo("custom_abort");
-    std::fflush(stdout);
+    if (!g_ending.exchange(true)) {
+        ::logInfo("custom_abort");
+        std::fflush(stdout);
+    }
     std::abort();
 }
 

@@ -5,6 +5,7 @@
 
 #include "Devez3/Calendar.h"
 #include "Devez3/ClockInternal.h"
+#include "Common/Containers.h"
 #include "Common/NeverDestroyed.h"
 #include "Common/Report.h"
 #include "Platform/Clock.h"
@@ -13,7 +14,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <vector>
 
 namespace Orvane {
 namespace Virad {
@@ -83,7 +83,7 @@ SetTimeHooks& setTimeHooks() {
 // down, so a clock set from an exit handler still finds them.
 struct ModifyProcList {
     CMutex lock;
-    std::vector<CTime::ModifyProc> procs;
+    Common::Vector<CTime::ModifyProc> procs;
 };
 
 ModifyProcList& modifyProcList() {
@@ -94,13 +94,13 @@ ModifyProcList& modifyProcList() {
 // A copy of the procedures taken under the lock, to be called without it:
 // a procedure may attach another one, which is then called from the next
 // setting on.
-std::vector<CTime::ModifyProc> modifyProcs() {
+Common::Vector<CTime::ModifyProc> modifyProcs() {
     ModifyProcList& list = modifyProcList();
     CGuard guard(list.lock);
     return list.procs;
 }
 
-void callModifyProcs(const std::vector<CTime::ModifyProc>& procs, const CTime& time) {
+void callModifyProcs(const Common::Vector<CTime::ModifyProc>& procs, const CTime& time) {
     const SystemTime fields{time.year, time.month,  time.day,    time.wday,
                             time.hour, time.minute, time.second, time.isdst};
     for (const CTime::ModifyProc& proc : procs) {
@@ -130,7 +130,7 @@ void applyClockSetting(const CTime& requested, int tolerance, int millisecond) {
         setLastError(kErrorSetTimeFailed);
         return;
     }
-    const std::vector<CTime::ModifyProc> procs = modifyProcs();
+    const Common::Vector<CTime::ModifyProc> procs = modifyProcs();
     if (procs.empty()) {
         VIRAD_REPORT(LOG_INFO, "CTime::setCurrentTime() success without callback function\n");
         return;

@@ -5,7 +5,9 @@
 #include "Devez3/FileCore.h"
 #include "virad/FileFind.h"
 
-#include <string>
+#include <cstring>
+#include <memory>
+#include <new>
 
 namespace Orvane {
 namespace Virad {
@@ -196,17 +198,24 @@ bool CFile::makeDirectoryRecursively(const char* path) {
         VIRAD_REPORT(LOG_WARN, "the path is unvalid");
         return false;
     }
-    std::string copy = path;
-    if (copy.back() == '/') {
-        copy.pop_back();
+    // Each parent is made through the one copy, cut at its separator in turn.
+    const std::size_t length = std::strlen(path);
+    std::unique_ptr<char[]> copy(new (std::nothrow) char[length + 1]);
+    if (copy == nullptr) {
+        VIRAD_REPORT(LOG_ERROR, "makeDirectoryRecursively: out of memory for %zu bytes\n", length + 1);
+        return false;
+    }
+    std::memcpy(copy.get(), path, length + 1);
+    if (copy[length - 1] == '/') {
+        copy[length - 1] = '\0';
     }
     // Every parent first; one that exists already is fine.
-    for (std::string::size_type p = copy.find('/'); p != std::string::npos; p = copy.find('/', p + 1)) {
-        if (p > 0) {
-            makeDirectory(copy.substr(0, p).c_str());
-        }
+    for (char* at = std::strchr(copy.get() + 1, '/'); at != nullptr; at = std::strchr(at + 1, '/')) {
+        *at = '\0';
+        makeDirectory(copy.get());
+        *at = '/';
     }
-    return makeDirectory(copy.c_str());
+    return makeDirectory(copy.get());
 }
 
 bool CFile::removeDirectoryRecursively(const char* path, bool removeTop) {
@@ -224,17 +233,17 @@ bool CFile::removeDirectoryRecursively(const char* path, bool removeTop) {
     char pattern[1024];
     std::snprintf(pattern, sizeof pattern, "%s%s", path, suffix);
 
-    CFileFind find;
+    CFileFindEx find;
     if (!find.findFile(pattern)) {
         VIRAD_REPORT(LOG_WARN, "the path does not exist");
         return false;
     }
     do {
-        const std::string name = find.getFileName();
+        const flex_string name = find.getFileName();
         if (name == "." || name == "..") {
             continue;
         }
-        const std::string entry = find.getFilePath();
+        const flex_string entry = find.getFilePath();
         if (find.isDirectory()) {
             removeDirectoryRecursively(entry.c_str(), true);
         } else {

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <string>
 #include <utility>
 
 namespace Orvane {
@@ -67,10 +66,10 @@ void* FileDefaultOpt::fopen(const char* path, const char* mode) {
 
     // The stream itself is told the plain C mode: the first e and the first d
     // are ours, not the C library's.
-    std::string shortened = mode;
+    Common::String shortened = mode;
     for (const char letter : {'e', 'd'}) {
-        const std::string::size_type at = shortened.find(letter);
-        if (at != std::string::npos) {
+        const Common::String::size_type at = shortened.find(letter);
+        if (at != Common::String::npos) {
             shortened.erase(at, 1);
         }
     }

@@ -3,11 +3,11 @@
 #ifndef DOZUV2_DEVEZ3_FILEDEFAULTOPT_H
 #define DOZUV2_DEVEZ3_FILEDEFAULTOPT_H
 
+#include "Common/Containers.h"
 #include "virad/FileSystem.h"
 #include "virad/Mutex.h"
 
 #include <cstdint>
-#include <map>
 #include <memory>
 
 namespace Orvane {
@@ -50,11 +50,11 @@ private:
     // search ended. False for a key never handed out.
     bool searchHandle(int key, bool ending, std::intptr_t& handle);
 
-    std::map<int, std::intptr_t> m_searches; // search key -> host search handle
-    CMutex m_mutex;                          // guards m_searches and m_buffers
+    Common::Map<int, std::intptr_t> m_searches; // search key -> host search handle
+    CMutex m_mutex;                             // guards m_searches and m_buffers
     // The stream buffers this table allocated, freed when their stream closes
     // (the C library would size a buffer it allocates itself by the block size).
-    std::map<void*, std::unique_ptr<char[]>> m_buffers;
+    Common::Map<void*, std::unique_ptr<char[]>> m_buffers;
 };
 
 namespace Detail {

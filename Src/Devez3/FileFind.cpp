@@ -3,6 +3,7 @@
 #include "virad/FileFind.h"
 
 #include "Devez3/FileDefaultOpt.h"
+#include "Common/Containers.h"
 #include "Common/Report.h"
 #include "Platform/File.h"
 
@@ -82,11 +83,14 @@ std::uint64_t CFileFind::getLength() {
 }
 
 std::string CFileFind::getFileName() {
-    return m_internal->entry.name;
+    return Common::filledForCaller([this] { return std::string(m_internal->entry.name); });
 }
 
 std::string CFileFind::getFilePath() {
-    return std::string(m_internal->prefix.c_str()) + m_internal->entry.name;
+    return Common::filledForCaller([this] {
+        std::string path(m_internal->prefix.data(), m_internal->prefix.size());
+        return path.append(m_internal->entry.name);
+    });
 }
 
 bool CFileFind::isReadOnly() {

@@ -1,6 +1,7 @@
 // The per-thread last error and the process-wide table of error messages.
 #include "virad/LastError.h"
 
+#include "Common/Containers.h"
 #include "Common/ProcessWide.h"
 #include "Common/Report.h"
 #include "Common/ThreadValueSlot.h"
@@ -8,8 +9,6 @@
 
 #include <cstdint>
 #include <new>
-#include <map>
-#include <string>
 
 namespace Orvane {
 namespace Virad {
@@ -23,7 +22,7 @@ using LastErrorSlot = Common::ThreadValueSlot<LastErrorTag, int>;
 
 struct MessageTable {
     CMutex mutex;
-    std::map<int, std::string> texts;
+    Common::Map<int, Common::String> texts;
 };
 
 // Created by its first use and destroyed at exit. Calls that come after

@@ -45,7 +45,7 @@ LogFileState& logFileState() {
 } // namespace
 
 void setLogPath(const char* path) {
-    const std::string text = path != nullptr ? path : "";
+    const Common::String text = path != nullptr ? path : "";
     LogFileState& state = logFileState();
     CGuard guard(state.mutex);
     LogFileSettings& settings = state.settings;
@@ -61,7 +61,7 @@ void setLogPath(const char* path) {
     // The directory part: everything up to and including the last separator.
     const std::size_t directory = static_cast<std::size_t>(Platform::fileNamePart(text.c_str()) - text.c_str());
     if (directory == 0) {
-        const std::string here = std::string(".") + Platform::pathSeparator();
+        const Common::String here = Common::String(".") + Platform::pathSeparator();
         settings.path = here + text;
         settings.searchPattern = here + "*";
     } else {
@@ -120,7 +120,7 @@ bool sameDay(const SystemTimeEx& a, const SystemTimeEx& b) {
 // included; every other character matches itself), so rotated names are
 // recognised as they always were, while a '%' in the path is only a
 // character: the path never becomes part of a format.
-const char* afterLogPath(const char* name, const std::string& path) {
+const char* afterLogPath(const char* name, const Common::String& path) {
     const auto isSpace = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
     for (std::size_t i = 0; i < path.size();) {
         if (isSpace(path[i])) {
@@ -142,13 +142,13 @@ const char* afterLogPath(const char* name, const std::string& path) {
 
 // The next free rotated name for the date: one past the highest sequence
 // number found among the files of that date.
-std::string nextRotatedName(const LogFileSettings& settings, const SystemTimeEx& date) {
+Common::String nextRotatedName(const LogFileSettings& settings, const SystemTimeEx& date) {
     int highest = -1;
-    CFileFind find;
+    CFileFindEx find;
     if (find.findFile(settings.searchPattern.c_str())) {
         do {
-            const std::string path = find.getFilePath();
-            if (path.find(settings.path) == std::string::npos) {
+            const flex_string path = find.getFilePath();
+            if (path.find(settings.path.c_str()) == flex_string::npos) {
                 continue;
             }
             const char* suffix = afterLogPath(path.c_str(), settings.path);
@@ -172,23 +172,23 @@ void removeOldFiles(const LogFileSettings& settings) {
     if (settings.maxFiles == 0) {
         return;
     }
-    CFileFind find;
+    CFileFindEx find;
     if (!find.findFile(settings.searchPattern.c_str())) {
         std::printf("[%s:%d]no such logpath\n", fileNameOf(__FILE__), __LINE__);
         return;
     }
     int count = 0;
-    std::string oldest;
+    Common::String oldest;
     std::uint64_t oldestTime = 0;
     do {
-        const std::string path = find.getFilePath();
-        if (path.find(settings.path) == std::string::npos) {
+        const flex_string path = find.getFilePath();
+        if (path.find(settings.path.c_str()) == flex_string::npos) {
             continue;
         }
         ++count;
         Platform::PathStatus status;
         if (Platform::statPath(path.c_str(), status) == 0 && (oldest.empty() || status.timeWrite < oldestTime)) {
-            oldest = path;
+            oldest.assign(path.data(), path.size());
             oldestTime = status.timeWrite;
         }
     } while (find.findNextFile());
@@ -201,7 +201,7 @@ void removeOldFiles(const LogFileSettings& settings) {
 // Moves the file at the log path to its rotated name; false (with the
 // message) when the rename fails.
 bool moveToRotatedName(const LogFileSettings& settings, const SystemTimeEx& date) {
-    const std::string target = nextRotatedName(settings, date);
+    const Common::String target = nextRotatedName(settings, date);
     if (std::rename(settings.path.c_str(), target.c_str()) != 0) {
         printSystemFailure("rename", __LINE__);
         return false;
@@ -209,7 +209,7 @@ bool moveToRotatedName(const LogFileSettings& settings, const SystemTimeEx& date
     return true;
 }
 
-FILE* openLog(const std::string& path, const char* mode) {
+FILE* openLog(const Common::String& path, const char* mode) {
     FILE* file = std::fopen(path.c_str(), mode);
     if (file == nullptr) {
         printSystemFailure("fopen", __LINE__);
@@ -267,7 +267,10 @@ int writeLogFile(const char* line, int length, const SystemTimeEx& time) {
     }
 
     if (newFileNeeded) {
+        // Forgotten at once: the rotation allocates, and the assertion report
+        // of a failed allocation prints a last line through this writer.
         std::fclose(state.file);
+        state.file = nullptr;
         if (!moveToRotatedName(settings, state.fileDate)) {
             state.file = openLog(settings.path, "a");
         } else {

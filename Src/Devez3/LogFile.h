@@ -3,7 +3,7 @@
 #ifndef DOZUV2_DEVEZ3_LOGFILE_H
 #define DOZUV2_DEVEZ3_LOGFILE_H
 
-#include <string>
+#include "Common/Containers.h"
 
 namespace Orvane {
 namespace Virad {
@@ -12,8 +12,8 @@ namespace Detail {
 enum class LogSaveMode { none, rotating };
 
 struct LogFileSettings {
-    std::string path;          // empty: no log file
-    std::string searchPattern; // the path's directory followed by "*"
+    Common::String path;          // empty: no log file
+    Common::String searchPattern; // the path's directory followed by "*"
     LogSaveMode saveMode = LogSaveMode::none;
     int maxSize = 0; // bytes; 0: no limit
     bool byDay = false;

@@ -2,13 +2,13 @@
 // printer, attached printers and per-module statistics.
 #include "Devez3/PrintState.h"
 
+#include "Common/Containers.h"
 #include "Common/NeverDestroyed.h"
 #include "virad/Mutex.h"
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 namespace Orvane {
 namespace Virad {
@@ -16,7 +16,7 @@ namespace Virad {
 namespace {
 
 using Printer = TFunction1<bool, const char*>;
-using PrinterList = std::vector<Printer>;
+using PrinterList = Common::Vector<Printer>;
 
 // Where delivered lines go. The attached printers are kept as an immutable
 // list that attach and detach replace, so a line takes a copy of the list
@@ -34,7 +34,7 @@ Outputs& outputs() {
 
 struct ModuleSwitches {
     CMutex mutex;
-    std::map<std::string, bool> table;
+    Common::Map<Common::String, bool> table;
     std::atomic<bool> inUse{false};
 };
 
@@ -45,7 +45,7 @@ ModuleSwitches& moduleSwitches() {
 
 struct Statistics {
     CMutex mutex;
-    std::map<std::string, LogModuleInfo> table;
+    Common::Map<Common::String, LogModuleInfo> table;
     std::atomic<bool> enabled{false};
 };
 
@@ -59,7 +59,11 @@ constexpr std::uint64_t kStatisticsCeiling = 4294967295ULL;
 void countLine(const char* module, int length) {
     Statistics& stats = statistics();
     CGuard guard(stats.mutex);
-    LogModuleInfo& info = stats.table[module];
+    auto found = stats.table.find(module);
+    if (found == stats.table.end()) {
+        found = stats.table.emplace(module, LogModuleInfo{}).first;
+    }
+    LogModuleInfo& info = found->second;
     const std::uint64_t add = static_cast<std::uint64_t>(length);
     info.printedBytes = (info.printedBytes > kStatisticsCeiling - add) ? kStatisticsCeiling : info.printedBytes + add;
 }
@@ -238,7 +242,7 @@ bool attachPrint(TFunction1<bool, const char*> printer) {
             }
         }
     }
-    auto next = std::make_shared<PrinterList>();
+    auto next = Common::makeShared<PrinterList>();
     if (current != nullptr) {
         next->reserve(current->size() + 1);
         *next = *current;
@@ -260,7 +264,7 @@ bool detachPrint(TFunction1<bool, const char*> printer) {
             if (current->size() == 1) {
                 out.printers.reset();
             } else {
-                auto next = std::make_shared<PrinterList>(*current);
+                auto next = Common::makeShared<PrinterList>(*current);
                 next->erase(next->begin() + static_cast<std::ptrdiff_t>(i));
                 out.printers = std::move(next);
             }
@@ -273,7 +277,13 @@ bool detachPrint(TFunction1<bool, const char*> printer) {
 std::map<std::string, LogModuleInfo> getLogStatistics() {
     Statistics& stats = statistics();
     CGuard guard(stats.mutex);
-    return stats.table;
+    return Common::filledForCaller([&stats] {
+        std::map<std::string, LogModuleInfo> copy;
+        for (const auto& entry : stats.table) {
+            copy.emplace_hint(copy.end(), std::string(entry.first.data(), entry.first.size()), entry.second);
+        }
+        return copy;
+    });
 }
 
 namespace Detail {
@@ -292,7 +302,11 @@ void setModuleSwitch(const char* module, bool on) {
     }
     ModuleSwitches& switches = moduleSwitches();
     CGuard guard(switches.mutex);
-    switches.table[module] = on;
+    auto found = switches.table.find(module);
+    if (found == switches.table.end()) {
+        found = switches.table.emplace(module, on).first;
+    }
+    found->second = on;
 }
 
 void clearModuleSwitches() {

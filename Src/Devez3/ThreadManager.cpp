@@ -2,6 +2,7 @@
 // table.
 #include "virad/ThreadManager.h"
 
+#include "Common/Containers.h"
 #include "Common/NeverDestroyed.h"
 #include "Common/ProcessWide.h"
 #include "Common/Report.h"
@@ -89,21 +90,31 @@ bool CThreadManager::getThreadNameByID(int threadId, flex_string& name) {
 }
 
 bool CThreadManager::getThreadsInfo(std::list<ThreadInfo>& infos) {
+    // Listed apart and handed over whole, so that running out of memory
+    // half way leaves the caller's list as it was.
+    std::list<ThreadInfo> found;
     CGuard guard(m_internal->mutex);
     if (m_internal->head == nullptr) {
         return false;
     }
-    for (ThreadInternal* record = m_internal->head; record != nullptr; record = record->next) {
-        ThreadInfo info;
-        std::memset(&info, 0, sizeof info);
-        std::memcpy(info.name, record->nameNow().text, sizeof info.name);
-        info.id = record->threadId.load(std::memory_order_relaxed);
-        info.stackSize = record->stackSize;
-        info.priority = static_cast<unsigned>(record->priority) & 0x7Fu;
-        info.policy = static_cast<unsigned>(record->policy) & 1u;
-        info.timeout = record->timedOut(CTime::getCurrentMilliSecond()) ? 1u : 0u;
-        infos.push_back(info);
+    const bool listed = Common::builtForCaller([this, &found] {
+        for (ThreadInternal* record = m_internal->head; record != nullptr; record = record->next) {
+            ThreadInfo info;
+            std::memset(&info, 0, sizeof info);
+            std::memcpy(info.name, record->nameNow().text, sizeof info.name);
+            info.id = record->threadId.load(std::memory_order_relaxed);
+            info.stackSize = record->stackSize;
+            info.priority = static_cast<unsigned>(record->priority) & 0x7Fu;
+            info.policy = static_cast<unsigned>(record->policy) & 1u;
+            info.timeout = record->timedOut(CTime::getCurrentMilliSecond()) ? 1u : 0u;
+            found.push_back(info);
+        }
+    });
+    if (!listed) {
+        VIRAD_REPORT(LOG_ERROR, "this:%p CThreadManager::getThreadsInfo(): out of memory\n", static_cast<void*>(this));
+        return false;
     }
+    infos.splice(infos.end(), found);
     return true;
 }
 

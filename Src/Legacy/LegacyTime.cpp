@@ -3,6 +3,7 @@
 // classes.
 #include "legacy/LegacyTime.h"
 
+#include "Common/Containers.h"
 #include "Common/Report.h"
 #include "Devez3/TimeText.h"
 #include "Platform/Clock.h"
@@ -20,7 +21,7 @@ LocalTime localFields(const CTime& time) {
 
 } // namespace
 
-std::string CTime::m_format = "yyyy-MM-dd HH:mm:ss";
+std::string CTime::m_format = Orvane::Common::filledForCaller([] { return std::string("yyyy-MM-dd HH:mm:ss"); });
 int CTime::m_dateFormat = 0;
 bool CTime::m_12hour = false;
 char CTime::m_dateSeparator = '-';
@@ -151,7 +152,7 @@ void CTime::sleep(int milliseconds) {
 }
 
 void CTime::setFormat(const std::string& pattern) {
-    m_format = pattern;
+    Orvane::Common::filledForCaller([&pattern] { m_format = pattern; });
     const Orvane::Virad::Detail::PatternSettings settings = Orvane::Virad::Detail::analysePattern(m_format.c_str());
     m_dateSeparator = settings.separator;
     m_12hour = settings.twelveHour;
@@ -170,7 +171,7 @@ void CTime::setFormat(int dateFormat, int separator, int timeFormat) {
 }
 
 std::string CTime::getFormat() {
-    return m_format;
+    return Orvane::Common::filledForCaller([] { return m_format; });
 }
 
 int CTime::getDateFormat() {

@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <string>
-#include <vector>
 
 namespace Orvane {
 namespace Memory {
@@ -236,8 +234,8 @@ std::uint64_t BuddyPool::freeSize() {
     return (m_freeChunks + heldBack) << m_chunkShift;
 }
 
-std::vector<std::uint32_t> BuddyPool::freeBlocks(std::uint32_t order) {
-    std::vector<std::uint32_t> indexes;
+Common::Vector<std::uint32_t> BuddyPool::freeBlocks(std::uint32_t order) {
+    Common::Vector<std::uint32_t> indexes;
     std::lock_guard<Common::ShortLock> guard(m_lock);
     if (order >= m_orderCount || m_nodes == nullptr) {
         return indexes;
@@ -251,7 +249,7 @@ std::vector<std::uint32_t> BuddyPool::freeBlocks(std::uint32_t order) {
 
 void BuddyPool::dumpFreeLists() {
     // The lines are printed after the lock: a printer may itself use the pool.
-    std::vector<std::string> lines;
+    Common::Vector<Common::String> lines;
     const auto add = [&lines](const char* format, auto... values) {
         char line[192];
         std::snprintf(line, sizeof line, format, values...);
@@ -275,7 +273,7 @@ void BuddyPool::dumpFreeLists() {
             }
         }
     }
-    for (const std::string& line : lines) {
+    for (const Common::String& line : lines) {
         ::logInfo("%s", line.c_str());
     }
 }

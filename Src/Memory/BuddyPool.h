@@ -26,13 +26,13 @@
 #define DOZUV2_MEMORY_BUDDYPOOL_H
 
 #include "Common/Bits.h"
+#include "Common/Containers.h"
 #include "Common/ShortLock.h"
 #include "virad/Function.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace Orvane {
 namespace Memory {
@@ -141,7 +141,7 @@ public:
     std::uint64_t managementSize() const;
 
     // The chunk indexes of the blocks on free list k, front first.
-    std::vector<std::uint32_t> freeBlocks(std::uint32_t order);
+    Common::Vector<std::uint32_t> freeBlocks(std::uint32_t order);
     // Prints every free list and its blocks through the print path.
     void dumpFreeLists();
 

@@ -3,6 +3,7 @@
 #include "memory/PacketManager.h"
 
 #include "Common/Bits.h"
+#include "Common/Containers.h"
 #include "Common/NeverDestroyed.h"
 #include "Common/Report.h"
 #include "Memory/PacketInternal.h"
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <new>
 
 namespace Orvane {
@@ -57,7 +57,7 @@ struct NodeUse {
 };
 struct NodeStatistics {
     CMutex lock;
-    std::map<std::uint32_t, NodeUse> nodes;
+    Common::Map<std::uint32_t, NodeUse> nodes;
 };
 
 NodeStatistics& statistics() {
@@ -75,7 +75,7 @@ void dumpNodeStatistics(const PacketManagerInternal& core) {
         std::uint32_t nodes = 0;
         std::uint64_t size = 0;
     };
-    std::map<std::uint32_t, ThreadUse> perThread;
+    Common::Map<std::uint32_t, ThreadUse> perThread;
     std::uint64_t total = 0;
     for (const auto& entry : stats.nodes) {
         ThreadUse& use = perThread[entry.second.threadId];

@@ -2,12 +2,12 @@
 // the Windows C runtime splits them, and exit handlers through the C library.
 #include "Platform/Process.h"
 
+#include "Common/NeverDestroyed.h"
 #include "Common/ShortLock.h"
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
-#include <string>
 #include <vector>
 
 namespace Orvane {
@@ -17,8 +17,8 @@ namespace Platform {
 // separate arguments; double quotes group; 2n backslashes before a quote give
 // n backslashes and the quote toggles grouping; 2n+1 give n and a literal
 // quote; other backslashes are literal.
-std::vector<std::string> commandLineArguments(const char* line) {
-    std::vector<std::string> words;
+Common::Vector<Common::String> commandLineArguments(const char* line) {
+    Common::Vector<Common::String> words;
     const char* p = line;
     for (;;) {
         while (*p == ' ' || *p == '\t') {
@@ -27,7 +27,7 @@ std::vector<std::string> commandLineArguments(const char* line) {
         if (*p == '\0') {
             break;
         }
-        std::string word;
+        Common::String word;
         bool quoted = false;
         while (*p != '\0' && (quoted || (*p != ' ' && *p != '\t'))) {
             if (*p == '\\') {
@@ -71,10 +71,12 @@ std::atomic<RegisterExitHandlerFunction> g_registerExitHandlerRedirect{nullptr};
 Common::ShortLock g_handlersLock; // constant-initialised: usable before any constructor runs
 std::atomic<int> g_handlersRunning{0};
 
-// Never destroyed: handlers still run after the statics are gone.
+// Never destroyed: handlers still run after the statics are gone. Kept with
+// the standard allocator: registration has a failure result of its own (the
+// refusal of a full table), which running out of room gives.
 std::vector<ExitHandler>& handlers() {
-    static std::vector<ExitHandler>* list = new std::vector<ExitHandler>;
-    return *list;
+    static Common::NeverDestroyed<std::vector<ExitHandler>> list;
+    return list.get();
 }
 
 void runNewest() {

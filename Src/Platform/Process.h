@@ -3,9 +3,9 @@
 #ifndef DOZUV2_PLATFORM_PROCESS_H
 #define DOZUV2_PLATFORM_PROCESS_H
 
+#include "Common/Containers.h"
+
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace Orvane {
 namespace Platform {
@@ -18,7 +18,7 @@ std::uint64_t currentProcessId();
 // process could not be started.
 bool runCommandLine(const char* commandLine);
 // The arguments runCommandLine would start the command line with.
-std::vector<std::string> commandLineArguments(const char* commandLine);
+Common::Vector<Common::String> commandLineArguments(const char* commandLine);
 
 // ---- Exit handlers ----
 

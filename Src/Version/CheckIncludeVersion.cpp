@@ -64,7 +64,7 @@ namespace Detail {
 bool IncludeVersionChecker::add(const void* owner, const char* libName, const IncludeVersion* table, int count) {
     CGuard guard(m_lock);
     VIRAD_REPORT(LOG_INFO, "check include version:%s\n", shown(libName));
-    std::vector<const IncludeVersion*> invalid;
+    Common::Vector<const IncludeVersion*> invalid;
     for (int i = 0; i < count; ++i) {
         VIRAD_REPORT(LOG_INFO, "%s %s\n", shown(table[i].url), shown(table[i].version));
         if (!validRevision(table[i].version)) {
@@ -180,7 +180,7 @@ void IncludeVersionChecker::reportSuggestions(const void* owner) const {
     }
 }
 
-std::string IncludeVersionChecker::suggestion(const IncludeVersion* table, int count, const Highest& highest) {
+Common::String IncludeVersionChecker::suggestion(const IncludeVersion* table, int count, const Highest& highest) {
     char block[kBlockSize];
     std::size_t used = 0;
     block[0] = '\0';
@@ -194,7 +194,7 @@ std::string IncludeVersionChecker::suggestion(const IncludeVersion* table, int c
                           highestOf(highest, url), http != nullptr ? http : url);
         used = written < 0 ? used : std::min(used + static_cast<std::size_t>(written), kBlockSize - 1);
     }
-    return std::string(block, used);
+    return Common::String(block, used);
 }
 
 } // namespace Detail

@@ -3,13 +3,12 @@
 #ifndef DOZUV2_VERSION_INCLUDEVERSIONCHECKER_H
 #define DOZUV2_VERSION_INCLUDEVERSIONCHECKER_H
 
+#include "Common/Containers.h"
 #include "legacy/LegacyMutex.h"
 #include "virad/CVersion.h"
 
 #include <cstddef>
-#include <string>
 #include <utility>
-#include <vector>
 
 namespace Orvane {
 namespace Virad {
@@ -20,7 +19,7 @@ public:
     // The bytes of the suggestion block, terminator included.
     static constexpr std::size_t kBlockSize = 12800;
     // Each location in order of first registration, with its highest revision.
-    using Highest = std::vector<std::pair<std::string, int>>;
+    using Highest = Common::Vector<std::pair<Common::String, int>>;
 
     // Registers a table; owner is the checker named in the reports. False when
     // an entry's revision is not a number or the table disagrees with an
@@ -31,7 +30,7 @@ public:
 
     // The suggestion for one table: per entry "<file> -r<highest> <location>",
     // cut to fit kBlockSize bytes.
-    static std::string suggestion(const IncludeVersion* table, int count, const Highest& highest);
+    static Common::String suggestion(const IncludeVersion* table, int count, const Highest& highest);
 
 private:
     struct Record {
@@ -45,7 +44,7 @@ private:
     void reportSuggestions(const void* owner) const;
 
     ::CMutex m_lock;
-    std::vector<Record> m_records;
+    Common::Vector<Record> m_records;
     bool m_matchFlag = true;
     bool m_selfOk = true;
 };

@@ -3,11 +3,9 @@
 #ifndef DOZUV2_VERSION_LIBRARYVERSIONS_H
 #define DOZUV2_VERSION_LIBRARYVERSIONS_H
 
+#include "Common/Containers.h"
 #include "Platform/Sync.h"
 #include "virad/CVersion.h"
-
-#include <string>
-#include <vector>
 
 namespace Orvane {
 namespace Virad {
@@ -24,7 +22,7 @@ struct VersionBuilder {
 namespace Detail {
 
 struct LibraryVersion {
-    std::string name;
+    Common::String name;
     int major;
     int minor;
     int revision;
@@ -32,7 +30,7 @@ struct LibraryVersion {
 
 struct LibraryVersionList {
     Platform::CriticalSection lock;
-    std::vector<LibraryVersion> entries;
+    Common::Vector<LibraryVersion> entries;
 };
 
 // Every library record built so far, under its lock; never destroyed.

@@ -144,7 +144,7 @@ TEST_F(ClientTest, IdleClientsGoAfterFiveMinutesOfSilence) {
     EXPECT_TRUE(Orvane::Testing::eventually([] { return g_clients.script.destroys.load() == 1; }))
         << "the ClientCheck timer drops the idle client";
     EXPECT_EQ(g_clients.script.logouts.load(), 1);
-    EXPECT_EQ(list->clients(), std::vector<IClient*>({created, held, logged}));
+    EXPECT_EQ(list->clients(), Orvane::Common::Vector<IClient*>({created, held, logged}));
     for (IClient* client : {created, held, held, logged}) {
         Helper::release(client);
     }

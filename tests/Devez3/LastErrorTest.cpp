@@ -51,6 +51,30 @@ TEST(LastErrorDeathTest, AssertionsReportOnStandardErrorAndAbort) {
         R"(\*\*\*\*\* Internal Program Error - assertion \(nothing\) failed in .*: .*LastErrorTest\.cpp\(.+\))");
 }
 
+// The report's last line goes through the print path. An assertion raised on
+// the way there (a printer failing one, or a failed allocation while the
+// print path grows a table when memory is short) adds its own report line and
+// ends the process at once: the printer is not called again for a second
+// last line (it would leave with status 7), and nothing recurses.
+TEST(LastErrorDeathTest, AnAssertionWhileTheReportIsPrintedEndsTheProcessAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setLogPrinter(TFunction1<void, const char*>(+[](const char*) {
+                static int calls = 0;
+                if (++calls == 1) {
+                    Detail::assertionFailed("inner", "printer", "Src/P.cpp", 2);
+                }
+                std::_Exit(7);
+            }));
+            Detail::assertionFailed("outer", "caller", "Src/C.cpp", 1);
+        },
+        [](int status) { return !testing::ExitedWithCode(7)(status); },
+        R"(\*\*\*\*\* Internal Program Error - assertion \(outer\) failed in caller: Src/C\.cpp\(1\))"
+        "\n"
+        R"(\*\*\*\*\* Internal Program Error - assertion \(inner\) failed in printer: Src/P\.cpp\(2\))");
+}
+
 using DumpHexTest = PrintStateTest;
 
 TEST_F(DumpHexTest, RowsPartialRowsAndCharacters) {

@@ -28,8 +28,9 @@ std::function<std::string(const std::vector<std::string>&)> commandThen(std::str
 // "path pattern rotating size byDay files"
 std::string settings() {
     const Detail::LogFileSettings s = Detail::logFileSettings();
-    return s.path + " " + s.searchPattern + " " + std::to_string(s.saveMode == Detail::LogSaveMode::rotating) + " " +
-           std::to_string(s.maxSize) + " " + std::to_string(s.byDay) + " " + std::to_string(s.maxFiles);
+    return s.path.c_str() + std::string(" ") + s.searchPattern.c_str() + " " +
+           std::to_string(s.saveMode == Detail::LogSaveMode::rotating) + " " + std::to_string(s.maxSize) + " " +
+           std::to_string(s.byDay) + " " + std::to_string(s.maxFiles);
 }
 
 const char kUsage[] =

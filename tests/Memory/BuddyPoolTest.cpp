@@ -78,7 +78,7 @@ struct TestPool {
         }
         bool same = pool.freeSize() == freeChunks * kChunk;
         for (std::uint32_t k = 0; k < pool.orderCount(); ++k) {
-            const std::vector<std::uint32_t> list = pool.freeBlocks(k);
+            const auto list = pool.freeBlocks(k);
             same = same && std::equal(list.begin(), list.end(), reference.lists[k].begin(), reference.lists[k].end());
         }
         return same;

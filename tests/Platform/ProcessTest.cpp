@@ -8,7 +8,7 @@ using Orvane::Platform::commandLineArguments;
 // sit inside a word), backslashes escape a quote and are literal otherwise,
 // 2n backslashes before a quote give n and the quote groups.
 TEST(CommandLineTest, SplitsLikeTheWindowsParser) {
-    using Words = std::vector<std::string>;
+    using Words = Orvane::Common::Vector<Orvane::Common::String>;
     const std::pair<const char*, Words> cases[] = {
         {"", {}},
         {"   ", {}},

@@ -71,8 +71,8 @@ TEST(VersionTest, LibraryRecordsReadTheNumberAfterTheColonAndJoinTheList) {
     EXPECT_EQ(capture.bodies(),
               Lines({"Some [Mod] files are not commit to SVN server. It compied wtih local modified files.\n"}));
     const auto& list = Detail::libraryVersions().entries;
-    EXPECT_EQ(list.front().name + std::to_string(list.front().major * 100 + list.front().minor * 10) +
-                  list.back().name + std::to_string(list.back().revision),
+    EXPECT_EQ(list.front().name.c_str() + std::to_string(list.front().major * 100 + list.front().minor * 10) +
+                  list.back().name.c_str() + std::to_string(list.back().revision),
               "Dozuv2100Mod5");
 }
 
@@ -127,7 +127,7 @@ TEST(VersionTest, TheSuggestionBlockHoldsAtMost12800BytesWithItsTerminator) {
     for (std::size_t length : {12788, 12789, 12790}) {
         const std::string location(length, 'x');
         const IncludeVersion entry[] = {{location.c_str(), "1"}};
-        const std::string block = Checker::suggestion(entry, 1, {});
+        const auto block = Checker::suggestion(entry, 1, {});
         EXPECT_EQ(block.size(), std::min<std::size_t>(length + 10, 12799)) << length;
         EXPECT_EQ(block.compare(0, 9, "null -r0 "), 0);
     }

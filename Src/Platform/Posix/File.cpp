@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <string>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -105,10 +104,12 @@ bool isPathSeparator(char c) {
     return c == '/';
 }
 
+// A search allocates its record once, with room for the pattern behind it,
+// and nothing after that: a search that cannot be had fails to start, and
+// every entry's status is read relative to the open directory.
 struct DirectorySearch {
     DIR* dir;
-    std::string directory; // with a trailing '/', or empty for the working directory
-    std::string pattern;   // the last component
+    const char* pattern; // the last component, in the record's own copy
 };
 
 namespace {
@@ -121,9 +122,8 @@ DirectoryEntry entryOf(const DirectorySearch& search, const char* name) {
     if (name[0] == '.' && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) {
         attributes |= 0x2;
     }
-    const std::string path = search.directory + name;
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
+    if (::fstatat(::dirfd(search.dir), name, &st, 0) != 0) {
         return Host::directoryEntryOf(name, attributes, 0, 0, 0, 0);
     }
     if (S_ISDIR(st.st_mode)) {
@@ -143,7 +143,7 @@ bool readMatching(DirectorySearch* search, DirectoryEntry& entry) {
         if (record == nullptr) {
             return false;
         }
-        if (::fnmatch(search->pattern.c_str(), record->d_name, 0) == 0) {
+        if (::fnmatch(search->pattern, record->d_name, 0) == 0) {
             entry = entryOf(*search, record->d_name);
             return true;
         }
@@ -153,20 +153,22 @@ bool readMatching(DirectorySearch* search, DirectoryEntry& entry) {
 } // namespace
 
 DirectorySearch* Host::startSearch(const char* pattern, DirectoryEntry& first) {
-    const std::string text = pattern;
-    const std::string::size_type cut = text.rfind(pathSeparator());
-    DirectorySearch* search = new (std::nothrow) DirectorySearch{nullptr, {}, {}};
-    if (search == nullptr) {
+    // The record, then the directory with its trailing separator and its
+    // terminator, then the last component with its own.
+    const std::size_t length = std::strlen(pattern);
+    const char* const cut = std::strrchr(pattern, pathSeparator());
+    const std::size_t directory = cut != nullptr ? static_cast<std::size_t>(cut + 1 - pattern) : 0;
+    char* const block = new (std::nothrow) char[sizeof(DirectorySearch) + length + 2];
+    if (block == nullptr) {
         return nullptr;
     }
-    if (cut != std::string::npos) {
-        search->directory = text.substr(0, cut + 1);
-        search->pattern = text.substr(cut + 1);
-    } else {
-        search->pattern = text;
-    }
-    search->dir = ::opendir(search->directory.empty() ? "." : search->directory.c_str());
-    if (search->dir == nullptr || search->pattern.empty() || !readMatching(search, first)) {
+    char* const text = block + sizeof(DirectorySearch);
+    std::memcpy(text, pattern, directory);
+    text[directory] = '\0';
+    std::memcpy(text + directory + 1, pattern + directory, length - directory + 1);
+    DirectorySearch* search = new (block) DirectorySearch{nullptr, text + directory + 1};
+    search->dir = ::opendir(directory == 0 ? "." : text);
+    if (search->dir == nullptr || search->pattern[0] == '\0' || !readMatching(search, first)) {
         endDirectorySearch(search);
         return nullptr;
     }
@@ -182,7 +184,8 @@ int endDirectorySearch(DirectorySearch* search) {
         return -1;
     }
     const int result = search->dir != nullptr ? ::closedir(search->dir) : 0;
-    delete search;
+    search->~DirectorySearch();
+    delete[] reinterpret_cast<char*>(search);
     return result == 0 ? 0 : -1;
 }
 

@@ -1,8 +1,8 @@
 // POSIX realisation of the loader family: shared objects through dlopen.
 #include "Platform/Loader.h"
 
+#include <cstdio>
 #include <cstring>
-#include <string>
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -12,17 +12,22 @@ namespace Platform {
 
 namespace {
 
-// The directory of the running executable with its trailing separator, or
-// empty when the host cannot tell.
-std::string executableDirectory() {
-    char path[4096];
+// The name in the directory of the running executable; false when the host
+// cannot tell that directory or the path does not fit. Built in place: a
+// lookup has no allocation that could fail.
+bool besideExecutable(char (&path)[4096], const char* name) {
     const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0) {
-        return std::string();
+        return false;
     }
-    const std::string text(path, static_cast<std::size_t>(length));
-    const std::string::size_type cut = text.rfind('/');
-    return cut == std::string::npos ? std::string() : text.substr(0, cut + 1);
+    path[length] = '\0';
+    char* const cut = std::strrchr(path, '/');
+    if (cut == nullptr) {
+        return false;
+    }
+    const std::size_t room = sizeof path - static_cast<std::size_t>(cut + 1 - path);
+    const int written = std::snprintf(cut + 1, room, "%s", name);
+    return written >= 0 && static_cast<std::size_t>(written) < room;
 }
 
 } // namespace
@@ -35,9 +40,9 @@ LibraryHandle loadLibrary(const char* name) {
     }
     void* handle = nullptr;
     if (std::strchr(name, '/') == nullptr) {
-        const std::string beside = executableDirectory() + name;
-        if (::access(beside.c_str(), F_OK) == 0) {
-            handle = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
+        char beside[4096];
+        if (besideExecutable(beside, name) && ::access(beside, F_OK) == 0) {
+            handle = ::dlopen(beside, RTLD_NOW | RTLD_LOCAL);
         }
     }
     if (handle == nullptr) {

@@ -3,8 +3,6 @@
 #include "Platform/Process.h"
 
 #include <cerrno>
-#include <string>
-#include <vector>
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -20,12 +18,12 @@ std::uint64_t currentProcessId() {
 }
 
 bool runCommandLine(const char* commandLine) {
-    std::vector<std::string> words = commandLineArguments(commandLine != nullptr ? commandLine : "");
+    Common::Vector<Common::String> words = commandLineArguments(commandLine != nullptr ? commandLine : "");
     if (words.empty()) {
         return false;
     }
-    std::vector<char*> argv;
-    for (std::string& word : words) {
+    Common::Vector<char*> argv;
+    for (Common::String& word : words) {
         argv.push_back(&word[0]);
     }
     argv.push_back(nullptr);

@@ -3,7 +3,6 @@
 #include "Platform/Process.h"
 
 #include <cstring>
-#include <string>
 
 #include <windows.h>
 
@@ -21,7 +20,7 @@ bool runCommandLine(const char* commandLine) {
     // The line goes to the new process whole, as the caller wrote it: no
     // shell in front, no handles inherited, default start-up settings.
     // CreateProcessA may write into the line, so it gets a copy.
-    std::string line = commandLine;
+    Common::String line = commandLine;
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
