@@ -63,6 +63,43 @@ TEST(VersionTest, RecordsReadTheirTextsAndPrintTheBanner) {
     EXPECT_EQ(saved.year * 10000 + saved.month * 100 + saved.day + saved.wday * 100000000, 520210203);
 }
 
+// What a caller built against a header that lists the record's fields finds in a CVersion.
+struct VersionRecord {
+    char name[32];
+    int major;
+    int minor;
+    int revision;
+    int sourceRevision;
+    SystemTime date;
+};
+
+std::string callerView(const CVersion& version) {
+    VersionRecord r;
+    std::memcpy(&r, &version, sizeof r);
+    char text[160];
+    std::snprintf(text, sizeof text, "%.32s|%d.%d.%d.%d|%d-%d-%d w%d %d:%d:%d dst%d", r.name, r.major, r.minor,
+                  r.revision, r.sourceRevision, r.date.year, r.date.month, r.date.day, r.date.wday, r.date.hour,
+                  r.date.minute, r.date.second, r.date.isdst);
+    return text;
+}
+
+// The record is the fields in their order; copies and both assignments take all of it, name bytes included.
+TEST(VersionTest, TheObjectIsTheRecordOfItsFields) {
+    ASSERT_EQ(sizeof(CVersion), sizeof(VersionRecord));
+    const CVersion lib("Lib", 1, 2, 3, "4", "Aug 21 2020");
+    EXPECT_EQ(callerView(lib), "Lib|1.2.3.4|2020-8-21 w0 0:0:0 dst0");
+    const CVersion longName(std::string(40, 'n').c_str(), 7, 8, 9, "$Rev: 10 $", "Feb  3 2021");
+    EXPECT_EQ(callerView(longName), std::string(31, 'n') + "|7.8.9.10|2021-2-3 w0 0:0:0 dst0");
+
+    CVersion assigned("a much longer name than Lib", 9, 9, 9, "9", "Jan 1 2000");
+    assigned = lib;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&assigned), sizeof assigned),
+              std::string(reinterpret_cast<const char*>(&lib), sizeof lib));
+    CVersion moved("other", 9, 9, 9, "9", "Jan 1 2000");
+    moved = CVersion(longName);
+    EXPECT_EQ(callerView(moved), callerView(longName));
+}
+
 TEST(VersionTest, LibraryRecordsReadTheNumberAfterTheColonAndJoinTheList) {
     CapturePrinter capture;
     const std::string modified = fieldsOf(VersionBuilder::libraryRecord("Mod", 2, 3, 4, "$Rev: 77M $", "Aug 21 2020"));
