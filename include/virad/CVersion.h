@@ -95,9 +95,10 @@ public:
     // The checker, made on first use and destroyed at process exit.
     static CCheckIncludeVersionInter* instance();
 
-    // Registers a library's version table of count entries. False when an
-    // entry's revision is not a number or the table gives a location another
-    // revision than a library registered before did.
+    // Registers a library's version table of count entries. False when the
+    // table is null with a positive count, when an entry's revision is not a
+    // number, or when the table gives a location another revision than a
+    // library registered before did.
     bool checkIncludeVersion(const char* libName, const IncludeVersion* table, int count);
     // Reports the outcome of every registration so far. When one failed,
     // reports what each library should use and ends the process with an

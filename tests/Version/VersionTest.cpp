@@ -160,6 +160,26 @@ TEST(VersionTest, RevisionsThatAreNoNumberAreSelfErrors) {
     // clang-format on
 }
 
+// A null table with entries to read is the registering library's own error: refused, reported, and the check as a
+// whole fails as for a revision that is no number.
+TEST(VersionTest, ANullTableWithEntriesIsRefused) {
+    const IncludeVersion good[] = {{"a.h", "1"}};
+    Checker checker;
+    CapturePrinter capture;
+    EXPECT_FALSE(checker.add(kOwner, "N", nullptr, 3));
+    EXPECT_TRUE(checker.add(kOwner, "E", nullptr, 0)) << "no entries to read";
+    EXPECT_TRUE(checker.add(kOwner, "G", good, 1));
+    EXPECT_FALSE(checker.report(kOwner));
+    EXPECT_EQ(capture.bodies(),
+              Lines({"check include version:N\n", kAt + "N version error\n", "check include version:E\n",
+                     "check include version:G\n", "a.h 1\n",
+                     kAt + "CCheckIncludeVersionInter::checkResult error:self error\n", kStart, kEnd}));
+    capture.clear();
+    EXPECT_FALSE(registerIncludeVersion("x", nullptr, 3));
+    EXPECT_EQ(capture.bodies().back(),
+              "this:" + address(CCheckIncludeVersionInter::instance()) + " check include version failed, assert\n");
+}
+
 TEST(VersionTest, TheSuggestionBlockHoldsAtMost12800BytesWithItsTerminator) {
     for (std::size_t length : {12788, 12789, 12790}) {
         const std::string location(length, 'x');
