@@ -1,7 +1,6 @@
 // POSIX realisation of the loader family: shared objects through dlopen.
 #include "Platform/Loader.h"
 
-#include <cstring>
 #include <string>
 
 #include <dlfcn.h>
@@ -30,15 +29,13 @@ std::string executableDirectory() {
 const char* const kLibraryNameFormat = "lib%s.so";
 
 LibraryHandle loadLibrary(const char* name) {
-    if (name == nullptr || name[0] == '\0') {
+    if (!isBareFileName(name)) {
         return nullptr;
     }
     void* handle = nullptr;
-    if (std::strchr(name, '/') == nullptr) {
-        const std::string beside = executableDirectory() + name;
-        if (::access(beside.c_str(), F_OK) == 0) {
-            handle = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-        }
+    const std::string beside = executableDirectory() + name;
+    if (::access(beside.c_str(), F_OK) == 0) {
+        handle = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
     }
     if (handle == nullptr) {
         handle = ::dlopen(name, RTLD_NOW | RTLD_LOCAL);
