@@ -58,10 +58,6 @@ set(DOZUV2_WINDOWS_EXCLUDED_TESTS_CreatorTest
     # load. `make windows-demo` loads it into the example host, which uses
     # Dozuv2.dll, by class id.
     CreatorTest.LoadsTheCreatorOfAClassFromTheLibraryNamedAfterIt)
-set(DOZUV2_WINDOWS_EXCLUDED_TESTS_LogFilterTest
-    # Expects the default log path "./app.log"; it is built with the host's
-    # separator, ".\app.log" on Windows.
-    LogFilterTest.LogPathAndRotationSettings)
 set(DOZUV2_WINDOWS_EXCLUDED_TESTS_ProcessWideTest
     # Its death-test pattern uses brackets, which GoogleTest's own simple
     # regular expressions on Windows do not support.
