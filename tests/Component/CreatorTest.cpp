@@ -147,7 +147,9 @@ TEST(CreatorTest, AClassIdThatNamesAPathLoadsNothing) {
         if (target.has_parent_path()) {
             std::filesystem::create_directories(target.parent_path());
         }
-        std::filesystem::copy_file(planted, target, std::filesystem::copy_options::overwrite_existing);
+        if (!std::filesystem::exists(target)) { // on Windows both names are one file
+            std::filesystem::copy_file(planted, target);
+        }
         const Lines lines = reported(
             [&] {
                 EXPECT_EQ(getComponentInstance(classId.c_str(), nullptr), nullptr);
