@@ -15,7 +15,8 @@ using Checker = Detail::IncludeVersionChecker;
 namespace {
 
 const void* const kOwner = reinterpret_cast<const void*>(0x1234);
-const std::string kAt = "this:0x1234 ", kDashes = kAt + "------------------------------------\n";
+// As the host's "%p" writes it: "0x1234" here.
+const std::string kAt = "this:" + address(kOwner) + " ", kDashes = kAt + "------------------------------------\n";
 const std::string kStart = kAt + "----------------check include report start---------------\n";
 const std::string kEnd = kAt + "----------------check include report end---------------\n";
 
