@@ -8,19 +8,32 @@
 // back to the same time; setFormatString derives separator, 12-hour mode and
 // date order as a model of the rules does, and formatting with the stored
 // settings equals formatting with the pattern under the same settings.
+//
+// Extremes, for both classes, with UndefinedBehaviorSanitizer watching the
+// arithmetic: any 64-bit count of seconds and any int fields. The current
+// class splits any count into fields in range (the year cut to an int). The
+// older class, converting through the C library in UTC, sets every field of
+// a value built over garbage: a count up to the last second of the year
+// 2147483647 counts back to itself, a later one up to 2^63 - 1 gives the
+// epoch, and field sets and sums of any size give fields in range.
 #include "FuzzCheck.h"
 
+#include "Platform/Clock.h"
+#include "legacy/LegacyTime.h"
 #include "virad/CTime.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
-using Orvane::Virad::CTime;
-
 namespace {
+
+using Orvane::Virad::CTime;
 
 bool leap(int y) {
     return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
@@ -97,12 +110,93 @@ void roundTrip(FuzzedDataProvider& in, const CTime& t) {
                pattern.c_str(), back.year, back.month, back.day, back.hour, back.minute, back.second);
 }
 
-} // namespace
+// The last second of the year 2147483647, the last year an int holds, in UTC.
+constexpr std::uint64_t kLastConvertible = 67767976233532799ULL;
 
-FUZZ_QUIET_START()
+// A count of seconds anywhere in the 64 bits, often near an edge.
+std::uint64_t extremeSeconds(FuzzedDataProvider& in) {
+    static const std::uint64_t edges[] = {0, kLastConvertible, INT64_MAX, UINT64_MAX, 1ULL << 56, 1ULL << 63};
+    switch (in.ConsumeIntegralInRange(0, 2)) {
+    case 0:
+        return in.ConsumeIntegral<std::uint64_t>();
+    case 1:
+        return in.PickValueInArray(edges) + static_cast<std::uint64_t>(in.ConsumeIntegralInRange(-100000, 100000));
+    default:
+        return in.ConsumeIntegralInRange<std::uint64_t>(0, kLastConvertible);
+    }
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    FuzzedDataProvider in(data, size);
+// A field anywhere in an int, often near its ends or the C library's 1900.
+int extremeField(FuzzedDataProvider& in) {
+    static const std::int64_t edges[] = {INT_MIN, INT_MAX, 0, 1900, -1900};
+    if (in.ConsumeBool()) {
+        return in.ConsumeIntegral<int>();
+    }
+    const std::int64_t near = in.PickValueInArray(edges) + in.ConsumeIntegralInRange(-3000, 3000);
+    return static_cast<int>(std::clamp<std::int64_t>(near, INT_MIN, INT_MAX));
+}
+
+void checkLegacyFields(const ::CTime& t, const char* what) {
+    FUZZ_CHECK(t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 && t.wday >= 0 && t.wday <= 6 &&
+                   t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 60,
+               "%s: %d-%d-%d w%d %d:%d:%d", what, t.year, t.month, t.day, t.wday, t.hour, t.minute, t.second);
+}
+
+bool isEpoch(const ::CTime& t) {
+    return t.year == 1970 && t.month == 1 && t.day == 1 && t.wday == 4 && t.hour == 0 && t.minute == 0 && t.second == 0;
+}
+
+// A legacy value made by make in storage filled with 0x5A first, so that a field it leaves unset shows.
+template <typename Make>::CTime overGarbage(Make make) {
+    alignas(::CTime) unsigned char storage[sizeof(::CTime)];
+    std::memset(storage, 0x5A, sizeof storage);
+    return *make(storage);
+}
+
+void legacyExtremes(FuzzedDataProvider& in) {
+    const std::uint64_t seconds = extremeSeconds(in);
+    const ::CTime split = overGarbage([seconds](void* at) { return new (at)::CTime(seconds); });
+    checkLegacyFields(split, "a count");
+    const std::uint64_t back = split.makeTime();
+    if (seconds <= kLastConvertible) {
+        FUZZ_CHECK(back == seconds, "%llu seconds count back as %llu", static_cast<unsigned long long>(seconds),
+                   static_cast<unsigned long long>(back));
+    } else if (seconds <= INT64_MAX) {
+        FUZZ_CHECK(isEpoch(split) && back == 0, "%llu seconds give %d-%d-%d, back %llu",
+                   static_cast<unsigned long long>(seconds), split.year, split.month, split.day,
+                   static_cast<unsigned long long>(back));
+    } else {
+        FUZZ_CHECK(back == 0, "%llu seconds (before 1970) count back as %llu", static_cast<unsigned long long>(seconds),
+                   static_cast<unsigned long long>(back));
+    }
+
+    int f[6];
+    for (int& field : f) {
+        field = extremeField(in);
+    }
+    const ::CTime made = overGarbage([&f](void* at) { return new (at)::CTime(f[0], f[1], f[2], f[3], f[4], f[5]); });
+    checkLegacyFields(made, "the field constructor");
+    ::CTime(Orvane::Virad::SystemTime{f[0], f[1], f[2], 0, f[3], f[4], f[5], 0}).makeTime();
+    const std::int64_t step = in.ConsumeIntegral<std::int64_t>();
+    checkLegacyFields(made + step, "a sum");
+    checkLegacyFields(made - step, "a difference");
+}
+
+// The current class splits any count into fields in range; only the year is cut to an int.
+void currentExtremes(FuzzedDataProvider& in) {
+    const CTime any(extremeSeconds(in), false);
+    FUZZ_CHECK(any.month >= 1 && any.month <= 12 && any.day >= 1 && any.day <= 31 && any.wday >= 0 && any.wday <= 6 &&
+                   any.hour >= 0 && any.hour <= 23 && any.minute >= 0 && any.minute <= 59 && any.second >= 0 &&
+                   any.second <= 59,
+               "any count: %d-%d-%d w%d %d:%d:%d", any.year, any.month, any.day, any.wday, any.hour, any.minute,
+               any.second);
+    const CTime moved = any + in.ConsumeIntegral<std::int64_t>();
+    CTime::timeToSeconds(Orvane::Virad::SystemTime{moved.year, moved.month, moved.day, moved.wday, moved.hour,
+                                                   moved.minute, moved.second, -1});
+}
+
+// The checks that use the calendar of the current class.
+void currentFormsAndTexts(FuzzedDataProvider& in) {
     int fields[6];
     for (int& field : fields) {
         field = in.ConsumeBool() ? in.ConsumeIntegralInRange(-5, 70) : in.ConsumeIntegral<int>();
@@ -152,5 +246,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(formatted(t, nullptr, 0) == formatted(t, stored.c_str(), 0), "the stored pattern '%s' formats alike",
                stored.c_str());
     CTime::setFormatString("yyyy-MM-dd HH:mm:ss");
+}
+
+} // namespace
+
+// The older class converts in UTC, so that counts and fields map one to one.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    Fuzz::quietLibrary();
+    setenv("TZ", "UTC0", 1);
+    Orvane::Platform::refreshTimeZone();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider in(data, size);
+    currentFormsAndTexts(in);
+    currentExtremes(in);
+    legacyExtremes(in);
     return 0;
 }

@@ -3,10 +3,10 @@
 // that have no registered creator.
 //
 // One lock guards the map (the creators lock). Creators run with it let go,
-// and so do printers: a missing entry point is reported once the lock is
-// released. A shared object under construction is listed with a null object,
-// so that a second caller asking for the same identity waits for it instead
-// of making a second one.
+// and so do printers: a missing entry point or a refused class id is
+// reported once the lock is released. A shared object under construction is
+// listed with a null object, so that a second caller asking for the same
+// identity waits for it instead of making a second one.
 #include "component/Creator.h"
 
 #include "Common/Containers.h"
@@ -98,23 +98,35 @@ bool isClassId(const char* classId) {
     return classId != nullptr && classId[0] != '\0';
 }
 
-// An entry point a library lacks: found under the lock, reported after it.
-struct MissingEntryPoint {
-    char name[32] = {};
+// What a dynamic lookup found wrong: found under the lock, reported after it.
+struct LookupProblem {
+    char missingEntryPoint[32] = {};      // an entry point the library lacks
+    const char* refusedClassId = nullptr; // a class id whose library name is a path
 
     void report() const {
-        if (name[0] != '\0') {
-            VIRAD_REPORT(Virad::LOG_ERROR, "getDynamicCreator get proc:%s failed!\n", name);
+        if (refusedClassId != nullptr) {
+            VIRAD_REPORT(Virad::LOG_ERROR, "getDynamicCreator cid:%s names no library file!\n", refusedClassId);
+        }
+        if (missingEntryPoint[0] != '\0') {
+            VIRAD_REPORT(Virad::LOG_ERROR, "getDynamicCreator get proc:%s failed!\n", missingEntryPoint);
         }
     }
 };
 
 // The creator a component library exports for the class, loading the library
 // on the first call. Null, silently, when the library cannot be loaded; null
-// with the entry point's name in missing when the library lacks it. The
-// entry point is looked up on every call; the caller holds the creators lock.
-ComponentCreator getDynamicCreator(const char* classId, Entry& entry, MissingEntryPoint& missing) {
+// with the entry point's name in the problem when the library lacks it. A
+// class id that is no bare file name (either slash, a drive, a relative
+// step), and so would make the library's name a path, is refused: class ids
+// come from configuration and from remote peers and must never choose a file
+// outside the loader's search. The entry point is looked up on every call;
+// the caller holds the creators lock.
+ComponentCreator getDynamicCreator(const char* classId, Entry& entry, LookupProblem& problem) {
     if (entry.library == nullptr) {
+        if (!Platform::isBareFileName(classId)) {
+            problem.refusedClassId = classId;
+            return nullptr;
+        }
         char libraryName[32];
         Platform::libraryFileName(libraryName, sizeof libraryName, classId);
         entry.library = Platform::loadLibrary(libraryName);
@@ -126,14 +138,14 @@ ComponentCreator getDynamicCreator(const char* classId, Entry& entry, MissingEnt
     std::snprintf(entryPoint, sizeof entryPoint, "create%sObject", classId);
     void* const found = Platform::findEntryPoint(entry.library, entryPoint);
     if (found == nullptr) {
-        std::memcpy(missing.name, entryPoint, sizeof entryPoint);
+        std::memcpy(problem.missingEntryPoint, entryPoint, sizeof entryPoint);
     }
     return reinterpret_cast<ComponentCreator>(found);
 }
 
 // The registered creator, else the library's. Under the creators lock.
-ComponentCreator creatorOf(const char* classId, Entry& entry, MissingEntryPoint& missing) {
-    return entry.creator != nullptr ? entry.creator : getDynamicCreator(classId, entry, missing);
+ComponentCreator creatorOf(const char* classId, Entry& entry, LookupProblem& problem) {
+    return entry.creator != nullptr ? entry.creator : getDynamicCreator(classId, entry, problem);
 }
 
 // Calls a creator (the creators lock let go), counting the thread as inside it
@@ -241,8 +253,8 @@ IUnknown* getComponentInstance(const char* classId, const ServerInfo* info) {
     map.lock.enter();
     Entry& entry = map.entries[flex_string(classId)];
     IUnknown* object = findShared(map, entry, info);
-    MissingEntryPoint missing;
-    const ComponentCreator creator = object == nullptr ? creatorOf(classId, entry, missing) : nullptr;
+    LookupProblem problem;
+    const ComponentCreator creator = object == nullptr ? creatorOf(classId, entry, problem) : nullptr;
     if (creator != nullptr) {
         Placeholder placeholder(map, entry, info);
         map.lock.leave();
@@ -256,7 +268,7 @@ IUnknown* getComponentInstance(const char* classId, const ServerInfo* info) {
         placeholder.close(object);
     }
     map.lock.leave();
-    missing.report();
+    problem.report();
     return object;
 }
 
@@ -265,11 +277,11 @@ IUnknown* createComponentObject(const char* classId, const ServerInfo* info) {
         return nullptr;
     }
     ComponentMap& map = componentMap();
-    MissingEntryPoint missing;
+    LookupProblem problem;
     map.lock.enter();
-    const ComponentCreator creator = creatorOf(classId, map.entries[flex_string(classId)], missing);
+    const ComponentCreator creator = creatorOf(classId, map.entries[flex_string(classId)], problem);
     map.lock.leave();
-    missing.report();
+    problem.report();
     IUnknown* const object = creator != nullptr ? runCreator(creator, info) : nullptr;
     if (object != nullptr) {
         UnknownAccess::record(object)->classId = classId;

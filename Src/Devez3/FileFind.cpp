@@ -5,7 +5,6 @@
 #include "Devez3/FileDefaultOpt.h"
 #include "Common/Containers.h"
 #include "Common/Report.h"
-#include "Platform/File.h"
 
 #include <cstring>
 #include <new>
@@ -19,7 +18,7 @@ struct SearchRecord {
     int key = -1;        // the file system's search key; -1: no search open
     FileInfo entry = {}; // the entry found last
     IFileSystem* fileSystem = Detail::defaultFileSystem();
-    flex_string prefix; // the pattern up to and including its last separator
+    flex_string prefix; // the pattern up to and including its last '/' or '\'
 
     // The name is preset with the directory prefix, for tables that build
     // the entry's path from what they find in the record.
@@ -36,7 +35,8 @@ struct SearchRecord {
         close();
         const char* text = pattern != nullptr ? pattern : "";
         std::size_t cut = std::strlen(text);
-        while (cut > 0 && !Platform::isPathSeparator(text[cut - 1])) {
+        // Either slash ends the directory prefix, whatever this host's separator.
+        while (cut > 0 && text[cut - 1] != '/' && text[cut - 1] != '\\') {
             --cut;
         }
         prefix.assign(text, cut);

@@ -54,16 +54,19 @@ void setLogPath(const char* path) {
     if (text.empty()) {
         return;
     }
-    if (Platform::isPathSeparator(text.back())) {
+    // A path ending in either slash names a directory on any host the log
+    // may be written on, whichever of them this host separates with.
+    if (text.back() == '/' || text.back() == '\\') {
         std::printf("[%s:%d]logDir is invalid\n", fileNameOf(__FILE__), __LINE__);
         return;
     }
-    // The directory part: everything up to and including the last separator.
+    // The directory part: everything up to and including the last separator
+    // of this host. A path without one is in the working directory, "./",
+    // which every host reads.
     const std::size_t directory = static_cast<std::size_t>(Platform::fileNamePart(text.c_str()) - text.c_str());
     if (directory == 0) {
-        const Common::String here = Common::String(".") + Platform::pathSeparator();
-        settings.path = here + text;
-        settings.searchPattern = here + "*";
+        settings.path = "./" + text;
+        settings.searchPattern = "./*";
     } else {
         settings.path = text;
         settings.searchPattern = text.substr(0, directory) + "*";

@@ -20,8 +20,8 @@ struct LogFileSettings {
     int maxFiles = 0; // 0: no limit
 };
 
-// Sets the log path: an empty path turns the log file off; a path ending in a
-// separator is refused with a message on the standard output.
+// Sets the log path: an empty path turns the log file off; a path ending in
+// '/' or '\' is refused with a message on the standard output.
 void setLogPath(const char* path);
 void setLogMaxSize(int bytes);
 void setLogSaveMode(LogSaveMode mode);

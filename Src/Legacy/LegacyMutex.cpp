@@ -7,6 +7,8 @@
 #include <atomic>
 #include <new>
 
+using Ownership = Orvane::Platform::KernelMutex::Ownership;
+
 // One record per kernel mutex, counted by the CMutex objects that share it.
 struct CMutex::MutexInternal {
     Orvane::Platform::KernelMutex m_handle;
@@ -39,13 +41,14 @@ CMutex& CMutex::operator=(const CMutex& other) {
     return *this;
 }
 
+// An abandoned mutex (its owner ended owning it) is owned all the same, but
+// Enter does not call that success: what it guarded may be half changed.
 bool CMutex::Enter() {
-    m_internal->m_handle.acquire();
-    return true;
+    return m_internal->m_handle.acquire() == Ownership::taken;
 }
 
 bool CMutex::TryEnter() {
-    return m_internal->m_handle.timedAcquire(0);
+    return m_internal->m_handle.tryAcquire() != Ownership::none;
 }
 
 bool CMutex::Leave() {

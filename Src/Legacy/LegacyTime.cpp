@@ -15,6 +15,9 @@ namespace {
 using Orvane::Platform::LocalTime;
 using CurrentTime = Orvane::Virad::CTime;
 
+// 1970-01-01 00:00:00, a Thursday.
+const LocalTime kEpochFields = {1970, 1, 1, 4, 0, 0, 0, 0};
+
 LocalTime localFields(const CTime& time) {
     return LocalTime{time.year, time.month, time.day, time.wday, time.hour, time.minute, time.second, 0};
 }
@@ -51,7 +54,10 @@ std::uint64_t CTime::makeTime() const {
 void CTime::breakTime(std::uint64_t seconds) {
     LocalTime local;
     if (!Orvane::Platform::localFieldsOf(static_cast<std::int64_t>(seconds), local)) {
-        return;
+        // A count the C library cannot convert stands for the epoch, as
+        // makeTime's 0 does for fields it cannot represent; the fields are
+        // never left as they were, which callers would take for a result.
+        local = kEpochFields;
     }
     year = local.year;
     month = local.month;

@@ -7,6 +7,7 @@
 #include "Platform/HostParts.h"
 
 #include <atomic>
+#include <climits>
 
 namespace Orvane {
 namespace Platform {
@@ -19,14 +20,21 @@ std::atomic<unsigned int> g_zoneGeneration{0};
 
 std::atomic<SetLocalTimeFunction> g_setLocalTimeRedirect{nullptr};
 
-void copyFields(const std::tm& from, LocalTime& to) {
-    to.year = from.tm_year + 1900;
+// Copies the C library's fields; false, with to untouched, when the year
+// (tm_year counts from 1900) does not fit an int.
+bool copyFields(const std::tm& from, LocalTime& to) {
+    const std::int64_t year = static_cast<std::int64_t>(from.tm_year) + 1900;
+    if (year > INT_MAX) {
+        return false;
+    }
+    to.year = static_cast<int>(year);
     to.month = from.tm_mon + 1;
     to.day = from.tm_mday;
     to.wday = from.tm_wday;
     to.hour = from.tm_hour;
     to.minute = from.tm_min;
     to.second = from.tm_sec;
+    return true;
 }
 
 // The wall clock now, broken down by convert (local or UTC); out stays
@@ -34,8 +42,7 @@ void copyFields(const std::tm& from, LocalTime& to) {
 void brokenDownNow(bool (*convert)(std::int64_t, std::tm&), LocalTime& out) {
     const Host::WallReading now = Host::wallClockNow();
     std::tm fields;
-    if (convert(now.seconds, fields)) {
-        copyFields(fields, out);
+    if (convert(now.seconds, fields) && copyFields(fields, out)) {
         out.millisecond = now.millisecond;
     }
 }
@@ -104,10 +111,23 @@ SetLocalTimeFunction redirectSetLocalTime(SetLocalTimeFunction function) {
 }
 
 std::int64_t localSecondsOf(const LocalTime& fields, int daylightFlag) {
-    // wday and millisecond are not used.
+    // wday and millisecond are not used. Months beyond 0..11 carry into the
+    // year as mktime would carry them; done here in 64 bits, so that no
+    // field overflows on its way into the C library's int fields.
+    const std::int64_t months =
+        (static_cast<std::int64_t>(fields.year) - 1900) * 12 + (static_cast<std::int64_t>(fields.month) - 1);
+    std::int64_t years = months / 12;
+    std::int64_t month = months % 12;
+    if (month < 0) {
+        month += 12;
+        --years;
+    }
+    if (years < INT_MIN || years > INT_MAX) {
+        return -1;
+    }
     std::tm local = {};
-    local.tm_year = fields.year - 1900;
-    local.tm_mon = fields.month - 1;
+    local.tm_year = static_cast<int>(years);
+    local.tm_mon = static_cast<int>(month);
     local.tm_mday = fields.day;
     local.tm_hour = fields.hour;
     local.tm_min = fields.minute;
@@ -120,10 +140,9 @@ std::int64_t localSecondsOf(const LocalTime& fields, int daylightFlag) {
 
 bool localFieldsOf(std::int64_t seconds, LocalTime& out) {
     std::tm local;
-    if (!Host::localBrokenDown(seconds, local)) {
+    if (!Host::localBrokenDown(seconds, local) || !copyFields(local, out)) {
         return false;
     }
-    copyFields(local, out);
     out.millisecond = 0;
     return true;
 }

@@ -52,11 +52,12 @@ SetLocalTimeFunction redirectSetLocalTime(SetLocalTimeFunction function);
 // daylight saving included, for the older time class that is defined by them.
 // localSecondsOf reads the fields (millisecond and wday ignored) the way
 // mktime does with the daylight-saving flag given, carrying out-of-range
-// fields over; the result is negative when the time cannot be represented.
+// fields over (any int values); the result is negative when the time cannot
+// be represented.
 std::int64_t localSecondsOf(const LocalTime& fields, int daylightFlag);
 // The local fields of a count of seconds since 1970-01-01 00:00:00 UTC, as
 // localtime reports them (millisecond 0); false, with out untouched, when the
-// count cannot be converted.
+// count cannot be converted or its year does not fit an int.
 bool localFieldsOf(std::int64_t seconds, LocalTime& out);
 
 // Nanoseconds of a monotonic clock with an arbitrary origin.

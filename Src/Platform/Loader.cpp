@@ -1,5 +1,5 @@
 // The host-independent part of the loader family: library file names from
-// the host's pattern.
+// the host's pattern, and which names may be loaded at all.
 #include "Platform/Loader.h"
 
 #include <cstdio>
@@ -19,6 +19,13 @@ std::size_t libraryFileName(char* buffer, std::size_t size, const char* baseName
         return 0;
     }
     return static_cast<std::size_t>(length) < size ? static_cast<std::size_t>(length) : size - 1;
+}
+
+bool isBareFileName(const char* name) {
+    if (name == nullptr || name[0] == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
+        return false;
+    }
+    return std::strpbrk(name, "/\\:") == nullptr;
 }
 
 } // namespace Platform

@@ -112,27 +112,38 @@ private:
 };
 
 // A kernel mutex owned by a thread: re-entrant for its owner; a release by
-// any other thread fails and changes nothing.
+// any other thread fails and changes nothing. A thread that ends while it
+// owns the mutex abandons it: the next thread to acquire it becomes its owner
+// (once, whatever the ended thread's count was) and is told so.
 class KernelMutex {
 public:
+    // How an acquisition ended.
+    enum class Ownership {
+        none,     // not owned: the mutex was busy (a try only)
+        taken,    // owned in the ordinary way
+        abandoned // owned, taken over from a thread that ended owning it
+    };
+
     KernelMutex();
+    // A mutex the calling thread still owns is let go first.
     ~KernelMutex();
     KernelMutex(const KernelMutex&) = delete;
     KernelMutex& operator=(const KernelMutex&) = delete;
 
     // Waits without limit until the calling thread owns the mutex (once more).
-    void acquire();
-    // Acquires within the given milliseconds; false on time-out.
-    bool timedAcquire(unsigned int milliseconds);
+    Ownership acquire();
+    // Acquires if that needs no waiting; none otherwise.
+    Ownership tryAcquire();
     // False when the calling thread does not own the mutex.
     bool release();
 
 private:
-    // The owner and its count are kept under a plain mutex, and waiters sleep
-    // on a condition; a timed wait needs no timed mutex lock.
     NativeStorage<48> m_mutex;
-    NativeStorage<48> m_cond;
-    std::uint32_t m_owner; // 0 while free
+    // Where the host's mutex keeps no owner and count: the owner's thread
+    // serial (0 while free; never a system thread id, which is reused once
+    // its thread has ended, so that an abandoned mutex would look owned by a
+    // later thread with the same id) and the owner's count.
+    std::atomic<std::uint64_t> m_owner;
     int m_count;
 };
 

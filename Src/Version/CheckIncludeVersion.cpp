@@ -64,6 +64,13 @@ namespace Detail {
 bool IncludeVersionChecker::add(const void* owner, const char* libName, const IncludeVersion* table, int count) {
     CGuard guard(m_lock);
     VIRAD_REPORT(LOG_INFO, "check include version:%s\n", shown(libName));
+    // A missing table with entries to read is the library's own error, as an
+    // entry whose revision is no number is; it is recorded without entries.
+    const bool missingTable = table == nullptr && count > 0;
+    if (missingTable) {
+        m_selfOk = false;
+        count = 0;
+    }
     Common::Vector<const IncludeVersion*> invalid;
     for (int i = 0; i < count; ++i) {
         VIRAD_REPORT(LOG_INFO, "%s %s\n", shown(table[i].url), shown(table[i].version));
@@ -72,7 +79,7 @@ bool IncludeVersionChecker::add(const void* owner, const char* libName, const In
             invalid.push_back(&table[i]);
         }
     }
-    bool passed = invalid.empty();
+    bool passed = invalid.empty() && !missingTable;
     if (!passed) {
         VIRAD_REPORT(LOG_ERROR, "this:%p %s version error\n", owner, shown(libName));
         for (const IncludeVersion* entry : invalid) {

@@ -22,8 +22,8 @@ public:
     using Highest = Common::Vector<std::pair<Common::String, int>>;
 
     // Registers a table; owner is the checker named in the reports. False when
-    // an entry's revision is not a number or the table disagrees with an
-    // earlier one.
+    // the table is null with a positive count, an entry's revision is not a
+    // number or the table disagrees with an earlier one.
     bool add(const void* owner, const char* libName, const IncludeVersion* table, int count);
     // Reports the outcome; the match flag (false: the caller ends the process).
     bool report(const void* owner);

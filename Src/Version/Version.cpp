@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
 
 namespace Orvane {
 namespace Virad {
@@ -50,80 +49,42 @@ int revisionOf(const char* text) {
 
 } // namespace
 
-struct CVersion::VersionInternal {
-    char name[32] = {};
-    int major = 0;
-    int minor = 0;
-    int revision = 0;
-    int sourceRevision = 0;
-    SystemTime date = {};
-
-    static VersionInternal* copyOf(const VersionInternal& other) {
-        auto* copy = new (std::nothrow) VersionInternal(other);
-        VIRAD_ASSERT(copy);
-        return copy;
-    }
-};
-
 SystemTime CVersion::appDate = {};
 
-CVersion::CVersion(const char* name, int major, int minor, int revision, const char* revisionText, const char* dateText)
-    : m_internal(new (std::nothrow) VersionInternal) {
-    VIRAD_ASSERT(m_internal);
-    std::snprintf(m_internal->name, sizeof m_internal->name, "%s", name != nullptr ? name : "");
-    m_internal->major = major;
-    m_internal->minor = minor;
-    m_internal->revision = revision;
-    m_internal->sourceRevision = revisionOf(revisionText);
-    readDate(dateText, m_internal->date);
-}
-
-CVersion::CVersion(const CVersion& other) : m_internal(VersionInternal::copyOf(*other.m_internal)) {}
-
-CVersion::CVersion(CVersion&& other) : m_internal(VersionInternal::copyOf(*other.m_internal)) {}
-
-CVersion& CVersion::operator=(const CVersion& other) {
-    *m_internal = *other.m_internal;
-    return *this;
-}
-
-CVersion& CVersion::operator=(CVersion&& other) {
-    *m_internal = *other.m_internal;
-    return *this;
-}
-
-CVersion::~CVersion() {
-    delete m_internal;
+CVersion::CVersion(const char* name_, int major_, int minor_, int revision_, const char* revisionText,
+                   const char* dateText)
+    : name(), major(major_), minor(minor_), revision(revision_), sourceRevision(revisionOf(revisionText)), date() {
+    std::snprintf(name, sizeof name, "%s", name_ != nullptr ? name_ : "");
+    readDate(dateText, date);
 }
 
 void CVersion::print() const {
-    const VersionInternal& v = *m_internal;
-    VIRAD_REPORT(LOG_INFO, "[*] %s %d.%d.%d.%d Built in %d/%2d/%2d [*]\n", v.name, v.major, v.minor, v.revision,
-                 v.sourceRevision, v.date.year, v.date.month, v.date.day);
+    VIRAD_REPORT(LOG_INFO, "[*] %s %d.%d.%d.%d Built in %d/%2d/%2d [*]\n", name, major, minor, revision, sourceRevision,
+                 date.year, date.month, date.day);
 }
 
 const char* CVersion::getName() const {
-    return m_internal->name;
+    return name;
 }
 
 int CVersion::getMajor() const {
-    return m_internal->major;
+    return major;
 }
 
 int CVersion::getMinor() const {
-    return m_internal->minor;
+    return minor;
 }
 
 int CVersion::getRevision() const {
-    return m_internal->revision;
+    return revision;
 }
 
 int CVersion::getSourceRevision() const {
-    return m_internal->sourceRevision;
+    return sourceRevision;
 }
 
 SystemTime CVersion::getDate() const {
-    return m_internal->date;
+    return date;
 }
 
 void CVersion::setAppDate(const char* date) {
@@ -137,18 +98,17 @@ void CVersion::setAppDate(const char* date) {
 CVersion VersionBuilder::libraryRecord(const char* name, int major, int minor, int revision, const char* revisionText,
                                        const char* dateText) {
     CVersion version(name, major, minor, revision, revisionText, dateText);
-    CVersion::VersionInternal& record = *version.m_internal;
-    record.sourceRevision = 0;
+    version.sourceRevision = 0;
     if (revisionText != nullptr) {
         const char* colon = std::strchr(revisionText, ':');
-        std::sscanf(colon != nullptr ? colon + 1 : revisionText, "%d", &record.sourceRevision);
+        std::sscanf(colon != nullptr ? colon + 1 : revisionText, "%d", &version.sourceRevision);
         if (std::strchr(revisionText, 'M') != nullptr) {
             VIRAD_REPORT(LOG_INFO,
                          "Some [%s] files are not commit to SVN server. It compied wtih local modified files.\n",
-                         record.name);
+                         version.name);
         }
     }
-    Detail::addLibraryVersion(record.name, major, minor, revision);
+    Detail::addLibraryVersion(version.name, major, minor, revision);
     return version;
 }
 

@@ -33,9 +33,13 @@ public:
     // Shares the source's mutex; see above.
     CMutex& operator=(const CMutex& other);
 
-    // Waits without limit; true once the calling thread owns the mutex.
+    // Waits without limit until the calling thread owns the mutex. True when
+    // it was handed over in the ordinary way; false when a thread ended
+    // while owning it (abandoned): the caller owns it then all the same, must
+    // Leave it, and finds what it guards as the ended thread left it.
     bool Enter();
-    // True when the calling thread owns the mutex now; never waits.
+    // True when the calling thread owns the mutex now, abandoned or not;
+    // never waits.
     bool TryEnter();
     // Gives back one ownership; false when the calling thread does not own it.
     bool Leave();

@@ -48,9 +48,13 @@ public:
     // for a time the C library cannot represent (before 1970 included).
     std::uint64_t makeTime() const;
     // Sets the fields (isdst excepted) to the local time of a count of
-    // seconds; a count the C library cannot convert changes nothing.
+    // seconds. A count the C library cannot convert (a year beyond an int
+    // here, beyond 3000 on Windows) sets 1970-01-01 00:00:00, a Thursday:
+    // the epoch, as makeTime's 0 is for fields it cannot represent.
     void breakTime(std::uint64_t seconds);
 
+    // breakTime of makeTime plus or minus the seconds (modulo 2^64), so a
+    // sum the C library cannot convert gives the epoch's fields as above.
     CTime operator+(std::int64_t seconds) const;
     CTime operator-(std::int64_t seconds) const;
     CTime& operator+=(std::int64_t seconds);

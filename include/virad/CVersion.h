@@ -33,9 +33,13 @@
 #include "virad/IncludeRevisions.h"
 #include "virad/SystemTime.h"
 
+#include <type_traits>
+
 namespace Orvane {
 namespace Virad {
 
+// The record is its fields, in this order and nothing else, so that callers
+// built against a header of the same fields read them directly.
 class DOZUV2_API CVersion {
 public:
     // name: at most 31 characters are kept. revision: a number ("1234"), or a
@@ -43,11 +47,7 @@ public:
     // $"); anything else gives 0. date: month abbreviation, day and year; a
     // month name that is none of "Jan".."Dec" gives month 13.
     CVersion(const char* name, int major, int minor, int revision, const char* revisionText, const char* dateText);
-    CVersion(const CVersion& other);
-    CVersion(CVersion&& other);
-    CVersion& operator=(const CVersion& other);
-    CVersion& operator=(CVersion&& other);
-    ~CVersion();
+    // Copies and assignments copy the whole record.
 
     // Reports "[*] <name> <major>.<minor>.<revision>.<sourceRevision> Built in
     // <year>/<month>/<day> [*]" at level 4, month and day two columns wide.
@@ -67,11 +67,17 @@ public:
     // The application's build date; all zero until setAppDate.
     static SystemTime appDate;
 
-private:
-    friend struct VersionBuilder; // builds the records of libraries themselves
-    struct VersionInternal;
-    VersionInternal* m_internal;
+    char name[32]; // always terminated
+    int major;
+    int minor;
+    int revision;
+    int sourceRevision; // the number read from the revision text
+    SystemTime date;    // year, month and day; the other fields 0
 };
+
+static_assert(sizeof(CVersion) == 80 && std::is_standard_layout<CVersion>::value &&
+                  std::is_trivially_copyable<CVersion>::value,
+              "a CVersion is its fields and nothing else");
 
 // This library's own version record, built when the library is loaded.
 DOZUV2_API const CVersion& getViradVersion();
@@ -89,9 +95,10 @@ public:
     // The checker, made on first use and destroyed at process exit.
     static CCheckIncludeVersionInter* instance();
 
-    // Registers a library's version table of count entries. False when an
-    // entry's revision is not a number or the table gives a location another
-    // revision than a library registered before did.
+    // Registers a library's version table of count entries. False when the
+    // table is null with a positive count, when an entry's revision is not a
+    // number, or when the table gives a location another revision than a
+    // library registered before did.
     bool checkIncludeVersion(const char* libName, const IncludeVersion* table, int count);
     // Reports the outcome of every registration so far. When one failed,
     // reports what each library should use and ends the process with an

@@ -1,8 +1,11 @@
 #include "component/Creator.h"
 
+#include "Platform/Loader.h"
+
 #include "Greeter.h"
 #include "support/FakeClient.h"
 
+#include <filesystem>
 #include <stdexcept>
 
 using namespace Orvane::Component;
@@ -126,6 +129,44 @@ TEST(CreatorTest, LoadsTheCreatorOfAClassFromTheLibraryNamedAfterIt) {
     EXPECT_EQ(lookups("NoSuchComponentLibrary"), Lines{});
     EXPECT_EQ(lookups("NoEntryPointInThisLibrary"), Lines(2, lacking));
     EXPECT_EQ(lookups("NoEntryPointInThisLibraryX"), Lines(2, lacking));
+}
+
+// Class ids come from configuration and remote peers; one that would make its library's name a path is refused and
+// loads nothing. Copies of a library that marks its loading are planted where the two names would reach from the
+// working directory.
+TEST(CreatorTest, AClassIdThatNamesAPathLoadsNothing) {
+    const std::filesystem::path planted = std::filesystem::absolute(DOZUV2_PLANTED_LIBRARY);
+    const std::filesystem::path saved = std::filesystem::current_path();
+    TempDir dir;
+    std::filesystem::current_path(dir.path());
+    Lines reports;
+    for (const std::string classId : {"planted/x", R"(planted\x)"}) {
+        char name[32];
+        Orvane::Platform::libraryFileName(name, sizeof name, classId.c_str());
+        const std::filesystem::path target(name);
+        if (target.has_parent_path()) {
+            std::filesystem::create_directories(target.parent_path());
+        }
+        if (!std::filesystem::exists(target)) { // on Windows both names are one file
+            std::filesystem::copy_file(planted, target);
+        }
+        const Lines lines = reported(
+            [&] {
+                EXPECT_EQ(getComponentInstance(classId.c_str(), nullptr), nullptr);
+                EXPECT_EQ(createComponentObject(classId.c_str(), nullptr), nullptr);
+            },
+            2);
+        reports.insert(reports.end(), lines.begin(), lines.end());
+    }
+    const bool loaded = std::filesystem::exists("planted-library-loaded");
+    std::filesystem::current_path(saved);
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(reports, Lines({"getDynamicCreator cid:planted/x names no library file!\n",
+                              "getDynamicCreator cid:planted/x names no library file!\n",
+                              R"(getDynamicCreator cid:planted\x names no library file!)"
+                              "\n",
+                              R"(getDynamicCreator cid:planted\x names no library file!)"
+                              "\n"}));
 }
 
 TEST(CreatorDeathTest, DestroyingASharedObjectThatIsNotListedIsABrokenInvariant) {

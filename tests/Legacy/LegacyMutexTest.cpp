@@ -55,3 +55,32 @@ TEST(LegacyMutexTest, AssignmentSharesOneMutexThatOutlivesEitherObject) {
         delete survivor;
     }
 }
+
+// A thread that ends while it owns the mutex (entered twice) abandons it. Whoever takes it next owns it once: a
+// waiter already blocked in Enter, a later Enter and a later TryEnter. Enter then says false, TryEnter true; the
+// mutex works as before once it is left.
+TEST(LegacyMutexTest, AThreadThatEndsOwningTheMutexAbandonsIt) {
+    ::CMutex mutex;
+    std::promise<void> owned;
+    std::thread owner([&] {
+        mutex.Enter();
+        mutex.Enter();
+        owned.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the waiter is blocked by now
+    });
+    owned.get_future().wait();
+    const bool waiterEntered = mutex.Enter();
+    owner.join();
+    auto abandonOnce = [&mutex] { std::thread([&mutex] { mutex.Enter(); }).join(); };
+    // The steps in order (a braced list is evaluated in order): results as "1" and "0", and what another thread's
+    // TryEnter and Leave find.
+    const std::vector<std::string> steps{
+        std::to_string(waiterEntered), fromOtherThread(mutex),
+        std::to_string(mutex.Leave()), std::to_string(mutex.Leave()),
+        fromOtherThread(mutex),        (abandonOnce(), std::to_string(mutex.Enter())),
+        std::to_string(mutex.Leave()), (abandonOnce(), std::to_string(mutex.TryEnter())),
+        fromOtherThread(mutex),        std::to_string(mutex.Leave()),
+        std::to_string(mutex.Enter()), std::to_string(mutex.Leave()),
+        fromOtherThread(mutex)};
+    EXPECT_EQ(steps, (std::vector<std::string>{"0", "tl", "1", "0", "Tl", "0", "1", "1", "tl", "1", "1", "1", "Tl"}));
+}

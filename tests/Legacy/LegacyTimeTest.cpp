@@ -21,7 +21,10 @@ namespace {
 std::string convert(const std::vector<std::string>& f) {
     ScopedTimeZone zone(f[0].c_str());
     auto n = [&f](int i) { return std::stoi(f[i]); };
-    ::CTime t = f[1] == "s"   ? ::CTime(std::stoull(f[2]))
+    // A value of seconds is built over bytes of 0x5A, so a field it leaves unset reads 1515870810.
+    alignas(::CTime) unsigned char storage[sizeof(::CTime)];
+    std::memset(storage, 0x5A, sizeof storage);
+    ::CTime t = f[1] == "s"   ? *new (storage)::CTime(std::stoull(f[2]))
                 : f[1] == "f" ? ::CTime(n(2), n(3), n(4), n(5), n(6), n(7))
                               : raw(n(2), n(3), n(4), n(5), n(6), n(7));
     if (f.back() != "0") { // adding even 0 would normalise a kept value
@@ -62,6 +65,28 @@ TEST_F(LegacyTimeTest, ConvertsThroughTheHostsLocalTimeRules) {
     EXPECT_TRUE(leap == march && !(leap != march) && leap <= march && leap >= march) << "one instant";
     EXPECT_TRUE(leap < later && later > leap && !(later <= leap) && !(leap >= later) && leap != later);
     EXPECT_EQ((later - leap) * 10 + (leap - later) + (later - 1 == march), 10);
+}
+
+// Counts the C library cannot convert (a year beyond an int, beyond 3000 on Windows), sums that leave its range and
+// fields that overflow an int on their way to it: every field is set, to 1970-01-01 00:00:00, a Thursday.
+TEST_F(LegacyTimeTest, WhatTheHostCannotConvertGivesTheEpoch) {
+    const std::string epoch = "= 1970-01-01 00:00:00 w4 0\n";
+    const std::string minimum = "-2147483648 -2147483648 -2147483648 -2147483648 -2147483648 -2147483648";
+    const std::string maximum = "2147483647 2147483647 2147483647 2147483647 2147483647 2147483647";
+    std::string table = "UTC0 s 9223372036854775807 0 " + epoch + "UTC0 s 72057594037927936 0 " + epoch +
+                        "UTC-8 s 72057594037927936 0 " + epoch +
+                        // 2147483648-07-01
+                        "UTC0 s 67767976249257600 0 " + epoch + "UTC0 f 2024 1 1 0 0 0 9223372036854775807 " + epoch +
+                        "UTC0 f 2024 1 1 0 0 0 -9223372036854775807 " + epoch + "UTC0 f " + minimum + " 0 " + epoch +
+                        "UTC0 f " + maximum + " 0 " + epoch + "UTC0 r " + minimum +
+                        " 0 = -2147483648--2147483648--2147483648 -2147483648:-2147483648:-2147483648 w0 0\n";
+    int cases = 9;
+#ifndef _WIN32
+    table +=
+        "UTC0 s 67767976217635200 0 = 2147483647-07-01 00:00:00 w1 67767976217635200"; // the last year an int holds
+    cases = 10;
+#endif
+    EXPECT_EQ(runCaseTable(table, convert), cases);
 }
 
 TEST_F(LegacyTimeTest, HasFormatSettingsOfItsOwn) {

@@ -15,7 +15,8 @@ using Checker = Detail::IncludeVersionChecker;
 namespace {
 
 const void* const kOwner = reinterpret_cast<const void*>(0x1234);
-const std::string kAt = "this:0x1234 ", kDashes = kAt + "------------------------------------\n";
+// As the host's "%p" writes it: "0x1234" here.
+const std::string kAt = "this:" + address(kOwner) + " ", kDashes = kAt + "------------------------------------\n";
 const std::string kStart = kAt + "----------------check include report start---------------\n";
 const std::string kEnd = kAt + "----------------check include report end---------------\n";
 
@@ -61,6 +62,43 @@ TEST(VersionTest, RecordsReadTheirTextsAndPrintTheBanner) {
     CVersion::setAppDate("Feb  3 2021");
     std::swap(saved, CVersion::appDate);
     EXPECT_EQ(saved.year * 10000 + saved.month * 100 + saved.day + saved.wday * 100000000, 520210203);
+}
+
+// What a caller built against a header that lists the record's fields finds in a CVersion.
+struct VersionRecord {
+    char name[32];
+    int major;
+    int minor;
+    int revision;
+    int sourceRevision;
+    SystemTime date;
+};
+
+std::string callerView(const CVersion& version) {
+    VersionRecord r;
+    std::memcpy(&r, &version, sizeof r);
+    char text[160];
+    std::snprintf(text, sizeof text, "%.32s|%d.%d.%d.%d|%d-%d-%d w%d %d:%d:%d dst%d", r.name, r.major, r.minor,
+                  r.revision, r.sourceRevision, r.date.year, r.date.month, r.date.day, r.date.wday, r.date.hour,
+                  r.date.minute, r.date.second, r.date.isdst);
+    return text;
+}
+
+// The record is the fields in their order; copies and both assignments take all of it, name bytes included.
+TEST(VersionTest, TheObjectIsTheRecordOfItsFields) {
+    ASSERT_EQ(sizeof(CVersion), sizeof(VersionRecord));
+    const CVersion lib("Lib", 1, 2, 3, "4", "Aug 21 2020");
+    EXPECT_EQ(callerView(lib), "Lib|1.2.3.4|2020-8-21 w0 0:0:0 dst0");
+    const CVersion longName(std::string(40, 'n').c_str(), 7, 8, 9, "$Rev: 10 $", "Feb  3 2021");
+    EXPECT_EQ(callerView(longName), std::string(31, 'n') + "|7.8.9.10|2021-2-3 w0 0:0:0 dst0");
+
+    CVersion assigned("a much longer name than Lib", 9, 9, 9, "9", "Jan 1 2000");
+    assigned = lib;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&assigned), sizeof assigned),
+              std::string(reinterpret_cast<const char*>(&lib), sizeof lib));
+    CVersion moved("other", 9, 9, 9, "9", "Jan 1 2000");
+    moved = CVersion(longName);
+    EXPECT_EQ(callerView(moved), callerView(longName));
 }
 
 TEST(VersionTest, LibraryRecordsReadTheNumberAfterTheColonAndJoinTheList) {
@@ -121,6 +159,26 @@ TEST(VersionTest, RevisionsThatAreNoNumberAreSelfErrors) {
         kAt + "CCheckIncludeVersionInter::checkResult error:self error\n", kStart,
         "libname:X, url:a.h version:\n", "libname:X, url:b.h version:12a\n", kEnd}));
     // clang-format on
+}
+
+// A null table with entries to read is the registering library's own error: refused, reported, and the check as a
+// whole fails as for a revision that is no number.
+TEST(VersionTest, ANullTableWithEntriesIsRefused) {
+    const IncludeVersion good[] = {{"a.h", "1"}};
+    Checker checker;
+    CapturePrinter capture;
+    EXPECT_FALSE(checker.add(kOwner, "N", nullptr, 3));
+    EXPECT_TRUE(checker.add(kOwner, "E", nullptr, 0)) << "no entries to read";
+    EXPECT_TRUE(checker.add(kOwner, "G", good, 1));
+    EXPECT_FALSE(checker.report(kOwner));
+    EXPECT_EQ(capture.bodies(),
+              Lines({"check include version:N\n", kAt + "N version error\n", "check include version:E\n",
+                     "check include version:G\n", "a.h 1\n",
+                     kAt + "CCheckIncludeVersionInter::checkResult error:self error\n", kStart, kEnd}));
+    capture.clear();
+    EXPECT_FALSE(registerIncludeVersion("x", nullptr, 3));
+    EXPECT_EQ(capture.bodies().back(),
+              "this:" + address(CCheckIncludeVersionInter::instance()) + " check include version failed, assert\n");
 }
 
 TEST(VersionTest, TheSuggestionBlockHoldsAtMost12800BytesWithItsTerminator) {

@@ -35,15 +35,13 @@ bool besideExecutable(char (&path)[4096], const char* name) {
 const char* const kLibraryNameFormat = "lib%s.so";
 
 LibraryHandle loadLibrary(const char* name) {
-    if (name == nullptr || name[0] == '\0') {
+    if (!isBareFileName(name)) {
         return nullptr;
     }
     void* handle = nullptr;
-    if (std::strchr(name, '/') == nullptr) {
-        char beside[4096];
-        if (besideExecutable(beside, name) && ::access(beside, F_OK) == 0) {
-            handle = ::dlopen(beside, RTLD_NOW | RTLD_LOCAL);
-        }
+    char beside[4096];
+    if (besideExecutable(beside, name) && ::access(beside, F_OK) == 0) {
+        handle = ::dlopen(beside, RTLD_NOW | RTLD_LOCAL);
     }
     if (handle == nullptr) {
         handle = ::dlopen(name, RTLD_NOW | RTLD_LOCAL);

@@ -202,59 +202,82 @@ bool ManualResetEvent::timedWait(unsigned int milliseconds) {
 }
 
 // ---- KernelMutex ----
+//
+// A robust mutex: when its owner ends, the system hands it to the next
+// locker with EOWNERDEAD, which is the abandoned case. The re-entry count
+// and the owner are kept here, so the native mutex is locked once per
+// ownership.
+
+namespace {
+
+// A number of the calling thread that no other thread of the process has
+// ever had or will have.
+std::uint64_t threadSerial() {
+    static std::atomic<std::uint64_t> next{1};
+    thread_local const std::uint64_t serial = next.fetch_add(1, std::memory_order_relaxed);
+    return serial;
+}
+
+// Takes the mutex for the calling thread, waiting for it or only trying: once
+// more when the thread owns it already, else by locking the native mutex
+// (made usable again when it was abandoned).
+KernelMutex::Ownership enter(std::atomic<std::uint64_t>& owner, int& count, pthread_mutex_t* mutex, bool wait) {
+    using Ownership = KernelMutex::Ownership;
+    const std::uint64_t self = threadSerial();
+    // Only this thread can have stored its own serial, so the unlocked read is exact for it.
+    if (owner.load(std::memory_order_relaxed) == self) {
+        ++count;
+        return Ownership::taken;
+    }
+    const int locked = wait ? pthread_mutex_lock(mutex) : pthread_mutex_trylock(mutex);
+    if (locked == EOWNERDEAD) {
+        pthread_mutex_consistent(mutex);
+    } else if (locked != 0) {
+        return Ownership::none;
+    }
+    owner.store(self, std::memory_order_relaxed);
+    count = 1;
+    return locked == 0 ? Ownership::taken : Ownership::abandoned;
+}
+
+} // namespace
 
 KernelMutex::KernelMutex() : m_owner(0), m_count(0) {
-    initMutex(m_mutex.as<pthread_mutex_t>(), PTHREAD_MUTEX_NORMAL);
-    initMonotonicCondition(m_cond.as<pthread_cond_t>());
+    pthread_mutexattr_t attr;
+    pthread_mutexattr_init(&attr);
+    pthread_mutexattr_setrobust(&attr, PTHREAD_MUTEX_ROBUST);
+    pthread_mutex_init(m_mutex.as<pthread_mutex_t>(), &attr);
+    pthread_mutexattr_destroy(&attr);
 }
 
 KernelMutex::~KernelMutex() {
-    pthread_cond_destroy(m_cond.as<pthread_cond_t>());
+    // A robust mutex is linked into its owner's list of held mutexes, which
+    // must not keep pointing into freed storage.
+    if (m_owner.load(std::memory_order_relaxed) == threadSerial()) {
+        m_owner.store(0, std::memory_order_relaxed);
+        m_count = 0;
+        pthread_mutex_unlock(m_mutex.as<pthread_mutex_t>());
+    }
     pthread_mutex_destroy(m_mutex.as<pthread_mutex_t>());
 }
 
-void KernelMutex::acquire() {
-    const std::uint32_t self = currentThreadId();
-    pthread_mutex_t* mutex = m_mutex.as<pthread_mutex_t>();
-    pthread_mutex_lock(mutex);
-    while (m_owner != 0 && m_owner != self) {
-        pthread_cond_wait(m_cond.as<pthread_cond_t>(), mutex);
-    }
-    m_owner = self;
-    ++m_count;
-    pthread_mutex_unlock(mutex);
+KernelMutex::Ownership KernelMutex::acquire() {
+    return enter(m_owner, m_count, m_mutex.as<pthread_mutex_t>(), true);
 }
 
-bool KernelMutex::timedAcquire(unsigned int milliseconds) {
-    const std::uint32_t self = currentThreadId();
-    const timespec deadline = deadlineAfter(milliseconds);
-    pthread_mutex_t* mutex = m_mutex.as<pthread_mutex_t>();
-    pthread_mutex_lock(mutex);
-    while (m_owner != 0 && m_owner != self) {
-        if (pthread_cond_timedwait(m_cond.as<pthread_cond_t>(), mutex, &deadline) == ETIMEDOUT) {
-            break;
-        }
-    }
-    const bool acquired = m_owner == 0 || m_owner == self;
-    if (acquired) {
-        m_owner = self;
-        ++m_count;
-    }
-    pthread_mutex_unlock(mutex);
-    return acquired;
+KernelMutex::Ownership KernelMutex::tryAcquire() {
+    return enter(m_owner, m_count, m_mutex.as<pthread_mutex_t>(), false);
 }
 
 bool KernelMutex::release() {
-    const std::uint32_t self = currentThreadId();
-    pthread_mutex_t* mutex = m_mutex.as<pthread_mutex_t>();
-    pthread_mutex_lock(mutex);
-    const bool owned = m_owner == self;
-    if (owned && --m_count == 0) {
-        m_owner = 0;
-        pthread_cond_signal(m_cond.as<pthread_cond_t>());
+    if (m_owner.load(std::memory_order_relaxed) != threadSerial()) {
+        return false;
     }
-    pthread_mutex_unlock(mutex);
-    return owned;
+    if (--m_count == 0) {
+        m_owner.store(0, std::memory_order_relaxed);
+        pthread_mutex_unlock(m_mutex.as<pthread_mutex_t>());
+    }
+    return true;
 }
 
 } // namespace Platform

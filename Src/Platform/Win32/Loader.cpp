@@ -10,7 +10,7 @@ namespace Platform {
 const char* const kLibraryNameFormat = "%s.dll";
 
 LibraryHandle loadLibrary(const char* name) {
-    if (name == nullptr || name[0] == '\0') {
+    if (!isBareFileName(name)) {
         return nullptr;
     }
     // The system's own search order already starts in the program's directory.

@@ -184,8 +184,24 @@ bool ManualResetEvent::timedWait(unsigned int milliseconds) {
 
 // ---- KernelMutex ----
 //
-// A kernel mutex object: the kernel keeps the owner and the count, and
+// A kernel mutex object: the kernel keeps the owner and the count, hands a
+// mutex whose owner ended to the next waiter with WAIT_ABANDONED, and
 // ReleaseMutex fails for any thread but the owner.
+
+namespace {
+
+KernelMutex::Ownership ownershipOf(DWORD waited) {
+    switch (waited) {
+    case WAIT_OBJECT_0:
+        return KernelMutex::Ownership::taken;
+    case WAIT_ABANDONED:
+        return KernelMutex::Ownership::abandoned;
+    default:
+        return KernelMutex::Ownership::none;
+    }
+}
+
+} // namespace
 
 KernelMutex::KernelMutex() : m_owner(0), m_count(0) {
     *m_mutex.as<HANDLE>() = CreateMutexA(nullptr, FALSE, nullptr);
@@ -197,14 +213,12 @@ KernelMutex::~KernelMutex() {
     }
 }
 
-void KernelMutex::acquire() {
-    // An abandoned mutex (its owner ended holding it) passes to the waiter.
-    WaitForSingleObject(*m_mutex.as<HANDLE>(), INFINITE);
+KernelMutex::Ownership KernelMutex::acquire() {
+    return ownershipOf(WaitForSingleObject(*m_mutex.as<HANDLE>(), INFINITE));
 }
 
-bool KernelMutex::timedAcquire(unsigned int milliseconds) {
-    const DWORD result = WaitForSingleObject(*m_mutex.as<HANDLE>(), waitSpan(milliseconds));
-    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+KernelMutex::Ownership KernelMutex::tryAcquire() {
+    return ownershipOf(WaitForSingleObject(*m_mutex.as<HANDLE>(), 0));
 }
 
 bool KernelMutex::release() {
