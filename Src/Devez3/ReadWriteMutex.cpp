@@ -16,9 +16,9 @@
 // that writer the holder before waking it, so nobody can slip in between.
 #include "virad/ReadWriteMutex.h"
 
-#include "Common/Report.h"
-#include "Common/ShortLock.h"
-#include "Platform/Sync.h"
+#include "Src/Common/Report.h"
+#include "Src/Base/ShortLock.h"
+#include "Src/Platform/Sync.h"
 
 #include <atomic>
 #include <new>
@@ -141,7 +141,7 @@ bool CReadWriteMutex::enterWriting() {
         self.m_gate.enter();
         self.m_writersAtGate.fetch_add(1, std::memory_order_seq_cst);
         // Holding the gate keeps new readers out; wait for those inside.
-        for (Common::SpinWait wait(kSpinsBeforeYield); self.m_readCount.load(std::memory_order_seq_cst) > 0;) {
+        for (Base::SpinWait wait(kSpinsBeforeYield); self.m_readCount.load(std::memory_order_seq_cst) > 0;) {
             wait.pause();
         }
         self.m_writeFlag.store(1, std::memory_order_relaxed);

@@ -2,10 +2,10 @@
 // settings, formatting through the pattern language and parsing back.
 #include "virad/CTime.h"
 
-#include "Devez3/Calendar.h"
-#include "Devez3/TimeText.h"
-#include "Common/NeverDestroyed.h"
-#include "Common/Report.h"
+#include "Src/Devez3/Calendar.h"
+#include "Src/Devez3/TimeText.h"
+#include "Src/Base/NeverDestroyed.h"
+#include "Src/Common/Report.h"
 
 #include <atomic>
 #include <climits>
@@ -22,7 +22,7 @@ namespace {
 // The pattern is stored as given at load and analysed only when it is set
 // through setFormatString, so the other settings keep their defaults until then.
 flex_string& storedPattern() {
-    static Common::NeverDestroyed<flex_string> pattern("yyyy-MM-dd HH:mm:ss");
+    static Base::NeverDestroyed<flex_string> pattern("yyyy-MM-dd HH:mm:ss");
     return pattern.get();
 }
 // Touched at load, so the pattern exists before any thread formats.

@@ -11,9 +11,9 @@
 #ifndef DOZUV2_DEVEZ3_TIMERINTERNAL_H
 #define DOZUV2_DEVEZ3_TIMERINTERNAL_H
 
-#include "Common/NeverDestroyed.h"
-#include "Common/RecursiveLock.h"
-#include "Common/Report.h"
+#include "Src/Base/NeverDestroyed.h"
+#include "Src/Base/RecursiveLock.h"
+#include "Src/Common/Report.h"
 #include "memory/MemPool.h"
 #include "virad/Mutex.h"
 #include "virad/Semaphore.h"
@@ -53,7 +53,7 @@ template <typename T> struct TimerNodeAllocator {
     template <typename U> TimerNodeAllocator(const TimerNodeAllocator<U>&) {}
 
     static Memory::Detail::CMemPool& pool() {
-        static Common::NeverDestroyed<Memory::Detail::CMemPool> units(static_cast<unsigned int>(sizeof(T)), 256u);
+        static Base::NeverDestroyed<Memory::Detail::CMemPool> units(static_cast<unsigned int>(sizeof(T)), 256u);
         return units.get();
     }
     T* allocate(std::size_t n) {
@@ -121,7 +121,7 @@ struct TimerInternal {
 
 // Everything the timers share. One per process.
 struct TimerSchedule {
-    Common::RecursiveLock lock;
+    Base::RecursiveLock lock;
     CTimerThread* idlePool = nullptr; // most recently returned first
     std::uint64_t now;                // manager time, ms, sampled by the manager thread
     TimerList list;
@@ -152,7 +152,7 @@ struct TimerSchedule {
 // The process's schedule; never null, never destroyed. Inline, so that start
 // and stop test the built-once guard in place rather than through a call.
 inline TimerSchedule& timerSchedule() {
-    static Common::NeverDestroyed<TimerSchedule> schedule;
+    static Base::NeverDestroyed<TimerSchedule> schedule;
     return schedule.get();
 }
 

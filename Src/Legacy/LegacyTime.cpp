@@ -3,10 +3,10 @@
 // classes.
 #include "legacy/LegacyTime.h"
 
-#include "Common/Containers.h"
-#include "Common/Report.h"
-#include "Devez3/TimeText.h"
-#include "Platform/Clock.h"
+#include "Src/Common/Containers.h"
+#include "Src/Common/Report.h"
+#include "Src/Devez3/TimeText.h"
+#include "Src/Platform/Clock.h"
 #include "virad/CTime.h"
 #include "virad/Thread.h"
 

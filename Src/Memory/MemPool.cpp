@@ -2,8 +2,8 @@
 // blocks that live as long as the pool.
 #include "memory/MemPool.h"
 
-#include "Common/Report.h"
-#include "Common/ShortLock.h"
+#include "Src/Common/Report.h"
+#include "Src/Base/ShortLock.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -66,7 +66,7 @@ struct CMemPool::MemPoolInternal {
     std::uint32_t unitSize;
     std::uint32_t unitsPerBlock;
     void* freeUnits = nullptr;
-    Common::ShortLock lock;
+    Base::ShortLock lock;
 };
 
 CMemPool::CMemPool(unsigned int unitSize, unsigned int unitsPerBlock)
@@ -85,7 +85,7 @@ CMemPool::~CMemPool() {
 }
 
 void* CMemPool::malloc() {
-    std::lock_guard<Common::ShortLock> guard(m_internal->lock);
+    std::lock_guard<Base::ShortLock> guard(m_internal->lock);
     if (m_internal->freeUnits == nullptr && !m_internal->grow()) {
         return nullptr;
     }
@@ -95,7 +95,7 @@ void* CMemPool::malloc() {
 }
 
 void CMemPool::free(void* unit) {
-    std::lock_guard<Common::ShortLock> guard(m_internal->lock);
+    std::lock_guard<Base::ShortLock> guard(m_internal->lock);
     setNext(unit, m_internal->freeUnits);
     m_internal->freeUnits = unit;
 }

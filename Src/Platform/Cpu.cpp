@@ -1,7 +1,7 @@
 // The processor family, the same on every host: which instruction sets the
 // processor offers, asked of the processor itself through the compiler's
 // helper for its identification instruction.
-#include "Platform/Cpu.h"
+#include "Src/Platform/Cpu.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #if !defined(_MSC_VER) || defined(__clang__)

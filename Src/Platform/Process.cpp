@@ -1,9 +1,9 @@
 // The host-independent part of the process family: command lines split as
 // the Windows C runtime splits them, and exit handlers through the C library.
-#include "Platform/Process.h"
+#include "Src/Platform/Process.h"
 
-#include "Common/NeverDestroyed.h"
-#include "Common/ShortLock.h"
+#include "Src/Base/NeverDestroyed.h"
+#include "Src/Base/ShortLock.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -68,21 +68,21 @@ std::atomic<RegisterExitHandlerFunction> g_registerExitHandlerRedirect{nullptr};
 // the top; a handler registered while one of ours runs is not given to the
 // runtime but run by that runNewest right after the handler that registered
 // it, as the runtimes that allow it would do.
-Common::ShortLock g_handlersLock; // constant-initialised: usable before any constructor runs
+Base::ShortLock g_handlersLock; // constant-initialised: usable before any constructor runs
 std::atomic<int> g_handlersRunning{0};
 
 // Never destroyed: handlers still run after the statics are gone. Kept with
 // the standard allocator: registration has a failure result of its own (the
 // refusal of a full table), which running out of room gives.
 std::vector<ExitHandler>& handlers() {
-    static Common::NeverDestroyed<std::vector<ExitHandler>> list;
+    static Base::NeverDestroyed<std::vector<ExitHandler>> list;
     return list.get();
 }
 
 void runNewest() {
     std::size_t floor = 0;
     {
-        std::lock_guard<Common::ShortLock> lock(g_handlersLock);
+        std::lock_guard<Base::ShortLock> lock(g_handlersLock);
         if (handlers().empty()) {
             return;
         }
@@ -92,7 +92,7 @@ void runNewest() {
     for (;;) {
         ExitHandler handler = nullptr;
         {
-            std::lock_guard<Common::ShortLock> lock(g_handlersLock);
+            std::lock_guard<Base::ShortLock> lock(g_handlersLock);
             if (handlers().size() <= floor) {
                 break;
             }
@@ -111,7 +111,7 @@ bool registerExitHandler(ExitHandler handler) {
     if (redirect != nullptr) {
         return redirect(handler);
     }
-    std::lock_guard<Common::ShortLock> lock(g_handlersLock);
+    std::lock_guard<Base::ShortLock> lock(g_handlersLock);
     std::vector<ExitHandler>& list = handlers();
     try {
         list.push_back(handler);

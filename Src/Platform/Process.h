@@ -3,7 +3,7 @@
 #ifndef DOZUV2_PLATFORM_PROCESS_H
 #define DOZUV2_PLATFORM_PROCESS_H
 
-#include "Common/Containers.h"
+#include "Src/Common/Containers.h"
 
 #include <cstdint>
 

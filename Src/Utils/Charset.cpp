@@ -2,9 +2,9 @@
 // single-byte code pages to UTF-8. GBK lives in CharsetGbk.cpp.
 #include "utils/Charset.h"
 
-#include "Common/Report.h"
-#include "Utils/Charset/CodePages.h"
-#include "Utils/Utf8Codec.h"
+#include "Src/Common/Report.h"
+#include "Src/Utils/Charset/CodePages.h"
+#include "Src/Utils/Utf8Codec.h"
 
 #include <cstring>
 

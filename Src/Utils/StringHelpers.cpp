@@ -2,8 +2,8 @@
 // text conversion.
 #include "utils/StringHelpers.h"
 
-#include "Common/Report.h"
-#include "Platform/Text.h"
+#include "Src/Common/Report.h"
+#include "Src/Platform/Text.h"
 
 #include <climits>
 #include <cstdarg>

@@ -1,6 +1,6 @@
 // POSIX realisation of the process family: the process id and command lines
 // started without a shell.
-#include "Platform/Process.h"
+#include "Src/Platform/Process.h"
 
 #include <cerrno>
 

@@ -1,6 +1,6 @@
 // Windows realisation of the process family: the process id and command
 // lines started as new processes.
-#include "Platform/Process.h"
+#include "Src/Platform/Process.h"
 
 #include <cstring>
 
