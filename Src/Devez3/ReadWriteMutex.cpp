@@ -72,7 +72,8 @@ CReadWriteMutex::CReadWriteMutex() : m_internal(new (std::nothrow) RWMutexIntern
 
 CReadWriteMutex::CReadWriteMutex(RWPriority priority) : m_internal(nullptr) {
     if (priority != priorityDefault && priority != priorityWrite) {
-        VIRAD_REPORT(3, "this:%p Input rwpriority level error, priorityDefault used!\n", static_cast<void*>(this));
+        VIRAD_REPORT(LOG_WARN, "this:%p Input rwpriority level error, priorityDefault used!\n",
+                     static_cast<void*>(this));
         priority = priorityDefault;
     }
     m_internal = new (std::nothrow) RWMutexInternal(priority);
@@ -83,12 +84,12 @@ CReadWriteMutex::~CReadWriteMutex() {
     if (m_internal->m_priority == priorityDefault) {
         const int readers = m_internal->m_readCount.load(std::memory_order_relaxed);
         if (readers > 0) {
-            VIRAD_REPORT(2, "has lock Read count:%d, maybe err\n", readers);
+            VIRAD_REPORT(LOG_ERROR, "has lock Read count:%d, maybe err\n", readers);
         }
         if (m_internal->m_writeFlag.load(std::memory_order_relaxed) != 0) {
             // The gate is released so that destroying it is legal.
             m_internal->m_gate.leave();
-            VIRAD_REPORT(2, "has lock write, maybe err\n");
+            VIRAD_REPORT(LOG_ERROR, "has lock write, maybe err\n");
         }
     }
     delete m_internal;
@@ -182,7 +183,7 @@ bool CReadWriteMutex::leave() {
                 return true;
             }
         }
-        VIRAD_REPORT(2, "No lock, maybe err\n");
+        VIRAD_REPORT(LOG_ERROR, "No lock, maybe err\n");
         return false;
     }
 
