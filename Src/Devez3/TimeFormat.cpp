@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 
 namespace Orvane {
@@ -46,12 +45,12 @@ bool contains(const char* text, char c) {
 
 // The date order of the pattern, or ymd with the report every caller that
 // falls back to it gives.
-CTime::DateFormat dateOrderOrDefault(const char* pattern) {
+Base::PatternDateOrder dateOrderOrDefault(const char* pattern) {
     Base::PatternDateOrder order = Base::kYearMonthDay;
     if (!Base::dateOrderOfPattern(pattern, order)) {
         VIRAD_REPORT(LOG_ERROR, "%s", Base::kDateOrderDefaulted);
     }
-    return static_cast<CTime::DateFormat>(order);
+    return order;
 }
 
 Base::PatternFields fieldsOf(const CTime& time) {
@@ -67,8 +66,9 @@ void CTime::format(char* buffer, const char* pattern, int mask) const {
     }
     pattern = patternOrStored(pattern);
     Base::FormatChoice choice;
-    choice.dateOrder = static_cast<Base::PatternDateOrder>(
-        (mask & kUsePatternDateOrder) != 0 ? dateOrderOrDefault(pattern) : g_dateOrder.load(std::memory_order_relaxed));
+    choice.dateOrder = (mask & kUsePatternDateOrder) != 0
+                           ? dateOrderOrDefault(pattern)
+                           : static_cast<Base::PatternDateOrder>(g_dateOrder.load(std::memory_order_relaxed));
     choice.separator = g_separator.load(std::memory_order_relaxed);
     choice.ownSeparators = (mask & kUsePatternSeparator) != 0;
     choice.twelveHour =
