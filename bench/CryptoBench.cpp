@@ -9,7 +9,7 @@
 // libcrypto reads its processor mask (OPENSSL_ia32cap) once, when it
 // initialises, so those pairs run in a fresh copy of this program started
 // with the mask set; their results follow the others in the same output.
-#include "Utils/InstructionPaths.h"
+#include "Src/Utils/InstructionPaths.h"
 #include "utils/Aes.h"
 #include "utils/Base64.h"
 #include "utils/Crc.h"

@@ -9,7 +9,7 @@
 // Every mode and key size runs key expansion, encryption and decryption, on
 // lengths that take the engine's groups of blocks, a partial group, and (for
 // the stream modes) pieces that start and end inside a block.
-#include "Utils/InstructionPaths.h"
+#include "Src/Utils/InstructionPaths.h"
 #include "utils/Aes.h"
 
 #include <valgrind/memcheck.h>

@@ -9,7 +9,7 @@
 // the blocks carved at creation (no merge across their bounds).
 #include "FuzzCheck.h"
 
-#include "Memory/BuddyPool.h"
+#include "Src/Memory/BuddyPool.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -18,7 +18,7 @@
 // epoch, and field sets and sums of any size give fields in range.
 #include "FuzzCheck.h"
 
-#include "Platform/Clock.h"
+#include "Src/Platform/Clock.h"
 #include "legacy/LegacyTime.h"
 #include "virad/CTime.h"
 

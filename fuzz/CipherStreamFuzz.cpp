@@ -13,7 +13,7 @@
 // and CRC-32.
 #include "FuzzCheck.h"
 
-#include "Utils/InstructionPaths.h"
+#include "Src/Utils/InstructionPaths.h"
 #include "utils/Aes.h"
 #include "utils/Crc.h"
 #include "utils/Md5.h"

@@ -10,8 +10,8 @@
 #include "FuzzCheck.h"
 #include "RemovalCapture.h"
 
-#include "Devez3/LogFile.h"
-#include "Devez3/PrintState.h"
+#include "Src/Devez3/LogFile.h"
+#include "Src/Devez3/PrintState.h"
 #include "virad/LogFilter.h"
 #include "virad/Process.h"
 

@@ -7,7 +7,7 @@
 // exactly the model's order, and its head must be the model's first.
 #include "FuzzCheck.h"
 
-#include "Devez3/TimerInternal.h"
+#include "Src/Devez3/TimerInternal.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -11,7 +11,7 @@
 #include "StressRun.h"
 #include "support/OnThreads.h"
 
-#include "Memory/BuddyPool.h"
+#include "Src/Memory/BuddyPool.h"
 #include "memory/MemPool.h"
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 #ifndef DOZUV2_STRESS_REMOVALCAPTURE_H
 #define DOZUV2_STRESS_REMOVALCAPTURE_H
 
-#include "Devez3/FileDefaultOpt.h"
+#include "Src/Devez3/FileDefaultOpt.h"
 
 #include <fstream>
 #include <iterator>

@@ -138,7 +138,7 @@ def single_byte_table(charmap):
 
 def write_single_byte(stem, symbol, charmap, title):
     table = single_byte_table(charmap)
-    lines = header(charmap.provenance(), ["Utils/Charset/CodePages.h"])
+    lines = header(charmap.provenance(), ["Src/Utils/Charset/CodePages.h"])
     lines.append("// %s: byte to 16-bit code point, 0 where the byte has no character." % title)
     lines.append("const unsigned short %s[256] = {" % symbol)
     lines.extend(rows(table))
@@ -191,7 +191,7 @@ def write_gbk(charmap):
     single, to_unicode, from_unicode = gbk_tables(charmap)
     lead_index, lead_pages, leads = index_and_pages(to_unicode)
     uni_index, uni_pages, highs = index_and_pages(from_unicode)
-    lines = header(charmap.provenance(), ["Utils/Charset/CodePages.h"])
+    lines = header(charmap.provenance(), ["Src/Utils/Charset/CodePages.h"])
     lines.append("// GBK (code page 936): single bytes to code points; 0x00-0x7F are ASCII, 0x80 the euro sign.")
     lines.append("const unsigned short kGbkSingleByte[256] = {")
     lines.extend(rows(single))

@@ -56,10 +56,10 @@
 #ifndef DOZUV2_COMMON_PROCESSWIDE_H
 #define DOZUV2_COMMON_PROCESSWIDE_H
 
-#include "Common/NeverDestroyed.h"
-#include "Common/Report.h"
-#include "Platform/Process.h"
-#include "Platform/Sync.h"
+#include "Src/Base/NeverDestroyed.h"
+#include "Src/Common/Report.h"
+#include "Src/Platform/Process.h"
+#include "Src/Platform/Sync.h"
 
 #include <atomic>
 
@@ -127,7 +127,7 @@ private:
     }
 
     static Platform::CriticalSection& creationLock() {
-        static NeverDestroyed<Platform::CriticalSection> lock;
+        static Base::NeverDestroyed<Platform::CriticalSection> lock;
         return lock.get();
     }
 

@@ -9,7 +9,7 @@
 #ifndef DOZUV2_COMMON_THREADVALUESLOT_H
 #define DOZUV2_COMMON_THREADVALUESLOT_H
 
-#include "Common/NeverDestroyed.h"
+#include "Src/Base/NeverDestroyed.h"
 #include "virad/ThreadLocalSlot.h"
 
 #include <cstdint>
@@ -36,7 +36,7 @@ public:
 
 private:
     static Virad::CThreadSpecific& slot() {
-        static NeverDestroyed<Virad::CThreadSpecific> instance;
+        static Base::NeverDestroyed<Virad::CThreadSpecific> instance;
         return instance.get();
     }
 };

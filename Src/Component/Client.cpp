@@ -2,11 +2,11 @@
 // server description and the calling thread's current user.
 #include "component/Client.h"
 
-#include "Common/Report.h"
-#include "Common/ThreadValueSlot.h"
-#include "Component/ClientInternal.h"
-#include "Component/UnknownInternal.h"
-#include "Platform/Thread.h"
+#include "Src/Common/Report.h"
+#include "Src/Common/ThreadValueSlot.h"
+#include "Src/Component/ClientInternal.h"
+#include "Src/Component/UnknownInternal.h"
+#include "Src/Platform/Thread.h"
 #include "component/ComPtr.h"
 
 #include <cstring>

@@ -1,11 +1,11 @@
 // Remote clients as the registry sees them: completing, finding, logging in
 // and releasing clients, the client factory wrappers and the client instance
 // list with its idle check.
-#include "Common/NeverDestroyed.h"
-#include "Common/ProcessWide.h"
-#include "Common/Report.h"
-#include "Component/ClientInternal.h"
-#include "Component/UnknownInternal.h"
+#include "Src/Base/NeverDestroyed.h"
+#include "Src/Common/ProcessWide.h"
+#include "Src/Common/Report.h"
+#include "Src/Component/ClientInternal.h"
+#include "Src/Component/UnknownInternal.h"
 
 #include <algorithm>
 #include <cstring>
@@ -41,7 +41,7 @@ ClientInternal& recordOf(IClient* client) {
 // Serialises client creation across every wrapper, so that two threads
 // asking for the same server get one client. Exists from load to the end.
 Virad::CRecursiveMutex& creationLock() {
-    static Common::NeverDestroyed<Virad::CRecursiveMutex> lock;
+    static Base::NeverDestroyed<Virad::CRecursiveMutex> lock;
     return lock.get();
 }
 

@@ -10,7 +10,7 @@
 #ifndef DOZUV2_COMPONENT_CLIENTINTERNAL_H
 #define DOZUV2_COMPONENT_CLIENTINTERNAL_H
 
-#include "Common/Containers.h"
+#include "Src/Common/Containers.h"
 #include "component/Client.h"
 #include "virad/CTime.h"
 #include "virad/Mutex.h"

@@ -3,11 +3,11 @@
 // device.
 #include "component/ComSelect.h"
 
-#include "Common/Containers.h"
-#include "Common/NeverDestroyed.h"
-#include "Common/ProcessWide.h"
-#include "Common/Report.h"
-#include "Component/ComSelectInternal.h"
+#include "Src/Common/Containers.h"
+#include "Src/Base/NeverDestroyed.h"
+#include "Src/Common/ProcessWide.h"
+#include "Src/Common/Report.h"
+#include "Src/Component/ComSelectInternal.h"
 #include "virad/Mutex.h"
 
 #include <atomic>
@@ -44,7 +44,7 @@ struct HeldQueryer {
 };
 
 HeldQueryer& heldQueryer() {
-    static Common::NeverDestroyed<HeldQueryer> instance;
+    static Base::NeverDestroyed<HeldQueryer> instance;
     return instance.get();
 }
 

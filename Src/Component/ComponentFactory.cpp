@@ -13,10 +13,10 @@
 // client's final logout ever holds the registry.
 #include "component/Factory.h"
 
-#include "Common/Containers.h"
-#include "Common/ProcessWide.h"
-#include "Common/Report.h"
-#include "Component/ClientInternal.h"
+#include "Src/Common/Containers.h"
+#include "Src/Common/ProcessWide.h"
+#include "Src/Common/Report.h"
+#include "Src/Component/ClientInternal.h"
 
 #include <atomic>
 #include <cstring>

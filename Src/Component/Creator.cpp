@@ -9,13 +9,13 @@
 // identity waits for it instead of making a second one.
 #include "component/Creator.h"
 
-#include "Common/Containers.h"
-#include "Common/ProcessWide.h"
-#include "Common/Report.h"
-#include "Common/ThreadValueSlot.h"
-#include "Component/UnknownInternal.h"
-#include "Platform/Loader.h"
-#include "Platform/Sync.h"
+#include "Src/Common/Containers.h"
+#include "Src/Common/ProcessWide.h"
+#include "Src/Common/Report.h"
+#include "Src/Common/ThreadValueSlot.h"
+#include "Src/Component/UnknownInternal.h"
+#include "Src/Platform/Loader.h"
+#include "Src/Platform/Sync.h"
 #include "virad/Mutex.h"
 
 #include <algorithm>

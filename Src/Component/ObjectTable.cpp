@@ -2,9 +2,9 @@
 // that their last release also takes.
 #include "component/ObjectTable.h"
 
-#include "Common/Containers.h"
-#include "Common/Report.h"
-#include "Component/UnknownInternal.h"
+#include "Src/Common/Containers.h"
+#include "Src/Common/Report.h"
+#include "Src/Component/UnknownInternal.h"
 #include "virad/Mutex.h"
 
 #include <algorithm>

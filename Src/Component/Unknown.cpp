@@ -1,9 +1,9 @@
 // The component base: its record, reference counting and the hand-out rules.
 #include "component/Unknown.h"
 
-#include "Common/Report.h"
-#include "Component/ClientInternal.h"
-#include "Component/UnknownInternal.h"
+#include "Src/Common/Report.h"
+#include "Src/Component/ClientInternal.h"
+#include "Src/Component/UnknownInternal.h"
 #include "component/Factory.h"
 #include "component/ObjectTable.h"
 

@@ -1,11 +1,11 @@
 // The C level of the print path: the option flags, the line prefix, the
 // console output with its colours, and the C-callable filter.
-#include "Devez3/PrintState.h"
+#include "Src/Devez3/PrintState.h"
 
-#include "Devez3/ClockInternal.h"
-#include "Platform/Console.h"
-#include "Platform/File.h"
-#include "Platform/Thread.h"
+#include "Src/Devez3/ClockInternal.h"
+#include "Src/Platform/Console.h"
+#include "Src/Platform/File.h"
+#include "Src/Platform/Thread.h"
 
 #include <cstdarg>
 #include <cstddef>

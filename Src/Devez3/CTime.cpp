@@ -2,8 +2,8 @@
 // the zone offset those conversions apply, arithmetic and comparison.
 #include "virad/CTime.h"
 
-#include "Devez3/Calendar.h"
-#include "Platform/Clock.h"
+#include "Src/Devez3/Calendar.h"
+#include "Src/Platform/Clock.h"
 
 #include <atomic>
 

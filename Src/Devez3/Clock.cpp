@@ -3,12 +3,12 @@
 // hooks with the modify procedures told afterwards.
 #include "virad/CTime.h"
 
-#include "Devez3/Calendar.h"
-#include "Devez3/ClockInternal.h"
-#include "Common/Containers.h"
-#include "Common/NeverDestroyed.h"
-#include "Common/Report.h"
-#include "Platform/Clock.h"
+#include "Src/Devez3/Calendar.h"
+#include "Src/Devez3/ClockInternal.h"
+#include "Src/Common/Containers.h"
+#include "Src/Base/NeverDestroyed.h"
+#include "Src/Common/Report.h"
+#include "Src/Platform/Clock.h"
 #include "virad/LastError.h"
 #include "virad/Mutex.h"
 
@@ -87,7 +87,7 @@ struct ModifyProcList {
 };
 
 ModifyProcList& modifyProcList() {
-    static Common::NeverDestroyed<ModifyProcList> list;
+    static Base::NeverDestroyed<ModifyProcList> list;
     return list.get();
 }
 

@@ -2,7 +2,7 @@
 // operations shared with CLfsFile.
 #include "virad/File.h"
 
-#include "Devez3/FileCore.h"
+#include "Src/Devez3/FileCore.h"
 #include "virad/FileFind.h"
 
 #include <cstring>

@@ -4,9 +4,9 @@
 #ifndef DOZUV2_DEVEZ3_FILECORE_H
 #define DOZUV2_DEVEZ3_FILECORE_H
 
-#include "Devez3/FileDefaultOpt.h"
-#include "Common/Report.h"
-#include "Platform/File.h"
+#include "Src/Devez3/FileDefaultOpt.h"
+#include "Src/Common/Report.h"
+#include "Src/Platform/File.h"
 #include "virad/Thread.h"
 #include "virad/ThreadManager.h"
 

@@ -1,9 +1,9 @@
 // The default file-system table: every operation on the host's C library,
 // through the platform layer where the C library is not enough.
-#include "Devez3/FileDefaultOpt.h"
-#include "Devez3/PrintState.h"
-#include "Common/Report.h"
-#include "Platform/File.h"
+#include "Src/Devez3/FileDefaultOpt.h"
+#include "Src/Devez3/PrintState.h"
+#include "Src/Common/Report.h"
+#include "Src/Platform/File.h"
 
 #include <climits>
 #include <cstdio>

@@ -3,7 +3,7 @@
 #ifndef DOZUV2_DEVEZ3_FILEDEFAULTOPT_H
 #define DOZUV2_DEVEZ3_FILEDEFAULTOPT_H
 
-#include "Common/Containers.h"
+#include "Src/Common/Containers.h"
 #include "virad/FileSystem.h"
 #include "virad/Mutex.h"
 

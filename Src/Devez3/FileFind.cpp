@@ -2,9 +2,9 @@
 // only in the string type of their name results.
 #include "virad/FileFind.h"
 
-#include "Devez3/FileDefaultOpt.h"
-#include "Common/Containers.h"
-#include "Common/Report.h"
+#include "Src/Devez3/FileDefaultOpt.h"
+#include "Src/Common/Containers.h"
+#include "Src/Common/Report.h"
 
 #include <cstring>
 #include <new>

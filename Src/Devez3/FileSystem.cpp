@@ -1,8 +1,8 @@
 // The file-system hook table, the choice of the table serving a path, and
 // the process-wide default table.
-#include "Devez3/FileDefaultOpt.h"
-#include "Common/ProcessWide.h"
-#include "Common/Report.h"
+#include "Src/Devez3/FileDefaultOpt.h"
+#include "Src/Common/ProcessWide.h"
+#include "Src/Common/Report.h"
 
 #include <cstring>
 #include <new>

@@ -1,7 +1,7 @@
 // The per-thread reuse number of the last reuse-numbered delegate called.
 #include "virad/Function.h"
 
-#include "Common/ThreadValueSlot.h"
+#include "Src/Common/ThreadValueSlot.h"
 
 namespace Orvane {
 namespace Virad {

@@ -1,10 +1,10 @@
 // The per-thread last error and the process-wide table of error messages.
 #include "virad/LastError.h"
 
-#include "Common/Containers.h"
-#include "Common/ProcessWide.h"
-#include "Common/Report.h"
-#include "Common/ThreadValueSlot.h"
+#include "Src/Common/Containers.h"
+#include "Src/Common/ProcessWide.h"
+#include "Src/Common/Report.h"
+#include "Src/Common/ThreadValueSlot.h"
 #include "virad/Mutex.h"
 
 #include <cstdint>

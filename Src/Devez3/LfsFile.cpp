@@ -2,7 +2,7 @@
 // repeated until the whole request is through or the file system stops.
 #include "virad/File.h"
 
-#include "Devez3/FileCore.h"
+#include "Src/Devez3/FileCore.h"
 
 namespace Orvane {
 namespace Virad {

@@ -6,11 +6,11 @@
 // here could recurse into the log file. The file itself is handled with the
 // C library's streams directly; only the directory listing and the deletion
 // of old files go through the hookable file-system table.
-#include "Devez3/LogFile.h"
+#include "Src/Devez3/LogFile.h"
 
-#include "Common/NeverDestroyed.h"
-#include "Devez3/PrintState.h"
-#include "Platform/File.h"
+#include "Src/Base/NeverDestroyed.h"
+#include "Src/Devez3/PrintState.h"
+#include "Src/Platform/File.h"
 #include "virad/LogFilter.h"
 #include "virad/Mutex.h"
 
@@ -38,7 +38,7 @@ struct LogFileState {
 };
 
 LogFileState& logFileState() {
-    static Common::NeverDestroyed<LogFileState> state;
+    static Base::NeverDestroyed<LogFileState> state;
     return state.get();
 }
 

@@ -3,7 +3,7 @@
 #ifndef DOZUV2_DEVEZ3_LOGFILE_H
 #define DOZUV2_DEVEZ3_LOGFILE_H
 
-#include "Common/Containers.h"
+#include "Src/Common/Containers.h"
 
 namespace Orvane {
 namespace Virad {

@@ -1,8 +1,8 @@
 // The logfilter command.
 #include "virad/LogFilter.h"
 
-#include "Devez3/LogFile.h"
-#include "Devez3/PrintState.h"
+#include "Src/Devez3/LogFile.h"
+#include "Src/Devez3/PrintState.h"
 
 #include <cstdint>
 #include <cstdio>

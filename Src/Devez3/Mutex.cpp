@@ -3,9 +3,9 @@
 // depth).
 #include "virad/Mutex.h"
 
-#include "Common/RecursiveLock.h"
-#include "Common/Report.h"
-#include "Platform/Sync.h"
+#include "Src/Base/RecursiveLock.h"
+#include "Src/Common/Report.h"
+#include "Src/Platform/Sync.h"
 
 #include <new>
 
@@ -42,7 +42,7 @@ bool CMutex::leave() {
 
 // ---- CRecursiveMutex ----
 
-struct CRecursiveMutex::RecursiveMutexInternal : Common::RecursiveLock {};
+struct CRecursiveMutex::RecursiveMutexInternal : Base::RecursiveLock {};
 
 CRecursiveMutex::CRecursiveMutex() : m_internal(new (std::nothrow) RecursiveMutexInternal) {
     VIRAD_ASSERT(m_internal);

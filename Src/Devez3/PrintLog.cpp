@@ -1,9 +1,9 @@
 // The print path's filter and its outputs: levels, module switches, the log
 // printer, attached printers and per-module statistics.
-#include "Devez3/PrintState.h"
+#include "Src/Devez3/PrintState.h"
 
-#include "Common/Containers.h"
-#include "Common/NeverDestroyed.h"
+#include "Src/Common/Containers.h"
+#include "Src/Base/NeverDestroyed.h"
 #include "virad/Mutex.h"
 
 #include <cstdio>
@@ -28,7 +28,7 @@ struct Outputs {
 };
 
 Outputs& outputs() {
-    static Common::NeverDestroyed<Outputs> instance;
+    static Base::NeverDestroyed<Outputs> instance;
     return instance.get();
 }
 
@@ -39,7 +39,7 @@ struct ModuleSwitches {
 };
 
 ModuleSwitches& moduleSwitches() {
-    static Common::NeverDestroyed<ModuleSwitches> instance;
+    static Base::NeverDestroyed<ModuleSwitches> instance;
     return instance.get();
 }
 
@@ -50,7 +50,7 @@ struct Statistics {
 };
 
 Statistics& statistics() {
-    static Common::NeverDestroyed<Statistics> instance;
+    static Base::NeverDestroyed<Statistics> instance;
     return instance.get();
 }
 

@@ -8,7 +8,7 @@
 #ifndef DOZUV2_DEVEZ3_PRINTSTATE_H
 #define DOZUV2_DEVEZ3_PRINTSTATE_H
 
-#include "Platform/Cpu.h"
+#include "Src/Platform/Cpu.h"
 #include "virad/PrintLog.h"
 
 #include <atomic>

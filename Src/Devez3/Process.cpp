@@ -1,8 +1,8 @@
 // The process helpers: the process id and the command runner.
 #include "virad/Process.h"
 
-#include "Common/Report.h"
-#include "Platform/Process.h"
+#include "Src/Common/Report.h"
+#include "Src/Platform/Process.h"
 
 #include <cstdio>
 #include <cstring>

@@ -16,9 +16,9 @@
 // that writer the holder before waking it, so nobody can slip in between.
 #include "virad/ReadWriteMutex.h"
 
-#include "Common/Report.h"
-#include "Common/ShortLock.h"
-#include "Platform/Sync.h"
+#include "Src/Common/Report.h"
+#include "Src/Base/ShortLock.h"
+#include "Src/Platform/Sync.h"
 
 #include <atomic>
 #include <new>
@@ -72,7 +72,8 @@ CReadWriteMutex::CReadWriteMutex() : m_internal(new (std::nothrow) RWMutexIntern
 
 CReadWriteMutex::CReadWriteMutex(RWPriority priority) : m_internal(nullptr) {
     if (priority != priorityDefault && priority != priorityWrite) {
-        VIRAD_REPORT(3, "this:%p Input rwpriority level error, priorityDefault used!\n", static_cast<void*>(this));
+        VIRAD_REPORT(LOG_WARN, "this:%p Input rwpriority level error, priorityDefault used!\n",
+                     static_cast<void*>(this));
         priority = priorityDefault;
     }
     m_internal = new (std::nothrow) RWMutexInternal(priority);
@@ -83,12 +84,12 @@ CReadWriteMutex::~CReadWriteMutex() {
     if (m_internal->m_priority == priorityDefault) {
         const int readers = m_internal->m_readCount.load(std::memory_order_relaxed);
         if (readers > 0) {
-            VIRAD_REPORT(2, "has lock Read count:%d, maybe err\n", readers);
+            VIRAD_REPORT(LOG_ERROR, "has lock Read count:%d, maybe err\n", readers);
         }
         if (m_internal->m_writeFlag.load(std::memory_order_relaxed) != 0) {
             // The gate is released so that destroying it is legal.
             m_internal->m_gate.leave();
-            VIRAD_REPORT(2, "has lock write, maybe err\n");
+            VIRAD_REPORT(LOG_ERROR, "has lock write, maybe err\n");
         }
     }
     delete m_internal;
@@ -141,7 +142,7 @@ bool CReadWriteMutex::enterWriting() {
         self.m_gate.enter();
         self.m_writersAtGate.fetch_add(1, std::memory_order_seq_cst);
         // Holding the gate keeps new readers out; wait for those inside.
-        for (Common::SpinWait wait(kSpinsBeforeYield); self.m_readCount.load(std::memory_order_seq_cst) > 0;) {
+        for (Base::SpinWait wait(kSpinsBeforeYield); self.m_readCount.load(std::memory_order_seq_cst) > 0;) {
             wait.pause();
         }
         self.m_writeFlag.store(1, std::memory_order_relaxed);
@@ -182,7 +183,7 @@ bool CReadWriteMutex::leave() {
                 return true;
             }
         }
-        VIRAD_REPORT(2, "No lock, maybe err\n");
+        VIRAD_REPORT(LOG_ERROR, "No lock, maybe err\n");
         return false;
     }
 

@@ -1,8 +1,8 @@
 // The counting semaphore: a thin front over the platform's kernel semaphore.
 #include "virad/Semaphore.h"
 
-#include "Common/Report.h"
-#include "Platform/Sync.h"
+#include "Src/Common/Report.h"
+#include "Src/Platform/Sync.h"
 
 #include <new>
 

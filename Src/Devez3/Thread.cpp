@@ -1,8 +1,8 @@
 // Thread objects and the thread body.
 #include "virad/Thread.h"
 
-#include "Common/Report.h"
-#include "Devez3/ThreadInternal.h"
+#include "Src/Common/Report.h"
+#include "Src/Devez3/ThreadInternal.h"
 #include "virad/CTime.h"
 
 #include <cerrno>

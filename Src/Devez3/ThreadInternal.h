@@ -2,7 +2,7 @@
 #ifndef DOZUV2_DEVEZ3_THREADINTERNAL_H
 #define DOZUV2_DEVEZ3_THREADINTERNAL_H
 
-#include "Platform/Thread.h"
+#include "Src/Platform/Thread.h"
 #include "virad/Mutex.h"
 #include "virad/Thread.h"
 

@@ -6,8 +6,8 @@
 // a slot that meanwhile belongs to someone else.
 #include "virad/ThreadLocalSlot.h"
 
-#include "Common/Report.h"
-#include "Platform/Thread.h"
+#include "Src/Common/Report.h"
+#include "Src/Platform/Thread.h"
 
 #include <atomic>
 #include <new>

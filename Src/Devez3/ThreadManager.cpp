@@ -2,11 +2,11 @@
 // table.
 #include "virad/ThreadManager.h"
 
-#include "Common/Containers.h"
-#include "Common/NeverDestroyed.h"
-#include "Common/ProcessWide.h"
-#include "Common/Report.h"
-#include "Devez3/ThreadInternal.h"
+#include "Src/Common/Containers.h"
+#include "Src/Base/NeverDestroyed.h"
+#include "Src/Common/ProcessWide.h"
+#include "Src/Common/Report.h"
+#include "Src/Devez3/ThreadInternal.h"
 #include "virad/CTime.h"
 
 #include <cstdio>
@@ -55,7 +55,7 @@ ThreadInternal* ThreadManagerInternal::findLocked(int threadId) {
 // bodies that are still running while exit handlers run remove themselves
 // from the list when they end, so the list must outlive them.
 ThreadManagerInternal* threadManagerInternal() {
-    static Common::NeverDestroyed<ThreadManagerInternal> manager;
+    static Base::NeverDestroyed<ThreadManagerInternal> manager;
     return &manager.get();
 }
 

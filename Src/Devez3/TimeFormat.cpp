@@ -2,18 +2,21 @@
 // settings, formatting through the pattern language and parsing back.
 #include "virad/CTime.h"
 
-#include "Devez3/Calendar.h"
-#include "Devez3/TimeText.h"
-#include "Common/NeverDestroyed.h"
-#include "Common/Report.h"
+#include "Src/Base/NeverDestroyed.h"
+#include "Src/Base/TimePattern.h"
+#include "Src/Common/Report.h"
+#include "Src/Devez3/Calendar.h"
 
 #include <atomic>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 
 namespace Orvane {
 namespace Virad {
+
+static_assert(int{CTime::ymd} == int{Base::kYearMonthDay} && int{CTime::mdy} == int{Base::kMonthDayYear} &&
+                  int{CTime::dmy} == int{Base::kDayMonthYear},
+              "the date orders are the pattern language's");
 
 namespace {
 
@@ -22,7 +25,7 @@ namespace {
 // The pattern is stored as given at load and analysed only when it is set
 // through setFormatString, so the other settings keep their defaults until then.
 flex_string& storedPattern() {
-    static Common::NeverDestroyed<flex_string> pattern("yyyy-MM-dd HH:mm:ss");
+    static Base::NeverDestroyed<flex_string> pattern("yyyy-MM-dd HH:mm:ss");
     return pattern.get();
 }
 // Touched at load, so the pattern exists before any thread formats.
@@ -40,243 +43,21 @@ bool contains(const char* text, char c) {
     return std::strchr(text, c) != nullptr;
 }
 
-// The date order the pattern spells with its first 'y', 'M' and 'd'; false
-// when it is none of year-month-day, month-day-year and day-month-year (a
-// missing letter included).
-bool dateOrderOfPattern(const char* pattern, CTime::DateFormat& order) {
-    const char* y = std::strchr(pattern, 'y');
-    const char* m = std::strchr(pattern, 'M');
-    const char* d = std::strchr(pattern, 'd');
-    if (y == nullptr || m == nullptr || d == nullptr) {
-        return false;
-    }
-    if (y < m && m < d) {
-        order = CTime::ymd;
-    } else if (m < d && d < y) {
-        order = CTime::mdy;
-    } else if (d < m && m < y) {
-        order = CTime::dmy;
-    } else {
-        return false;
-    }
-    return true;
-}
-
 // The date order of the pattern, or ymd with the report every caller that
 // falls back to it gives.
-CTime::DateFormat dateOrderOrDefault(const char* pattern) {
-    CTime::DateFormat order = CTime::ymd;
-    if (!dateOrderOfPattern(pattern, order)) {
-        VIRAD_REPORT(LOG_ERROR, "setFormat dateFormat is invalid,set default separator: ymd \n");
+Base::PatternDateOrder dateOrderOrDefault(const char* pattern) {
+    Base::PatternDateOrder order = Base::kYearMonthDay;
+    if (!Base::dateOrderOfPattern(pattern, order)) {
+        VIRAD_REPORT(LOG_ERROR, "%s", Base::kDateOrderDefaulted);
     }
     return order;
 }
 
-// The decimal digit of value at place (1, 10, 100 ...). Out-of-range fields
-// still give a digit, so the text never outgrows its room.
-char digitAt(int value, unsigned int place) {
-    return static_cast<char>('0' + static_cast<unsigned int>(value) / place % 10);
-}
-
-// Appends text to the caller's buffer, which is kept terminated.
-class TextWriter {
-public:
-    explicit TextWriter(char* buffer) : m_start(buffer), m_end(buffer) { *m_end = '\0'; }
-
-    void put(char c) {
-        *m_end++ = c;
-        *m_end = '\0';
-    }
-    void put(const char* text) {
-        while (*text != '\0') {
-            put(*text++);
-        }
-    }
-    // The value's units digit, after its tens digit when the value is 10 or
-    // more or a padded form is asked for; or the whole decimal number, padded
-    // to two digits when asked.
-    void number(int value, bool padded, bool decimal) {
-        if (decimal) {
-            char text[12];
-            std::snprintf(text, sizeof text, padded ? "%02d" : "%d", value);
-            put(text);
-            return;
-        }
-        if (value >= 10 || padded) {
-            put(digitAt(value, 10));
-        }
-        put(digitAt(value, 1));
-    }
-    void trimTrailingSpaces() {
-        while (m_end != m_start && m_end[-1] == ' ') {
-            *--m_end = '\0';
-        }
-    }
-
-private:
-    char* m_start;
-    char* m_end;
-};
-
-// The length of the run of characters at text accepted by the predicate.
-template <typename Accept> std::size_t runLength(const char* text, Accept accept) {
-    std::size_t n = 0;
-    while (text[n] != '\0' && accept(text[n])) {
-        ++n;
-    }
-    return n;
-}
-
-std::size_t countOf(const char* text, char c) {
-    std::size_t n = 0;
-    for (; *text != '\0'; ++text) {
-        n += *text == c ? 1 : 0;
-    }
-    return n;
-}
-
-// A component's text under the counts of its letter in the pattern: none
-// for 0; for the year, two digits for 1 or 2 and four for more; for month
-// and day, the tens digit when the value is 10 or more or the letter is
-// doubled. The decimal forms print the whole number in at least that many
-// digits. out holds 12 characters.
-constexpr std::size_t kComponentRoom = 12;
-
-void yearText(int year, std::size_t letters, bool decimal, char* out) {
-    if (decimal && letters != 0) {
-        std::snprintf(out, kComponentRoom, letters >= 3 ? "%04d" : "%02d", letters >= 3 ? year : year % 100);
-        return;
-    }
-    char* p = out;
-    if (letters >= 3) {
-        *p++ = digitAt(year, 1000);
-        *p++ = digitAt(year, 100);
-    }
-    if (letters >= 1) {
-        *p++ = digitAt(year, 10);
-        *p++ = digitAt(year, 1);
-    }
-    *p = '\0';
-}
-
-void monthOrDayText(int value, std::size_t letters, bool decimal, char* out) {
-    if (decimal && letters != 0) {
-        std::snprintf(out, kComponentRoom, letters >= 2 ? "%02d" : "%d", value);
-        return;
-    }
-    char* p = out;
-    if (letters >= 1) {
-        if (value >= 10 || letters >= 2) {
-            *p++ = digitAt(value, 10);
-        }
-        *p++ = digitAt(value, 1);
-    }
-    *p = '\0';
-}
-
-SystemTime fieldsOf(const CTime& time) {
-    return SystemTime{time.year, time.month, time.day, time.wday, time.hour, time.minute, time.second, time.isdst};
+Base::PatternFields fieldsOf(const CTime& time) {
+    return Base::PatternFields{time.year, time.month, time.day, time.hour, time.minute, time.second};
 }
 
 } // namespace
-
-namespace Detail {
-
-void formatFields(const SystemTime& fields, char* buffer, const char* pattern, const FormatChoice& choice) {
-    TextWriter out(buffer);
-
-    char yearPart[kComponentRoom];
-    char monthPart[kComponentRoom];
-    char dayPart[kComponentRoom];
-    yearText(fields.year, countOf(pattern, 'y'), choice.decimal, yearPart);
-    monthOrDayText(fields.month, countOf(pattern, 'M'), choice.decimal, monthPart);
-    monthOrDayText(fields.day, countOf(pattern, 'd'), choice.decimal, dayPart);
-
-    // The non-empty texts in the chosen order; the k-th run of date letters
-    // in the pattern takes the k-th of them.
-    const char* const byOrder[3][3] = {
-        {yearPart, monthPart, dayPart}, {monthPart, dayPart, yearPart}, {dayPart, monthPart, yearPart}};
-    const char* dates[3];
-    int dateCount = 0;
-    for (const char* part : byOrder[choice.dateOrder]) {
-        if (part[0] != '\0') {
-            dates[dateCount++] = part;
-        }
-    }
-    int nextDate = 0;
-
-    const bool twelveHour = choice.twelveHour;
-    int shownHour = fields.hour;
-    if (twelveHour) {
-        if (shownHour > 12) {
-            shownHour -= 12;
-        } else if (shownHour == 0) {
-            shownHour = 12;
-        }
-    }
-
-    for (const char* c = pattern; *c != '\0';) {
-        const char letter = *c;
-        std::size_t run = 1;
-        switch (letter) {
-        case '-':
-        case '.':
-        case '/':
-            out.put(choice.ownSeparators ? letter : choice.separator);
-            break;
-        case 'h':
-        case 'H':
-            run = runLength(c, [](char x) { return x == 'h' || x == 'H'; });
-            out.number(shownHour, run > 1, choice.decimal);
-            break;
-        case 'y':
-        case 'M':
-        case 'd':
-            // A letter repeated in a later run finds no text left and adds nothing.
-            run = runLength(c, [letter](char x) { return x == letter; });
-            if (nextDate < dateCount) {
-                out.put(dates[nextDate++]);
-            }
-            break;
-        case 'm':
-            run = runLength(c, [](char x) { return x == 'm'; });
-            out.number(fields.minute, run > 1, choice.decimal);
-            break;
-        case 's':
-            run = runLength(c, [](char x) { return x == 's'; });
-            out.number(fields.second, run > 1, choice.decimal);
-            break;
-        case 't':
-            if (twelveHour) {
-                run = runLength(c, [](char x) { return x == 't'; });
-                out.put(fields.hour < 12 ? "AM" : "PM");
-            } else {
-                // No marker in 24-hour mode, and no blank left before it.
-                out.trimTrailingSpaces();
-            }
-            break;
-        default:
-            out.put(letter);
-            break;
-        }
-        c += run;
-    }
-}
-
-PatternSettings analysePattern(const char* text) {
-    PatternSettings settings{'-', contains(text, 'h'), CTime::ymd};
-    if (contains(text, '.')) {
-        settings.separator = '.';
-    } else if (contains(text, '/')) {
-        settings.separator = '/';
-    } else if (!contains(text, '-')) {
-        VIRAD_REPORT(LOG_ERROR, "setFormat separator is invalid,set default separator: - \n");
-    }
-    settings.dateOrder = dateOrderOrDefault(text);
-    return settings;
-}
-
-} // namespace Detail
 
 void CTime::format(char* buffer, const char* pattern, int mask) const {
     if (buffer == nullptr) {
@@ -284,15 +65,16 @@ void CTime::format(char* buffer, const char* pattern, int mask) const {
         return;
     }
     pattern = patternOrStored(pattern);
-    Detail::FormatChoice choice;
-    choice.dateOrder =
-        (mask & kUsePatternDateOrder) != 0 ? dateOrderOrDefault(pattern) : g_dateOrder.load(std::memory_order_relaxed);
+    Base::FormatChoice choice;
+    choice.dateOrder = (mask & kUsePatternDateOrder) != 0
+                           ? dateOrderOrDefault(pattern)
+                           : static_cast<Base::PatternDateOrder>(g_dateOrder.load(std::memory_order_relaxed));
     choice.separator = g_separator.load(std::memory_order_relaxed);
     choice.ownSeparators = (mask & kUsePatternSeparator) != 0;
     choice.twelveHour =
         (mask & kUsePattern12Hour) != 0 ? contains(pattern, 'h') : g_twelveHour.load(std::memory_order_relaxed);
     choice.decimal = false;
-    Detail::formatFields(fieldsOf(*this), buffer, pattern, choice);
+    Base::formatFields(fieldsOf(*this), buffer, pattern, choice);
 }
 
 bool CTime::parse(const char* text, const char* pattern, int /*mask: accepted for symmetry with format*/) {
@@ -320,8 +102,8 @@ bool CTime::parse(const char* text, const char* pattern, int /*mask: accepted fo
         }
     } while (*p != '\0' && read < 6);
 
-    DateFormat order = ymd;
-    if (dateOrderOfPattern(pattern, order)) {
+    Base::PatternDateOrder order = Base::kYearMonthDay;
+    if (Base::dateOrderOfPattern(pattern, order)) {
         int* const targets[3][3] = {{&year, &month, &day}, {&month, &day, &year}, {&day, &month, &year}};
         for (int i = 0; i < 3; ++i) {
             *targets[order][i] = numbers[i];
@@ -361,7 +143,12 @@ bool CTime::parse(const char* text, const char* pattern, int /*mask: accepted fo
 void CTime::setFormatString(const char* pattern) {
     flex_string& stored = storedPattern();
     stored = pattern != nullptr ? pattern : "";
-    const Detail::PatternSettings settings = Detail::analysePattern(stored.c_str());
+    const Base::PatternSettings settings = Base::analysePattern(stored.c_str());
+    for (const char* problem : settings.problems) {
+        if (problem != nullptr) {
+            VIRAD_REPORT(LOG_ERROR, "%s", problem);
+        }
+    }
     g_separator.store(settings.separator, std::memory_order_relaxed);
     g_twelveHour.store(settings.twelveHour, std::memory_order_relaxed);
     g_dateOrder.store(settings.dateOrder, std::memory_order_relaxed);

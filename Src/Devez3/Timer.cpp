@@ -1,8 +1,8 @@
 // Timers: starting, stopping and re-timing a timer in the manager's list.
 #include "virad/Timer.h"
 
-#include "Common/Report.h"
-#include "Devez3/TimerInternal.h"
+#include "Src/Common/Report.h"
+#include "Src/Devez3/TimerInternal.h"
 
 #include <cstring>
 #include <new>
@@ -36,7 +36,7 @@ CTimer::~CTimer() {
     // manager was shut down at exit, so the record always leaves the list.
     stopAndWait();
     TimerSchedule& schedule = timerSchedule();
-    std::lock_guard<Common::RecursiveLock> guard(schedule.lock);
+    std::lock_guard<Base::RecursiveLock> guard(schedule.lock);
     TimerInternal* self = m_internal;
     if (self->started.load()) {
         // A callback of another timer restarted it while we waited.
@@ -56,7 +56,7 @@ CTimer::~CTimer() {
 bool CTimer::start(Proc callback, unsigned int delay, unsigned int period, unsigned long parameter,
                    unsigned int timeout) {
     TimerSchedule& schedule = timerSchedule();
-    std::lock_guard<Common::RecursiveLock> guard(schedule.lock);
+    std::lock_guard<Base::RecursiveLock> guard(schedule.lock);
     TimerInternal* self = m_internal;
     self->callback = callback;
     self->nextTime = schedule.now + delay;
@@ -83,7 +83,7 @@ bool CTimer::start(Proc callback, unsigned int delay, unsigned int period, unsig
 
 bool CTimer::stop(bool callNow) {
     TimerSchedule& schedule = timerSchedule();
-    std::lock_guard<Common::RecursiveLock> guard(schedule.lock);
+    std::lock_guard<Base::RecursiveLock> guard(schedule.lock);
     TimerInternal* self = m_internal;
     if (!self->started.load(std::memory_order_relaxed)) {
         return false;
@@ -101,7 +101,7 @@ bool CTimer::stopAndWait() {
     stop(false);
     TimerSchedule& schedule = timerSchedule();
     TimerInternal* self = m_internal;
-    std::lock_guard<Common::RecursiveLock> guard(schedule.lock);
+    std::lock_guard<Base::RecursiveLock> guard(schedule.lock);
     const int caller = CThread::getCurrentThreadID();
     unsigned int waits = 0;
     for (;;) {
@@ -123,7 +123,7 @@ bool CTimer::stopAndWait() {
 
 void CTimer::setPeriodTime(unsigned int period) {
     TimerSchedule& schedule = timerSchedule();
-    std::lock_guard<Common::RecursiveLock> guard(schedule.lock);
+    std::lock_guard<Base::RecursiveLock> guard(schedule.lock);
     TimerInternal* self = m_internal;
     const bool started = self->started.load();
     if (started) {

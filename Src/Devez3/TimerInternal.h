@@ -11,10 +11,10 @@
 #ifndef DOZUV2_DEVEZ3_TIMERINTERNAL_H
 #define DOZUV2_DEVEZ3_TIMERINTERNAL_H
 
-#include "Common/NeverDestroyed.h"
-#include "Common/RecursiveLock.h"
-#include "Common/Report.h"
-#include "memory/MemPool.h"
+#include "Src/Base/NeverDestroyed.h"
+#include "Src/Base/RecursiveLock.h"
+#include "Src/Base/UnitStore.h"
+#include "Src/Common/Report.h"
 #include "virad/Mutex.h"
 #include "virad/Semaphore.h"
 #include "virad/Thread.h"
@@ -41,29 +41,29 @@ struct TimerKey {
     bool operator<(const TimerKey& other) const { return due != other.due ? due < other.due : order < other.order; }
 };
 
-// Where the list's tree nodes come from: units of one process-wide pool per
+// Where the list's tree nodes come from: units of one process-wide store per
 // node size, carved in blocks. A program that starts thousands of timers then
 // walks a tree whose nodes sit side by side rather than scattered among the
 // timers' own records, which keeps each insertion's descent in the cache. The
-// pool is never destroyed: nodes may come back from exit handlers.
+// store is never destroyed: nodes may come back from exit handlers.
 template <typename T> struct TimerNodeAllocator {
     using value_type = T;
 
     TimerNodeAllocator() = default;
     template <typename U> TimerNodeAllocator(const TimerNodeAllocator<U>&) {}
 
-    static Memory::Detail::CMemPool& pool() {
-        static Common::NeverDestroyed<Memory::Detail::CMemPool> units(static_cast<unsigned int>(sizeof(T)), 256u);
+    static Base::UnitStore& store() {
+        static Base::NeverDestroyed<Base::UnitStore> units(static_cast<unsigned int>(sizeof(T)), 256u);
         return units.get();
     }
     T* allocate(std::size_t n) {
-        void* unit = n == 1 ? pool().malloc() : ::operator new(n * sizeof(T), std::nothrow);
+        void* unit = n == 1 ? store().take() : ::operator new(n * sizeof(T), std::nothrow);
         VIRAD_ASSERT(unit);
         return static_cast<T*>(unit);
     }
     void deallocate(T* unit, std::size_t n) {
         if (n == 1) {
-            pool().free(unit);
+            store().give(unit);
         } else {
             ::operator delete(unit);
         }
@@ -121,7 +121,7 @@ struct TimerInternal {
 
 // Everything the timers share. One per process.
 struct TimerSchedule {
-    Common::RecursiveLock lock;
+    Base::RecursiveLock lock;
     CTimerThread* idlePool = nullptr; // most recently returned first
     std::uint64_t now;                // manager time, ms, sampled by the manager thread
     TimerList list;
@@ -152,7 +152,7 @@ struct TimerSchedule {
 // The process's schedule; never null, never destroyed. Inline, so that start
 // and stop test the built-once guard in place rather than through a call.
 inline TimerSchedule& timerSchedule() {
-    static Common::NeverDestroyed<TimerSchedule> schedule;
+    static Base::NeverDestroyed<TimerSchedule> schedule;
     return schedule.get();
 }
 

@@ -2,11 +2,11 @@
 // workers, the manager thread's cycle, the idle pool and the timer table.
 #include "virad/Timer.h"
 
-#include "Common/NeverDestroyed.h"
-#include "Common/ProcessWide.h"
-#include "Common/Report.h"
-#include "Devez3/TimerInternal.h"
-#include "Platform/Thread.h"
+#include "Src/Base/NeverDestroyed.h"
+#include "Src/Common/ProcessWide.h"
+#include "Src/Common/Report.h"
+#include "Src/Devez3/TimerInternal.h"
+#include "Src/Platform/Thread.h"
 #include "virad/CTime.h"
 
 #include <cinttypes>
@@ -134,7 +134,7 @@ void TimerSchedule::destroyIdleWorkers() {
 void TimerSchedule::retireBusyWorkers() {
     for (int waited = 0; waited < kExitWaitForBusy; ++waited) {
         {
-            std::lock_guard<Common::RecursiveLock> guard(lock);
+            std::lock_guard<Base::RecursiveLock> guard(lock);
             if (busyCount == 0) {
                 break;
             }
@@ -143,7 +143,7 @@ void TimerSchedule::retireBusyWorkers() {
     }
     CTimerThread* ended;
     {
-        std::lock_guard<Common::RecursiveLock> guard(lock);
+        std::lock_guard<Base::RecursiveLock> guard(lock);
         ended = retired;
         retired = nullptr;
     }
@@ -207,7 +207,7 @@ TimerManagerInternal::~TimerManagerInternal() {
     if (!isThreadOver()) {
         destroyThread();
     }
-    std::lock_guard<Common::RecursiveLock> guard(m_schedule.lock);
+    std::lock_guard<Base::RecursiveLock> guard(m_schedule.lock);
     m_schedule.destroyIdleWorkers();
 }
 
@@ -281,7 +281,7 @@ struct ShutDownTimers {
     void operator()(TimerManagerInternal* thread) const {
         TimerSchedule& schedule = timerSchedule();
         {
-            std::lock_guard<Common::RecursiveLock> guard(schedule.lock);
+            std::lock_guard<Base::RecursiveLock> guard(schedule.lock);
             schedule.closed = true;
         }
         delete thread;
@@ -327,7 +327,7 @@ bool CTimerManager::limitIdlePooled(int limit) {
 
 void CTimerManager::dumpTimers() {
     TimerSchedule& schedule = *m_internal;
-    std::lock_guard<Common::RecursiveLock> guard(schedule.lock);
+    std::lock_guard<Base::RecursiveLock> guard(schedule.lock);
     VIRAD_REPORT(LOG_INFO, "Timers: ( %" PRIu64 " Milli-Seconds Elapsed )\n", schedule.now);
     VIRAD_REPORT(LOG_INFO, "            Name            NextTime RunningTime Period   Used/Timeout State\n");
     VIRAD_REPORT(LOG_INFO, "____________________________________________________________________________\n");

@@ -1,8 +1,8 @@
 // The older global mutex and guard, on the platform's owned kernel mutex.
 #include "legacy/LegacyMutex.h"
 
-#include "Common/Report.h"
-#include "Platform/Sync.h"
+#include "Src/Common/Report.h"
+#include "Src/Platform/Sync.h"
 
 #include <atomic>
 #include <new>

@@ -1,7 +1,7 @@
 // The older global packet and packet manager, over Orvane::Memory's.
 #include "legacy/LegacyPacket.h"
 
-#include "Common/ProcessWide.h"
+#include "Src/Common/ProcessWide.h"
 #include "memory/PacketManager.h"
 
 #include <atomic>

@@ -3,10 +3,10 @@
 // classes.
 #include "legacy/LegacyTime.h"
 
-#include "Common/Containers.h"
-#include "Common/Report.h"
-#include "Devez3/TimeText.h"
-#include "Platform/Clock.h"
+#include "Src/Base/TimePattern.h"
+#include "Src/Common/Containers.h"
+#include "Src/Common/Report.h"
+#include "Src/Platform/Clock.h"
 #include "virad/CTime.h"
 #include "virad/Thread.h"
 
@@ -125,14 +125,16 @@ void CTime::format(char* buffer, const char* pattern) const {
         VIRAD_REPORT(Orvane::Virad::LOG_ERROR, "format is NULL!!\n");
         return;
     }
-    Orvane::Virad::Detail::FormatChoice choice;
-    choice.dateOrder = m_dateFormat == 0 || m_dateFormat == 1 ? m_dateFormat : 2;
+    using Orvane::Base::PatternDateOrder;
+    Orvane::Base::FormatChoice choice;
+    choice.dateOrder = m_dateFormat == 0 || m_dateFormat == 1 ? static_cast<PatternDateOrder>(m_dateFormat)
+                                                              : Orvane::Base::kDayMonthYear;
     choice.separator = m_dateSeparator;
     choice.ownSeparators = false;
     choice.twelveHour = m_12hour;
     choice.decimal = true;
-    const Orvane::Virad::SystemTime fields{year, month, day, wday, hour, minute, second, isdst};
-    Orvane::Virad::Detail::formatFields(fields, buffer, pattern, choice);
+    const Orvane::Base::PatternFields fields{year, month, day, hour, minute, second};
+    Orvane::Base::formatFields(fields, buffer, pattern, choice);
 }
 
 CTime CTime::getCurrentTime() {
@@ -159,7 +161,12 @@ void CTime::sleep(int milliseconds) {
 
 void CTime::setFormat(const std::string& pattern) {
     Orvane::Common::filledForCaller([&pattern] { m_format = pattern; });
-    const Orvane::Virad::Detail::PatternSettings settings = Orvane::Virad::Detail::analysePattern(m_format.c_str());
+    const Orvane::Base::PatternSettings settings = Orvane::Base::analysePattern(m_format.c_str());
+    for (const char* problem : settings.problems) {
+        if (problem != nullptr) {
+            VIRAD_REPORT(Orvane::Virad::LOG_ERROR, "%s", problem);
+        }
+    }
     m_dateSeparator = settings.separator;
     m_12hour = settings.twelveHour;
     m_dateFormat = settings.dateOrder;

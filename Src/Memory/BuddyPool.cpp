@@ -1,8 +1,8 @@
 // The buddy pool: carving, splitting, merging and the free-list dump.
-#include "Memory/BuddyPool.h"
+#include "Src/Memory/BuddyPool.h"
 
-#include "Common/Bits.h"
-#include "Common/Report.h"
+#include "Src/Base/Bits.h"
+#include "Src/Common/Report.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,11 +31,11 @@ BuddyPool::~BuddyPool() {
 void BuddyPool::create(std::uint64_t totalSize, std::uint64_t chunkSize, const Allocate& allocate,
                        const Release& release) {
     m_release = release;
-    m_chunkShift = Common::floorLog2(chunkSize);
+    m_chunkShift = Base::floorLog2(chunkSize);
     m_chunkSize = std::uint64_t{1} << m_chunkShift;
     m_chunkMask = static_cast<std::uint32_t>(m_chunkSize - 1);
     m_chunkCount = static_cast<std::uint32_t>(totalSize >> m_chunkShift);
-    m_orderCount = m_chunkCount == 0 ? 0 : Common::floorLog2(m_chunkCount) + 1;
+    m_orderCount = m_chunkCount == 0 ? 0 : Base::floorLog2(m_chunkCount) + 1;
     m_poolBytes = std::uint64_t{m_chunkCount} << m_chunkShift;
 
     // The spare chunk leaves room to move the start up to a chunk boundary.
@@ -95,7 +95,7 @@ DOZUV2_NOINLINE void* BuddyPool::allocateSlow(std::uint64_t& size) {
         return nullptr;
     }
     const auto r = static_cast<std::uint32_t>(wanted);
-    std::lock_guard<Common::ShortLock> guard(m_lock);
+    std::lock_guard<Base::ShortLock> guard(m_lock);
     if (m_nodes == nullptr) {
         return nullptr;
     }
@@ -142,7 +142,7 @@ DOZUV2_NOINLINE void BuddyPool::releaseSlow(void* block) {
         return;
     }
     {
-        std::lock_guard<Common::ShortLock> guard(m_lock);
+        std::lock_guard<Base::ShortLock> guard(m_lock);
         if (!m_closing) {
             releaseLocked(block);
             return;
@@ -153,7 +153,7 @@ DOZUV2_NOINLINE void BuddyPool::releaseSlow(void* block) {
 
 void BuddyPool::releaseWhileClosing(const void* block) {
     Retired retired;
-    std::lock_guard<Common::ShortLock> guard(m_lock);
+    std::lock_guard<Base::ShortLock> guard(m_lock);
     releaseLocked(block);
     if (m_blocksOut == 0) {
         retire(retired);
@@ -228,7 +228,7 @@ bool BuddyPool::nextAllocationUndoes(std::uint32_t index, std::uint32_t k) const
 }
 
 std::uint64_t BuddyPool::freeSize() {
-    std::lock_guard<Common::ShortLock> guard(m_lock);
+    std::lock_guard<Base::ShortLock> guard(m_lock);
     const std::uint32_t k = m_heldBackOrder.load(std::memory_order_relaxed);
     const std::uint64_t heldBack = k != kNone ? std::uint64_t{1} << k : 0;
     return (m_freeChunks + heldBack) << m_chunkShift;
@@ -236,7 +236,7 @@ std::uint64_t BuddyPool::freeSize() {
 
 Common::Vector<std::uint32_t> BuddyPool::freeBlocks(std::uint32_t order) {
     Common::Vector<std::uint32_t> indexes;
-    std::lock_guard<Common::ShortLock> guard(m_lock);
+    std::lock_guard<Base::ShortLock> guard(m_lock);
     if (order >= m_orderCount || m_nodes == nullptr) {
         return indexes;
     }
@@ -256,7 +256,7 @@ void BuddyPool::dumpFreeLists() {
         lines.emplace_back(line);
     };
     {
-        std::lock_guard<Common::ShortLock> guard(m_lock);
+        std::lock_guard<Base::ShortLock> guard(m_lock);
         if (m_nodes == nullptr) {
             return;
         }
@@ -280,7 +280,7 @@ void BuddyPool::dumpFreeLists() {
 
 void BuddyPool::close() {
     Retired retired;
-    std::lock_guard<Common::ShortLock> guard(m_lock);
+    std::lock_guard<Base::ShortLock> guard(m_lock);
     m_closing = true;
     m_quickRelease.store(nullptr, std::memory_order_relaxed);
     if (m_nodes != nullptr) {

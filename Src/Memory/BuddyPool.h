@@ -25,9 +25,9 @@
 #ifndef DOZUV2_MEMORY_BUDDYPOOL_H
 #define DOZUV2_MEMORY_BUDDYPOOL_H
 
-#include "Common/Bits.h"
-#include "Common/Containers.h"
-#include "Common/ShortLock.h"
+#include "Src/Base/Bits.h"
+#include "Src/Common/Containers.h"
+#include "Src/Base/ShortLock.h"
 #include "virad/Function.h"
 
 #include <atomic>
@@ -87,7 +87,7 @@ public:
         if (wanted < 0 || m_heldBackOrder.load(std::memory_order_relaxed) != r) {
             return nullptr;
         }
-        std::unique_lock<Common::ShortLock> guard(m_lock, std::try_to_lock);
+        std::unique_lock<Base::ShortLock> guard(m_lock, std::try_to_lock);
         if (!guard.owns_lock() || m_heldBackOrder.load(std::memory_order_relaxed) != r) {
             return nullptr;
         }
@@ -104,7 +104,7 @@ public:
         if (block == nullptr || m_quickRelease.load(std::memory_order_relaxed) != block) {
             return false;
         }
-        std::unique_lock<Common::ShortLock> guard(m_lock, std::try_to_lock);
+        std::unique_lock<Base::ShortLock> guard(m_lock, std::try_to_lock);
         if (!guard.owns_lock() || m_quickRelease.load(std::memory_order_relaxed) != block) {
             return false;
         }
@@ -181,7 +181,7 @@ private:
             return -1;
         }
         const std::uint64_t chunks = (size >> m_chunkShift) + ((size & m_chunkMask) != 0 ? 1 : 0);
-        const std::uint32_t order = chunks <= 1 ? 0 : Common::floorLog2(chunks - 1) + 1;
+        const std::uint32_t order = chunks <= 1 ? 0 : Base::floorLog2(chunks - 1) + 1;
         return order < m_orderCount ? static_cast<int>(order) : -1;
     }
     // What a closed pool gives back, taken out under the lock and given back
@@ -228,7 +228,7 @@ private:
 
     // Every operation is a few list steps, so a short lock: one atomic step
     // and no call when nobody else is in the pool.
-    Common::ShortLock m_lock;
+    Base::ShortLock m_lock;
     Release m_release;
     unsigned char* m_memory = nullptr;
     unsigned char* m_base = nullptr;

@@ -1,9 +1,9 @@
 // Packets: the handle and the record behind it, with its four sources.
 #include "memory/Packet.h"
 
-#include "Common/Report.h"
-#include "Memory/PacketInternal.h"
-#include "Memory/PacketManagerInternal.h"
+#include "Src/Common/Report.h"
+#include "Src/Memory/PacketInternal.h"
+#include "Src/Memory/PacketManagerInternal.h"
 
 #include <cstdlib>
 #include <new>

@@ -2,13 +2,13 @@
 // statistics and the dumps.
 #include "memory/PacketManager.h"
 
-#include "Common/Bits.h"
-#include "Common/Containers.h"
-#include "Common/NeverDestroyed.h"
-#include "Common/Report.h"
-#include "Memory/PacketInternal.h"
-#include "Memory/PacketManagerInternal.h"
-#include "Platform/Thread.h"
+#include "Src/Base/Bits.h"
+#include "Src/Common/Containers.h"
+#include "Src/Base/NeverDestroyed.h"
+#include "Src/Common/Report.h"
+#include "Src/Memory/PacketInternal.h"
+#include "Src/Memory/PacketManagerInternal.h"
+#include "Src/Platform/Thread.h"
 #include "virad/Mutex.h"
 
 #include <cstdio>
@@ -21,7 +21,7 @@ namespace Memory {
 
 namespace {
 
-using Common::NeverDestroyed;
+using Base::NeverDestroyed;
 using Virad::CGuard;
 using Virad::CMutex;
 
@@ -204,7 +204,7 @@ PacketManagerInternal* makePacketManagerCore() {
     VIRAD_ASSERT(core);
     core->policy = config.policy;
     core->totalSize = config.param.totalSize;
-    core->alignment = Common::floorPowerOfTwo(config.param.alignSize);
+    core->alignment = Base::floorPowerOfTwo(config.param.alignSize);
     core->recordRoom = OldPacketInternal::recordRoom(core->alignment);
     core->memop = config.memop;
     core->allocate = &systemAllocate;

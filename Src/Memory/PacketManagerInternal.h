@@ -8,8 +8,8 @@
 #ifndef DOZUV2_MEMORY_PACKETMANAGERINTERNAL_H
 #define DOZUV2_MEMORY_PACKETMANAGERINTERNAL_H
 
-#include "Common/ProcessWide.h"
-#include "Memory/BuddyPool.h"
+#include "Src/Common/ProcessWide.h"
+#include "Src/Memory/BuddyPool.h"
 #include "memory/PacketManager.h"
 
 #include <atomic>

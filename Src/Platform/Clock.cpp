@@ -2,9 +2,9 @@
 // library's broken-down time, the per-thread cache of the local reading,
 // zone refreshes and the redirection of clock settings; the host supplies
 // the wall clock, its conversions and the zone's state.
-#include "Platform/Clock.h"
+#include "Src/Platform/Clock.h"
 
-#include "Platform/HostParts.h"
+#include "Src/Platform/HostParts.h"
 
 #include <atomic>
 #include <climits>

@@ -1,8 +1,8 @@
 // The host-independent part of the console: the attribute last set, kept for
 // output that is not a terminal, where no host has one to report or show.
-#include "Platform/Console.h"
+#include "Src/Platform/Console.h"
 
-#include "Platform/HostParts.h"
+#include "Src/Platform/HostParts.h"
 
 #include <atomic>
 

@@ -1,14 +1,10 @@
 // The processor family, the same on every host: which instruction sets the
 // processor offers, asked of the processor itself through the compiler's
 // helper for its identification instruction.
-#include "Platform/Cpu.h"
+#include "Src/Platform/Cpu.h"
 
 #if defined(__x86_64__) || defined(__i386__)
-#if !defined(_MSC_VER) || defined(__clang__)
 #include <cpuid.h>
-#endif
-#define DOZUV2_CPU_X86 1
-#elif defined(_M_X64) || defined(_M_IX86)
 #define DOZUV2_CPU_X86 1
 #endif
 
@@ -26,19 +22,9 @@ struct CpuidResult {
 
 CpuidResult cpuid(unsigned int leaf, unsigned int subleaf) {
     CpuidResult r = {0, 0, 0, 0};
-#if defined(_MSC_VER) && !defined(__clang__)
-    int regs[4];
-    __cpuid(regs, 0);
-    if (static_cast<unsigned int>(regs[0]) >= leaf) {
-        __cpuidex(regs, static_cast<int>(leaf), static_cast<int>(subleaf));
-        r = {static_cast<unsigned int>(regs[0]), static_cast<unsigned int>(regs[1]), static_cast<unsigned int>(regs[2]),
-             static_cast<unsigned int>(regs[3])};
-    }
-#else
     if (static_cast<unsigned int>(__get_cpuid_max(0, nullptr)) >= leaf) {
         __cpuid_count(leaf, subleaf, r.eax, r.ebx, r.ecx, r.edx);
     }
-#endif
     return r;
 }
 

@@ -9,19 +9,13 @@
 
 #include <cstdint>
 
-#if defined(_MSC_VER) && !defined(__clang__)
-#include <intrin.h>
-#endif
-
 namespace Orvane {
 namespace Platform {
 
 // Tells the processor that the caller is spinning on a value another thread
 // will change (fewer wasted cycles, no memory-order penalty on leaving).
 inline void cpuRelax() {
-#if defined(_MSC_VER) && !defined(__clang__) && (defined(_M_X64) || defined(_M_IX86))
-    _mm_pause();
-#elif defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__) || defined(__i386__)
     __builtin_ia32_pause();
 #elif defined(__aarch64__)
     __asm__ __volatile__("yield");
@@ -30,30 +24,16 @@ inline void cpuRelax() {
 
 // The index of the highest set bit (a bit scan), 0..63; value must not be 0.
 inline unsigned highestSetBit(std::uint64_t value) {
-#if defined(_MSC_VER) && !defined(__clang__)
-    unsigned long index;
-    _BitScanReverse64(&index, value);
-    return static_cast<unsigned>(index);
-#else
     return 63u - static_cast<unsigned>(__builtin_clzll(value));
-#endif
 }
 
 // A relaxed atomic read and write of a plain byte that code outside the
 // library may also write (the print option flags handed out by address).
 inline unsigned char loadByteRelaxed(const unsigned char& byte) {
-#if defined(_MSC_VER) && !defined(__clang__)
-    return __iso_volatile_load8(reinterpret_cast<const volatile char*>(&byte));
-#else
     return __atomic_load_n(&byte, __ATOMIC_RELAXED);
-#endif
 }
 inline void storeByteRelaxed(unsigned char& byte, unsigned char value) {
-#if defined(_MSC_VER) && !defined(__clang__)
-    __iso_volatile_store8(reinterpret_cast<volatile char*>(&byte), static_cast<char>(value));
-#else
     __atomic_store_n(&byte, value, __ATOMIC_RELAXED);
-#endif
 }
 
 // Instruction sets beyond the baseline that the library's faster paths use.
@@ -78,15 +58,10 @@ const CpuFeatures& cpuFeatures();
 //
 // DOZUV2_TARGET_ISA("aes,sse2") before a function compiles that function, and
 // only it, for the named instruction sets, so the rest of the library still
-// runs on the baseline processor. Compilers without the attribute (MSVC)
-// accept the intrinsics anywhere and need nothing.
-#if defined(__x86_64__) || defined(_M_X64)
+// runs on the baseline processor.
+#if defined(__x86_64__)
 #define DOZUV2_X86_PATHS 1
 #endif
-#if defined(_MSC_VER) && !defined(__clang__)
-#define DOZUV2_TARGET_ISA(sets)
-#else
 #define DOZUV2_TARGET_ISA(sets) __attribute__((target(sets)))
-#endif
 
 #endif

@@ -1,9 +1,9 @@
 // The host-independent part of the file family: the null-path guard, the
 // open-flag mapping, the volume-space outputs, the file-name cut and the
 // directory entries; the host supplies the operating system's calls.
-#include "Platform/File.h"
+#include "Src/Platform/File.h"
 
-#include "Platform/HostParts.h"
+#include "Src/Platform/HostParts.h"
 
 #include <cerrno>
 #include <cstdio>

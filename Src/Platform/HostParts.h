@@ -6,10 +6,10 @@
 #ifndef DOZUV2_PLATFORM_HOSTPARTS_H
 #define DOZUV2_PLATFORM_HOSTPARTS_H
 
-#include "Platform/Clock.h"
-#include "Platform/Console.h"
-#include "Platform/File.h"
-#include "Platform/Thread.h"
+#include "Src/Platform/Clock.h"
+#include "Src/Platform/Console.h"
+#include "Src/Platform/File.h"
+#include "Src/Platform/Thread.h"
 
 #include <cstdint>
 #include <ctime>

@@ -1,6 +1,6 @@
 // The host-independent part of the loader family: library file names from
 // the host's pattern, and which names may be loaded at all.
-#include "Platform/Loader.h"
+#include "Src/Platform/Loader.h"
 
 #include <cstdio>
 #include <cstring>

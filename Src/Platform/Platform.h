@@ -25,14 +25,14 @@
 #ifndef DOZUV2_PLATFORM_PLATFORM_H
 #define DOZUV2_PLATFORM_PLATFORM_H
 
-#include "Platform/Clock.h"
-#include "Platform/Console.h"
-#include "Platform/Cpu.h"
-#include "Platform/File.h"
-#include "Platform/Loader.h"
-#include "Platform/Process.h"
-#include "Platform/Sync.h"
-#include "Platform/Text.h"
-#include "Platform/Thread.h"
+#include "Src/Platform/Clock.h"
+#include "Src/Platform/Console.h"
+#include "Src/Platform/Cpu.h"
+#include "Src/Platform/File.h"
+#include "Src/Platform/Loader.h"
+#include "Src/Platform/Process.h"
+#include "Src/Platform/Sync.h"
+#include "Src/Platform/Text.h"
+#include "Src/Platform/Thread.h"
 
 #endif

@@ -3,9 +3,9 @@
 #ifndef DOZUV2_PLATFORM_PROCESS_H
 #define DOZUV2_PLATFORM_PROCESS_H
 
-#include "Common/Containers.h"
-
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace Orvane {
 namespace Platform {
@@ -15,10 +15,12 @@ std::uint64_t currentProcessId();
 // Starts a command line as a new process without a shell and waits for it to
 // end. The line is split into arguments as the Windows parser does (blanks
 // separate, double quotes group, backslashes escape quotes). False when the
-// process could not be started.
+// process could not be started (for want of memory too); never throws.
 bool runCommandLine(const char* commandLine);
-// The arguments runCommandLine would start the command line with.
-Common::Vector<Common::String> commandLineArguments(const char* commandLine);
+// The arguments runCommandLine would start the command line with, in words
+// (emptied first). False when memory ran out on the way; words then holds
+// part of them. Never throws.
+bool commandLineArguments(const char* commandLine, std::vector<std::string>& words);
 
 // ---- Exit handlers ----
 

@@ -1,5 +1,5 @@
 // The host-independent part of the synchronisation objects.
-#include "Platform/Sync.h"
+#include "Src/Platform/Sync.h"
 
 namespace Orvane {
 namespace Platform {

@@ -2,7 +2,7 @@
 // made to keep the bounded formatter's contract, which no host's formatter
 // keeps by itself in every detail (the C99 one always terminates; the
 // Windows runtime's older one does not know every length modifier).
-#include "Platform/Text.h"
+#include "Src/Platform/Text.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,8 +1,8 @@
 // The host-independent part of the thread family: reporting a failed start
 // and the order of a forced end; the host starts and ends the threads.
-#include "Platform/Thread.h"
+#include "Src/Platform/Thread.h"
 
-#include "Platform/HostParts.h"
+#include "Src/Platform/HostParts.h"
 
 #include <cerrno>
 

@@ -2,9 +2,9 @@
 // object of its own holding exactly the state that mode needs.
 #include "utils/Aes.h"
 
-#include "Common/Report.h"
-#include "Utils/AesCore.h"
-#include "Utils/InstructionPaths.h"
+#include "Src/Common/Report.h"
+#include "Src/Utils/AesCore.h"
+#include "Src/Utils/InstructionPaths.h"
 
 #include <cstring>
 #include <new>

@@ -19,7 +19,7 @@
 #ifndef DOZUV2_UTILS_AESCORE_H
 #define DOZUV2_UTILS_AESCORE_H
 
-#include "Platform/Cpu.h"
+#include "Src/Platform/Cpu.h"
 
 #include <cstddef>
 #include <cstdint>

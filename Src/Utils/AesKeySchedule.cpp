@@ -2,7 +2,7 @@
 // which brings its own SubWord: the portable engine its S-box circuit, the
 // instruction engine the processor's last-round instruction. Neither looks
 // anything up by the key's value.
-#include "Utils/AesCore.h"
+#include "Src/Utils/AesCore.h"
 
 namespace Orvane {
 namespace Utils {

@@ -15,7 +15,7 @@
 // and pays for four. ECB, CTR and CBC decryption fill the lanes, eight blocks
 // at a time: two words per plane give the processor two independent chains
 // of work (about a fifth faster than two groups of four, measured on x86-64).
-#include "Utils/AesCore.h"
+#include "Src/Utils/AesCore.h"
 
 #include <algorithm>
 #include <cstring>

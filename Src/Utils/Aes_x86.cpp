@@ -3,7 +3,7 @@
 // flight to hide the latency of the round instruction; CBC encryption is a
 // chain and runs one block at a time. Reached only through the dispatcher,
 // when the processor reports the instructions.
-#include "Utils/AesCore.h"
+#include "Src/Utils/AesCore.h"
 
 #if defined(DOZUV2_X86_PATHS)
 

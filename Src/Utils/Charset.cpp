@@ -2,9 +2,9 @@
 // single-byte code pages to UTF-8. GBK lives in CharsetGbk.cpp.
 #include "utils/Charset.h"
 
-#include "Common/Report.h"
-#include "Utils/Charset/CodePages.h"
-#include "Utils/Utf8Codec.h"
+#include "Src/Common/Report.h"
+#include "Src/Utils/Charset/CodePages.h"
+#include "Src/Utils/Utf8Codec.h"
 
 #include <cstring>
 
@@ -209,15 +209,15 @@ unsigned short GetUnicodeFromUtf8(const char* s, int* length) {
 
 int UCS4ToUtf8(char* ucs4, int ucs4Bytes, unsigned char* utf8, int utf8Size) {
     if (ucs4 == nullptr) {
-        VIRAD_REPORT(3, "ucs4 is invalid\n");
+        VIRAD_REPORT(Virad::LOG_WARN, "ucs4 is invalid\n");
         return 0;
     }
     if (utf8 == nullptr) {
-        VIRAD_REPORT(3, "utf8 is invalid\n");
+        VIRAD_REPORT(Virad::LOG_WARN, "utf8 is invalid\n");
         return 0;
     }
     if (ucs4Bytes % 4 != 0) {
-        VIRAD_REPORT(3, "UCS4ToUtf8 ucs4Len error\n");
+        VIRAD_REPORT(Virad::LOG_WARN, "UCS4ToUtf8 ucs4Len error\n");
         return 0;
     }
     int written = 0;
@@ -229,7 +229,7 @@ int UCS4ToUtf8(char* ucs4, int ucs4Bytes, unsigned char* utf8, int utf8Size) {
             continue;
         }
         if (length > utf8Size - written) {
-            VIRAD_REPORT(3, "UCS4ToUtf8 utf8Size error\n");
+            VIRAD_REPORT(Virad::LOG_WARN, "UCS4ToUtf8 utf8Size error\n");
             break;
         }
         utf8Encode(utf8 + written, code, length);

@@ -6,8 +6,8 @@
 // temporary buffer.
 #include "utils/Charset.h"
 
-#include "Utils/Charset/CodePages.h"
-#include "Utils/Utf8Codec.h"
+#include "Src/Utils/Charset/CodePages.h"
+#include "Src/Utils/Utf8Codec.h"
 
 #include <cstring>
 

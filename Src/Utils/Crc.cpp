@@ -5,8 +5,8 @@
 // tables are computed at compile time.
 #include "utils/Crc.h"
 
-#include "Utils/CrcCore.h"
-#include "Utils/InstructionPaths.h"
+#include "Src/Utils/CrcCore.h"
+#include "Src/Utils/InstructionPaths.h"
 
 #include <cstdint>
 

@@ -3,7 +3,7 @@
 #ifndef DOZUV2_UTILS_CRCCORE_H
 #define DOZUV2_UTILS_CRCCORE_H
 
-#include "Platform/Cpu.h"
+#include "Src/Platform/Cpu.h"
 
 #include <cstddef>
 #include <cstdint>

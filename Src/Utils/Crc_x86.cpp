@@ -4,7 +4,7 @@
 // reduce to 64 bits and finish with a Barrett reduction. The constants are
 // the bit-reflected powers of x modulo the CRC-32 polynomial and the Barrett
 // quotient.
-#include "Utils/CrcCore.h"
+#include "Src/Utils/CrcCore.h"
 
 #if defined(DOZUV2_X86_PATHS)
 

@@ -1,7 +1,7 @@
 // The choice between the instruction-set paths and the portable ones.
-#include "Utils/InstructionPaths.h"
+#include "Src/Utils/InstructionPaths.h"
 
-#include "Platform/Cpu.h"
+#include "Src/Platform/Cpu.h"
 
 #include <atomic>
 

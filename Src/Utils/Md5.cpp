@@ -2,8 +2,8 @@
 // digest buffering.
 #include "utils/Md5.h"
 
-#include "Common/Report.h"
-#include "Utils/DigestStream.h"
+#include "Src/Common/Report.h"
+#include "Src/Utils/DigestStream.h"
 
 #include <cstdint>
 #include <cstring>

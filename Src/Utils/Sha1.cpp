@@ -3,10 +3,10 @@
 // shared digest buffering.
 #include "utils/Sha1.h"
 
-#include "Common/Report.h"
-#include "Utils/DigestStream.h"
-#include "Utils/InstructionPaths.h"
-#include "Utils/Sha1Core.h"
+#include "Src/Common/Report.h"
+#include "Src/Utils/DigestStream.h"
+#include "Src/Utils/InstructionPaths.h"
+#include "Src/Utils/Sha1Core.h"
 
 #include <cstdint>
 #include <cstring>

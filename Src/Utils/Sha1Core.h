@@ -4,7 +4,7 @@
 #ifndef DOZUV2_UTILS_SHA1CORE_H
 #define DOZUV2_UTILS_SHA1CORE_H
 
-#include "Platform/Cpu.h"
+#include "Src/Platform/Cpu.h"
 
 #include <cstddef>
 #include <cstdint>

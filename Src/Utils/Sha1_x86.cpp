@@ -6,7 +6,7 @@
 // for the groups ahead: the first schedule step for group g + 3, the middle
 // term for g + 2, the last step for g + 1. The fifth state word is carried
 // separately and folded in by the next-E instruction.
-#include "Utils/Sha1Core.h"
+#include "Src/Utils/Sha1Core.h"
 
 #if defined(DOZUV2_X86_PATHS)
 

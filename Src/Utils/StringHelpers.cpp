@@ -2,8 +2,8 @@
 // text conversion.
 #include "utils/StringHelpers.h"
 
-#include "Common/Report.h"
-#include "Platform/Text.h"
+#include "Src/Common/Report.h"
+#include "Src/Platform/Text.h"
 
 #include <climits>
 #include <cstdarg>
@@ -100,7 +100,7 @@ IpAddress stringToIp(const char* text) {
     const int read =
         text != nullptr ? std::sscanf(text, "%d.%d.%d.%d", &numbers[0], &numbers[1], &numbers[2], &numbers[3]) : 0;
     if (read < 4) {
-        VIRAD_REPORT(3, "param str %s is invalid\n", text != nullptr ? text : "(null)");
+        VIRAD_REPORT(Virad::LOG_WARN, "param str %s is invalid\n", text != nullptr ? text : "(null)");
     }
     IpAddress ip;
     ip.value = 0;

@@ -6,8 +6,8 @@
 // permutations and S-boxes, so nothing is shared or set up at run time.
 #include "utils/TripleDes.h"
 
-#include "Common/Report.h"
-#include "Utils/Wipe.h"
+#include "Src/Common/Report.h"
+#include "Src/Utils/Wipe.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,10 +1,10 @@
 // The include-version checker: libraries register the revisions of the
 // shared headers they were built with; disagreements are reported at once,
 // and checkResult sums them up with a suggestion per library.
-#include "Version/IncludeVersionChecker.h"
+#include "Src/Version/IncludeVersionChecker.h"
 
-#include "Common/ProcessWide.h"
-#include "Common/Report.h"
+#include "Src/Common/ProcessWide.h"
+#include "Src/Common/Report.h"
 
 #include <algorithm>
 #include <climits>

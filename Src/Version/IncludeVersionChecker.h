@@ -3,7 +3,7 @@
 #ifndef DOZUV2_VERSION_INCLUDEVERSIONCHECKER_H
 #define DOZUV2_VERSION_INCLUDEVERSIONCHECKER_H
 
-#include "Common/Containers.h"
+#include "Src/Common/Containers.h"
 #include "legacy/LegacyMutex.h"
 #include "virad/CVersion.h"
 

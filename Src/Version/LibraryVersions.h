@@ -3,8 +3,8 @@
 #ifndef DOZUV2_VERSION_LIBRARYVERSIONS_H
 #define DOZUV2_VERSION_LIBRARYVERSIONS_H
 
-#include "Common/Containers.h"
-#include "Platform/Sync.h"
+#include "Src/Common/Containers.h"
+#include "Src/Platform/Sync.h"
 #include "virad/CVersion.h"
 
 namespace Orvane {

@@ -2,10 +2,10 @@
 // and this library's own record and header table, made when it is loaded.
 #include "virad/CVersion.h"
 
-#include "Common/NeverDestroyed.h"
-#include "Common/Report.h"
-#include "Platform/Sync.h"
-#include "Version/LibraryVersions.h"
+#include "Src/Base/NeverDestroyed.h"
+#include "Src/Common/Report.h"
+#include "Src/Platform/Sync.h"
+#include "Src/Version/LibraryVersions.h"
 
 #include <cstdio>
 #include <cstring>
@@ -122,7 +122,7 @@ void addLibraryVersion(const char* name, int major, int minor, int revision) {
 }
 
 LibraryVersionList& libraryVersions() {
-    static Common::NeverDestroyed<LibraryVersionList> list;
+    static Base::NeverDestroyed<LibraryVersionList> list;
     return list.get();
 }
 
@@ -136,7 +136,7 @@ const IncludeVersion* viradHeaderTable() {
 
 const CVersion& getViradVersion() {
     // Never destroyed: exit handlers may still print the banner.
-    static Common::NeverDestroyed<CVersion> version(
+    static Base::NeverDestroyed<CVersion> version(
         VersionBuilder::libraryRecord("Dozuv2", 1, 0, 0, "Win32", "Aug 21 2020"));
     return version.get();
 }

@@ -1,4 +1,4 @@
-#include "Common/Containers.h"
+#include "Src/Common/Containers.h"
 
 #include "support/Testing.h"
 

@@ -1,4 +1,4 @@
-#include "Common/ProcessWide.h"
+#include "Src/Common/ProcessWide.h"
 
 #include "support/Testing.h"
 

@@ -1,4 +1,4 @@
-#include "Component/ComSelectInternal.h"
+#include "Src/Component/ComSelectInternal.h"
 
 #include "support/Testing.h"
 

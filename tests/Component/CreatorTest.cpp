@@ -1,6 +1,6 @@
 #include "component/Creator.h"
 
-#include "Platform/Loader.h"
+#include "Src/Platform/Loader.h"
 
 #include "Greeter.h"
 #include "support/FakeClient.h"

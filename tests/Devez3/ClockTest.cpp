@@ -2,8 +2,8 @@
 
 #include "virad/PrintLog.h"
 
-#include "Devez3/ClockInternal.h"
-#include "Platform/Platform.h"
+#include "Src/Devez3/ClockInternal.h"
+#include "Src/Platform/Platform.h"
 #include "support/ScopedTimeZone.h"
 #include "support/Testing.h"
 #include "support/TimeSupport.h"

@@ -1,7 +1,7 @@
 #include "virad/FileSystem.h"
 
-#include "Devez3/FileDefaultOpt.h"
-#include "Platform/Platform.h"
+#include "Src/Devez3/FileDefaultOpt.h"
+#include "Src/Platform/Platform.h"
 #include "support/Testing.h"
 
 #include <filesystem>

@@ -1,7 +1,7 @@
 #include "virad/LastError.h"
 
-#include "Common/Report.h"
-#include "Devez3/PrintState.h"
+#include "Src/Common/Report.h"
+#include "Src/Devez3/PrintState.h"
 #include "support/PrintStateFixture.h"
 #include "support/Testing.h"
 

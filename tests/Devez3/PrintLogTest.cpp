@@ -1,6 +1,6 @@
 #include "virad/PrintLog.h"
 
-#include "Platform/Platform.h"
+#include "Src/Platform/Platform.h"
 #include "support/PrintStateFixture.h"
 #include "support/Testing.h"
 

@@ -3,7 +3,7 @@
 #include "virad/CTime.h"
 #include "virad/LastError.h"
 
-#include "Platform/Platform.h"
+#include "Src/Platform/Platform.h"
 #include "support/Testing.h"
 
 using namespace Orvane::Virad;

@@ -1,6 +1,6 @@
 #include "virad/Thread.h"
 
-#include "Devez3/ThreadInternal.h"
+#include "Src/Devez3/ThreadInternal.h"
 #include "support/ThreadSupport.h"
 #include "virad/ThreadManager.h"
 

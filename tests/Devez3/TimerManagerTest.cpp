@@ -33,7 +33,7 @@ TEST(TimerManagerTest, DumpListsStartedTimersNewestFirstAmongTies) {
     ASSERT_TRUE(busy.start(probe.proc(), 0, 500000, 0, 3000)); // stays listed while its callback runs
     ASSERT_TRUE(eventually([&] { return probe.inside.load() == 2; }));
     {
-        std::lock_guard<Orvane::Common::RecursiveLock> guard(timerSchedule().lock); // keeps the manager's time still
+        std::lock_guard<Orvane::Base::RecursiveLock> guard(timerSchedule().lock); // keeps the manager's time still
         first.start(probe.proc(), 40000, 0, 0, 100);
         second.start(probe.proc(), 40000, 250, 0, 0);
         earlier.start(probe.proc(), 30000);

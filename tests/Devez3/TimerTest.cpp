@@ -117,7 +117,7 @@ TEST(TimerTest, StatisticsCountOnlyWhenEnabledAfterStartAndRestartsRelist) {
     EXPECT_GE(record->runningTime, 30000u * static_cast<unsigned>(probe.calls.load() - before)); // 30 ms each
 
     // A started timer started again, or re-timed, is listed once; a new period moves the due time by the change.
-    std::lock_guard<Orvane::Common::RecursiveLock> guard(timerSchedule().lock); // keeps the manager's time still
+    std::lock_guard<Orvane::Base::RecursiveLock> guard(timerSchedule().lock); // keeps the manager's time still
     const std::uint64_t now = timerSchedule().now;
     ASSERT_TRUE(timer.start(probe.proc(), 500000, 0) && timer.start(probe.proc(), 600000, 7));
     timer.setPeriodTime(9);

@@ -1,5 +1,5 @@
 // The buddy pool on its own: how blocks are carved, split, merged and listed.
-#include "Memory/BuddyPool.h"
+#include "Src/Memory/BuddyPool.h"
 
 #include "support/Testing.h"
 

@@ -3,8 +3,8 @@
 // policies, in fresh processes.
 #include "memory/PacketManager.h"
 
-#include "Memory/PacketInternal.h"
-#include "Platform/Platform.h"
+#include "Src/Memory/PacketInternal.h"
+#include "Src/Platform/Platform.h"
 #include "memory/Packet.h"
 #include "support/Testing.h"
 

@@ -1,7 +1,7 @@
 // Packets under the default (system) policy.
 #include "memory/Packet.h"
 
-#include "Memory/PacketInternal.h"
+#include "Src/Memory/PacketInternal.h"
 #include "support/Testing.h"
 
 using namespace Orvane::Testing;

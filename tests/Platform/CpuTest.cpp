@@ -1,4 +1,4 @@
-#include "Platform/Cpu.h"
+#include "Src/Platform/Cpu.h"
 
 #include "support/Testing.h"
 

@@ -1,4 +1,4 @@
-#include "Platform/Loader.h"
+#include "Src/Platform/Loader.h"
 
 #include "support/Testing.h"
 

@@ -4,9 +4,9 @@
 // the host's own separator (the source file name in a line's prefix, the log
 // path's directory part); some take '/' alone (the recursive directory
 // operations, the last component of a header location).
-#include "Devez3/FileDefaultOpt.h"
-#include "Devez3/PrintState.h"
-#include "Version/IncludeVersionChecker.h"
+#include "Src/Devez3/FileDefaultOpt.h"
+#include "Src/Devez3/PrintState.h"
+#include "Src/Version/IncludeVersionChecker.h"
 #include "component/Creator.h"
 #include "virad/File.h"
 #include "virad/FileFind.h"

@@ -1,4 +1,4 @@
-#include "Platform/Platform.h"
+#include "Src/Platform/Platform.h"
 
 #include "support/Testing.h"
 
@@ -8,7 +8,7 @@ using Orvane::Platform::commandLineArguments;
 // sit inside a word), backslashes escape a quote and are literal otherwise,
 // 2n backslashes before a quote give n and the quote groups.
 TEST(CommandLineTest, SplitsLikeTheWindowsParser) {
-    using Words = Orvane::Common::Vector<Orvane::Common::String>;
+    using Words = std::vector<std::string>;
     const std::pair<const char*, Words> cases[] = {
         {"", {}},
         {"   ", {}},
@@ -23,6 +23,8 @@ TEST(CommandLineTest, SplitsLikeTheWindowsParser) {
         {R"(prog trailing\)", {"prog", R"(trailing\)"}},
     };
     for (const auto& [line, words] : cases) {
-        EXPECT_EQ(commandLineArguments(line), words) << line;
+        Words split = {"left over"};
+        EXPECT_TRUE(commandLineArguments(line, split)) << line;
+        EXPECT_EQ(split, words) << line;
     }
 }

@@ -1,4 +1,4 @@
-#include "Platform/Platform.h"
+#include "Src/Platform/Platform.h"
 
 #include "support/Testing.h"
 

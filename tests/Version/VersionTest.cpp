@@ -1,7 +1,7 @@
 // Version records, this library's own record and header table, and the
 // reports of the include-version checker.
-#include "Version/IncludeVersionChecker.h"
-#include "Version/LibraryVersions.h"
+#include "Src/Version/IncludeVersionChecker.h"
+#include "Src/Version/LibraryVersions.h"
 #include "virad/PrintLog.h"
 
 #include "support/Testing.h"

@@ -4,7 +4,7 @@
 #ifndef DOZUV2_TESTS_SUPPORT_CRYPTODATA_H
 #define DOZUV2_TESTS_SUPPORT_CRYPTODATA_H
 
-#include "Utils/InstructionPaths.h"
+#include "Src/Utils/InstructionPaths.h"
 #include "support/Testing.h"
 
 namespace Orvane {

@@ -10,8 +10,8 @@
 #ifndef DOZUV2_TESTS_SUPPORT_FAKECLIENT_H
 #define DOZUV2_TESTS_SUPPORT_FAKECLIENT_H
 
-#include "Component/ClientInternal.h"
-#include "Component/UnknownInternal.h"
+#include "Src/Component/ClientInternal.h"
+#include "Src/Component/UnknownInternal.h"
 #include "component/Client.h"
 #include "component/ComPtr.h"
 #include "support/Testing.h"

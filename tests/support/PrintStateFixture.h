@@ -5,8 +5,8 @@
 #ifndef DOZUV2_TESTS_SUPPORT_PRINTSTATEFIXTURE_H
 #define DOZUV2_TESTS_SUPPORT_PRINTSTATEFIXTURE_H
 
-#include "Devez3/LogFile.h"
-#include "Devez3/PrintState.h"
+#include "Src/Devez3/LogFile.h"
+#include "Src/Devez3/PrintState.h"
 #include "virad/PrintLog.h"
 
 #include <gtest/gtest.h>

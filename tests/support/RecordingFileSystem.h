@@ -7,7 +7,7 @@
 #ifndef DOZUV2_TESTS_SUPPORT_RECORDINGFILESYSTEM_H
 #define DOZUV2_TESTS_SUPPORT_RECORDINGFILESYSTEM_H
 
-#include "Devez3/FileDefaultOpt.h"
+#include "Src/Devez3/FileDefaultOpt.h"
 
 #include <algorithm>
 #include <cstdint>

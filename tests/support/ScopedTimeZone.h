@@ -8,7 +8,7 @@
 #ifndef DOZUV2_TESTS_SUPPORT_SCOPEDTIMEZONE_H
 #define DOZUV2_TESTS_SUPPORT_SCOPEDTIMEZONE_H
 
-#include "Platform/Platform.h"
+#include "Src/Platform/Platform.h"
 
 #include <cstdlib>
 #include <string>

@@ -4,7 +4,7 @@
 #ifndef DOZUV2_TESTS_SUPPORT_TIMERPROBE_H
 #define DOZUV2_TESTS_SUPPORT_TIMERPROBE_H
 
-#include "Devez3/TimerInternal.h"
+#include "Src/Devez3/TimerInternal.h"
 #include "virad/CTime.h"
 #include "virad/ThreadManager.h"
 #include "virad/Timer.h"
@@ -53,7 +53,7 @@ struct TimerProbe {
 
 // The manager's clock, read under its lock.
 inline std::uint64_t managerNow() {
-    std::lock_guard<Common::RecursiveLock> guard(Virad::timerSchedule().lock);
+    std::lock_guard<Base::RecursiveLock> guard(Virad::timerSchedule().lock);
     return Virad::timerSchedule().now;
 }
 

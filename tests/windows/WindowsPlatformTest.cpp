@@ -2,7 +2,7 @@
 // names, path separators, the directory search's own attributes, drive
 // volumes, console attributes off a console, and command lines handed to the
 // new process whole.
-#include "Platform/Platform.h"
+#include "Src/Platform/Platform.h"
 
 #include "support/Testing.h"
 

@@ -1,8 +1,8 @@
 // POSIX part of the clock family: the wall clock, the C library's
 // conversions and zone state, setting the clock and the monotonic counter.
-#include "Platform/Clock.h"
+#include "Src/Platform/Clock.h"
 
-#include "Platform/HostParts.h"
+#include "Src/Platform/HostParts.h"
 
 #include <ctime>
 

@@ -1,8 +1,8 @@
 // POSIX part of the console: standard output, colours as ANSI escapes, and
 // the (absent) debugger channel.
-#include "Platform/Console.h"
+#include "Src/Platform/Console.h"
 
-#include "Platform/HostParts.h"
+#include "Src/Platform/HostParts.h"
 
 #include <cstdio>
 

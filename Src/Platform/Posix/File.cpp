@@ -1,9 +1,9 @@
 // POSIX part of the file family: descriptors and their streams, the path
 // operations, path status, volume space, separators and the wildcard
 // directory search (opendir and fnmatch).
-#include "Platform/File.h"
+#include "Src/Platform/File.h"
 
-#include "Platform/HostParts.h"
+#include "Src/Platform/HostParts.h"
 
 #include <cerrno>
 #include <cstdio>

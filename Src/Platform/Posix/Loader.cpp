@@ -1,5 +1,5 @@
 // POSIX realisation of the loader family: shared objects through dlopen.
-#include "Platform/Loader.h"
+#include "Src/Platform/Loader.h"
 
 #include <cstdio>
 #include <cstring>

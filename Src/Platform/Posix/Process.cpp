@@ -1,8 +1,9 @@
 // POSIX realisation of the process family: the process id and command lines
 // started without a shell.
-#include "Platform/Process.h"
+#include "Src/Platform/Process.h"
 
 #include <cerrno>
+#include <new>
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -18,12 +19,17 @@ std::uint64_t currentProcessId() {
 }
 
 bool runCommandLine(const char* commandLine) {
-    Common::Vector<Common::String> words = commandLineArguments(commandLine != nullptr ? commandLine : "");
-    if (words.empty()) {
+    std::vector<std::string> words;
+    std::vector<char*> argv;
+    if (!commandLineArguments(commandLine != nullptr ? commandLine : "", words) || words.empty()) {
         return false;
     }
-    Common::Vector<char*> argv;
-    for (Common::String& word : words) {
+    try {
+        argv.reserve(words.size() + 1);
+    } catch (const std::bad_alloc&) {
+        return false; // as a host that cannot start the process for want of memory
+    }
+    for (std::string& word : words) {
         argv.push_back(&word[0]);
     }
     argv.push_back(nullptr);

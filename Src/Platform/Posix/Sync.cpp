@@ -1,7 +1,7 @@
 // POSIX realisation of the platform's synchronisation objects.
-#include "Platform/Sync.h"
+#include "Src/Platform/Sync.h"
 
-#include "Platform/Thread.h"
+#include "Src/Platform/Thread.h"
 
 #include <cerrno>
 #include <climits>

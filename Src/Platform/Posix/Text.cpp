@@ -1,5 +1,5 @@
 // POSIX realisation of the text family's comparison: strcasecmp.
-#include "Platform/Text.h"
+#include "Src/Platform/Text.h"
 
 #include <strings.h>
 

@@ -1,9 +1,9 @@
 // POSIX part of the thread family: thread-local slots, thread ids,
 // sleeping and yielding, and system threads.
-#include "Platform/Thread.h"
+#include "Src/Platform/Thread.h"
 
-#include "Platform/HostParts.h"
-#include "Platform/Sync.h"
+#include "Src/Platform/HostParts.h"
+#include "Src/Platform/Sync.h"
 
 #include <atomic>
 #include <cerrno>

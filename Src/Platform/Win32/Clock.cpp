@@ -6,9 +6,9 @@
 // asking GetLocalTime: the two agree while the process leaves the zone alone,
 // and the runtime's conversion also follows a zone the process sets through
 // TZ, as the contract asks.
-#include "Platform/Clock.h"
+#include "Src/Platform/Clock.h"
 
-#include "Platform/HostParts.h"
+#include "Src/Platform/HostParts.h"
 
 #include <cstring>
 #include <ctime>

@@ -1,8 +1,8 @@
 // Windows part of the console: the standard output handle, its text
 // attributes, and the debugger output.
-#include "Platform/Console.h"
+#include "Src/Platform/Console.h"
 
-#include "Platform/HostParts.h"
+#include "Src/Platform/HostParts.h"
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
 // Windows part of the file family: the C runtime's descriptors,
 // streams, directory and path functions, the volume's free space, and the
 // runtime's wildcard search (_findfirst).
-#include "Platform/File.h"
+#include "Src/Platform/File.h"
 
-#include "Platform/HostParts.h"
+#include "Src/Platform/HostParts.h"
 
 #include <cerrno>
 #include <cstdio>

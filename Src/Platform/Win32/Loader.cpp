@@ -1,6 +1,6 @@
 // Windows realisation of the loader family: dynamic-link libraries through
 // LoadLibraryA and GetProcAddress.
-#include "Platform/Loader.h"
+#include "Src/Platform/Loader.h"
 
 #include <windows.h>
 

@@ -1,8 +1,9 @@
 // Windows realisation of the process family: the process id and command
 // lines started as new processes.
-#include "Platform/Process.h"
+#include "Src/Platform/Process.h"
 
 #include <cstring>
+#include <new>
 
 #include <windows.h>
 
@@ -14,13 +15,19 @@ std::uint64_t currentProcessId() {
 }
 
 bool runCommandLine(const char* commandLine) {
-    if (commandLine == nullptr || commandLineArguments(commandLine).empty()) {
+    // A line of blanks names no program.
+    if (commandLine == nullptr || commandLine[std::strspn(commandLine, " \t")] == '\0') {
         return false;
     }
     // The line goes to the new process whole, as the caller wrote it: no
     // shell in front, no handles inherited, default start-up settings.
     // CreateProcessA may write into the line, so it gets a copy.
-    Common::String line = commandLine;
+    std::string line;
+    try {
+        line = commandLine;
+    } catch (const std::bad_alloc&) {
+        return false; // as CreateProcessA itself fails for want of memory
+    }
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;

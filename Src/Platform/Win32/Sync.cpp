@@ -1,6 +1,6 @@
 // Windows realisation of the platform's synchronisation objects: critical
 // sections, kernel semaphores, kernel events and kernel mutexes.
-#include "Platform/Sync.h"
+#include "Src/Platform/Sync.h"
 
 #include <windows.h>
 

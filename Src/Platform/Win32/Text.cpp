@@ -1,5 +1,5 @@
 // Windows realisation of the text family's comparison: the C runtime's _stricmp.
-#include "Platform/Text.h"
+#include "Src/Platform/Text.h"
 
 #include <string.h>
 

@@ -1,8 +1,8 @@
 // Windows part of the thread family: TLS slots, thread ids, sleeping,
 // and system threads started through the C runtime.
-#include "Platform/Thread.h"
+#include "Src/Platform/Thread.h"
 
-#include "Platform/HostParts.h"
+#include "Src/Platform/HostParts.h"
 
 #include <atomic>
 #include <cerrno>

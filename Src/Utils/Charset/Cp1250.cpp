@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap 7143c340df24f89cb3fd822c1d207e8ecad3a41b2740057c376798486ee47f1a.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap 1e8c567888a49188a97d5406e7d4c88a77ccd39f03c9323fd41235ed447165d2.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap cc49c7c0c86ba288ae5fbdfed9e1860c8449b6f99249c7637cc9ec7b59678716.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap 0a2a7c7a4281a9bb1312b39abb476ef4bb2a335ee55c1687e6f6991d21e56ba8.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

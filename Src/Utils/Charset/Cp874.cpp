@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap fb328341fa07027d3dcedec592e2cdc1f613474f99d37f630d938f87e71b2820.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap 58114a1b0bac9e699ae81069862fcbb3e13e4b464a39fd3dc6505dc9f08b89ae.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

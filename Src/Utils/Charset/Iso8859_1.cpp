@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap 5b35b5a2ac507daee9f274e71b87edeb516c728be384f5a3b8858251b6b300f7.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap 04e2310efd3939e6df49be9cb372e71a2169d3bbe27405204261b899735ce0f5.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap f76f646cdfef60c7f0eaade5889eb52bd73f34d8e66ec8a3c7659b1a879014a6.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

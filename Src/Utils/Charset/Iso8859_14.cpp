@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap a5199cd75a5749f2e0b8328a567534da2d00f38d3bf1f9e94319ac57bcbd2c20.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

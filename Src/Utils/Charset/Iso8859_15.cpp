@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap 35809ac9b25e07db7d35fd9902a2df052b243b9b76fa19ccffe3dd0c943d8bb5.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

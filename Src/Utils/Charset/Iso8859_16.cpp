@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap fb9d03ff09b12bc075b8a710a0fcc0e99be82875b4771d79b7f0a18bb0747e67.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

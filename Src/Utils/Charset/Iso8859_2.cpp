@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap 0583e46688f79bd92715c06bc52de820095302ffea4baf4bc572b604cdee73af.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap e43f8434f990eaeddd21fa6b58716c3a445f91ff4f84cfe1af1d42c72a5c4250.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap 21c92526f92a4a11f9fe52b46d5af50f42a44fdd8706d2c4ecd14e41c3a5a461.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

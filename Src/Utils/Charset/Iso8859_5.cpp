@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap 43258e71e715b89f7101538441c6ec66f4ac7d2afbe17c16bfd6543a2c48b7d8.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

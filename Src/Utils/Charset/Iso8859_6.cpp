@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap 91adb3a6ba1be8ba8fc6ba369289a6a52f6a28e42158f6adc8a8d747f94a662f.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap 4f11d10186d34e1a875caf074cf5b3b778ef882eea8e5acbde74fc8e421656a4.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

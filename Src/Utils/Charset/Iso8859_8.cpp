@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap 34823aed91a25f79664b2ef7758367f2be661c1bd3c925da5a50761a6dc702ae.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

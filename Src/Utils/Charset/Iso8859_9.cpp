@@ -3,7 +3,7 @@
 // SHA-256 of the uncompressed charmap 09e5f098621311670da75e93009510cd745562e034ae626326bd77758c686881.
 // Regenerate with `make tables`; CI regenerates and compares.
 
-#include "Utils/Charset/CodePages.h"
+#include "Src/Utils/Charset/CodePages.h"
 
 namespace Orvane {
 namespace Utils {

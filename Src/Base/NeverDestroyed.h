@@ -6,14 +6,14 @@
 // static: the language makes the first use's construction thread-safe.
 // Objects with a life of their own (made by a creator, perhaps torn down at
 // exit, reached through instance()) use ProcessWide instead.
-#ifndef DOZUV2_COMMON_NEVERDESTROYED_H
-#define DOZUV2_COMMON_NEVERDESTROYED_H
+#ifndef DOZUV2_BASE_NEVERDESTROYED_H
+#define DOZUV2_BASE_NEVERDESTROYED_H
 
 #include <new>
 #include <utility>
 
 namespace Orvane {
-namespace Common {
+namespace Base {
 
 template <typename T> class NeverDestroyed {
 public:
@@ -29,7 +29,7 @@ private:
     alignas(T) unsigned char m_storage[sizeof(T)];
 };
 
-} // namespace Common
+} // namespace Base
 } // namespace Orvane
 
 #endif

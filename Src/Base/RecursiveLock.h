@@ -6,17 +6,17 @@
 // owner is known: a thread that already owns it passes without touching the
 // lock at all. The lock underneath is therefore entered once per owner and
 // need not be recursive itself; a plain one is the cheaper to take.
-#ifndef DOZUV2_COMMON_RECURSIVELOCK_H
-#define DOZUV2_COMMON_RECURSIVELOCK_H
+#ifndef DOZUV2_BASE_RECURSIVELOCK_H
+#define DOZUV2_BASE_RECURSIVELOCK_H
 
-#include "Platform/Thread.h"
+#include "Src/Platform/Thread.h"
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 
 namespace Orvane {
-namespace Common {
+namespace Base {
 
 // Held for a scope with std::lock_guard<RecursiveLock>.
 class RecursiveLock {
@@ -52,7 +52,7 @@ private:
     std::atomic<std::uint32_t> m_owner{0};
 };
 
-} // namespace Common
+} // namespace Base
 } // namespace Orvane
 
 #endif

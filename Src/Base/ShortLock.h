@@ -13,18 +13,18 @@
 // recursive and not fair. Waiters burn processor time, so sections that can
 // wait on something (another lock, a system call) belong under CMutex; the
 // rare long section (a dump) is correct under it, only wasteful.
-#ifndef DOZUV2_COMMON_SHORTLOCK_H
-#define DOZUV2_COMMON_SHORTLOCK_H
+#ifndef DOZUV2_BASE_SHORTLOCK_H
+#define DOZUV2_BASE_SHORTLOCK_H
 
-#include "Platform/Cpu.h"
-#include "Platform/Thread.h"
+#include "Src/Platform/Cpu.h"
+#include "Src/Platform/Thread.h"
 #include "virad/Compiler.h"
 
 #include <atomic>
 #include <mutex>
 
 namespace Orvane {
-namespace Common {
+namespace Base {
 
 // Waiting for another thread to make a condition true: a processor pause for
 // the first tries, then the time slice given away, so a thread that lost its
@@ -100,7 +100,7 @@ private:
     std::atomic<bool> m_held{false};
 };
 
-} // namespace Common
+} // namespace Base
 } // namespace Orvane
 
 #endif

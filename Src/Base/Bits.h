@@ -1,13 +1,13 @@
 // Bit arithmetic on sizes, shared by the allocators.
-#ifndef DOZUV2_COMMON_BITS_H
-#define DOZUV2_COMMON_BITS_H
+#ifndef DOZUV2_BASE_BITS_H
+#define DOZUV2_BASE_BITS_H
 
-#include "Platform/Cpu.h"
+#include "Src/Platform/Cpu.h"
 
 #include <cstdint>
 
 namespace Orvane {
-namespace Common {
+namespace Base {
 
 // floor(log2(value)); value must not be 0.
 inline unsigned floorLog2(std::uint64_t value) {
@@ -19,7 +19,7 @@ inline std::uint64_t floorPowerOfTwo(std::uint64_t value) {
     return std::uint64_t{1} << floorLog2(value);
 }
 
-} // namespace Common
+} // namespace Base
 } // namespace Orvane
 
 #endif

@@ -1,10 +1,10 @@
-#include "Common/ShortLock.h"
-#include "Platform/Cpu.h"
+#include "Src/Base/ShortLock.h"
+#include "Src/Platform/Cpu.h"
 
 #include "support/Testing.h"
 
 using namespace Orvane;
-using Common::ShortLock;
+using Base::ShortLock;
 
 namespace {
 
