@@ -1,5 +1,6 @@
 #include "virad/CTime.h"
 
+#include "support/Readable.h"
 #include "support/ScopedTimeZone.h"
 #include "support/Testing.h"
 #include "support/TimeSupport.h"
@@ -11,9 +12,11 @@ using namespace Orvane::Testing;
 // record that must be left as it was, in days and seconds since 1970. Rows "split": a count split in no zone.
 TEST(CTimeTest, NormalisationSecondCountsAndSplitting) {
     const CTime empty;
-    EXPECT_EQ(timeFields(empty) + std::to_string(empty.isdst), "0000-00-00 00:00:00 w0-1");
-    EXPECT_EQ(CTime(2024, 7, 5, 9, 3, 2).isdst + CTime(0, false).isdst, -2);
-    EXPECT_EQ(timeFields(CTime::minTime) + timeFields(CTime::maxTime), "2000-01-01 00:00:00 w62038-01-01 00:00:00 w5");
+    EXPECT_EQ(timeFields(empty), "0000-00-00 00:00:00 w0");
+    EXPECT_EQ(std::vector<int>({empty.isdst, CTime(2024, 7, 5, 9, 3, 2).isdst, CTime(0, false).isdst}),
+              std::vector<int>({-1, -1, -1}));
+    EXPECT_EQ(Lines({timeFields(CTime::minTime), timeFields(CTime::maxTime)}),
+              Lines({"2000-01-01 00:00:00 w6", "2038-01-01 00:00:00 w5"}));
     // A leap February has 29 days; the year is clamped before the day is measured; past hour 23 the day's last
     // second, a negative hour only becomes 0; all-zero fields count as 1970-01-01, 3000 as 2106-01-01, and a day
     // past the month's end is normalised in a copy; splitting is not clamped. The count of any valid fields up to
@@ -50,8 +53,8 @@ split 4294967296 = 2106-02-07 06:28:16 w0 | split 253402300799 = 9999-12-31 23:5
 TEST(CTimeTest, ArithmeticIsZoneFree) {
     ScopedTimeZone zone("UTC-8"); // far from UTC, to show any detour through makeTime
     const CTime leapEve(2024, 2, 28, 12, 0, 0);
-    EXPECT_EQ(timeFields(leapEve + 86400) + timeFields(leapEve + 2 * 86400),
-              "2024-02-29 12:00:00 w42024-03-01 12:00:00 w5");
+    EXPECT_EQ(Lines({timeFields(leapEve + 86400), timeFields(leapEve + 2 * 86400)}),
+              Lines({"2024-02-29 12:00:00 w4", "2024-03-01 12:00:00 w5"}));
     EXPECT_EQ(timeFields(CTime(2099, 12, 31, 23, 59, 59) + 1), "2100-01-01 00:00:00 w5");
     EXPECT_EQ(timeFields(CTime(2100, 3, 1, 0, 0, 0) - 1), "2100-02-28 23:59:59 w0");
     const CTime nextDay(2024, 2, 29, 12, 0, 0);
@@ -62,8 +65,9 @@ TEST(CTimeTest, ArithmeticIsZoneFree) {
     // The stored forms return the object and keep isdst.
     CTime t(2024, 12, 31, 23, 0, 0);
     t.isdst = 1;
-    EXPECT_TRUE(&(t += 3600) == &t && &(t -= 7200 + 86400) == &t);
-    EXPECT_EQ(timeFields(t) + " dst" + std::to_string(t.isdst), "2024-12-30 22:00:00 w1 dst1");
+    EXPECT_EQ(&(t += 3600), &t);
+    EXPECT_EQ(&(t -= 7200 + 86400), &t);
+    EXPECT_EQ(testing::PrintToString(t), "2024-12-30 22:00:00 w1 dst1");
     EXPECT_EQ((t + 60).isdst, -1) << "a new value from the arithmetic is built afresh";
 
     CTime raw; // operands are read through normalised copies
@@ -76,8 +80,8 @@ TEST(CTimeTest, ZoneConversionsUseTheStandardOffset) {
         ScopedTimeZone zone("UTC-8");
         const std::uint64_t t = 1720170182; // 2024-07-05 09:03:02 UTC
         EXPECT_EQ(CTime::getTimeZone(), -28800);
-        EXPECT_EQ(timeFields(CTime(0)) + "|" + timeFields(CTime(0, false)) + "|" + timeFields(CTime(t)),
-                  "1970-01-01 08:00:00 w4|1970-01-01 00:00:00 w4|2024-07-05 17:03:02 w5");
+        EXPECT_EQ(Lines({timeFields(CTime(0)), timeFields(CTime(0, false)), timeFields(CTime(t))}),
+                  Lines({"1970-01-01 08:00:00 w4", "1970-01-01 00:00:00 w4", "2024-07-05 17:03:02 w5"}));
         EXPECT_EQ(std::vector<std::uint64_t>({CTime().makeTime(), CTime(t).makeTime()}),
                   std::vector<std::uint64_t>({static_cast<std::uint64_t>(-28800), t}))
             << "wraps like an unsigned count";
@@ -90,25 +94,26 @@ TEST(CTimeTest, ZoneConversionsUseTheStandardOffset) {
     CTime t;
     t.isdst = 7;
     t.breakTime(86400);
-    EXPECT_EQ(timeFields(t) + " dst" + std::to_string(t.isdst), "1970-01-01 19:00:00 w4 dst7") << "isdst is left alone";
+    EXPECT_EQ(testing::PrintToString(t), "1970-01-01 19:00:00 w4 dst7") << "isdst is left alone";
 }
 
 TEST(CTimeTest, ComparisonReadsStoredFieldsOnly) {
     const CTime a(2024, 7, 5, 9, 3, 2);
     CTime b = a;
     b.wday = 0, b.isdst = 1;
-    EXPECT_TRUE(a == b && !(a != b) && !(a < b) && a <= b && a >= b) << "wday and isdst take no part";
+    EXPECT_EQ(relations(a, b), relations(0, 0)) << "wday and isdst take no part";
 
     // Each field decides when the ones before it are equal.
     for (int CTime::*field : {&CTime::year, &CTime::month, &CTime::day, &CTime::hour, &CTime::minute, &CTime::second}) {
         CTime later = a;
         ++(later.*field);
-        EXPECT_TRUE(a < later && later > a && a <= later && later >= a && a != later) << timeFields(later);
-        EXPECT_FALSE(later < a || a > later || later <= a || a >= later || a == later) << timeFields(later);
+        EXPECT_EQ(relations(a, later), relations(0, 1)) << timeFields(later);
+        EXPECT_EQ(relations(later, a), relations(1, 0)) << timeFields(later);
     }
 
     // Not normalised, and signed: month 13 is after December, a negative year before 0.
     CTime thirteen = a, negative;
     thirteen.month = 13, negative.year = -1;
-    EXPECT_TRUE(CTime(2024, 12, 5, 9, 3, 2) < thirteen && negative < CTime());
+    EXPECT_LT(CTime(2024, 12, 5, 9, 3, 2), thirteen);
+    EXPECT_LT(negative, CTime());
 }

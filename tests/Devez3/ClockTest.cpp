@@ -4,6 +4,7 @@
 
 #include "Src/Devez3/ClockInternal.h"
 #include "Src/Platform/Platform.h"
+#include "support/Readable.h"
 #include "support/ScopedTimeZone.h"
 #include "support/Testing.h"
 #include "support/TimeSupport.h"
@@ -38,16 +39,19 @@ TEST(WallClockTest, LocalReadingsAgreeWithEachOtherAndWithUtc) {
     ScopedTimeZone zone("UTC-8");
     const SystemTimeEx ex = CTime::getCurrentTimeEx();
     const CTime now = CTime::getCurrentTime();
-    EXPECT_EQ(ex.reserved[0] | ex.reserved[1] | ex.reserved[2] | ex.reserved[3], 0);
-    EXPECT_TRUE(ex.millisecond >= 0 && ex.millisecond <= 999) << ex.millisecond;
+    EXPECT_EQ(std::vector<int>(std::begin(ex.reserved), std::end(ex.reserved)), std::vector<int>(4, 0));
+    EXPECT_GE(ex.millisecond, 0);
+    EXPECT_LE(ex.millisecond, 999);
     EXPECT_EQ(ex.wday, static_cast<int>((secondsOf(ex) / 86400 + 4) % 7)) << "the host's weekday";
     const std::int64_t exToNow = now - CTime(secondsOf(ex), false);
-    EXPECT_TRUE(exToNow >= 0 && exToNow <= 2) << exToNow;
+    EXPECT_GE(exToNow, 0);
+    EXPECT_LE(exToNow, 2);
     // Local time under UTC+8 turned back into UTC is the UTC clock (two seconds either way), as is the C library's.
     const std::uint64_t utc = CTime::getCurrentUTCtime(), utcMs = CTime::getCurrentUTCMilliSecond();
-    EXPECT_LE(CTime::getCurrentTime().makeTime() - utc + 2, 4u);
-    EXPECT_LE(static_cast<std::uint64_t>(std::time(nullptr)) - utc + 2, 4u);
-    EXPECT_TRUE(utcMs / 1000 >= utc && utcMs / 1000 <= utc + 2) << utcMs;
+    EXPECT_NEAR(static_cast<double>(CTime::getCurrentTime().makeTime()), static_cast<double>(utc), 2);
+    EXPECT_NEAR(static_cast<double>(std::time(nullptr)), static_cast<double>(utc), 2);
+    EXPECT_GE(utcMs / 1000, utc);
+    EXPECT_LE(utcMs / 1000, utc + 2);
 }
 
 TEST(WallClockTest, ZoneChangedBehindTheLibrarysBackShowsAtOnce) {
@@ -75,10 +79,10 @@ TEST(WallClockTest, ZoneChangedBehindTheLibrarysBackShowsAtOnce) {
     };
     const auto a = dayAndHour(first), b = dayAndHour(last);
     for (const auto& seen : {std::make_pair(ex.day, ex.hour), std::make_pair(now.day, now.hour)}) {
-        EXPECT_TRUE(seen == a || seen == b) << seen.first << " " << seen.second;
+        EXPECT_TRUE(isOneOf(seen, {a, b}));
     }
     const int printed = std::atoi(line.substr(1, 2).c_str());
-    EXPECT_TRUE(printed == a.second || printed == b.second) << line;
+    EXPECT_TRUE(isOneOf(printed, {a.second, b.second})) << line;
 }
 
 TEST(ZoneTableTest, OffsetsAndReportsForBadIndexes) {
@@ -105,19 +109,20 @@ TEST(ZoneTableDeathTest, ConfiguredZoneDaylightSavingAndTheEmbeddedUtc) {
                                             CTime::setTimeZone(28800)};
         EXPECT_EQ(accepted, std::vector<bool>({false, false, true, true, true}));
         EXPECT_FALSE(CTime::getUTCForEmbed(embed));
-        EXPECT_EQ(embed.utc * 100 + embed.timezone * 10 + embed.dst, 123u);
+        EXPECT_EQ(std::make_tuple(embed.utc, embed.timezone, embed.dst), std::make_tuple(1u, 2, 3));
         EXPECT_TRUE(CTime::setDst(true));
         // The host's zone plays no part, and the configured one does not move it.
         ScopedTimeZone zone("UTC+3");
         const std::uint64_t local = secondsOf(CTime::getCurrentTimeEx());
         ASSERT_TRUE(CTime::getUTCForEmbed(embed));
         EXPECT_LE(embed.utc - (local - 28800 - 3600), 2u);
-        EXPECT_EQ(embed.timezone * 10 + embed.dst, 288001);
+        EXPECT_EQ(std::make_pair(embed.timezone, embed.dst), std::make_pair(28800, 1));
         EXPECT_EQ(CTime::getTimeZone(), 10800);
-        EXPECT_TRUE(CTime::setDst(false) && CTime::setTimeZone(-18000));
+        EXPECT_TRUE(CTime::setDst(false));
+        EXPECT_TRUE(CTime::setTimeZone(-18000));
         ASSERT_TRUE(CTime::getUTCForEmbed(embed));
         EXPECT_LE(embed.utc - (local + 18000), 2u);
-        EXPECT_EQ(embed.timezone * 10 + embed.dst, -180000);
+        EXPECT_EQ(std::make_pair(embed.timezone, embed.dst), std::make_pair(-18000, 0));
     });
 }
 
@@ -125,17 +130,20 @@ TEST(TimeZoneDisabledDeathTest, ConversionsBecomeZoneFreeForGood) {
     expectInFreshProcess([] {
         ScopedTimeZone zone("UTC-8");
         const std::uint64_t t = 1720170182; // 2024-07-05 09:03:02 UTC
-        ASSERT_EQ(CTime::getTimeZone() * 100 + CTime(t).hour, -28800 * 100 + 17) << "zones are on until switched off";
+        ASSERT_EQ(std::make_pair(CTime::getTimeZone(), CTime(t).hour), std::make_pair(-28800, 17))
+            << "zones are on until switched off";
         EXPECT_EQ(CTime::disableTimezone(), 0);
         EXPECT_EQ(CTime(t), CTime(t, false));
         EXPECT_EQ(CTime(t).makeTime(), t) << "makeTime of a value built from seconds gives them back";
         {
             ScopedTimeZone west("EST5EDT"); // nothing switches zones on again: another host zone, another call
-            EXPECT_EQ(CTime::getTimeZone() + CTime::disableTimezone(), 0);
+            EXPECT_EQ(CTime::getTimeZone(), 0);
+            EXPECT_EQ(CTime::disableTimezone(), 0);
             EXPECT_EQ(CTime(t).hour, 9);
         }
         // The clocks still read the host's local time; only the conversions ignore the zone.
         const std::int64_t drift = CTime::getCurrentTime() - CTime(CTime::getCurrentUTCtime() + 8 * 3600);
-        EXPECT_TRUE(drift >= 0 && drift <= 2) << drift;
+        EXPECT_GE(drift, 0);
+        EXPECT_LE(drift, 2);
     });
 }

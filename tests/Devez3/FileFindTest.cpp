@@ -19,14 +19,22 @@ template <typename Find> Paths paths(Find& find, const std::string& pattern) {
     return found;
 }
 
-// Name, length (not for a directory, whose size is the host's) and the four attribute tests of the first match.
+// Name, length (not for a directory, whose size is the host's) and those of the four attribute tests that hold for
+// the first match.
 template <typename Find> std::string entry(Find& find, const std::string& pattern) {
     if (!find.findFile(pattern.c_str())) {
         return "no match";
     }
-    const std::string length = find.isDirectory() ? "-" : std::to_string(find.getLength());
-    return std::string(find.getFileName().c_str()) + " " + length + " " + std::to_string(find.isNormal()) +
-           std::to_string(find.isDirectory()) + std::to_string(find.isHidden()) + std::to_string(find.isReadOnly());
+    std::string text =
+        std::string(find.getFileName().c_str()) + " " + (find.isDirectory() ? "-" : std::to_string(find.getLength()));
+    const std::pair<bool, const char*> attributes[] = {{find.isNormal(), "normal"},
+                                                       {find.isDirectory(), "directory"},
+                                                       {find.isHidden(), "hidden"},
+                                                       {find.isReadOnly(), "read-only"}};
+    for (const auto& [holds, name] : attributes) {
+        text += holds ? std::string(" ") + name : "";
+    }
+    return text;
 }
 
 TEST(FileFindTest, PatternsPathsAndAttributes) {
@@ -41,14 +49,15 @@ TEST(FileFindTest, PatternsPathsAndAttributes) {
     CFileFind find;
     EXPECT_EQ(paths(find, dir / "*.log"), (Paths{dir / "a.log", dir / "b.log", dir / "d.log"}));
     EXPECT_EQ(table.count("findclose"), 1);
-    EXPECT_EQ(entry(find, dir / "a.*"), "a.log 2 1000");
-    EXPECT_FALSE(find.findNextFile() || find.findFile((dir / "*.none").c_str()));
+    EXPECT_EQ(entry(find, dir / "a.*"), "a.log 2 normal");
+    EXPECT_FALSE(find.findNextFile());
+    EXPECT_FALSE(find.findFile((dir / "*.none").c_str()));
     find.close();
     EXPECT_EQ(table.count("findclose"), 2) << "a failed search leaves nothing to close";
 
     CFileFindEx ex;
     EXPECT_EQ(Lines({entry(ex, dir / "a.*"), entry(ex, dir / "d.*"), entry(ex, dir / ".c*")}),
-              (Lines{"a.log 2 1000", "d.log - 0100", ".c.txt 0 0010"}));
+              (Lines{"a.log 2 normal", "d.log - directory", ".c.txt 0 hidden"}));
     ex.close();
     hookFileSystem(dir.path().c_str(), nullptr);
 

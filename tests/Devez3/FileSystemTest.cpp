@@ -101,7 +101,9 @@ TEST_F(DefaultFileSystemTest, TablesWithoutTheLastThreeOperationsGetSafeDefaults
 TEST_F(DefaultFileSystemTest, OpenModesPermissionsAndBuffering) {
     const std::string path = at("f.bin"), created = at("new.bin");
     // r and r+ do not create.
-    EXPECT_TRUE(!m_table->fopen(path.c_str(), "rb") && !m_table->fopen(path.c_str(), "rb+") && !exists(path));
+    EXPECT_EQ(m_table->fopen(path.c_str(), "rb"), nullptr);
+    EXPECT_EQ(m_table->fopen(path.c_str(), "rb+"), nullptr);
+    EXPECT_FALSE(exists(path));
     writeFile(path, "old contents");
     void* stream = m_table->fopen(path.c_str(), "wbe");
     ASSERT_NE(stream, nullptr);
@@ -122,7 +124,8 @@ TEST_F(DefaultFileSystemTest, OpenModesPermissionsAndBuffering) {
     stream = m_table->fopen(path.c_str(), "ab+"); // + is read-write, a appends and keeps the contents
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(descriptorFlags(stream) & 02003ul, 02002ul);
-    EXPECT_EQ(m_table->fputs("tail", stream) + m_table->fclose(stream), 0);
+    EXPECT_EQ(m_table->fputs("tail", stream), 0);
+    EXPECT_EQ(m_table->fclose(stream), 0);
     EXPECT_EQ(fs::file_size(path), 16389u);
 }
 
@@ -135,7 +138,8 @@ TEST_F(DefaultFileSystemTest, PathOperationsStatAndVolume) {
     EXPECT_STREQ(info.name, "untouched"); // a failed stat leaves the record
     ASSERT_EQ(m_table->stat(file.c_str(), &info), 0);
     // The host's mode bits: a regular file.
-    EXPECT_EQ(info.name + std::to_string(info.size) + " " + std::to_string(info.attrib & 0170000), file + "5 32768");
+    EXPECT_EQ(std::make_tuple(std::string(info.name), info.size, info.attrib & 0170000),
+              std::make_tuple(file, std::uint64_t{5}, 0100000));
     EXPECT_GT(info.timeWrite, 1500000000u);
     // The second mkdir finds the directory; the first rmdir finds it not empty.
     EXPECT_EQ(std::vector<int>({m_table->access(file.c_str(), 6), m_table->access(missing.c_str(), 0),
@@ -145,7 +149,9 @@ TEST_F(DefaultFileSystemTest, PathOperationsStatAndVolume) {
               std::vector<int>({0, -1, 0, 1, 0, 1, 0, 0}));
     std::uint64_t mine = 0, total = 0, free = 0;
     ASSERT_EQ(m_table->statfs(m_dir.path().c_str(), &mine, &total, &free), 0);
-    EXPECT_TRUE(total > 0 && mine <= free && free <= total) << mine << " " << free << " " << total;
+    EXPECT_GT(total, 0u);
+    EXPECT_LE(mine, free);
+    EXPECT_LE(free, total);
     EXPECT_EQ(m_table->statfs(missing.c_str(), &mine, &total, &free), -1);
 }
 
@@ -199,7 +205,8 @@ TEST_F(DefaultFileSystemTest, PositionsAndSizesBeyondThirtyTwoBits) {
     fs::resize_file(path, (1ull << 32) + 5);
     FileInfo found = {}, stated = {};
     const int key = m_table->findfirst(path.c_str(), &found);
-    EXPECT_EQ(m_table->findclose(key) + m_table->stat(path.c_str(), &stated), 0);
+    EXPECT_EQ(m_table->findclose(key), 0);
+    EXPECT_EQ(m_table->stat(path.c_str(), &stated), 0);
     EXPECT_EQ(std::make_pair(found.size, stated.size),
               std::make_pair(std::uint64_t{5}, std::uint64_t{(1ull << 32) + 5}));
 }

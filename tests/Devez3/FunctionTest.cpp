@@ -39,7 +39,9 @@ TEST(FunctionTest, BindingsCallDispatchAndCompare) {
     EXPECT_EQ(std::vector<std::uint32_t>({free.kind, empty.kind, onA.kind}), std::vector<std::uint32_t>({2, 0, 1}));
     EXPECT_EQ(free.typeName, nullptr);
     EXPECT_STREQ(onA.typeName, typeid(Counter*).name());
-    EXPECT_TRUE(empty.empty() && F(static_cast<int (*)(int)>(nullptr)).empty() && !free.empty());
+    EXPECT_TRUE(empty.empty());
+    EXPECT_TRUE(F(static_cast<int (*)(int)>(nullptr)).empty());
+    EXPECT_FALSE(free.empty());
     // An empty delegate yields a value-initialised result.
     EXPECT_EQ(std::vector<int>({free(21), empty(5), onA(5), peek(0)}), std::vector<int>({42, 0, 15, 15}));
     // Same function or same object and method; a member binding never equals a free one.
@@ -54,7 +56,7 @@ TEST(FunctionTest, BindingsCallDispatchAndCompare) {
     parcel.m_weight = 6;
     EXPECT_EQ(weight(2), 112);
     // Binding through the derived or the base pointer names the same subobject.
-    EXPECT_TRUE(weight == F(&Weighted::weight, static_cast<Weighted*>(&parcel)));
+    EXPECT_EQ(weight, F(&Weighted::weight, static_cast<Weighted*>(&parcel)));
 }
 
 TEST(FunctionTest, ReuseNumbersDecideEqualityAndMarkTheCallingThread) {

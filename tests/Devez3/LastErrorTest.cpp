@@ -27,9 +27,9 @@ TEST(LastErrorTest, MessageTableStoresReplacesAndDefaultsToEmptyUnderConcurrentU
     setErrMsg(0x7002, "first");
     setErrMsg(0x7002, "second");
     setErrorMessage(0x7003, flex_string("from a flex string"));
-    EXPECT_EQ(std::string(getErrMsg(0x7777)) + "|" + getErrMsg(0x7001) + "|" + getErrMsg(0x7002) + "|" +
-                  getErrMsg(0x7003) + "|" + getErrorMessage(0x7002).c_str() + "|" + getErrorMessage(0x7778).c_str(),
-              "||second|from a flex string|second|")
+    EXPECT_EQ(Lines({getErrMsg(0x7777), getErrMsg(0x7001), getErrMsg(0x7002), getErrMsg(0x7003),
+                     getErrorMessage(0x7002).c_str(), getErrorMessage(0x7778).c_str()}),
+              Lines({"", "", "second", "from a flex string", "second", ""}))
         << "unknown and null texts are empty; the second text wins";
 
     onThreads(4, [](int t) {

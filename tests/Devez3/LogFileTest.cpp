@@ -67,7 +67,7 @@ TEST_F(LogFileTest, SizeRotationNamesAndRetention) {
     write(chunk, m_day); // the file opened by this line is never rotated by it
     EXPECT_EQ(names(), Names{"app.log"});
     write("second\n", m_day);
-    EXPECT_EQ(readFile(m_path) + readFile(m_path + "_2024-03-09_0"), "second\n" + chunk);
+    EXPECT_EQ(Lines({readFile(m_path), readFile(m_path + "_2024-03-09_0")}), Lines({"second\n", chunk}));
 
     // Each rotated file gets an older time than the next, so the oldest is known.
     const auto base = fs::file_time_type::clock::now() - std::chrono::hours(10);
@@ -89,7 +89,8 @@ TEST_F(LogFileTest, DayRotationUsesTheDateOfTheFile) {
     write("monday\n", day(2024, 3, 9, 23));
     write("still monday\n", day(2024, 3, 9, 23));
     write("tuesday\n", day(2024, 3, 10, 0));
-    EXPECT_EQ(readFile(m_path + "_2024-03-09_0") + readFile(m_path), "monday\nstill monday\ntuesday\n");
+    EXPECT_EQ(Lines({readFile(m_path + "_2024-03-09_0"), readFile(m_path)}),
+              Lines({"monday\nstill monday\n", "tuesday\n"}));
     write("a month later\n", day(2024, 4, 10, 0));
     EXPECT_EQ(readFile(m_path + "_2024-03-10_0"), "tuesday\n");
 }

@@ -33,12 +33,14 @@ TYPED_TEST(MutexNestingTest, OthersGetItOnlyAfterTheLastLeaveAndReenteringRetake
     TypeParam mutex;
     // After a full release this thread is no longer the owner: entering again
     // must really take the lock, not just count a level.
-    EXPECT_TRUE(mutex.enter() && mutex.leave() && mutex.enter() && mutex.enter() && mutex.enter());
-    auto other = std::async(std::launch::async, [&mutex] { return mutex.enter() && mutex.leave(); });
+    EXPECT_EQ(std::vector<bool>({mutex.enter(), mutex.leave(), mutex.enter(), mutex.enter(), mutex.enter()}),
+              std::vector<bool>(5, true));
+    auto other = std::async(std::launch::async, [&mutex] { return std::vector<bool>({mutex.enter(), mutex.leave()}); });
     for (int held = 2; held > 0; --held) { // a wrong lock would let the other thread in within 100 ms
         EXPECT_TRUE(mutex.leave());
         EXPECT_EQ(other.wait_for(100ms), std::future_status::timeout) << held << " levels still held";
     }
     EXPECT_TRUE(mutex.leave());
-    EXPECT_TRUE(other.wait_for(20s) == std::future_status::ready && other.get());
+    ASSERT_EQ(other.wait_for(20s), std::future_status::ready);
+    EXPECT_EQ(other.get(), std::vector<bool>({true, true})) << "entered and left";
 }

@@ -51,7 +51,8 @@ TEST_P(CReadWriteMutexPolicyTest, ReadersShareAndANewReaderQueuesBehindAWaitingW
     auto lateReader = visit(rw, log, false, "late reader");
     log.add("reader out");
     EXPECT_TRUE(rw.leave());
-    ASSERT_TRUE(finished(writer) && finished(lateReader));
+    ASSERT_TRUE(finished(writer));
+    ASSERT_TRUE(finished(lateReader));
     EXPECT_EQ(log.events, (Lines{"sharer in", "sharer out", "reader out", "writer in", "writer out", "late reader in",
                                  "late reader out"}))
         << "the writer waits for the reader present; readers may not pass a waiting writer";
@@ -65,7 +66,8 @@ TEST(CReadWriteMutexWriteTest, AWriterHandsTheLockToTheNextWriterBeforeWaitingRe
     auto secondWriter = visit(rw, log, true, "second writer");
     log.add("first writer out");
     EXPECT_TRUE(rw.leave());
-    ASSERT_TRUE(finished(secondWriter) && finished(reader));
+    ASSERT_TRUE(finished(secondWriter));
+    ASSERT_TRUE(finished(reader));
     EXPECT_EQ(log.events,
               (Lines{"first writer out", "second writer in", "second writer out", "reader in", "reader out"}));
 }

@@ -57,7 +57,8 @@ TEST(CThreadSpecificTest, CopiesShareTheSlotUntilTheLastOwnerGoesAndThenReturnIt
     for (int round = 0; round < 5000; ++round) {
         CThreadSpecific a, b(a), c;
         c = b; // c's own slot goes here
-        ASSERT_TRUE(a.valid() && c.valid()) << "round " << round;
+        ASSERT_TRUE(a.valid()) << "round " << round;
+        ASSERT_TRUE(c.valid()) << "round " << round;
     }
     EXPECT_EQ(valueOf(copy), &y);
     EXPECT_EQ(valueOf(assigned), &y);
@@ -75,11 +76,14 @@ TEST(CThreadSpecificTest, WithoutASlotEverythingFailsAndLeavesTheOutputAlone) {
     int marker = 0;
     void* untouched = &marker;
     const bool exhausted = without != nullptr;
-    const bool failed = exhausted && !without->setValue(&marker) && !without->getValue(&untouched);
+    const bool set = exhausted && without->setValue(&marker);
+    const bool got = exhausted && without->getValue(&untouched);
     slots.clear();
     if (!exhausted) {
         GTEST_SKIP() << "this host did not run out of slots";
     }
-    EXPECT_TRUE(failed && untouched == &marker);
+    EXPECT_FALSE(set);
+    EXPECT_FALSE(got);
+    EXPECT_EQ(untouched, &marker);
     EXPECT_TRUE(CThreadSpecific().valid()) << "slots are back once their owners are gone";
 }

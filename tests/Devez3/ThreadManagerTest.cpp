@@ -35,8 +35,10 @@ TEST(ThreadManagerDeathTest, AnEmptyRegistryInAProcessOfItsOwn) {
     expectInFreshProcess([] {
         std::list<CThreadManager::ThreadInfo> infos;
         flex_string text("stale");
-        EXPECT_FALSE(CThreadManager::instance()->getThreadsInfo(infos) ||
-                     CThreadManager::instance()->getTimeOutThreads(text) || !infos.empty() || !text.empty());
+        EXPECT_FALSE(CThreadManager::instance()->getThreadsInfo(infos));
+        EXPECT_FALSE(CThreadManager::instance()->getTimeOutThreads(text));
+        EXPECT_EQ(infos.size(), 0u);
+        EXPECT_EQ(text, flex_string(""));
         Lines expected = kHeader;
         expected.insert(expected.end(), {row("Main", -1, 64, "Normal"), "\n"});
         EXPECT_EQ(dumpBodies(), expected) << "no thread runs and none was registered as main";
@@ -66,8 +68,10 @@ TEST(ThreadManagerTest, RunningThreadsAreListedNewestFirstWithTheirTimeouts) {
 
     // Main is not a body: its name is not found and the output is left alone.
     flex_string name("untouched"), lateName;
-    EXPECT_FALSE(manager->getThreadNameByID(CThread::getCurrentThreadID(), name) || name != flex_string("untouched"));
-    EXPECT_TRUE(manager->getThreadNameByID(lateId, lateName) && lateName == flex_string("Late"));
+    EXPECT_FALSE(manager->getThreadNameByID(CThread::getCurrentThreadID(), name));
+    EXPECT_EQ(name, flex_string("untouched"));
+    EXPECT_TRUE(manager->getThreadNameByID(lateId, lateName));
+    EXPECT_EQ(lateName, flex_string("Late"));
 
     // Each id is written as "(%d)" cut to 7 characters, newest first, no separator.
     auto id = [](int value) { return ("(" + std::to_string(value) + ")").substr(0, 7); };

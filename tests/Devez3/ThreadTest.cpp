@@ -1,6 +1,7 @@
 #include "virad/Thread.h"
 
 #include "Src/Devez3/ThreadInternal.h"
+#include "support/Readable.h"
 #include "support/ThreadSupport.h"
 #include "virad/ThreadManager.h"
 
@@ -15,17 +16,20 @@ TEST(ThreadTest, StartStopRestartAndStopFromInside) {
     EXPECT_FALSE(worker.isThreadOver());
     const int id = worker.runId();
     EXPECT_TRUE(CThreadManager::instance()->hasThread(id));
-    EXPECT_TRUE(worker.destroyThread() && worker.isThreadOver() && worker.finished.load()); // waits for the body
+    EXPECT_TRUE(worker.destroyThread());
+    EXPECT_TRUE(worker.isThreadOver());
+    EXPECT_TRUE(worker.finished.load()) << "destroyThread waits for the body";
     EXPECT_FALSE(CThreadManager::instance()->hasThread(id));
     EXPECT_EQ(worker.runs.load(), 1);
     // A restart after a cancel, which does not wait, waits for the old body to finish: runs never overlap. (A
     // restart after a destroy is the refusal test's.)
     worker.lingerMs = 150;
     ASSERT_TRUE(worker.createThread());
-    ASSERT_TRUE(eventually([&] { return worker.runs.load() == 2; })); // the body has begun its second run
-    EXPECT_TRUE(worker.cancelThread() && !worker.finished.load());
+    ASSERT_TRUE(eventuallyEquals([&] { return worker.runs.load(); }, 2)); // the body has begun its second run
+    EXPECT_TRUE(worker.cancelThread());
+    EXPECT_FALSE(worker.finished.load());
     ASSERT_TRUE(worker.createThread());
-    ASSERT_TRUE(eventually([&] { return worker.runs.load() == 3; }));
+    ASSERT_TRUE(eventuallyEquals([&] { return worker.runs.load(); }, 3));
     EXPECT_FALSE(worker.overlapped.load());
     worker.lingerMs = 0;
     EXPECT_TRUE(worker.destroyThread());
@@ -53,7 +57,8 @@ TEST(ThreadTest, RefusalsAreReportedAndChangeNothing) {
                      thread + "Refusals has been destroyed!\n", thread + "Refusals has been destroyed!\n"}));
     EXPECT_EQ(capture.count("warn "), 6u); // each refusal at level 3
     worker.start();                        // a new run clears the destroyed mark
-    EXPECT_TRUE(worker.terminateThread() && worker.isThreadOver());
+    EXPECT_TRUE(worker.terminateThread());
+    EXPECT_TRUE(worker.isThreadOver());
 }
 
 // State of the Slow body below. It lives outside the object: once the
@@ -91,7 +96,8 @@ TEST(ThreadTest, PriorityMappingAndWhatTheThreadIsGiven) {
 
     CapturePrinter quiet;
     Worker low("Low", 100), high("High", 1);
-    ASSERT_TRUE(low.createThread() && high.createThread());
+    ASSERT_TRUE(low.createThread());
+    ASSERT_TRUE(high.createThread());
     EXPECT_EQ(std::make_pair(Orvane::Platform::threadPriority(ThreadInternal::of(low)->handle),
                              Orvane::Platform::threadPriority(ThreadInternal::of(high)->handle)),
               std::make_pair(-2, 15));
@@ -100,11 +106,11 @@ TEST(ThreadTest, PriorityMappingAndWhatTheThreadIsGiven) {
 TEST(ThreadTest, NamesIdsAndLoadHints) {
     CapturePrinter quiet;
     Worker unnamed(nullptr), long32(std::string(32, 'n').c_str());
-    std::string names = unnamed.getThreadName() + std::string("|") + long32.getThreadName();
+    Lines names = {unnamed.getThreadName(), long32.getThreadName()};
     unnamed.setThreadName(std::string(31, 'm').c_str());
     long32.setThreadName(nullptr);
-    names += std::string("|") + unnamed.getThreadName() + "|" + long32.getThreadName();
-    EXPECT_EQ(names, "Nonamed|" + std::string(31, 'n') + "|" + std::string(31, 'm') + "|Nonamed"); // cut to 31
+    names.insert(names.end(), {unnamed.getThreadName(), long32.getThreadName()});
+    EXPECT_EQ(names, Lines({"Nonamed", std::string(31, 'n'), std::string(31, 'm'), "Nonamed"})); // cut to 31
     EXPECT_EQ(unnamed.getThreadID(), -1);
 
     // Deadlines passed or not are read through the thread registry's listing; here only a thread the
@@ -113,7 +119,9 @@ TEST(ThreadTest, NamesIdsAndLoadHints) {
     int other = 0;
     std::thread([&other] { other = CThread::getCurrentThreadID(); }).join();
     const int mine = CThread::getCurrentThreadID();
-    EXPECT_TRUE(mine > 0 && other > 0 && other != mine) << "system ids, one per thread: " << mine << " " << other;
+    EXPECT_GT(mine, 0) << "system ids";
+    EXPECT_GT(other, 0);
+    EXPECT_NE(other, mine) << "one per thread";
     EXPECT_EQ(reported([] {
                   for (int percent : {-1, 0, 1, 100, 101}) {
                       CThread::load(percent);
@@ -140,7 +148,7 @@ TEST(ThreadTest, LiteThreadsRunTheirDelegate) {
     {
         CThreadLite lite(CThreadLite::Procedure(&Job::run, &job, 77), "Lite");
         ASSERT_TRUE(lite.createThread());
-        ASSERT_TRUE(eventually([&] { return job.calls.load() == 1; }));
+        ASSERT_TRUE(eventuallyEquals([&] { return job.calls.load(); }, 1));
         EXPECT_EQ(job.seen.load(), &lite);
         EXPECT_FALSE(lite.isTimeout()); // the body set its own deadline 5 s ahead
     }                                   // the destructor stops the loop

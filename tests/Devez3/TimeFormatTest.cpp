@@ -1,5 +1,6 @@
 #include "virad/CTime.h"
 
+#include "support/Readable.h"
 #include "support/Testing.h"
 
 using namespace Orvane::Virad;
@@ -71,7 +72,7 @@ TEST_F(TimeFormatTest, FormatsUnderStoredSettingsAndMaskBits) {
 
     // Without an order in the pattern, bit 2 falls back to ymd with a report; missing letters are not an order.
     CapturePrinter capture;
-    EXPECT_EQ(format(morning, "dd-yyyy-MM", 2) + " " + format(morning, "HH:mm", 2), "2024-07-05 09:03");
+    EXPECT_EQ(Lines({format(morning, "dd-yyyy-MM", 2), format(morning, "HH:mm", 2)}), Lines({"2024-07-05", "09:03"}));
     EXPECT_EQ(capture.bodies(), (Lines{kDateOrderReport, kDateOrderReport}));
 }
 
@@ -83,7 +84,8 @@ TEST_F(TimeFormatTest, NullBufferIsReportedAndOutOfRangeFieldsStayWithinTheRoom)
     CTime wild;
     wild.year = 123456, wild.month = 123, wild.day = -7, wild.hour = 999, wild.minute = -1, wild.second = 100;
     const std::string text = format(wild, "yyyy-M-d h:m:s t", 4); // four digits of an oversized year
-    EXPECT_TRUE(text.size() <= 64 && text.substr(0, 5) == "3456-") << text;
+    EXPECT_LE(text.size(), 64u) << text;
+    EXPECT_EQ(text.substr(0, 5), "3456-");
 }
 
 // A parse normalises what it read: extra numbers are ignored; 12 AM is midnight; "PM" is looked for first; without
@@ -124,7 +126,8 @@ TEST_F(TimeFormatTest, ParseNormalisesOrReportsAndZeroesTheFields) {
     }
     store("dd/MM/yyyy HH:mm:ss");
     CTime t;
-    EXPECT_TRUE(t.parse("05/07/2024 09:03:02") && t == morning); // the common call reads with the stored pattern
+    EXPECT_TRUE(t.parse("05/07/2024 09:03:02")); // the common call reads with the stored pattern
+    EXPECT_EQ(t, morning);
 }
 
 TEST_F(TimeFormatTest, SetFormatStringAnalysesThePattern) {

@@ -1,5 +1,6 @@
 #include "virad/Timer.h"
 
+#include "support/Readable.h"
 #include "support/Testing.h"
 #include "support/TimerProbe.h"
 
@@ -31,7 +32,7 @@ TEST(TimerManagerTest, DumpListsStartedTimersNewestFirstAmongTies) {
     CTimer first("TieFirst"), second("TieSecond"), earlier("Earlier"), busy("Busy"), fired("FiredOneShot");
     ASSERT_TRUE(fired.start(probe.proc(), 0));
     ASSERT_TRUE(busy.start(probe.proc(), 0, 500000, 0, 3000)); // stays listed while its callback runs
-    ASSERT_TRUE(eventually([&] { return probe.inside.load() == 2; }));
+    ASSERT_TRUE(eventuallyEquals([&] { return probe.inside.load(); }, 2));
     {
         std::lock_guard<Orvane::Base::RecursiveLock> guard(timerSchedule().lock); // keeps the manager's time still
         first.start(probe.proc(), 40000, 0, 0, 100);
@@ -60,14 +61,15 @@ TEST(TimerManagerTest, IdleLimitTrimsThePoolAndTheManagerRunsAtTheHighestPriorit
     for (CTimer& timer : timers) {
         ASSERT_TRUE(timer.start(probe.proc(), 0));
     }
-    ASSERT_TRUE(eventually([&] { return probe.inside.load() == 5; }));
+    ASSERT_TRUE(eventuallyEquals([&] { return probe.inside.load(); }, 5));
     EXPECT_TRUE(CTimerManager::instance()->limitIdlePooled(2));
     probe.held = false; // the five callbacks finish together; the other three threads end
-    ASSERT_TRUE(eventually([&] { return probe.calls.load() == 5 && threads("[Pooled]", 64) == 2; }));
+    ASSERT_TRUE(eventuallyEquals([&] { return std::make_pair(probe.calls.load(), threads("[Pooled]", 64)); },
+                                 std::make_pair(5, 2)));
     CTimerManager::instance()->limitIdlePooled(-1);
     // One manager thread at priority 1 whose time-out never passes; due timers may be handed out before the
     // manager's own thread has first run and registered.
-    EXPECT_TRUE(eventually([] { return threads("TimerManager", 1) == 1; }));
+    EXPECT_TRUE(eventuallyEquals([] { return threads("TimerManager", 1); }, 1));
     flex_string late;
     EXPECT_FALSE(CThreadManager::instance()->getTimeOutThreads(late)) << late.c_str();
 }

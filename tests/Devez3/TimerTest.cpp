@@ -1,5 +1,6 @@
 #include "virad/Timer.h"
 
+#include "support/Readable.h"
 #include "support/Testing.h"
 #include "support/TimerProbe.h"
 
@@ -13,28 +14,37 @@ TEST(TimerTest, OneShotsFireOnceAndStopWithCallNowRunsThem) {
     timer.setName("OneShot");
     const std::uint64_t due = managerNow() + 100;
     ASSERT_TRUE(timer.start(probe.proc(), 100, 0, 77));
-    EXPECT_TRUE(timer.isStarted() && !timer.isCalled());
-    ASSERT_TRUE(eventually([&] { return probe.calls.load() == 1; }));
+    EXPECT_TRUE(timer.isStarted());
+    EXPECT_FALSE(timer.isCalled());
+    ASSERT_TRUE(eventuallyEquals([&] { return probe.calls.load(); }, 1));
     // Handed out once the manager's clock passed the due time.
     EXPECT_GE(probe.snapshot()[0].time, due + 1);
-    EXPECT_TRUE(!timer.isStarted() && timer.isCalled() && !timer.stop(true)); // already handed out
+    EXPECT_FALSE(timer.isStarted());
+    EXPECT_TRUE(timer.isCalled());
+    EXPECT_FALSE(timer.stop(true)) << "already handed out";
 
     // Delay 0 runs at once; a start while the callback runs is dropped.
     probe.held = true;
     ASSERT_TRUE(timer.start(probe.proc(), 0, 0, 1));
-    EXPECT_TRUE(!timer.isStarted() && timer.isCalled() && timer.isRunning());
-    ASSERT_TRUE(eventually([&] { return probe.inside.load() == 1; }));
+    EXPECT_FALSE(timer.isStarted());
+    EXPECT_TRUE(timer.isCalled());
+    EXPECT_TRUE(timer.isRunning());
+    ASSERT_TRUE(eventuallyEquals([&] { return probe.inside.load(); }, 1));
     EXPECT_FALSE(timer.start(probe.proc(), 0, 0, 2));
     probe.held = false;
     ASSERT_TRUE(eventually([&] { return !timer.isRunning(); }));
 
     // Stop with call now runs only a one-shot; a new start clears the called flag.
     CTimer periodic("CallNowPeriodic");
-    ASSERT_TRUE(timer.start(probe.proc(), 100000, 0, 5) && !timer.isCalled());
+    ASSERT_TRUE(timer.start(probe.proc(), 100000, 0, 5));
+    EXPECT_FALSE(timer.isCalled());
     EXPECT_FALSE(periodic.stop(true)); // never started
     ASSERT_TRUE(periodic.start(probe.proc(), 100000, 100000, 6));
-    EXPECT_TRUE(timer.stop(true) && periodic.stop(true) && !periodic.isStarted() && !periodic.stop(false));
-    ASSERT_TRUE(eventually([&] { return probe.calls.load() == 3; }));
+    EXPECT_TRUE(timer.stop(true));
+    EXPECT_TRUE(periodic.stop(true));
+    EXPECT_FALSE(periodic.isStarted());
+    EXPECT_FALSE(periodic.stop(false));
+    ASSERT_TRUE(eventuallyEquals([&] { return probe.calls.load(); }, 3));
     CThread::sleep(150); // nothing more may come
     Lines calls;         // parameter and the worker's name meanwhile
     for (const auto& call : probe.snapshot()) {
@@ -52,8 +62,10 @@ TEST(TimerTest, PeriodicTimersKeepTheirGridAndDropFiringsWhileRunning) {
         CTimer timer("Periodic");
         const std::uint64_t base = managerNow() + 30;
         ASSERT_TRUE(timer.start(probe.proc(), 30, period));
-        ASSERT_TRUE(eventually([&] { return probe.calls.load() >= 3; }));
-        EXPECT_TRUE(timer.isStarted() && !timer.isCalled() && timer.stopAndWait());
+        ASSERT_TRUE(eventually([&] { return probe.calls.load() >= 3; })) << probe.calls.load() << " calls";
+        EXPECT_TRUE(timer.isStarted());
+        EXPECT_FALSE(timer.isCalled());
+        EXPECT_TRUE(timer.stopAndWait());
         EXPECT_EQ((TimerInternal::of(timer)->nextTime - base) % period, 0u);
         const auto calls = probe.snapshot();
         for (std::size_t i = 1; i < calls.size(); ++i) { // never two at once, missed periods not made up
@@ -71,7 +83,7 @@ TEST(TimerTest, StopAndWaitAndDestructionWaitForTheCallbackExceptFromInsideIt) {
     probe.holdMs = 1000; // long enough that a stalled test thread still finds it running
     auto timer = std::make_unique<CTimer>("Waited");
     ASSERT_TRUE(timer->start(probe.proc(), 0, 10));
-    ASSERT_TRUE(eventually([&] { return probe.inside.load() == 1; }));
+    ASSERT_TRUE(eventuallyEquals([&] { return probe.inside.load(); }, 1));
     const std::string waited = "this:" + address(timer.get()) + " CTimer::Stop Timer:Waited wait callback exit!\n";
     EXPECT_EQ(reported([&] { timer.reset(); }, 4), Lines{waited});
     EXPECT_EQ(probe.inside.load(), 0);
@@ -82,7 +94,7 @@ TEST(TimerTest, StopAndWaitAndDestructionWaitForTheCallbackExceptFromInsideIt) {
         void onTimer(unsigned long) { returned += timer.stopAndWait() ? 1 : 0; }
     } self;
     ASSERT_TRUE(self.timer.start(CTimer::Proc(&SelfStopper::onTimer, &self), 0, 20));
-    ASSERT_TRUE(eventually([&] { return self.returned.load() == 1; }, 5000));
+    ASSERT_TRUE(eventuallyEquals([&] { return self.returned.load(); }, 1, 5000));
     EXPECT_FALSE(self.timer.isStarted());
 
     // A callback may delete its own timer.
@@ -106,26 +118,28 @@ TEST(TimerTest, StatisticsCountOnlyWhenEnabledAfterStartAndRestartsRelist) {
     TimerInternal* record = TimerInternal::of(timer);
     timer.enableStat(true); // cleared by start
     ASSERT_TRUE(timer.start(probe.proc(), 10, 20));
-    ASSERT_TRUE(eventually([&] { return probe.calls.load() >= 2; }));
+    ASSERT_TRUE(eventually([&] { return probe.calls.load() >= 2; })) << probe.calls.load() << " calls";
     timer.stopAndWait();
     EXPECT_EQ(record->runningTime, 0u);
     ASSERT_TRUE(timer.start(probe.proc(), 10, 20));
     timer.enableStat(true);
     const int before = probe.calls.load();
-    ASSERT_TRUE(eventually([&] { return probe.calls.load() >= before + 3; }));
+    ASSERT_TRUE(eventually([&] { return probe.calls.load() >= before + 3; })) << probe.calls.load() << " calls";
     timer.stopAndWait();
     EXPECT_GE(record->runningTime, 30000u * static_cast<unsigned>(probe.calls.load() - before)); // 30 ms each
 
     // A started timer started again, or re-timed, is listed once; a new period moves the due time by the change.
     std::lock_guard<Orvane::Base::RecursiveLock> guard(timerSchedule().lock); // keeps the manager's time still
     const std::uint64_t now = timerSchedule().now;
-    ASSERT_TRUE(timer.start(probe.proc(), 500000, 0) && timer.start(probe.proc(), 600000, 7));
+    ASSERT_TRUE(timer.start(probe.proc(), 500000, 0));
+    ASSERT_TRUE(timer.start(probe.proc(), 600000, 7));
     timer.setPeriodTime(9);
     const auto& list = timerSchedule().list;
     EXPECT_EQ(std::count_if(list.begin(), list.end(), [&](const auto& entry) { return entry.second == record; }), 1);
     EXPECT_EQ(record->nextTime, now + 600002);
     // A stopped timer leaves the list and is re-timed all the same.
-    ASSERT_TRUE(timer.stop(false) && list.empty());
+    ASSERT_TRUE(timer.stop(false));
+    ASSERT_TRUE(list.empty());
     timer.setPeriodTime(11);
     EXPECT_EQ(record->nextTime, now + 600004);
 }

@@ -11,8 +11,10 @@ using Orvane::Testing::CapturePrinter;
 
 TEST(LegacyPacketTest, APacketHasAHeaderAreaBesideItsData) {
     ::CPacket packet(100ul);
-    ASSERT_TRUE(packet.Valid() && !packet.Invalid());
-    EXPECT_EQ(packet.GetHeaderSize() * 1000 + packet.GetLength(), 128100u);
+    ASSERT_TRUE(packet.Valid());
+    EXPECT_FALSE(packet.Invalid());
+    EXPECT_EQ(packet.GetHeaderSize(), 128u);
+    EXPECT_EQ(packet.GetLength(), 100u);
     EXPECT_EQ(packet.GetLeft(), packet.GetSize() - 100);
     std::memset(packet.GetHeader(), 0xA5, 128);
     std::memset(packet.GetBuffer(), 0x5A, packet.GetSize()); // the header lies outside the data
@@ -30,16 +32,25 @@ TEST(LegacyPacketTest, HandlesShareOneBlockAndAnInvalidPacketHoldsNothing) {
     ::CPacket original(64ul), target;
     const ::CPacket back(static_cast<Orvane::Memory::CPacket>(original)), copy(back);
     target = copy;
-    EXPECT_TRUE(back.GetBuffer() == original.GetBuffer() && target.GetHeader() == original.GetHeader());
+    EXPECT_EQ(back.GetBuffer(), original.GetBuffer());
+    EXPECT_EQ(target.GetHeader(), original.GetHeader());
     CapturePrinter quiet;
     ::CPacket invalid(std::uint64_t{1} << 62); // more than the packet manager can give
-    EXPECT_TRUE(invalid.Invalid() && !invalid.Valid() && invalid.GetBuffer() == nullptr && !::CPacket().Valid());
-    EXPECT_EQ(invalid.GetSize() + invalid.GetLength() + invalid.GetLeft() + invalid.GetHeaderSize() +
-                  invalid.PutBuffer(&target, 1) + invalid.SetLength(0),
-              0u);
-    EXPECT_FALSE(static_cast<Orvane::Memory::CPacket>(invalid).valid() || ::CPacket(Orvane::Memory::CPacket()).Valid());
+    EXPECT_TRUE(invalid.Invalid());
+    EXPECT_FALSE(invalid.Valid());
+    EXPECT_EQ(invalid.GetBuffer(), nullptr);
+    EXPECT_FALSE(::CPacket().Valid());
+    // Size, length, room left, header size, an append and a new length.
+    EXPECT_EQ(
+        std::vector<unsigned long>({invalid.GetSize(), invalid.GetLength(), invalid.GetLeft(), invalid.GetHeaderSize(),
+                                    invalid.PutBuffer(&target, 1), invalid.SetLength(0)}),
+        std::vector<unsigned long>(6, 0));
+    EXPECT_FALSE(static_cast<Orvane::Memory::CPacket>(invalid).valid());
+    EXPECT_FALSE(::CPacket(Orvane::Memory::CPacket()).Valid());
     target = invalid;
-    EXPECT_TRUE(target.Invalid() && original.Valid() && target.GetHeader() == nullptr);
+    EXPECT_TRUE(target.Invalid());
+    EXPECT_TRUE(original.Valid());
+    EXPECT_EQ(target.GetHeader(), nullptr);
 }
 
 TEST(LegacyPacketTest, AnAttachLaterPacketTakesTheCallersBufferAndGivesItBack) {
@@ -51,8 +62,10 @@ TEST(LegacyPacketTest, AnAttachLaterPacketTakesTheCallersBufferAndGivesItBack) {
                              released = {static_cast<unsigned char>(*static_cast<char*>(user)), capacity};
                          }),
                          data);
-        EXPECT_EQ(packet.PutBuffer(data, 40) * 1000 + packet.GetLength(), 40040u);
-        EXPECT_TRUE(packet.GetBuffer() == reinterpret_cast<unsigned char*>(data) && packet.GetHeaderSize() == 128);
+        EXPECT_EQ(packet.PutBuffer(data, 40), 40u);
+        EXPECT_EQ(packet.GetLength(), 40u);
+        EXPECT_EQ(packet.GetBuffer(), reinterpret_cast<unsigned char*>(data));
+        EXPECT_EQ(packet.GetHeaderSize(), 128u);
         EXPECT_TRUE(released.empty());
     }
     EXPECT_EQ(released, std::vector<std::uint64_t>({'a', 48}));
@@ -86,7 +99,8 @@ TEST(LegacyPacketTest, OlderAndCurrentClassesLiveSideBySide) {
     ::CMutex older;
     CGuard guard(current);
     ::CGuard olderGuard(older);
-    EXPECT_TRUE(older.Leave() && older.Enter()) << "the older guard owns it";
+    EXPECT_TRUE(older.Leave()) << "the older guard owns it";
+    EXPECT_TRUE(older.Enter());
     static_assert(!std::is_same<CTime, ::CTime>::value && !std::is_same<CGuard, ::CGuard>::value, "distinct");
     EXPECT_EQ(::CTime(2000, 1, 1, 0, 0, 0).year, CTime::minTime.year);
     EXPECT_EQ(flex_string("x").size(), 1u);

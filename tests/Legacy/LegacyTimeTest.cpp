@@ -4,11 +4,17 @@
 #include "legacy/LegacyTime.h"
 #include "virad/CTime.h"
 
+#include "support/Readable.h"
 #include "support/ScopedTimeZone.h"
 #include "support/Testing.h"
 
 using namespace Orvane::Testing;
 using Current = Orvane::Virad::CTime;
+
+// The fields as they are kept.
+void PrintTo(const ::CTime& t, std::ostream* out) {
+    *out << timeFields(t) << " dst" << t.isdst;
+}
 
 namespace {
 
@@ -62,9 +68,11 @@ TEST_F(LegacyTimeTest, ConvertsThroughTheHostsLocalTimeRules) {
 
     ScopedTimeZone zone("UTC0");
     const ::CTime leap = raw(2023, 2, 29, 12, 0, 0), march(2023, 3, 1, 12, 0, 0), later = march + 1;
-    EXPECT_TRUE(leap == march && !(leap != march) && leap <= march && leap >= march) << "one instant";
-    EXPECT_TRUE(leap < later && later > leap && !(later <= leap) && !(leap >= later) && leap != later);
-    EXPECT_EQ((later - leap) * 10 + (leap - later) + (later - 1 == march), 10);
+    EXPECT_EQ(relations(leap, march), relations(0, 0)) << "one instant";
+    EXPECT_EQ(relations(leap, later), relations(0, 1));
+    EXPECT_EQ(relations(later, leap), relations(1, 0));
+    EXPECT_EQ(std::vector<std::int64_t>({later - leap, leap - later}), std::vector<std::int64_t>({1, -1}));
+    EXPECT_EQ(later - 1, march);
 }
 
 // Counts the C library cannot convert (a year beyond an int, beyond 3000 on Windows), sums that leave its range and
@@ -90,20 +98,22 @@ TEST_F(LegacyTimeTest, WhatTheHostCannotConvertGivesTheEpoch) {
 }
 
 TEST_F(LegacyTimeTest, HasFormatSettingsOfItsOwn) {
-    // pattern, date order, separator and its number, time format | the current class's
+    // Pattern, date order, separator and its number, time format and 12-hour mode; then the current class's
+    // pattern, date order, separator and 12-hour mode.
+    using Settings = std::tuple<std::string, int, char, int, int, bool, std::string, int, char, bool>;
     auto settings = [] {
-        return ::CTime::getFormat() + " " + std::to_string(::CTime::getDateFormat()) + ::CTime::getSpliter() +
-               std::to_string(::CTime::getDateSeparator() * 10 + ::CTime::getTimeFormat() + ::CTime::get12Hour()) +
-               " | " + Current::getFormat().c_str() + " " + std::to_string(Current::getDateFormat()) +
-               Current::getSeparator() + std::to_string(Current::get12Hour());
+        return Settings(::CTime::getFormat(), ::CTime::getDateFormat(), ::CTime::getSpliter(),
+                        ::CTime::getDateSeparator(), ::CTime::getTimeFormat(), ::CTime::get12Hour(),
+                        Current::getFormat().c_str(), Current::getDateFormat(), Current::getSeparator(),
+                        Current::get12Hour());
     };
-    EXPECT_EQ(settings(), "yyyy-MM-dd HH:mm:ss 0-10 | yyyy-MM-dd HH:mm:ss 0-0");
+    EXPECT_EQ(settings(), Settings("yyyy-MM-dd HH:mm:ss", 0, '-', 1, 0, false, "yyyy-MM-dd HH:mm:ss", 0, '-', false));
     // Built at load in the host's zone, which may move the hour but not the date.
-    EXPECT_EQ(timeFields(::CTime::minTime).substr(0, 10) + timeFields(::CTime::maxTime).substr(0, 10),
-              "2000-01-012038-01-01");
+    EXPECT_EQ(Lines({timeFields(::CTime::minTime).substr(0, 10), timeFields(::CTime::maxTime).substr(0, 10)}),
+              Lines({"2000-01-01", "2038-01-01"}));
     ::CTime::setFormat(1, 0, 1);
     ::CTime::setFormat(1, 3, 2); // neither a separator nor a time format: both left
-    EXPECT_EQ(settings(), "yyyy-MM-dd HH:mm:ss 1.2 | yyyy-MM-dd HH:mm:ss 0-0");
+    EXPECT_EQ(settings(), Settings("yyyy-MM-dd HH:mm:ss", 1, '.', 0, 1, true, "yyyy-MM-dd HH:mm:ss", 0, '-', false));
     char buffer[64];
     raw(2024, 7, 5, 13, 3, 2).format(buffer, "yyyy-MM-dd hh:mm:ss t");
     EXPECT_STREQ(buffer, "07.05.2024 01:03:02 PM");
@@ -113,7 +123,7 @@ TEST_F(LegacyTimeTest, HasFormatSettingsOfItsOwn) {
     raw(12345, 123, 5, 9, 3, 2).format(buffer, "yyyy-MM-dd HH:mm:ss t");
     EXPECT_STREQ(buffer, "05/123/12345 09:03:02") << "day-month-year; components as whole decimal numbers";
     Current::setFormatString("dd.MM.yyyy hh:mm");
-    EXPECT_EQ(settings(), "yyyy-MM-dd HH:mm:ss 7/20 | dd.MM.yyyy hh:mm 2.1");
+    EXPECT_EQ(settings(), Settings("yyyy-MM-dd HH:mm:ss", 7, '/', 2, 0, false, "dd.MM.yyyy hh:mm", 2, '.', true));
 
     CapturePrinter capture;
     ::CTime::setFormat(std::string("HH:mm"));
@@ -123,9 +133,9 @@ TEST_F(LegacyTimeTest, HasFormatSettingsOfItsOwn) {
               std::vector<std::string>({"setFormat separator is invalid,set default separator: - \n",
                                         "setFormat dateFormat is invalid,set default separator: ymd \n",
                                         "buf is NULL!!\n", "format is NULL!!\n"}));
-    EXPECT_EQ(settings(), "HH:mm 0-10 | dd.MM.yyyy hh:mm 2.1");
+    EXPECT_EQ(settings(), Settings("HH:mm", 0, '-', 1, 0, false, "dd.MM.yyyy hh:mm", 2, '.', true));
     ::CTime::setFormat(std::string("dd/MM/yyyy hh:mm t"));
-    EXPECT_EQ(settings(), "dd/MM/yyyy hh:mm t 2/22 | dd.MM.yyyy hh:mm 2.1");
+    EXPECT_EQ(settings(), Settings("dd/MM/yyyy hh:mm t", 2, '/', 2, 1, true, "dd.MM.yyyy hh:mm", 2, '.', true));
 }
 
 TEST_F(LegacyTimeTest, SetsAndReadsTheClockThroughTheCurrentClass) {
@@ -139,5 +149,6 @@ TEST_F(LegacyTimeTest, SetsAndReadsTheClockThroughTheCurrentClass) {
     EXPECT_EQ(requested, "2030-05-06 07:08:09 w1 tolerance 3");
     ScopedTimeZone zone("UTC0");
     const std::uint64_t before = Current::getCurrentUTCtime(), now = ::CTime::getCurrentTime().makeTime();
-    EXPECT_TRUE(now + 1 >= before && now <= Current::getCurrentUTCtime()) << now;
+    EXPECT_GE(now + 1, before);
+    EXPECT_LE(now, Current::getCurrentUTCtime());
 }

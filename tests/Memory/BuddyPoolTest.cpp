@@ -70,18 +70,24 @@ struct TestPool {
                     }));
     }
     unsigned char* chunk(std::uint32_t index) const { return pool.base() + index * kChunk; }
-    // Whether every list and the free size are the reference's.
-    bool matches(const ReferenceBuddy& reference) {
+    // Where the free size and the lists differ from the reference's; empty when they match.
+    std::string difference(const ReferenceBuddy& reference) {
         std::uint64_t freeChunks = reference.count;
         for (const auto& block : reference.out) {
             freeChunks -= 1u << block.second;
         }
-        bool same = pool.freeSize() == freeChunks * kChunk;
+        std::string found;
+        if (pool.freeSize() != freeChunks * kChunk) {
+            found += " free " + std::to_string(pool.freeSize() / kChunk) + " chunks, reference " +
+                     std::to_string(freeChunks);
+        }
         for (std::uint32_t k = 0; k < pool.orderCount(); ++k) {
             const auto list = pool.freeBlocks(k);
-            same = same && std::equal(list.begin(), list.end(), reference.lists[k].begin(), reference.lists[k].end());
+            if (!std::equal(list.begin(), list.end(), reference.lists[k].begin(), reference.lists[k].end())) {
+                found += " list of order " + std::to_string(k);
+            }
         }
-        return same;
+        return found;
     }
     void* take() {
         std::uint64_t size = 1;
@@ -123,7 +129,8 @@ TEST(BuddyPoolTest, CarvingSplittingAndMergingInListOrder) {
     TestPool whole(16), odd(3000);
     const auto base = reinterpret_cast<std::uintptr_t>(whole.pool.base());
     // The spare chunk absorbs the shift to a chunk boundary.
-    EXPECT_TRUE(base % kChunk == 0 && base - reinterpret_cast<std::uintptr_t>(whole.pool.memory()) < kChunk);
+    EXPECT_EQ(base % kChunk, 0u);
+    EXPECT_LT(base - reinterpret_cast<std::uintptr_t>(whole.pool.memory()), kChunk);
     EXPECT_EQ(std::make_pair(whole.pool.orderCount(), odd.pool.orderCount()), std::make_pair(5u, 12u));
     EXPECT_EQ(runCaseTable(R"(
 odd = 3000 3:2992 4:2976 5:2944 7:2816 8:2560 9:2048 11:0
@@ -151,14 +158,23 @@ TEST(BuddyPoolTest, GrantsListsAndFreeSizeMatchThePlainAlgorithmOverLongRandomRu
         ReferenceBuddy reference(chunks, t.pool.orderCount());
         std::mt19937 random(chunks);
         std::vector<std::uint32_t> held;
-        std::uint64_t takes = 0, matchedTakes = 0, looks = 0, matchedLooks = 0;
+        std::uint64_t looks = 0;
+        int step = 0;
+        Lines mismatches; // the first few steps where the pool and the reference part
+        const auto mismatch = [&](const std::string& what) {
+            if (mismatches.size() < 5) {
+                mismatches.push_back("step " + std::to_string(step) + ":" + what);
+            }
+        };
         const auto take = [&](std::uint32_t r) {
             std::uint64_t size = (kChunk << r) - (r == 0 ? 1000 : kChunk - 1); // just over half, or under one
             auto* block = static_cast<unsigned char*>(t.pool.allocate(size));
             const long expected = reference.take(r);
             const long got = block != nullptr ? static_cast<long>((block - t.pool.base()) / kChunk) : -1;
-            ++takes;
-            matchedTakes += got == expected && (block == nullptr || size == kChunk << r) ? 1 : 0;
+            if (got != expected || (block != nullptr && size != kChunk << r)) {
+                mismatch(" order " + std::to_string(r) + " granted at " + std::to_string(got) + " as " +
+                         std::to_string(size) + " bytes, reference at " + std::to_string(expected));
+            }
             if (block != nullptr) {
                 held.push_back(static_cast<std::uint32_t>(got));
             }
@@ -174,7 +190,7 @@ TEST(BuddyPoolTest, GrantsListsAndFreeSizeMatchThePlainAlgorithmOverLongRandomRu
                 take(r);
             }
         };
-        for (int step = 0; step < 20000; ++step) {
+        for (; step < 20000; ++step) {
             const unsigned roll = random() % 16;
             if (held.empty() || roll < 5) {
                 take(random() % 4 == 0 ? random() % t.pool.orderCount() : random() % 3);
@@ -185,16 +201,18 @@ TEST(BuddyPoolTest, GrantsListsAndFreeSizeMatchThePlainAlgorithmOverLongRandomRu
             }
             if (random() % 8 == 0) {
                 ++looks;
-                matchedLooks += t.matches(reference) ? 1 : 0;
+                const std::string difference = t.difference(reference);
+                if (!difference.empty()) {
+                    mismatch(difference);
+                }
             }
         }
-        EXPECT_EQ(matchedTakes, takes) << chunks << " chunks";
-        EXPECT_EQ(matchedLooks, looks) << chunks << " chunks";
+        EXPECT_EQ(mismatches, Lines{}) << chunks << " chunks";
         EXPECT_GT(looks, 2000u);
         while (!held.empty()) {
             giveAny(false);
         }
-        EXPECT_TRUE(t.matches(ReferenceBuddy(chunks, t.pool.orderCount()))) << chunks << " chunks"; // whole again
+        EXPECT_EQ(t.difference(ReferenceBuddy(chunks, t.pool.orderCount())), "") << chunks << " chunks"; // whole again
     }
 }
 
@@ -202,9 +220,10 @@ TEST(BuddyPoolTest, ClosingGivesThePoolBackOnceTheLastBlockReturns) {
     g_givenBack = 0;
     {
         TestPool idle(16);
-        idle.pool.release(idle.take());                                    // the last block back just before closing
-        idle.pool.close();                                                 // nothing out: given back at once
-        EXPECT_TRUE(idle.take() == nullptr && idle.pool.freeSize() == 0u); // a given-back pool grants nothing
+        idle.pool.release(idle.take()); // the last block back just before closing
+        idle.pool.close();              // nothing out: given back at once
+        EXPECT_EQ(idle.take(), nullptr) << "a given-back pool grants nothing";
+        EXPECT_EQ(idle.pool.freeSize(), 0u);
     }
     TestPool busy(16);
     std::vector<void*> held = {busy.take(), busy.take()};

@@ -15,7 +15,10 @@ TEST(MemPoolTest, UnitsAreAtLeastEightBytesAndBlocksHoldTheirCount) {
     EXPECT_EQ(std::vector<std::ptrdiff_t>({units[1] - units[0], units[2] - units[1], units[3] - units[2]}),
               std::vector<std::ptrdiff_t>({8, 8, 8}))
         << "the first block's units in address order";
-    EXPECT_TRUE(units[4] < units[0] || units[4] >= units[3] + 8) << "the fifth unit comes from a second block";
+    const auto outside = [](const unsigned char* unit, const unsigned char* first, const unsigned char* end) {
+        return unit < first || unit >= end;
+    };
+    EXPECT_PRED3(outside, units[4], units[0], units[3] + 8) << "the fifth unit comes from a second block";
     pool.free(units[2]);
     EXPECT_EQ(pool.malloc(), units[2]) << "a freed unit is the next one handed out";
     pool.free(units[0]);

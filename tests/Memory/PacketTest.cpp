@@ -8,6 +8,7 @@ using namespace Orvane::Testing;
 using Orvane::Memory::CPacket;
 using Orvane::Memory::OldPacketInternal;
 using U64s = std::vector<std::uint64_t>;
+using Bytes = std::vector<unsigned char>;
 
 // Records every call of a buffer procedure as "pointer size".
 struct ProcLog {
@@ -20,18 +21,20 @@ struct ProcLog {
 
 TEST(PacketTest, ManagerPacketsAppendAfterTheSizeWithinTheCapacity) {
     CPacket packet(100, 16), odd(101), empty(0, 8);
-    ASSERT_TRUE(packet.valid() && empty.valid());
+    ASSERT_TRUE(packet.valid());
+    ASSERT_TRUE(empty.valid());
     // The system policy grants what is asked, rounded to the alignment; extra data follows the capacity.
     EXPECT_EQ(U64s({packet.size(), packet.capacity(), packet.getExtraSize(), odd.capacity(), empty.capacity()}),
               U64s({100, 100, 16, 104, 0}));
-    EXPECT_TRUE(packet.getExtraData() == packet.getBuffer() + 100 && empty.getExtraData() != nullptr &&
-                odd.getExtraData() == nullptr);
+    EXPECT_EQ(packet.getExtraData(), packet.getBuffer() + 100);
+    EXPECT_NE(empty.getExtraData(), nullptr);
+    EXPECT_EQ(odd.getExtraData(), nullptr);
     unsigned char bytes[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     const U64s results = {
         packet.putBuffer(bytes, 10), packet.resize(90),  packet.putBuffer(bytes, 10), packet.size(), packet.resize(95),
         packet.putBuffer(bytes, 10), packet.resize(100), packet.resize(101),          packet.size()};
     EXPECT_EQ(results, U64s({0, 1, 10, 100, 1, 5, 1, 0, 100}));
-    EXPECT_EQ(std::memcmp(packet.getBuffer() + 90, bytes, 5) | std::memcmp(packet.getBuffer() + 95, bytes, 5), 0);
+    EXPECT_EQ(Bytes(packet.getBuffer() + 90, packet.getBuffer() + 100), Bytes({1, 2, 3, 4, 5, 1, 2, 3, 4, 5}));
 }
 
 TEST(PacketTest, SlicesAreBoundedShareBytesAndKeepTheirParentAlive) {
@@ -39,11 +42,15 @@ TEST(PacketTest, SlicesAreBoundedShareBytesAndKeepTheirParentAlive) {
     const std::string invalid = "PacketInternal::create() offset or size is invalid!! huge_size:";
     EXPECT_EQ(reported([&] {
                   CPacket whole(packet, 0, 64), tail(packet, 63, 1, 4);
-                  EXPECT_TRUE(whole.getBuffer() == packet.getBuffer() && whole.capacity() == 64u);
-                  EXPECT_TRUE(tail.getBuffer() == packet.getBuffer() + 63 && tail.getExtraData() != nullptr);
+                  EXPECT_EQ(whole.getBuffer(), packet.getBuffer());
+                  EXPECT_EQ(whole.capacity(), 64u);
+                  EXPECT_EQ(tail.getBuffer(), packet.getBuffer() + 63);
+                  EXPECT_NE(tail.getExtraData(), nullptr);
                   // An offset at the end even for size 0, one byte past the end, no wrap-around, no invalid parent.
-                  EXPECT_FALSE(CPacket(packet, 64, 0).valid() || CPacket(packet, 10, 55).valid() ||
-                               CPacket(packet, 1, UINT64_MAX).valid() || CPacket(CPacket(), 0, 0).valid());
+                  EXPECT_FALSE(CPacket(packet, 64, 0).valid());
+                  EXPECT_FALSE(CPacket(packet, 10, 55).valid());
+                  EXPECT_FALSE(CPacket(packet, 1, UINT64_MAX).valid());
+                  EXPECT_FALSE(CPacket(CPacket(), 0, 0).valid());
               }),
               (Lines{invalid + "64, offset:64, size:0\n", invalid + "64, offset:10, size:55\n",
                      invalid + "64, offset:1, size:18446744073709551615\n", invalid + "0, offset:0, size:0\n"}));
@@ -83,11 +90,16 @@ TEST(PacketTest, BufferProceduresSeeTheSizeAtReleaseOrTheCapacity) {
         CPacket copy(packet), noDeleter(bytes, 40, CPacket::BufferProc()), never(256u, log.proc(), &user, 8);
         packet.reset();
         EXPECT_EQ(log.calls, Lines{});
-        EXPECT_TRUE(noDeleter.getExtraData() == nullptr && never.getBuffer() == nullptr && never.size() == 256u &&
-                    never.getExtraData() != nullptr);
+        EXPECT_EQ(noDeleter.getExtraData(), nullptr);
+        EXPECT_EQ(never.getBuffer(), nullptr);
+        EXPECT_EQ(never.size(), 256u);
+        EXPECT_NE(never.getExtraData(), nullptr);
         CPacket later(256u, log.proc(), &user, 0);
         EXPECT_EQ(later.putBuffer(bytes, 1000), 1000u); // attached without a check against the capacity
-        EXPECT_TRUE(later.getBuffer() == bytes && later.size() + later.capacity() == 1256u && !later.getExtraData());
+        EXPECT_EQ(later.getBuffer(), bytes);
+        EXPECT_EQ(std::make_pair(later.size(), later.capacity()),
+                  std::make_pair(std::uint64_t{1000}, std::uint64_t{256}));
+        EXPECT_EQ(later.getExtraData(), nullptr);
     }
     // Empty deleters and unattached buffers are not released; the deleter sees the resized size; the release
     // procedure gets the user value and the capacity.

@@ -8,10 +8,12 @@ using Orvane::Memory::CSharePacketHelper;
 
 TEST(SharePacketHelperTest, SharingIsUnavailableAndPacketsComeBackAsTheSameRecord) {
     CSharePacketHelper* helper = CSharePacketHelper::instance();
-    EXPECT_FALSE(helper->initSharePacket(nullptr) || helper->toDescribePacket(CPacket()).valid());
+    EXPECT_FALSE(helper->initSharePacket(nullptr));
+    EXPECT_FALSE(helper->toDescribePacket(CPacket()).valid());
     const CPacket packet(64);
     const CPacket described = helper->toDescribePacket(packet), original = helper->toOriginalPacket(described);
     // The returned packets are the same record: the same bytes and a write through one is seen by all.
     described.getBuffer()[0] = 0x5A;
-    EXPECT_TRUE(original.getBuffer() == packet.getBuffer() && packet.getBuffer()[0] == 0x5A);
+    EXPECT_EQ(original.getBuffer(), packet.getBuffer());
+    EXPECT_EQ(packet.getBuffer()[0], 0x5A);
 }

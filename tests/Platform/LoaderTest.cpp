@@ -20,6 +20,8 @@ TEST(LoaderTest, LoadsBesideTheProgramOrFromTheSystemAndFindsEntryPoints) {
     const auto cosine = reinterpret_cast<double (*)(double)>(findEntryPoint(loadLibrary("libm.so.6"), "cos"));
     ASSERT_NE(cosine, nullptr) << "from the system";
     EXPECT_EQ(cosine(0.0), 1.0);
-    EXPECT_TRUE(loadLibrary("libNoSuchLibraryHere.so") == nullptr && loadLibrary("") == nullptr &&
-                loadLibrary(nullptr) == nullptr && findEntryPoint(nullptr, "cos") == nullptr);
+    EXPECT_EQ(loadLibrary("libNoSuchLibraryHere.so"), nullptr);
+    EXPECT_EQ(loadLibrary(""), nullptr);
+    EXPECT_EQ(loadLibrary(nullptr), nullptr);
+    EXPECT_EQ(findEntryPoint(nullptr, "cos"), nullptr);
 }

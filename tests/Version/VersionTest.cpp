@@ -4,6 +4,7 @@
 #include "Src/Version/LibraryVersions.h"
 #include "virad/PrintLog.h"
 
+#include "support/Readable.h"
 #include "support/Testing.h"
 
 #include <filesystem>
@@ -20,12 +21,14 @@ const std::string kAt = "this:" + address(kOwner) + " ", kDashes = kAt + "------
 const std::string kStart = kAt + "----------------check include report start---------------\n";
 const std::string kEnd = kAt + "----------------check include report end---------------\n";
 
+// Name, the four numbers and the date; the other date fields follow only when one of them is not 0.
 std::string fieldsOf(const CVersion& v) {
     const SystemTime d = v.getDate();
+    const bool clean = std::make_tuple(d.wday, d.hour, d.minute, d.second, d.isdst) == std::make_tuple(0, 0, 0, 0, 0);
     return std::string(v.getName()) + " " + std::to_string(v.getMajor()) + "." + std::to_string(v.getMinor()) + "." +
            std::to_string(v.getRevision()) + "." + std::to_string(v.getSourceRevision()) + " " +
            std::to_string(d.year) + "-" + std::to_string(d.month) + "-" + std::to_string(d.day) +
-           (d.wday | d.hour | d.minute | d.second | d.isdst ? " unclean" : "");
+           (clean ? "" : " " + testing::PrintToString(d));
 }
 
 // A case: name, revision text ("null" for none), date text (the rest of the words).
@@ -61,7 +64,8 @@ TEST(VersionTest, RecordsReadTheirTextsAndPrintTheBanner) {
     CVersion::appDate.wday = 5;
     CVersion::setAppDate("Feb  3 2021");
     std::swap(saved, CVersion::appDate);
-    EXPECT_EQ(saved.year * 10000 + saved.month * 100 + saved.day + saved.wday * 100000000, 520210203);
+    EXPECT_EQ(std::make_tuple(saved.year, saved.month, saved.day, saved.wday), std::make_tuple(2021, 2, 3, 5))
+        << "the weekday is left as it was";
 }
 
 // What a caller built against a header that lists the record's fields finds in a CVersion.
@@ -104,20 +108,22 @@ TEST(VersionTest, TheObjectIsTheRecordOfItsFields) {
 TEST(VersionTest, LibraryRecordsReadTheNumberAfterTheColonAndJoinTheList) {
     CapturePrinter capture;
     const std::string modified = fieldsOf(VersionBuilder::libraryRecord("Mod", 2, 3, 4, "$Rev: 77M $", "Aug 21 2020"));
-    EXPECT_EQ(modified + ", " + fieldsOf(VersionBuilder::libraryRecord("Mod", 2, 3, 5, "Win32", "Aug 21 2020")),
-              "Mod 2.3.4.77 2020-8-21, Mod 2.3.5.0 2020-8-21");
+    EXPECT_EQ(Lines({modified, fieldsOf(VersionBuilder::libraryRecord("Mod", 2, 3, 5, "Win32", "Aug 21 2020"))}),
+              Lines({"Mod 2.3.4.77 2020-8-21", "Mod 2.3.5.0 2020-8-21"}));
     EXPECT_EQ(capture.bodies(),
               Lines({"Some [Mod] files are not commit to SVN server. It compied wtih local modified files.\n"}));
     const auto& list = Detail::libraryVersions().entries;
-    EXPECT_EQ(list.front().name.c_str() + std::to_string(list.front().major * 100 + list.front().minor * 10) +
-                  list.back().name.c_str() + std::to_string(list.back().revision),
-              "Dozuv2100Mod5");
+    EXPECT_EQ(std::make_tuple(std::string(list.front().name.c_str()), list.front().major, list.front().minor),
+              std::make_tuple(std::string("Dozuv2"), 1, 0));
+    EXPECT_EQ(std::make_tuple(std::string(list.back().name.c_str()), list.back().revision),
+              std::make_tuple(std::string("Mod"), 5));
 }
 
 // The revision is written into every entry by the build, from the project version.
 TEST(VersionTest, TheLibrarysTableNamesItsRealHeaders) {
     for (const IncludeVersion* entry = Detail::viradHeaderTable(); entry != Detail::viradHeaderTable() + 5; ++entry) {
-        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::path(DOZUV2_SOURCE_DIR) / entry->url));
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::path(DOZUV2_SOURCE_DIR) / entry->url))
+            << entry->url;
     }
 }
 
@@ -147,7 +153,9 @@ TEST(VersionTest, RevisionsThatAreNoNumberAreSelfErrors) {
     const IncludeVersion good[] = {{"a.h", "1"}}, bad[] = {{"a.h", ""}, {"b.h", "12a"}, {"c.h", "3"}};
     Checker passing, failing;
     CapturePrinter capture;
-    EXPECT_TRUE(passing.add(kOwner, "G", good, 1) && passing.add(kOwner, "G", good, 1) && passing.report(kOwner));
+    EXPECT_TRUE(passing.add(kOwner, "G", good, 1));
+    EXPECT_TRUE(passing.add(kOwner, "G", good, 1));
+    EXPECT_TRUE(passing.report(kOwner));
     EXPECT_EQ(capture.bodies().back(), "CCheckIncludeVersionInter::checkResult successful\n");
     EXPECT_TRUE(failing.add(kOwner, "G", good, 1));
     capture.clear();
@@ -187,7 +195,7 @@ TEST(VersionTest, TheSuggestionBlockHoldsAtMost12800BytesWithItsTerminator) {
         const IncludeVersion entry[] = {{location.c_str(), "1"}};
         const auto block = Checker::suggestion(entry, 1, {});
         EXPECT_EQ(block.size(), std::min<std::size_t>(length + 10, 12799)) << length;
-        EXPECT_EQ(block.compare(0, 9, "null -r0 "), 0);
+        EXPECT_EQ(block.substr(0, 9), "null -r0 ");
     }
 }
 

@@ -38,14 +38,17 @@ TEST(WindowsLoaderTest, LoadsBesideTheProgramAndFromTheSystem) {
     ASSERT_NE(create, nullptr);
     EXPECT_EQ(create(20), 41);
     const LibraryHandle kernel = loadLibrary("kernel32.dll");
-    EXPECT_TRUE(kernel != nullptr && findEntryPoint(kernel, "GetTickCount") != nullptr &&
-                findEntryPoint(kernel, "NoSuchEntryPoint") == nullptr);
+    EXPECT_NE(kernel, nullptr);
+    EXPECT_NE(findEntryPoint(kernel, "GetTickCount"), nullptr);
+    EXPECT_EQ(findEntryPoint(kernel, "NoSuchEntryPoint"), nullptr);
     EXPECT_EQ(loadLibrary("NoSuchLibraryHere.dll"), nullptr);
 }
 
 TEST(WindowsPathTest, BackslashSeparatesAndSlashIsAcceptedToo) {
     EXPECT_EQ(pathSeparator(), '\\');
-    EXPECT_TRUE(isPathSeparator('\\') && isPathSeparator('/') && !isPathSeparator(':'));
+    EXPECT_TRUE(isPathSeparator('\\'));
+    EXPECT_TRUE(isPathSeparator('/'));
+    EXPECT_FALSE(isPathSeparator(':'));
     const std::pair<const char*, const char*> names[] = {
         {"C:\\dir\\sub\\file.txt", "file.txt"},
         {"Src/Devez3/Thread.cpp", "Thread.cpp"},
@@ -83,7 +86,9 @@ TEST(WindowsFileTest, SearchReportsTheSystemsAttributes) {
 TEST(WindowsFileTest, DriveVolumesAndNullPaths) {
     std::uint64_t mine = 0, total = 0, free = 0;
     ASSERT_EQ(volumeSpace("C:\\", &mine, &total, &free), 0);
-    EXPECT_TRUE(total > 0 && mine <= free && free <= total) << mine << " " << free << " " << total;
+    EXPECT_GT(total, 0u);
+    EXPECT_LE(mine, free);
+    EXPECT_LE(free, total);
     EXPECT_EQ(volumeSpace("C:\\no\\such\\folder\\", &mine, &total, &free), -1);
     PathStatus status = {};
     errno = 0;
