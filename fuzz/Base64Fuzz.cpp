@@ -6,7 +6,7 @@
 // per 4 characters, 2 / 1 / 0 for a last group of 3 / 2 / 1), terminated;
 // the int and the 64-bit families agree byte for byte, and their text is
 // libcrypto's block encoding, padding included.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "utils/Base64.h"
 

@@ -7,7 +7,7 @@
 // size always equals what the free lists hold and the pool minus the blocks
 // held; once every block is back, in any order, the free lists are exactly
 // the blocks carved at creation (no merge across their bounds).
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "Src/Memory/BuddyPool.h"
 

@@ -16,7 +16,7 @@
 // a value built over garbage: a count up to the last second of the year
 // 2147483647 counts back to itself, a later one up to 2^63 - 1 gives the
 // epoch, and field sets and sums of any size give fields in range.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "Src/Platform/Clock.h"
 #include "legacy/LegacyTime.h"
@@ -252,7 +252,7 @@ void currentFormsAndTexts(FuzzedDataProvider& in) {
 
 // The older class converts in UTC, so that counts and fields map one to one.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Fuzz::quietLibrary();
+    Orvane::Testing::quietLibrary();
     setenv("TZ", "UTC0", 1);
     Orvane::Platform::refreshTimeZone();
     return 0;

@@ -5,7 +5,7 @@
 // date in the compiler's form ("Aug 21 2020") reads back as its year, month
 // and day, and an unknown month name gives month 13; any other text is read
 // without reading past its end and the banner prints without fault.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "virad/CVersion.h"
 

@@ -13,7 +13,7 @@
 // its characters with every invalid byte skipped on its own; the one-pass GBK
 // conversions give what the two steps through 16-bit text give; no
 // conversion yields more characters than it was given bytes.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "utils/Charset.h"
 

@@ -11,7 +11,7 @@
 // lengths mapped onto the keying options (and the paired 16-byte block as
 // single-DES steps with the middle words exchanged between them), MD5, SHA-1
 // and CRC-32.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "Src/Utils/InstructionPaths.h"
 #include "utils/Aes.h"

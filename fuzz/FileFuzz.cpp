@@ -10,7 +10,7 @@
 // land in the model; load hands out the file's bytes; the static operations
 // answer as the model; a null path fails like a missing one; a closed object
 // answers -1, 0 or null.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "virad/File.h"
 
@@ -332,7 +332,7 @@ template <typename File> struct Driven {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Fuzz::quietLibrary();
+    Orvane::Testing::quietLibrary();
     g_fs = new MemoryFileSystem;
     hookFileSystem("/mem/", g_fs);
     return 0;

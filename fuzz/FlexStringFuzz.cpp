@@ -8,7 +8,7 @@
 // differ from std::string by design. A second kind of step runs the whole
 // interface's edits with positions inside the string, arguments pointing
 // into the string itself, and every overload of the searches and relations.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "virad/devez3/detail/flex_string.h"
 

@@ -5,7 +5,7 @@
 // terminated; dotted text of any four numbers gives their low 8 bits, most
 // significant byte first; and any text at all is read without reading past
 // its end, keeping the numbers read before a flaw.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "utils/StringHelpers.h"
 

@@ -5,7 +5,7 @@
 // are shared. The model places each insertion before the first record due at
 // the same time or later; after every step the list must hand records out in
 // exactly the model's order, and its head must be the model's first.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "Src/Devez3/TimerInternal.h"
 

@@ -4,7 +4,7 @@
 // by a counting release procedure. Checked: a buffer is never released while
 // any thread still holds a handle to it (its pattern stays intact), and at the
 // end every buffer ever wrapped was released exactly once.
-#include "StressRun.h"
+#include "support/StressRun.h"
 #include "support/OnThreads.h"
 
 #include "memory/Packet.h"

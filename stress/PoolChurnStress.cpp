@@ -8,7 +8,7 @@
 // buddy pool is whole again after every round, every chunk can be taken one
 // by one and giving them back in random order rebuilds exactly the carved
 // blocks; the fixed-size pool then hands out distinct units.
-#include "StressRun.h"
+#include "support/StressRun.h"
 #include "support/OnThreads.h"
 
 #include "Src/Memory/BuddyPool.h"

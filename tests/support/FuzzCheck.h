@@ -1,10 +1,10 @@
 // What every fuzz target shares: the property check that stops the run
 // with a description, and a library kept quiet so the fuzzer's own output
 // stays readable.
-#ifndef DOZUV2_FUZZ_FUZZCHECK_H
-#define DOZUV2_FUZZ_FUZZCHECK_H
+#ifndef DOZUV2_TESTS_SUPPORT_FUZZCHECK_H
+#define DOZUV2_TESTS_SUPPORT_FUZZCHECK_H
 
-#include "virad/PrintLog.h"
+#include "support/LogControl.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,21 +21,10 @@
         }                                                                                                              \
     } while (0)
 
-namespace Fuzz {
-
-inline void dropLine(const char*) {}
-
-// Lines of the print path go nowhere (attached printers still get them).
-inline void quietLibrary() {
-    Orvane::Virad::setLogPrinter(Orvane::Virad::TFunction1<void, const char*>(&dropLine));
-}
-
-} // namespace Fuzz
-
 // The start-up of a target that needs nothing beyond a quiet library.
 #define FUZZ_QUIET_START()                                                                                             \
     extern "C" int LLVMFuzzerInitialize(int*, char***) {                                                               \
-        Fuzz::quietLibrary();                                                                                          \
+        Orvane::Testing::quietLibrary();                                                                               \
         return 0;                                                                                                      \
     }
 
