@@ -270,15 +270,21 @@ TEST_F(ClientTest, StatusProceduresAreBoundedAndToldOfAnAbort) {
     for (Listener& listener : listeners) {
         attached += client->attachStatusProc(listener.proc()) ? "1" : "0";
     }
+    // Then: twice, empty, not attached, two detached, reuse-any refused, two reuse numbers of one procedure, both
+    // detached by reuse-any (so the second is no longer there), empty, the two attached again.
     for (const auto& call :
          {client->attachStatusProc(listeners[0].proc()), client->attachStatusProc({}),
           client->detachStatusProc(listeners[8].proc()), client->detachStatusProc(listeners[7].proc()),
-          client->attachStatusProc(listeners[8].proc(0xFFFFFFFF)), client->attachStatusProc(listeners[8].proc(20)),
-          client->detachStatusProc(listeners[8].proc(0xFFFFFFFF)), client->detachStatusProc({}),
+          client->detachStatusProc(listeners[6].proc()), client->attachStatusProc(listeners[8].proc(0xFFFFFFFF)),
+          client->attachStatusProc(listeners[8].proc(20)), client->attachStatusProc(listeners[8].proc(21)),
+          client->detachStatusProc(listeners[8].proc(0xFFFFFFFF)), client->detachStatusProc(listeners[8].proc(21)),
+          client->detachStatusProc({}), client->attachStatusProc(listeners[6].proc()),
           client->attachStatusProc(listeners[7].proc())}) {
         attached += call ? "1" : "0";
     }
-    EXPECT_EQ(attached, "1111111100000101101") << "8 slots; twice, empty, unknown, reuse-any fail";
+    EXPECT_EQ(attached, "1111111100"
+                        "0001101110011")
+        << "8 slots, then the calls above";
 
     // Listener 1 leaves during its call and asks for its slot for listener 9: the slot is not free until the call
     // returns, and the other seven are taken.
