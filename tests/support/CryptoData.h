@@ -48,9 +48,10 @@ inline const RepeatedA kRepeatedA[] = {
 };
 
 // Ways of feeding 128 bytes in pieces: the buffer filled to one byte short of
-// a block, exactly, and past it; whole blocks after a partial one.
-inline const std::vector<std::vector<std::size_t>> kPieces = {{1, 127}, {63, 1, 64},    {63, 2, 63}, {64, 64},
-                                                              {65, 63}, {1, 1, 62, 64}, {7, 64, 57}, {120, 8}};
+// a block (from empty and from partly filled), exactly, and past it; whole
+// blocks after a partial one.
+inline const std::vector<std::vector<std::size_t>> kPieces = {
+    {1, 127}, {63, 1, 64}, {63, 2, 63}, {64, 64}, {65, 63}, {1, 62, 65}, {1, 1, 62, 64}, {7, 64, 57}, {120, 8}};
 
 // Feeds the bytes to a digest object's update in pieces of the given lengths.
 template <typename Digest>
