@@ -1,6 +1,9 @@
 // What every fuzz target shares: the property check that stops the run
 // with a description, and a library kept quiet so the fuzzer's own output
 // stays readable.
+//
+// One condition per check, and a description that shows the values, so that
+// a finding says which property broke and with what.
 #ifndef DOZUV2_TESTS_SUPPORT_FUZZCHECK_H
 #define DOZUV2_TESTS_SUPPORT_FUZZCHECK_H
 
@@ -20,6 +23,15 @@
             std::abort();                                                                                              \
         }                                                                                                              \
     } while (0)
+
+namespace Fuzz {
+
+// Whether the value lies in [low, high]: a range is one property.
+template <typename T, typename Low, typename High> bool within(const T& value, const Low& low, const High& high) {
+    return !(value < low) && !(high < value);
+}
+
+} // namespace Fuzz
 
 // The start-up of a target that needs nothing beyond a quiet library.
 #define FUZZ_QUIET_START()                                                                                             \
