@@ -7,7 +7,7 @@
 // size always equals what the free lists hold and the pool minus the blocks
 // held; once every block is back, in any order, the free lists are exactly
 // the blocks carved at creation (no merge across their bounds).
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "Src/Memory/BuddyPool.h"
 
@@ -55,7 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pool.create(chunks * kChunk, kChunk, BuddyPool::Allocate(&std::malloc), BuddyPool::Release(&std::free));
     const Lists carved = freeLists(pool);
     const std::uint64_t total = std::uint64_t{chunks} * kChunk;
-    FUZZ_CHECK(listedBytes(carved) == total && pool.freeSize() == total, "a pool of %u chunks carved wrongly", chunks);
+    FUZZ_CHECK(listedBytes(carved) == total, "a pool of %u chunks lists %llu bytes", chunks,
+               static_cast<unsigned long long>(listedBytes(carved)));
+    FUZZ_CHECK(pool.freeSize() == total, "a pool of %u chunks has %llu bytes free", chunks,
+               static_cast<unsigned long long>(pool.freeSize()));
     std::uint64_t largest = kChunk;
     while (largest * 2 <= total) {
         largest *= 2;
@@ -78,18 +81,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 for (std::size_t k = 0; k < lists.size(); ++k) {
                     anyLargeEnough = anyLargeEnough || ((kChunk << k) >= fits && !lists[k].empty());
                 }
-                FUZZ_CHECK(granted == asked && (asked == 0 || asked > largest || !anyLargeEnough),
-                           "%llu bytes refused although a block was free", static_cast<unsigned long long>(asked));
+                FUZZ_CHECK(granted == asked, "a refusal of %llu bytes changed the size to %llu",
+                           static_cast<unsigned long long>(asked), static_cast<unsigned long long>(granted));
+                // A refusal is right for nothing asked, more than the pool's largest block, or no block free.
+                const bool refusable = asked == 0 || asked > largest || !anyLargeEnough;
+                FUZZ_CHECK(refusable, "%llu bytes refused although a block was free",
+                           static_cast<unsigned long long>(asked));
                 continue;
             }
             const auto offset = static_cast<std::uint64_t>(static_cast<unsigned char*>(block) - pool.base());
-            FUZZ_CHECK(granted == fits && offset % granted == 0 && offset + granted <= total,
-                       "%llu bytes: granted %llu at offset %llu", static_cast<unsigned long long>(asked),
+            FUZZ_CHECK(granted == fits, "%llu bytes: granted %llu, not %llu", static_cast<unsigned long long>(asked),
+                       static_cast<unsigned long long>(granted), static_cast<unsigned long long>(fits));
+            FUZZ_CHECK(offset % granted == 0, "a block of %llu at offset %llu",
                        static_cast<unsigned long long>(granted), static_cast<unsigned long long>(offset));
+            FUZZ_CHECK(offset + granted <= total, "a block of %llu at offset %llu ends past %llu",
+                       static_cast<unsigned long long>(granted), static_cast<unsigned long long>(offset),
+                       static_cast<unsigned long long>(total));
+            // The nearest held blocks above and below must end before it and start after it.
             const auto next = held.lower_bound(offset);
-            FUZZ_CHECK((next == held.end() || offset + granted <= next->first) &&
-                           (next == held.begin() || std::prev(next)->first + std::prev(next)->second <= offset),
-                       "the block at offset %llu overlaps a held one", static_cast<unsigned long long>(offset));
+            const std::uint64_t nextStart = next == held.end() ? total : next->first;
+            const std::uint64_t previousEnd =
+                next == held.begin() ? 0 : std::prev(next)->first + std::prev(next)->second;
+            FUZZ_CHECK(offset + granted <= nextStart, "the block at offset %llu runs into the held one at %llu",
+                       static_cast<unsigned long long>(offset), static_cast<unsigned long long>(nextStart));
+            FUZZ_CHECK(previousEnd <= offset, "the block at offset %llu starts inside a held one ending at %llu",
+                       static_cast<unsigned long long>(offset), static_cast<unsigned long long>(previousEnd));
             held[offset] = granted;
             heldBytes += granted;
         } else {
@@ -99,10 +115,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             heldBytes -= victim->second;
             held.erase(victim);
         }
-        FUZZ_CHECK(pool.freeSize() == total - heldBytes && listedBytes(freeLists(pool)) == total - heldBytes,
-                   "free size %llu, lists %llu, held %llu", static_cast<unsigned long long>(pool.freeSize()),
+        FUZZ_CHECK(pool.freeSize() == total - heldBytes, "free size %llu, held %llu of %llu",
+                   static_cast<unsigned long long>(pool.freeSize()), static_cast<unsigned long long>(heldBytes),
+                   static_cast<unsigned long long>(total));
+        FUZZ_CHECK(listedBytes(freeLists(pool)) == total - heldBytes, "lists %llu, held %llu of %llu",
                    static_cast<unsigned long long>(listedBytes(freeLists(pool))),
-                   static_cast<unsigned long long>(heldBytes));
+                   static_cast<unsigned long long>(heldBytes), static_cast<unsigned long long>(total));
     }
     // The rest goes back from the top address down, the reverse of the map.
     for (auto at = held.rbegin(); at != held.rend(); ++at) {

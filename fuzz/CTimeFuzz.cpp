@@ -16,7 +16,7 @@
 // a value built over garbage: a count up to the last second of the year
 // 2147483647 counts back to itself, a later one up to 2^63 - 1 gives the
 // epoch, and field sets and sums of any size give fields in range.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "Src/Platform/Clock.h"
 #include "legacy/LegacyTime.h"
@@ -29,6 +29,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -56,11 +57,26 @@ long daysSince1970(int y, int m, int d) {
     return n + d - 1;
 }
 
+// One field of a time value in its range; the description shows the whole value.
+template <typename Time>
+void checkField(const Time& t, const char* what, const char* name, int value, int low, int high) {
+    FUZZ_CHECK(Fuzz::within(value, low, high), "%s: %s %d outside %d..%d in %d-%d-%d w%d %d:%d:%d", what, name, value,
+               low, high, t.year, t.month, t.day, t.wday, t.hour, t.minute, t.second);
+}
+
+// Month, day of the week and time of day in range; the last second is 59, or 60 for a leap second.
+template <typename Time> void checkDayAndTime(const Time& t, const char* what, int lastSecond) {
+    checkField(t, what, "month", t.month, 1, 12);
+    checkField(t, what, "weekday", t.wday, 0, 6);
+    checkField(t, what, "hour", t.hour, 0, 23);
+    checkField(t, what, "minute", t.minute, 0, 59);
+    checkField(t, what, "second", t.second, 0, lastSecond);
+}
+
 void checkInRange(const CTime& t, const char* what) {
-    FUZZ_CHECK(t.year >= 1970 && t.year <= 2106 && t.month >= 1 && t.month <= 12 && t.day >= 1 &&
-                   t.day <= daysInMonth(t.year, t.month) && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
-                   t.minute <= 59 && t.second >= 0 && t.second <= 59,
-               "%s: %d-%d-%d %d:%d:%d", what, t.year, t.month, t.day, t.hour, t.minute, t.second);
+    checkField(t, what, "year", t.year, 1970, 2106);
+    checkDayAndTime(t, what, 59);
+    checkField(t, what, "day", t.day, 1, daysInMonth(t.year, t.month));
     FUZZ_CHECK(t.wday == (daysSince1970(t.year, t.month, t.day) + 4) % 7, "%s: weekday %d of %d-%d-%d", what, t.wday,
                t.year, t.month, t.day);
 }
@@ -106,8 +122,10 @@ void roundTrip(FuzzedDataProvider& in, const CTime& t) {
     CTime back;
     FUZZ_CHECK(back.parse(text.c_str(), pattern.c_str()), "'%s' does not parse with '%s'", text.c_str(),
                pattern.c_str());
-    FUZZ_CHECK(back == t && back.wday == t.wday, "'%s' with '%s' parses to %d-%d-%d %d:%d:%d", text.c_str(),
-               pattern.c_str(), back.year, back.month, back.day, back.hour, back.minute, back.second);
+    FUZZ_CHECK(back == t, "'%s' with '%s' parses to %d-%d-%d %d:%d:%d", text.c_str(), pattern.c_str(), back.year,
+               back.month, back.day, back.hour, back.minute, back.second);
+    FUZZ_CHECK(back.wday == t.wday, "'%s' with '%s' parses to weekday %d, not %d", text.c_str(), pattern.c_str(),
+               back.wday, t.wday);
 }
 
 // The last second of the year 2147483647, the last year an int holds, in UTC.
@@ -137,13 +155,13 @@ int extremeField(FuzzedDataProvider& in) {
 }
 
 void checkLegacyFields(const ::CTime& t, const char* what) {
-    FUZZ_CHECK(t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 && t.wday >= 0 && t.wday <= 6 &&
-                   t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 60,
-               "%s: %d-%d-%d w%d %d:%d:%d", what, t.year, t.month, t.day, t.wday, t.hour, t.minute, t.second);
+    checkDayAndTime(t, what, 60);
+    checkField(t, what, "day", t.day, 1, 31);
 }
 
-bool isEpoch(const ::CTime& t) {
-    return t.year == 1970 && t.month == 1 && t.day == 1 && t.wday == 4 && t.hour == 0 && t.minute == 0 && t.second == 0;
+// The fields of a legacy value as one record.
+std::tuple<int, int, int, int, int, int, int> fieldsOf(const ::CTime& t) {
+    return {t.year, t.month, t.day, t.wday, t.hour, t.minute, t.second};
 }
 
 // A legacy value made by make in storage filled with 0x5A first, so that a field it leaves unset shows.
@@ -162,8 +180,10 @@ void legacyExtremes(FuzzedDataProvider& in) {
         FUZZ_CHECK(back == seconds, "%llu seconds count back as %llu", static_cast<unsigned long long>(seconds),
                    static_cast<unsigned long long>(back));
     } else if (seconds <= INT64_MAX) {
-        FUZZ_CHECK(isEpoch(split) && back == 0, "%llu seconds give %d-%d-%d, back %llu",
-                   static_cast<unsigned long long>(seconds), split.year, split.month, split.day,
+        FUZZ_CHECK(fieldsOf(split) == std::make_tuple(1970, 1, 1, 4, 0, 0, 0),
+                   "%llu seconds give %d-%d-%d w%d %d:%d:%d", static_cast<unsigned long long>(seconds), split.year,
+                   split.month, split.day, split.wday, split.hour, split.minute, split.second);
+        FUZZ_CHECK(back == 0, "%llu seconds count back as %llu", static_cast<unsigned long long>(seconds),
                    static_cast<unsigned long long>(back));
     } else {
         FUZZ_CHECK(back == 0, "%llu seconds (before 1970) count back as %llu", static_cast<unsigned long long>(seconds),
@@ -185,11 +205,8 @@ void legacyExtremes(FuzzedDataProvider& in) {
 // The current class splits any count into fields in range; only the year is cut to an int.
 void currentExtremes(FuzzedDataProvider& in) {
     const CTime any(extremeSeconds(in), false);
-    FUZZ_CHECK(any.month >= 1 && any.month <= 12 && any.day >= 1 && any.day <= 31 && any.wday >= 0 && any.wday <= 6 &&
-                   any.hour >= 0 && any.hour <= 23 && any.minute >= 0 && any.minute <= 59 && any.second >= 0 &&
-                   any.second <= 59,
-               "any count: %d-%d-%d w%d %d:%d:%d", any.year, any.month, any.day, any.wday, any.hour, any.minute,
-               any.second);
+    checkDayAndTime(any, "any count", 59);
+    checkField(any, "any count", "day", any.day, 1, 31);
     const CTime moved = any + in.ConsumeIntegral<std::int64_t>();
     CTime::timeToSeconds(Orvane::Virad::SystemTime{moved.year, moved.month, moved.day, moved.wday, moved.hour,
                                                    moved.minute, moved.second, -1});
@@ -211,12 +228,14 @@ void currentFormsAndTexts(FuzzedDataProvider& in) {
     const std::uint64_t seconds = in.ConsumeIntegralInRange<std::uint64_t>(0, 50037ULL * 86400 + 86399);
     const CTime split(seconds, false);
     checkInRange(split, "splitting a count");
-    FUZZ_CHECK(static_cast<std::uint64_t>(daysSince1970(split.year, split.month, split.day)) == seconds / 86400 &&
-                   CTime::timeToSeconds(Orvane::Virad::SystemTime{split.year, split.month, split.day, split.wday,
-                                                                  split.hour, split.minute, split.second, -1}) ==
-                       seconds,
-               "%llu seconds split into %d-%d-%d %d:%d:%d", static_cast<unsigned long long>(seconds), split.year,
-               split.month, split.day, split.hour, split.minute, split.second);
+    FUZZ_CHECK(static_cast<std::uint64_t>(daysSince1970(split.year, split.month, split.day)) == seconds / 86400,
+               "%llu seconds split into the day %d-%d-%d", static_cast<unsigned long long>(seconds), split.year,
+               split.month, split.day);
+    const std::uint64_t countedBack = CTime::timeToSeconds(Orvane::Virad::SystemTime{
+        split.year, split.month, split.day, split.wday, split.hour, split.minute, split.second, -1});
+    FUZZ_CHECK(countedBack == seconds, "%llu seconds split into %d-%d-%d %d:%d:%d and count back as %llu",
+               static_cast<unsigned long long>(seconds), split.year, split.month, split.day, split.hour, split.minute,
+               split.second, static_cast<unsigned long long>(countedBack));
 
     const std::string pattern = in.ConsumeRandomLengthString(48);
     const std::string text = in.ConsumeRandomLengthString(96);
@@ -227,9 +246,11 @@ void currentFormsAndTexts(FuzzedDataProvider& in) {
     if (parsed.parse(text.c_str(), pattern.c_str(), mask)) {
         checkInRange(parsed, "a successful parse");
     } else {
-        FUZZ_CHECK(parsed.year == 0 && parsed.month == 0 && parsed.day == 0 && parsed.hour == 0 && parsed.minute == 0 &&
-                       parsed.second == 0,
-                   "a failed parse of '%s' with '%s' keeps fields", text.c_str(), pattern.c_str());
+        const auto cleared =
+            std::make_tuple(parsed.year, parsed.month, parsed.day, parsed.hour, parsed.minute, parsed.second);
+        FUZZ_CHECK(cleared == std::make_tuple(0, 0, 0, 0, 0, 0),
+                   "a failed parse of '%s' with '%s' kept %d-%d-%d %d:%d:%d", text.c_str(), pattern.c_str(),
+                   parsed.year, parsed.month, parsed.day, parsed.hour, parsed.minute, parsed.second);
     }
 
     CTime::setFormatString(pattern.c_str());
@@ -252,7 +273,7 @@ void currentFormsAndTexts(FuzzedDataProvider& in) {
 
 // The older class converts in UTC, so that counts and fields map one to one.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Fuzz::quietLibrary();
+    Orvane::Testing::quietLibrary();
     setenv("TZ", "UTC0", 1);
     Orvane::Platform::refreshTimeZone();
     return 0;

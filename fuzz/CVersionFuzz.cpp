@@ -5,7 +5,7 @@
 // date in the compiler's form ("Aug 21 2020") reads back as its year, month
 // and day, and an unknown month name gives month 13; any other text is read
 // without reading past its end and the banner prints without fault.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "virad/CVersion.h"
 
@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 using namespace Orvane::Virad;
 
@@ -39,11 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(kept == version.getName(), "name %s kept as %s", name.c_str(), version.getName());
     FUZZ_CHECK(version.getSourceRevision() == revision, "%s read as %d", revisionText, version.getSourceRevision());
     const SystemTime date = version.getDate();
-    FUZZ_CHECK(date.year == year && date.month == month && date.day == day, "%s read as %d/%d/%d", dateText, date.year,
-               date.month, date.day);
+    FUZZ_CHECK(std::make_tuple(date.year, date.month, date.day) == std::make_tuple(year, month, day),
+               "%s read as %d/%d/%d", dateText, date.year, date.month, date.day);
     CVersion copy(version);
-    FUZZ_CHECK(std::strcmp(copy.getName(), version.getName()) == 0 && copy.getSourceRevision() == revision,
-               "a copy differs");
+    FUZZ_CHECK(std::strcmp(copy.getName(), version.getName()) == 0, "a copy is named %s, not %s", copy.getName(),
+               version.getName());
+    FUZZ_CHECK(copy.getSourceRevision() == revision, "a copy has revision %d, not %d", copy.getSourceRevision(),
+               revision);
     copy.print();
 
     const std::string anyRevision = in.ConsumeRandomLengthString(64);

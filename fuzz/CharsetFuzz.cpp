@@ -13,7 +13,7 @@
 // its characters with every invalid byte skipped on its own; the one-pass GBK
 // conversions give what the two steps through 16-bit text give; no
 // conversion yields more characters than it was given bytes.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "utils/Charset.h"
 
@@ -103,7 +103,8 @@ void checkUtf8Text(const Bytes& bytes) {
     const std::string text(bytes.begin(), bytes.end());
     int length = 0;
     const unsigned int first = GetUnicodeFromUtf8(text.c_str(), &length);
-    FUZZ_CHECK(length >= 0 && length <= 3 && first <= 0xFFFF, "GetUnicodeFromUtf8 read %d bytes as %x", length, first);
+    FUZZ_CHECK(Fuzz::within(length, 0, 3), "GetUnicodeFromUtf8 read %d bytes", length);
+    FUZZ_CHECK(first <= 0xFFFF, "GetUnicodeFromUtf8 read %d bytes as %x", length, first);
 }
 
 void checkUnits(const std::vector<unsigned short>& units) {
@@ -115,25 +116,31 @@ void checkUnits(const std::vector<unsigned short>& units) {
     text.push_back(0);
     Bytes utf8(text.size() * 3);
     const int written = utf8_wcstombs(utf8.data(), text.data(), static_cast<int>(utf8.size()));
-    FUZZ_CHECK(written >= count && written <= 3 * count && wellFormed(utf8.data(), written),
-               "utf8_wcstombs wrote %d bytes for %d units", written, count);
+    FUZZ_CHECK(Fuzz::within(written, count, 3 * count), "utf8_wcstombs wrote %d bytes for %d units", written, count);
+    FUZZ_CHECK(wellFormed(utf8.data(), written), "utf8_wcstombs wrote %d malformed bytes for %d units", written, count);
     std::vector<unsigned short> back(static_cast<std::size_t>(written) + 1, 0xBEEF);
-    FUZZ_CHECK(utf8_mbstowcs(back.data(), utf8.data(), written) == count &&
-                   std::memcmp(back.data(), text.data(), text.size() * 2 - 2) == 0,
-               "%d units did not survive UTF-8", count);
+    const int readBack = utf8_mbstowcs(back.data(), utf8.data(), written);
+    FUZZ_CHECK(readBack == count, "%d units read back as %d", count, readBack);
+    FUZZ_CHECK(std::memcmp(back.data(), text.data(), text.size() * 2 - 2) == 0, "%d units did not survive UTF-8",
+               count);
 
     for (unsigned short unit : units) {
         unsigned char code[2] = {0, 0};
         const int length = uni2char(unit, code, 2);
         unsigned short read = 0;
+        // Single bytes stand for U+0001..U+00FF and the euro sign; nothing else is refused but 0 and units above.
+        const bool singleByteUnit = unit < 0x100 || unit == 0x20AC;
         if (length == 2) {
-            FUZZ_CHECK(char2uni(code, 2, &read) == 2 && read == unit, "GBK %02x%02x of U+%04X read as U+%04X", code[0],
-                       code[1], unit, read);
+            const int consumed = char2uni(code, 2, &read);
+            FUZZ_CHECK(consumed == 2, "GBK %02x%02x of U+%04X read as %d bytes", code[0], code[1], unit, consumed);
+            FUZZ_CHECK(read == unit, "GBK %02x%02x of U+%04X read as U+%04X", code[0], code[1], unit, read);
         } else if (length == 1) {
-            FUZZ_CHECK(code[0] == (unit == 0x20AC ? 0x80 : unit) && (unit < 0x100 || unit == 0x20AC),
-                       "U+%04X became the single byte %02x", unit, code[0]);
+            FUZZ_CHECK(singleByteUnit, "U+%04X became the single byte %02x", unit, code[0]);
+            FUZZ_CHECK(code[0] == (unit == 0x20AC ? 0x80 : unit), "U+%04X became the single byte %02x", unit, code[0]);
         } else {
-            FUZZ_CHECK(length == -1 && (unit == 0 || unit > 0xFF), "uni2char gave %d for U+%04X", length, unit);
+            FUZZ_CHECK(length == -1, "uni2char gave %d for U+%04X", length, unit);
+            const bool refusable = unit == 0 || !singleByteUnit;
+            FUZZ_CHECK(refusable, "uni2char refused U+%04X", unit);
         }
     }
 }
@@ -154,18 +161,21 @@ void checkGbkSteps(Bytes text, int room) {
     Gb2312ToUni(gbk, units.data(), n + 1);
     std::memset(steps.data(), 0, static_cast<std::size_t>(room));
     const int twoSteps = utf8_wcstombs(steps.data(), units.data(), room);
-    FUZZ_CHECK(oneGo == twoSteps && direct == steps, "Gb2312TUtf8 of %d bytes with room %d gave %d, the two steps %d",
-               n, room, oneGo, twoSteps);
+    FUZZ_CHECK(oneGo == twoSteps, "Gb2312TUtf8 of %d bytes with room %d gave %d, the two steps %d", n, room, oneGo,
+               twoSteps);
+    FUZZ_CHECK(direct == steps, "Gb2312TUtf8 of %d bytes with room %d wrote other bytes than the two steps", n, room);
     units.assign(units.size(), 0);
     const int fromUtf8 = utf8TGb2312(text.data(), reinterpret_cast<char*>(direct.data()), n, room);
-    FUZZ_CHECK(fromUtf8 == UniTGb2312(units.data(), utf8_mbstowcs(units.data(), text.data(), n),
-                                      reinterpret_cast<char*>(steps.data()), room) &&
-                   direct == steps,
-               "utf8TGb2312 with room %d is not utf8_mbstowcs then UniTGb2312", room);
+    const int stepwise = UniTGb2312(units.data(), utf8_mbstowcs(units.data(), text.data(), n),
+                                    reinterpret_cast<char*>(steps.data()), room);
+    FUZZ_CHECK(fromUtf8 == stepwise, "utf8TGb2312 with room %d gave %d, utf8_mbstowcs then UniTGb2312 %d", room,
+               fromUtf8, stepwise);
+    FUZZ_CHECK(direct == steps, "utf8TGb2312 with room %d wrote other bytes than utf8_mbstowcs then UniTGb2312", room);
     Bytes narrow(text.size());
-    FUZZ_CHECK(utf8_to_cp1252(text.data(), n, narrow.data(), n) <= n &&
-                   utf8TGb2312(text.data(), reinterpret_cast<char*>(narrow.data()), n, n) <= n,
-               "more characters than bytes from %d bytes", n);
+    const int toCp1252 = utf8_to_cp1252(text.data(), n, narrow.data(), n);
+    FUZZ_CHECK(toCp1252 <= n, "utf8_to_cp1252 gave %d characters from %d bytes", toCp1252, n);
+    const int toGbk = utf8TGb2312(text.data(), reinterpret_cast<char*>(narrow.data()), n, n);
+    FUZZ_CHECK(toGbk <= n, "utf8TGb2312 gave %d characters from %d bytes", toGbk, n);
 }
 
 void checkGbkText(Bytes text) {
@@ -173,11 +183,12 @@ void checkGbkText(Bytes text) {
     const int length = static_cast<int>(std::strlen(reinterpret_cast<char*>(text.data())));
     std::vector<unsigned short> units(static_cast<std::size_t>(length) + 1);
     const int count = Gb2312ToUni(reinterpret_cast<char*>(text.data()), units.data(), static_cast<int>(units.size()));
-    FUZZ_CHECK(count >= 0 && count <= length, "Gb2312ToUni gave %d units for %d bytes", count, length);
+    FUZZ_CHECK(Fuzz::within(count, 0, length), "Gb2312ToUni gave %d units for %d bytes", count, length);
     Bytes utf8(static_cast<std::size_t>(length) * 3 + 1);
     const int bytes = Gb2312TUtf8(reinterpret_cast<char*>(text.data()), utf8.data(), static_cast<int>(utf8.size()));
-    FUZZ_CHECK(bytes >= 0 && bytes < static_cast<int>(utf8.size()) && wellFormed(utf8.data(), bytes),
-               "Gb2312TUtf8 wrote %d malformed or unbounded bytes", bytes);
+    FUZZ_CHECK(Fuzz::within(bytes, 0, static_cast<int>(utf8.size()) - 1), "Gb2312TUtf8 wrote %d bytes into %zu", bytes,
+               utf8.size());
+    FUZZ_CHECK(wellFormed(utf8.data(), bytes), "Gb2312TUtf8 wrote %d malformed bytes", bytes);
 }
 
 void checkCp1252(const Bytes& in) {
@@ -186,7 +197,7 @@ void checkCp1252(const Bytes& in) {
     }
     const int n = static_cast<int>(in.size());
     const int need = cp1252_to_utf8(nullptr, 0, in.data(), n);
-    FUZZ_CHECK(need >= n && need <= 3 * n, "cp1252_to_utf8 needs %d for %d bytes", need, n);
+    FUZZ_CHECK(Fuzz::within(need, n, 3 * n), "cp1252_to_utf8 needs %d for %d bytes", need, n);
     Bytes out(static_cast<std::size_t>(need));
     FUZZ_CHECK(cp1252_to_utf8(out.data(), need - 1, in.data(), n) == need, "one byte less still fitted");
     FUZZ_CHECK(cp1252_to_utf8(out.data(), need, in.data(), n) == 0, "the size it asked for did not fit");
@@ -201,7 +212,9 @@ void checkCp1252(const Bytes& in) {
         const unsigned char none = 0;
         bytewise.insert(bytewise.end(), ended ? &none : one, ended ? &none + 1 : one + size);
     }
-    FUZZ_CHECK(bytewise.size() <= out.size() && std::equal(bytewise.begin(), bytewise.end(), out.begin()),
+    FUZZ_CHECK(bytewise.size() <= out.size(), "Windows-1252 of %d bytes: %zu bytes one by one, %zu at once", n,
+               bytewise.size(), out.size());
+    FUZZ_CHECK(std::equal(bytewise.begin(), bytewise.end(), out.begin()),
                "Windows-1252 of %d bytes is not what its bytes give one by one", n);
     Bytes expected(in);
     bool stopped = false;
@@ -212,7 +225,8 @@ void checkCp1252(const Bytes& in) {
     Bytes back(in.size() + 1, 0xEE);
     const int got = utf8_to_cp1252(out.data(), need, back.data(), n);
     back.resize(in.size());
-    FUZZ_CHECK(got == n && back == expected, "Windows-1252 did not read back (%d of %d bytes)", got, n);
+    FUZZ_CHECK(got == n, "Windows-1252 read back %d of %d bytes", got, n);
+    FUZZ_CHECK(back == expected, "Windows-1252 of %d bytes did not read back as they were", n);
 }
 
 using PageToUtf8 = int (*)(unsigned char*, int&, const unsigned char*, int&);
@@ -230,9 +244,11 @@ void checkPage(std::size_t page, const Bytes& in, int room) {
     const int n = static_cast<int>(in.size());
     Bytes full(in.size() * 3);
     int fullSize = static_cast<int>(full.size()), taken = n;
-    FUZZ_CHECK(convert(full.data(), fullSize, in.data(), taken) == 0 && taken == n && fullSize <= 3 * n &&
-                   wellFormed(full.data(), fullSize),
-               "page %zu: %d of %d bytes taken, %d written", page, taken, n, fullSize);
+    const int result = convert(full.data(), fullSize, in.data(), taken);
+    FUZZ_CHECK(result == 0, "page %zu: result %d with room for all", page, result);
+    FUZZ_CHECK(taken == n, "page %zu: %d of %d bytes taken", page, taken, n);
+    FUZZ_CHECK(fullSize <= 3 * n, "page %zu: %d bytes written for %d", page, fullSize, n);
+    FUZZ_CHECK(wellFormed(full.data(), fullSize), "page %zu: %d malformed bytes written", page, fullSize);
     Bytes bytewise;
     std::vector<std::size_t> ends; // where each byte's output ends
     for (unsigned char c : in) {
@@ -247,16 +263,20 @@ void checkPage(std::size_t page, const Bytes& in, int room) {
     room = n + room % (2 * n + 1);
     Bytes part(static_cast<std::size_t>(room));
     int partSize = room, partTaken = n;
-    FUZZ_CHECK(convert(part.data(), partSize, in.data(), partTaken) == 0 && partSize <= room && partSize <= fullSize &&
-                   std::memcmp(part.data(), full.data(), static_cast<std::size_t>(partSize)) == 0,
+    const int partResult = convert(part.data(), partSize, in.data(), partTaken);
+    FUZZ_CHECK(partResult == 0, "page %zu: result %d with room %d", page, partResult, room);
+    FUZZ_CHECK(partSize <= room, "page %zu: %d bytes written into room %d", page, partSize, room);
+    FUZZ_CHECK(partSize <= fullSize, "page %zu: %d bytes with room %d, %d with room for all", page, partSize, room,
+               fullSize);
+    FUZZ_CHECK(std::memcmp(part.data(), full.data(), static_cast<std::size_t>(partSize)) == 0,
                "page %zu: with room %d the output is not a prefix of the full one", page, room);
     const auto fitting = std::upper_bound(ends.begin(), ends.end(), static_cast<std::size_t>(room)) - ends.begin();
     FUZZ_CHECK(partTaken == fitting, "page %zu: %d bytes taken with room %d, %td fit", page, partTaken, room, fitting);
     if (partSize < fullSize) {
         unsigned long value = 0;
         const int next = modelDecode(full.data() + partSize, fullSize - partSize, &value);
-        FUZZ_CHECK(partSize + next > room && partTaken < n, "stopped at %d of room %d before a %d-byte character",
-                   partSize, room, next);
+        FUZZ_CHECK(partSize + next > room, "stopped at %d of room %d before a %d-byte character", partSize, room, next);
+        FUZZ_CHECK(partTaken < n, "stopped at %d of room %d with all %d bytes taken", partSize, room, n);
     } else {
         FUZZ_CHECK(partTaken == n, "all output fitted but only %d of %d bytes were taken", partTaken, n);
     }

@@ -11,7 +11,7 @@
 // lengths mapped onto the keying options (and the paired 16-byte block as
 // single-DES steps with the middle words exchanged between them), MD5, SHA-1
 // and CRC-32.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "Src/Utils/InstructionPaths.h"
 #include "utils/Aes.h"
@@ -105,10 +105,11 @@ void checkAes(FuzzedDataProvider& in, const Bytes& data) {
         CAes copy(original);
         const std::size_t rest = plain.size() - lengths[0];
         Bytes a(rest), b(rest);
-        FUZZ_CHECK(original.encrypt(a.data(), plain.data() + lengths[0], rest) &&
-                       copy.encrypt(b.data(), plain.data() + lengths[0], rest) &&
-                       std::memcmp(a.data(), whole.data() + lengths[0], rest) == 0 && a == b,
-                   "mode %d: a copy made mid-stream went its own way", mode);
+        FUZZ_CHECK(original.encrypt(a.data(), plain.data() + lengths[0], rest), "mode %d: the rest refused", mode);
+        FUZZ_CHECK(copy.encrypt(b.data(), plain.data() + lengths[0], rest), "mode %d: the copy refused the rest", mode);
+        FUZZ_CHECK(a == Bytes(whole.begin() + static_cast<std::ptrdiff_t>(lengths[0]), whole.end()),
+                   "mode %d: the original went its own way after a copy was made", mode);
+        FUZZ_CHECK(b == a, "mode %d: a copy made mid-stream went its own way", mode);
     }
 }
 
@@ -165,11 +166,12 @@ void checkTripleDes(FuzzedDataProvider& in, const Bytes& data) {
     CTripleDes des(key, keyLength, type, cbc ? iv : nullptr);
     Bytes sealed(plain.size()), opened(plain);
     FUZZ_CHECK(des.encrypt(sealed.data(), plain.data(), plain.size()), "%zu bytes refused", plain.size());
-    FUZZ_CHECK(des.decrypt(opened.data(), sealed.data(), sealed.size()) && opened == plain,
-               "key %zu, block %zu, cbc %d: no round trip", keyLength, block, cbc);
+    FUZZ_CHECK(des.decrypt(opened.data(), sealed.data(), sealed.size()), "%zu bytes refused", sealed.size());
+    FUZZ_CHECK(opened == plain, "key %zu, block %zu, cbc %d: no round trip", keyLength, block, cbc);
     Bytes inPlace(plain);
-    FUZZ_CHECK(des.encrypt(inPlace.data(), inPlace.data(), inPlace.size()) && inPlace == sealed,
-               "in place encryption differs");
+    FUZZ_CHECK(des.encrypt(inPlace.data(), inPlace.data(), inPlace.size()), "%zu bytes refused in place",
+               inPlace.size());
+    FUZZ_CHECK(inPlace == sealed, "in place encryption differs");
     FUZZ_CHECK(sealed == tdeaModel(key, keyLength, type, cbc ? iv : nullptr, plain),
                "key %zu, block %zu, cbc %d: differs from the single-DES steps", keyLength, block, cbc);
 }
@@ -195,15 +197,17 @@ void checkDigests(FuzzedDataProvider& in, const Bytes& data) {
     md5Pieces.final(b);
     unsigned char reference[EVP_MAX_MD_SIZE];
     EVP_Digest(data.data(), data.size(), reference, nullptr, EVP_md5(), nullptr);
-    FUZZ_CHECK(std::memcmp(a, b, 16) == 0 && std::memcmp(a, reference, 16) == 0, "MD5 of %zu pieces differs",
-               lengths.size());
+    FUZZ_CHECK(std::memcmp(a, b, 16) == 0, "MD5 of %zu pieces differs from the whole's", lengths.size());
+    FUZZ_CHECK(std::memcmp(a, reference, 16) == 0, "MD5 of %zu bytes differs from libcrypto's", data.size());
     shaWhole.final(a, sizeof a);
     shaPieces.final(b, sizeof b);
     EVP_Digest(data.data(), data.size(), reference, nullptr, EVP_sha1(), nullptr);
-    FUZZ_CHECK(std::memcmp(a, b, 20) == 0 && std::memcmp(a, reference, 20) == 0, "SHA-1 of %zu pieces differs",
-               lengths.size());
-    FUZZ_CHECK(crc == crc32(data.data(), data.size()) && crc == ::crc32(0, data.data(), static_cast<uInt>(data.size())),
-               "CRC-32 of %zu pieces differs", lengths.size());
+    FUZZ_CHECK(std::memcmp(a, b, 20) == 0, "SHA-1 of %zu pieces differs from the whole's", lengths.size());
+    FUZZ_CHECK(std::memcmp(a, reference, 20) == 0, "SHA-1 of %zu bytes differs from libcrypto's", data.size());
+    FUZZ_CHECK(crc == crc32(data.data(), data.size()), "CRC-32 of %zu pieces %08x, of the whole %08x", lengths.size(),
+               crc, crc32(data.data(), data.size()));
+    const auto zlibCrc = static_cast<unsigned int>(::crc32(0, data.data(), static_cast<uInt>(data.size())));
+    FUZZ_CHECK(crc == zlibCrc, "CRC-32 of %zu bytes %08x, zlib's %08x", data.size(), crc, zlibCrc);
     FUZZ_CHECK(crc16Pieces == crc16(0, data.data(), data.size()), "CRC-16 of %zu pieces differs", lengths.size());
     Orvane::Utils::Detail::forcePortablePaths(true);
     CSha1 portable;
@@ -211,7 +215,8 @@ void checkDigests(FuzzedDataProvider& in, const Bytes& data) {
     portable.final(b, sizeof b);
     const unsigned int portableCrc = crc32(data.data(), data.size());
     Orvane::Utils::Detail::forcePortablePaths(false);
-    FUZZ_CHECK(std::memcmp(a, b, 20) == 0 && portableCrc == crc, "the portable digest paths differ");
+    FUZZ_CHECK(std::memcmp(a, b, 20) == 0, "the portable SHA-1 path differs");
+    FUZZ_CHECK(portableCrc == crc, "the portable CRC-32 path gives %08x, not %08x", portableCrc, crc);
 }
 
 } // namespace

@@ -10,7 +10,7 @@
 // land in the model; load hands out the file's bytes; the static operations
 // answer as the model; a null path fails like a missing one; a closed object
 // answers -1, 0 or null.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "virad/File.h"
 
@@ -48,7 +48,8 @@ public:
         }
     }
     void* fopen(const char* path, const char* mode) override {
-        FUZZ_CHECK(path != nullptr && mode != nullptr, "fopen without path or mode");
+        FUZZ_CHECK(path != nullptr, "fopen without a path");
+        FUZZ_CHECK(mode != nullptr, "fopen of %s without a mode", path);
         const bool plus = std::strchr(mode, '+') != nullptr;
         auto found = files.find(path);
         if (mode[0] == 'r' && found == files.end()) {
@@ -175,12 +176,14 @@ template <typename File> struct Driven {
     void check(int step) {
         FUZZ_CHECK(file.isOpen() == (stream != nullptr), "step %d: open state", step);
         if (stream == nullptr) {
-            FUZZ_CHECK(file.getPosition() == 0 && file.getLength() == 0 && file.seek(1, File::begin) == 0 &&
-                           file.puts("x") == 0,
-                       "step %d: a closed object answers 0", step);
+            FUZZ_CHECK(file.getPosition() == 0, "step %d: a closed object's position", step);
+            FUZZ_CHECK(file.getLength() == 0, "step %d: a closed object's length", step);
+            FUZZ_CHECK(file.seek(1, File::begin) == 0, "step %d: a closed object's seek", step);
+            FUZZ_CHECK(file.puts("x") == 0, "step %d: a closed object's puts", step);
             char line[4];
-            FUZZ_CHECK(file.read(line, 1) == -1 && file.write(line, 1) == -1 && file.gets(line, 4) == nullptr,
-                       "step %d: a closed object answers -1 or null", step);
+            FUZZ_CHECK(file.read(line, 1) == -1, "step %d: a closed object's read", step);
+            FUZZ_CHECK(file.write(line, 1) == -1, "step %d: a closed object's write", step);
+            FUZZ_CHECK(file.gets(line, 4) == nullptr, "step %d: a closed object's gets", step);
             return;
         }
         if (positionKnown) {
@@ -225,12 +228,14 @@ template <typename File> struct Driven {
             loaded = file.load(path);
             stream = g_fs->lastOpened; // none when the open failed: the object is closed then
             if (found == g_fs->files.end()) {
-                FUZZ_CHECK(loaded == nullptr && stream == nullptr, "load of a missing file");
+                FUZZ_CHECK(loaded == nullptr, "load of a missing file hands out a buffer");
+                FUZZ_CHECK(stream == nullptr, "load of a missing file opened one");
             } else if (expected.empty()) {
-                FUZZ_CHECK(loaded == nullptr && stream != nullptr, "load of an empty file leaves it open");
+                FUZZ_CHECK(loaded == nullptr, "load of an empty file hands out a buffer");
+                FUZZ_CHECK(stream != nullptr, "load of an empty file leaves it open");
             } else {
-                FUZZ_CHECK(loaded != nullptr &&
-                               std::string(reinterpret_cast<const char*>(loaded), expected.size()) == expected,
+                FUZZ_CHECK(loaded != nullptr, "load of %zu bytes hands out nothing", expected.size());
+                FUZZ_CHECK(std::string(reinterpret_cast<const char*>(loaded), expected.size()) == expected,
                            "load hands out the file's %zu bytes", expected.size());
             }
             positionKnown = lengthKnown = true;
@@ -242,9 +247,10 @@ template <typename File> struct Driven {
             const auto n = file.read(&buffer[0], buffer.size());
             if (stream != nullptr && stream->read) {
                 const std::size_t expected = std::min(buffer.size(), stream->bytes->size() - before);
-                FUZZ_CHECK(static_cast<std::size_t>(n) == expected &&
-                               buffer.compare(0, expected, *stream->bytes, before, expected) == 0,
-                           "read of %zu at %zu gave %lld", buffer.size(), before, static_cast<long long>(n));
+                FUZZ_CHECK(static_cast<std::size_t>(n) == expected, "read of %zu at %zu gave %lld, not %zu",
+                           buffer.size(), before, static_cast<long long>(n), expected);
+                FUZZ_CHECK(buffer.compare(0, expected, *stream->bytes, before, expected) == 0,
+                           "read of %zu at %zu gave other bytes than the file's", buffer.size(), before);
             }
             break;
         }
@@ -255,9 +261,10 @@ template <typename File> struct Driven {
             if (stream != nullptr) {
                 FUZZ_CHECK(static_cast<std::size_t>(n) == (stream->write ? bytes.size() : 0), "write of %zu gave %lld",
                            bytes.size(), static_cast<long long>(n));
-                FUZZ_CHECK(!stream->write ||
-                               stream->bytes->compare(stream->position - bytes.size(), bytes.size(), bytes) == 0,
-                           "the written bytes are in the file");
+                if (stream->write) {
+                    FUZZ_CHECK(stream->bytes->compare(stream->position - bytes.size(), bytes.size(), bytes) == 0,
+                               "the %zu written bytes are not in the file", bytes.size());
+                }
                 positionKnown = true;
             }
             break;
@@ -283,9 +290,12 @@ template <typename File> struct Driven {
             const std::size_t room = in.ConsumeIntegralInRange<std::size_t>(0, sizeof line);
             const std::size_t before = stream != nullptr ? stream->position : 0;
             const char* got = file.gets(line, room);
-            FUZZ_CHECK(got == nullptr || (std::strlen(got) < room && stream != nullptr &&
-                                          stream->bytes->compare(before, std::strlen(got), got) == 0),
-                       "gets of %zu gave a line that is not the file's", room);
+            if (got != nullptr) {
+                FUZZ_CHECK(std::strlen(got) < room, "gets of %zu gave a line of %zu", room, std::strlen(got));
+                FUZZ_CHECK(stream != nullptr, "gets of %zu gave a line without a file", room);
+                FUZZ_CHECK(stream->bytes->compare(before, std::strlen(got), got) == 0,
+                           "gets of %zu gave a line that is not the file's", room);
+            }
             break;
         }
         case 7: {
@@ -303,8 +313,8 @@ template <typename File> struct Driven {
         case 9: {
             const bool exists = g_fs->files.count(path) == 1;
             FileInfo info;
-            FUZZ_CHECK(File::access(path, 0) == exists && File::stat(path, info) == exists, "access and stat of %s",
-                       path);
+            FUZZ_CHECK(File::access(path, 0) == exists, "access of %s, which %s", path, exists ? "exists" : "does not");
+            FUZZ_CHECK(File::stat(path, info) == exists, "stat of %s, which %s", path, exists ? "exists" : "does not");
             if (exists) {
                 FUZZ_CHECK(info.size == g_fs->files[path]->size(), "stat size of %s", path);
             }
@@ -320,8 +330,8 @@ template <typename File> struct Driven {
             break;
         }
         default:
-            FUZZ_CHECK(!file.open(nullptr, in.ConsumeIntegralInRange(0, 2)) && file.load(nullptr) == nullptr,
-                       "a null path opens nothing");
+            FUZZ_CHECK(!file.open(nullptr, in.ConsumeIntegralInRange(0, 2)), "a null path opens a file");
+            FUZZ_CHECK(file.load(nullptr) == nullptr, "a null path loads a file");
             stream = nullptr;
             loaded = nullptr;
             break;
@@ -332,7 +342,7 @@ template <typename File> struct Driven {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Fuzz::quietLibrary();
+    Orvane::Testing::quietLibrary();
     g_fs = new MemoryFileSystem;
     hookFileSystem("/mem/", g_fs);
     return 0;

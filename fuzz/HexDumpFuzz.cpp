@@ -4,7 +4,7 @@
 // sixteen, a padded last row, an empty line after every 512 bytes), each
 // behind one minimal prefix; only the low 32 bits of the length count, and a
 // length whose low 32 bits are negative as a signed count prints nothing.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "virad/LastError.h"
 
@@ -66,7 +66,7 @@ std::string dumped(unsigned char* bytes, unsigned long long length) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Fuzz::quietLibrary();
+    Orvane::Testing::quietLibrary();
     setPrintLogLevel(5);
     PrintOptions minimal = {};
     minimal.hideTime = minimal.hideLevel = minimal.hideModule = minimal.hideVersion = minimal.hideThreadId =

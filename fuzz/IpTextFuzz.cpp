@@ -5,12 +5,13 @@
 // terminated; dotted text of any four numbers gives their low 8 bits, most
 // significant byte first; and any text at all is read without reading past
 // its end, keeping the numbers read before a flaw.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "utils/StringHelpers.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -28,17 +29,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::snprintf(dotted, sizeof dotted, "%u.%u.%u.%u", ip.value >> 24, (ip.value >> 16) & 0xFF, (ip.value >> 8) & 0xFF,
                   ip.value & 0xFF);
     char text[16];
-    FUZZ_CHECK(ipToString(ip, text, sizeof text) == text && std::strcmp(text, dotted) == 0, "%08x printed as %s",
-               ip.value, text);
+    FUZZ_CHECK(ipToString(ip, text, sizeof text) == text, "ipToString of %08x returns another buffer", ip.value);
+    FUZZ_CHECK(std::strcmp(text, dotted) == 0, "%08x printed as %s", ip.value, text);
     FUZZ_CHECK(stringToIp(text).value == ip.value, "%s read back as %08x", text, stringToIp(text).value);
 
     const std::size_t room = in.ConsumeIntegralInRange<std::size_t>(1, 16);
     char cut[17];
     std::memset(cut, '#', sizeof cut);
     ipToString(ip, cut, room);
-    FUZZ_CHECK(std::strlen(cut) == std::min(room - 1, std::strlen(dotted)) &&
-                   std::strncmp(cut, dotted, room - 1) == 0 && cut[room] == '#',
-               "%s in %zu bytes became %s", dotted, room, cut);
+    FUZZ_CHECK(std::strlen(cut) == std::min(room - 1, std::strlen(dotted)), "%s in %zu bytes became %s", dotted, room,
+               cut);
+    FUZZ_CHECK(std::strncmp(cut, dotted, room - 1) == 0, "%s in %zu bytes became %s", dotted, room, cut);
+    FUZZ_CHECK(cut[room] == '#', "%s in %zu bytes wrote past them", dotted, room);
 
     unsigned int numbers[4];
     for (unsigned int& number : numbers) {
@@ -54,8 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // sanitizers check; a prefix that is a whole address keeps its value.
     const std::string any = in.ConsumeRemainingBytesAsString();
     const IpAddress read = stringToIp(any.c_str());
-    if (std::strncmp(any.c_str(), dotted, std::strlen(dotted)) == 0 &&
-        (any.size() == std::strlen(dotted) || any[std::strlen(dotted)] < '0' || any[std::strlen(dotted)] > '9')) {
+    const std::size_t length = std::strlen(dotted);
+    const bool digitFollows = any.size() > length && std::isdigit(static_cast<unsigned char>(any[length]));
+    if (std::strncmp(any.c_str(), dotted, length) == 0 && !digitFollows) {
         FUZZ_CHECK(read.value == ip.value, "%s... read as %08x", dotted, read.value);
     }
     return 0;

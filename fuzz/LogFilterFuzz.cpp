@@ -7,8 +7,9 @@
 // a model of the command table says; and at the end every byte the writer
 // accepted is either in a file of the scratch directory or among the deleted
 // ones: rotation, renaming and retention never lose or duplicate a byte.
-#include "FuzzCheck.h"
-#include "RemovalCapture.h"
+#include "support/FuzzCheck.h"
+#include "support/RemovalCapture.h"
+#include "support/TempDir.h"
 
 #include "Src/Devez3/LogFile.h"
 #include "Src/Devez3/PrintState.h"
@@ -30,17 +31,10 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Scratch {
-    fs::path dir = fs::temp_directory_path() / ("dozuv2-fuzz-logfilter-" + std::to_string(getCurrectProcessID()));
-    Stress::RemovalCapture capture;
-    Scratch() {
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        hookFileSystem(dir.c_str(), &capture);
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
+    Orvane::Testing::TempDir temp;
+    fs::path dir{temp.path()};
+    Orvane::Testing::RemovalCapture capture;
+    Scratch() { hookFileSystem(temp.path().c_str(), &capture); }
 };
 
 Scratch* g_scratch = nullptr;
@@ -165,7 +159,7 @@ bool sameSettings(const Detail::LogFileSettings& a, const Detail::LogFileSetting
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    Fuzz::quietLibrary();
+    Orvane::Testing::quietLibrary();
     // The usage text and the writer's own messages go to the standard output.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) {
         std::abort();
@@ -188,11 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (model.path != Detail::logFileSettings().path) {
             logCleanup();
         }
-        std::vector<char*> argv;
-        for (std::string& word : w) {
-            argv.push_back(&word[0]);
-        }
-        setLogFilter(static_cast<int>(argv.size()), argv.empty() ? nullptr : argv.data());
+        Orvane::Testing::logFilterCommand(w);
         FUZZ_CHECK(sameSettings(Detail::logFileSettings(), model), "settings after '%s %s'",
                    w.empty() ? "" : w[0].c_str(), w.size() > 1 ? w[1].c_str() : "");
         const int lines = in.ConsumeIntegralInRange(0, 8);

@@ -5,7 +5,7 @@
 // are shared. The model places each insertion before the first record due at
 // the same time or later; after every step the list must hand records out in
 // exactly the model's order, and its head must be the model's first.
-#include "FuzzCheck.h"
+#include "support/FuzzCheck.h"
 
 #include "Src/Devez3/TimerInternal.h"
 
@@ -42,8 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const auto& entry : list) {
             order.push_back(entry.second);
         }
-        FUZZ_CHECK(order == std::vector<TimerInternal*>(model.begin(), model.end()) && list.head() == model.front(),
+        FUZZ_CHECK(order == std::vector<TimerInternal*>(model.begin(), model.end()),
                    "step %d: the list's order differs from the model's", step);
+        FUZZ_CHECK(list.head() == model.front(), "step %d: the list's head is not the model's first", step);
     }
     // Records leave the list before they are destroyed.
     for (TimerInternal* record : model) {

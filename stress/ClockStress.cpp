@@ -4,7 +4,7 @@
 // Checked: no reading is ever below a value published before it was taken
 // (the clock never falls, also across threads), and the clock advanced over
 // the run.
-#include "StressRun.h"
+#include "support/StressRun.h"
 #include "support/OnThreads.h"
 
 #include "virad/CTime.h"

@@ -7,6 +7,7 @@
 //
 // The log directory is the first argument (a temporary one without).
 #include "Dozuv2.h"
+#include "support/LogControl.h"
 
 #include <atomic>
 #include <chrono>
@@ -49,16 +50,6 @@ struct Ticker {
 // process ends.
 Ticker* g_ticker = new Ticker;
 
-void command(std::vector<std::string> words) {
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(&word[0]);
-    }
-    setLogFilter(static_cast<int>(argv.size()), argv.data());
-}
-
-void quiet(const char*) {}
-
 // Runs until the process ends: the file layer must stay usable by threads
 // that are still running while the exit handlers run.
 void listForever(std::string pattern) {
@@ -79,9 +70,9 @@ int main(int argc, char** argv) {
                  : (std::filesystem::temp_directory_path() / ("dozuv2-exit-" + std::to_string(getCurrectProcessID())))
                        .string();
     std::filesystem::create_directories(dir);
-    setLogPrinter(TFunction1<void, const char*>(&quiet));
-    command({"-logpath", dir + "/exit.log"});
-    command({"-logsavesetting", "bysize", "1", "2"});
+    Orvane::Testing::quietLibrary();
+    Orvane::Testing::logFilterCommand({"-logpath", dir + "/exit.log"});
+    Orvane::Testing::logFilterCommand({"-logsavesetting", "bysize", "1", "2"});
 
     // Timers owned by a heap object that is never deleted, and one owned by
     // a static that the exit sequence destroys.

@@ -8,7 +8,7 @@
 // a CSemaphore, each consumer waiting its own way (untimed, timed, trying).
 // Checked: the counts are exact, nobody overlapped a writer, every unit
 // passed exactly once and an untimed wait never failed.
-#include "StressRun.h"
+#include "support/StressRun.h"
 #include "support/OnThreads.h"
 
 #include "virad/Mutex.h"

@@ -6,9 +6,11 @@
 // and the deleted ones together must be exactly the lines written: none
 // torn, none twice, none missing. Also checked: no more than the three
 // rotated files and the live one are left.
-#include "RemovalCapture.h"
-#include "StressRun.h"
+#include "support/LogControl.h"
 #include "support/OnThreads.h"
+#include "support/RemovalCapture.h"
+#include "support/StressRun.h"
+#include "support/TempDir.h"
 
 #include "virad/LogFilter.h"
 #include "virad/PrintLog.h"
@@ -21,20 +23,13 @@
 #include <vector>
 
 using namespace Orvane::Virad;
+using Orvane::Testing::logFilterCommand;
 using Orvane::Testing::onThreads;
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kThreads = 4;
-
-void command(std::vector<std::string> words) {
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(&word[0]);
-    }
-    setLogFilter(static_cast<int>(argv.size()), argv.data());
-}
 
 // Lines "w<thread> <number> <filler>"; the filler's length and letter follow
 // from thread and number, so a torn or mixed line shows.
@@ -83,17 +78,16 @@ std::string contents(const fs::path& path) {
 
 int main(int argc, char** argv) {
     Stress::Run run("LogRotationStress", argc, argv);
-    const fs::path dir = fs::temp_directory_path() / ("dozuv2-logstress-" + std::to_string(getCurrectProcessID()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    Stress::RemovalCapture capture;
+    const Orvane::Testing::TempDir scratch;
+    const fs::path dir = scratch.path();
+    Orvane::Testing::RemovalCapture capture;
     hookFileSystem(dir.c_str(), &capture);
-    command({"-logpath", (dir / "stress.log").string()});
-    command({"-logsavesetting", "bysize", "4", "3"});
+    logFilterCommand({"-logpath", (dir / "stress.log").string()});
+    logFilterCommand({"-logsavesetting", "bysize", "4", "3"});
 
     std::vector<long> written(kThreads, 0);
     onThreads(kThreads, [&](int t) { writeLines(run, written, t); });
-    command({"-logpath", ""});
+    logFilterCommand({"-logpath", ""});
     logCleanup();
 
     std::vector<std::vector<int>> seen(kThreads);
@@ -125,6 +119,5 @@ int main(int argc, char** argv) {
                 "%ld torn, %ld lost, %ld twice\n",
                 total, kThreads, capture.filesRemoved(), files, torn, missing, doubled);
     hookFileSystem(dir.c_str(), nullptr);
-    fs::remove_all(dir);
     return run.finish();
 }

@@ -4,7 +4,7 @@
 // by a counting release procedure. Checked: a buffer is never released while
 // any thread still holds a handle to it (its pattern stays intact), and at the
 // end every buffer ever wrapped was released exactly once.
-#include "StressRun.h"
+#include "support/StressRun.h"
 #include "support/OnThreads.h"
 
 #include "memory/Packet.h"
@@ -111,8 +111,8 @@ void verify(Stress::Run& run, const Held& held) {
     }
     const auto id = static_cast<unsigned>(held.id);
     const unsigned char* start = held.packet.getBuffer() - held.offset;
-    run.check(g_releases[id].load() == 0 && intact(start, id),
-              "buffer " + std::to_string(id) + " stays alive while a handle holds it");
+    run.check(g_releases[id].load() == 0, "buffer " + std::to_string(id) + " is not released while a handle holds it");
+    run.check(intact(start, id), "buffer " + std::to_string(id) + " stays intact while a handle holds it");
 }
 
 void churn(Stress::Run& run, Totals& totals, std::vector<Slot>& slots, int thread) {

@@ -5,7 +5,7 @@
 // it whole (one prefix, one body, one newline), each writer's lines arrive
 // in the order written with none missing or doubled, and the total is the
 // number of lines written.
-#include "StressRun.h"
+#include "support/StressRun.h"
 #include "support/OnThreads.h"
 
 #include "virad/PrintLog.h"

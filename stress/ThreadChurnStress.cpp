@@ -5,7 +5,7 @@
 // the body may still be starting. Checked: every started body runs exactly
 // once; the thread manager knows a running body by its id, and its table is
 // back to where it started once every object is gone.
-#include "StressRun.h"
+#include "support/StressRun.h"
 #include "support/OnThreads.h"
 
 #include "virad/Thread.h"

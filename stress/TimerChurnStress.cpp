@@ -5,7 +5,7 @@
 // callback runs after stopAndWait (or the destructor) returned until the
 // timer is started again; a one-shot timer fires exactly once, also when it
 // is stopped with callNow.
-#include "StressRun.h"
+#include "support/StressRun.h"
 #include "support/OnThreads.h"
 
 #include "virad/Timer.h"

@@ -13,10 +13,6 @@ add_compile_options(-include ${CMAKE_CURRENT_SOURCE_DIR}/windows/PosixShims.h)
 
 # Programs not built for Windows, with the reason.
 set(DOZUV2_WINDOWS_EXCLUDED_PROGRAMS_LIST
-    # They check the ciphers, digests and Base64 against libcrypto, which
-    # Debian does not build for MinGW; the code under them is the same on
-    # every host, and the processor paths are covered by AesFirstUseTest and CrcTest.
-    AesTest TripleDesTest Md5Test Sha1Test Base64Test
     # Expects the "lib%s.so" names and libm.so.6; WindowsPlatformTest checks
     # the "%s.dll" names and the loader against DLLs instead.
     LoaderTest

@@ -1,4 +1,5 @@
-// CAes: published vectors on both paths, the failure texts. Random keys,
+// CAes: published vectors for every mode and key size on both paths, the
+// counter's carries, the key sizes refused and the failure texts. Random keys,
 // lengths, pieces and copies made mid-stream against libcrypto are the cipher
 // stream fuzz target's.
 #include "utils/Aes.h"
@@ -11,7 +12,10 @@ using Orvane::Utils::CAes;
 namespace {
 
 const char* const kKey128 = "2b7e151628aed2a6abf7158809cf4f3c";
+const char* const kKey192 = "8e73b0f7da0e6452c810f32b809079e562f8ead2522c6b7b";
+const char* const kKey256 = "603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4";
 const char* const kIv = "000102030405060708090a0b0c0d0e0f";
+const char* const kCounter = "f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff";
 const char* const kPlain = "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
                            "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710";
 
@@ -21,8 +25,10 @@ struct Vector {
     const char *key, *iv, *plain, *cipher;
 };
 
-// The block cipher's own examples (ECB, one block per key size) and the
-// modes' examples on the four-block message above.
+// The block cipher's own examples (ECB, one block per key size), the modes'
+// examples on the four-block message above for each key size (CFB-8 on its
+// first 18 bytes), and two counters whose carries the examples do not reach:
+// across the two 64-bit halves, and from all ones round to zero.
 const Vector kVectors[] = {
     {CAes::ECB, CAes::bits128, "000102030405060708090a0b0c0d0e0f", "", "00112233445566778899aabbccddeeff",
      "69c4e0d86a7b0430d8cdb78070b4c55a"},
@@ -33,14 +39,42 @@ const Vector kVectors[] = {
     {CAes::CBC, CAes::bits128, kKey128, kIv, kPlain,
      "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
      "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7"},
+    {CAes::CBC, CAes::bits192, kKey192, kIv, kPlain,
+     "4f021db243bc633d7178183a9fa071e8b4d9ada9ad7dedf4e5e738763f69145a"
+     "571b242012fb7ae07fa9baac3df102e008b0e27988598881d920a9e64f5615cd"},
+    {CAes::CBC, CAes::bits256, kKey256, kIv, kPlain,
+     "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
+     "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b"},
     {CAes::CFB8, CAes::bits128, kKey128, kIv, "6bc1bee22e409f96e93d7e117393172aae2d",
      "3b79424c9c0dd436bace9e0ed4586a4f32b9"},
+    {CAes::CFB8, CAes::bits192, kKey192, kIv, "6bc1bee22e409f96e93d7e117393172aae2d",
+     "cda2521ef0a905ca44cd057cbf0d47a0678a"},
+    {CAes::CFB8, CAes::bits256, kKey256, kIv, "6bc1bee22e409f96e93d7e117393172aae2d",
+     "dc1f1a8520a64db55fcc8ac554844e889700"},
     {CAes::CFB128, CAes::bits128, kKey128, kIv, kPlain,
      "3b3fd92eb72dad20333449f8e83cfb4ac8a64537a0b3a93fcde3cdad9f1ce58b"
      "26751f67a3cbb140b1808cf187a4f4dfc04b05357c5d1c0eeac4c66f9ff7f2e6"},
-    {CAes::CTR, CAes::bits128, kKey128, "f0f1f2f3f4f5f6f7f8f9fafbfcfdfeff", kPlain,
+    {CAes::CFB128, CAes::bits192, kKey192, kIv, kPlain,
+     "cdc80d6fddf18cab34c25909c99a417467ce7f7f81173621961a2b70171d3d7a"
+     "2e1e8a1dd59b88b1c8e60fed1efac4c9c05f9f9ca9834fa042ae8fba584b09ff"},
+    {CAes::CFB128, CAes::bits256, kKey256, kIv, kPlain,
+     "dc7e84bfda79164b7ecd8486985d386039ffed143b28b1c832113c6331e5407b"
+     "df10132415e54b92a13ed0a8267ae2f975a385741ab9cef82031623d55b1e471"},
+    {CAes::CTR, CAes::bits128, kKey128, kCounter, kPlain,
      "874d6191b620e3261bef6864990db6ce9806f66b7970fdff8617187bb9fffdff"
      "5ae4df3edbd5d35e5b4f09020db03eab1e031dda2fbe03d1792170a0f3009cee"},
+    {CAes::CTR, CAes::bits192, kKey192, kCounter, kPlain,
+     "1abc932417521ca24f2b0459fe7e6e0b090339ec0aa6faefd5ccc2c6f4ce8e94"
+     "1e36b26bd1ebc670d1bd1d665620abf74f78a7f6d29809585a97daec58c6b050"},
+    {CAes::CTR, CAes::bits256, kKey256, kCounter, kPlain,
+     "601ec313775789a5b7a7f504bbf3d228f443e3ca4d62b59aca84e990cacaf5c5"
+     "2b0930daa23de94ce87017ba2d84988ddfc9c58db67aada613c2dd08457941a6"},
+    {CAes::CTR, CAes::bits128, kKey128, "0000000000000000ffffffffffffffff", kPlain,
+     "84468955ad84651e0fba9085149428447227b194980a6ef3f19d0c0fd95860c2"
+     "f5238a521e7fbc621accb03c591f56935286125b26da7ab8d4a05101d3653448"},
+    {CAes::CTR, CAes::bits128, kKey128, "ffffffffffffffffffffffffffffffff", kPlain,
+     "e13338e36cb71962e00d020b4cedbd86d3dae15b04bb352fa0f59febfcb4da3e"
+     "67da610697ed5aae4b0fa7a0dd783d2961a00ab697367915d23c754bd99e2899"},
 };
 
 } // namespace
@@ -87,9 +121,27 @@ TEST(AesTest, BrokenObjectsAndBadLengthsFailWithTheirTexts) {
         EXPECT_TRUE(aes.encrypt(buffer, untouched, 0));
         EXPECT_FALSE(aes.encrypt(nullptr, untouched, 16));
     }
-    EXPECT_EQ(std::memcmp(buffer, untouched, sizeof buffer), 0) << "refused calls write nothing";
+    EXPECT_EQ(Bytes(buffer, buffer + sizeof buffer), Bytes(untouched, untouched + sizeof untouched))
+        << "refused calls write nothing";
     EXPECT_EQ(capture.bodies(), expected);
     EXPECT_EQ(capture.count(" error "), capture.lines().size()) << "every text is an error";
+}
+
+// Only 128, 192 and 256 are key sizes: the values on either side of each, and
+// others, leave every mode unusable.
+TEST(AesTest, KeySizesBesideTheThreeAreRefusedInEveryMode) {
+    const unsigned char key[40] = {1, 2, 3};
+    unsigned char buffer[16] = {};
+    for (int bits : {0, 64, 127, 129, 160, 191, 193, 224, 255, 257, 320, 512}) {
+        for (CAes::EncMode mode : {CAes::ECB, CAes::CBC, CAes::CFB8, CAes::CFB128, CAes::CTR}) {
+            CAes aes(mode, key, static_cast<CAes::KeyBits>(bits), nullptr);
+            const Lines lines = reported([&] {
+                EXPECT_FALSE(aes.encrypt(buffer, buffer, sizeof buffer)) << "bits " << bits << " mode " << mode;
+                EXPECT_FALSE(aes.decrypt(buffer, buffer, sizeof buffer)) << "bits " << bits << " mode " << mode;
+            });
+            EXPECT_EQ(lines, Lines(2, "aes init failed.\n")) << "bits " << bits << " mode " << mode;
+        }
+    }
 }
 
 // Twelve blocks take a full run of the processor path's eight parallel lanes and
@@ -114,8 +166,8 @@ TEST(AesTest, LongMessagesAgreeOnBothPathsAndComeBack) {
             CAes encryptor(mode, key.data(), CAes::bits128, iv.data()),
                 decryptor(mode, key.data(), CAes::bits128, iv.data());
             Bytes out(plain.size()), back(plain.size());
-            ASSERT_TRUE(encryptor.encrypt(out.data(), plain.data(), out.size()) &&
-                        decryptor.decrypt(back.data(), out.data(), out.size()));
+            ASSERT_TRUE(encryptor.encrypt(out.data(), plain.data(), out.size()));
+            ASSERT_TRUE(decryptor.decrypt(back.data(), out.data(), out.size()));
             EXPECT_EQ(back, plain) << path << " mode " << mode;
             ciphers[path] = out;
             if (mode == CAes::ECB || mode == CAes::CBC) {

@@ -25,8 +25,12 @@ TEST(Base64Test, PublishedVectorsThroughBothFamilies) {
         EXPECT_STREQ(outEx, code);
         EXPECT_EQ(base64Decode(back, code), length) << code;
         EXPECT_EQ(base64DecodeEx(backEx, code), static_cast<std::size_t>(length));
-        EXPECT_EQ(std::string(back) + "|" + backEx, std::string(text) + "|" + text);
+        EXPECT_STREQ(back, text);
+        EXPECT_STREQ(backEx, text);
     }
+    char untouched[4] = "#";
+    EXPECT_EQ(base64Encode(untouched, "f", -1), 0);
+    EXPECT_STREQ(untouched, "#") << "a negative length writes nothing";
     EXPECT_EQ(base64DecodeLen("TWE="), 4);
     EXPECT_EQ(base64DecodeLenEx("TWE="), 4u);
 }
@@ -50,11 +54,16 @@ TEST(Base64Test, DecodingStopsAtTheFirstCharacterOutsideTheAlphabet) {
                                  "TWFu\nTWFu", "Man", "4", "TW Fu",    "M",      "4", "TWFu=TWFu", "Man", "4",
                                  "TW\x80u",    "M",   "4", "TWFuTWFu", "ManMan", "7"};
     for (std::size_t i = 0; i < std::size(cases); i += 3) {
-        char out[16];
+        char out[16], outEx[16];
         std::memset(out, '#', sizeof out);
+        std::memset(outEx, '#', sizeof outEx);
         const int length = static_cast<int>(std::strlen(cases[i + 1]));
+        const std::string decoded = std::string(cases[i + 1]) + '\0'; // the terminator written after them
         EXPECT_EQ(base64Decode(out, cases[i]), length) << cases[i];
-        EXPECT_EQ(std::string(out, static_cast<std::size_t>(length) + 1), std::string(cases[i + 1]) + '\0');
+        EXPECT_EQ(std::string(out, decoded.size()), decoded) << cases[i];
+        EXPECT_EQ(base64DecodeEx(outEx, cases[i]), static_cast<std::size_t>(length)) << cases[i];
+        EXPECT_EQ(std::string(outEx, decoded.size()), decoded) << cases[i];
         EXPECT_EQ(base64DecodeLen(cases[i]), std::stoi(cases[i + 2])) << cases[i];
+        EXPECT_EQ(base64DecodeLenEx(cases[i]), std::stoul(cases[i + 2])) << cases[i];
     }
 }

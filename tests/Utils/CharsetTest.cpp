@@ -26,11 +26,11 @@ template <typename T, std::size_t N> std::string shown(const T (&p)[N]) {
 using Page = int (*)(unsigned char*, int&, const unsigned char*, int&);
 const std::map<std::string, Page> kPages = {
     {"cp862", cp862_to_utf8},        {"cp874", cp874_to_utf8},        {"cp1250", cp1250_to_utf8},
-    {"cp1251", cp1251_to_utf8},      {"8859-2", iso8859_2_to_utf8},   {"8859-3", iso8859_3_to_utf8},
-    {"8859-4", iso8859_4_to_utf8},   {"8859-5", iso8859_5_to_utf8},   {"8859-6", iso8859_6_to_utf8},
-    {"8859-7", iso8859_7_to_utf8},   {"8859-8", iso8859_8_to_utf8},   {"8859-9", iso8859_9_to_utf8},
-    {"8859-10", iso8859_10_to_utf8}, {"8859-13", iso8859_13_to_utf8}, {"8859-14", iso8859_14_to_utf8},
-    {"8859-15", iso8859_15_to_utf8}, {"8859-16", iso8859_16_to_utf8}};
+    {"cp1251", cp1251_to_utf8},      {"8859-1", iso8859_1_to_utf8},   {"8859-2", iso8859_2_to_utf8},
+    {"8859-3", iso8859_3_to_utf8},   {"8859-4", iso8859_4_to_utf8},   {"8859-5", iso8859_5_to_utf8},
+    {"8859-6", iso8859_6_to_utf8},   {"8859-7", iso8859_7_to_utf8},   {"8859-8", iso8859_8_to_utf8},
+    {"8859-9", iso8859_9_to_utf8},   {"8859-10", iso8859_10_to_utf8}, {"8859-13", iso8859_13_to_utf8},
+    {"8859-14", iso8859_14_to_utf8}, {"8859-15", iso8859_15_to_utf8}, {"8859-16", iso8859_16_to_utf8}};
 
 // One case: the function (or single-byte page), its input in hex ("-" for none; read as bytes, as 16-bit units and as
 // 32-bit codes), and up to two numbers. Answers with the result, then the bytes or units written and the counts it
@@ -64,26 +64,31 @@ std::string run(const std::vector<std::string>& f) {
         {"mbtowc", [&] { return utf8_mbtowc(wide, in.data(), a); }},
         {"mbstowcs", [&] { return utf8_mbstowcs(wide, in.data(), a); }},
         {"wctomb", [&] { return utf8_wctomb(out, units[0], a); }},
+        {"wctombnull", [&] { return utf8_wctomb(nullptr, units[0], a); }},
         {"wcstombs", [&] { return utf8_wcstombs(out, units.data(), a); }},
         {"first", [&] { return static_cast<int>(GetUnicodeFromUtf8(text, &b)); }},
         {"ucs4", [&] { return UCS4ToUtf8(&codes[1], a, out, b); }},
-        {"ucs4nulls", [&] { return UCS4ToUtf8(nullptr, 4, out, 4) + UCS4ToUtf8(&codes[1], 4, nullptr, 4); }},
+        {"ucs4noinput", [&] { return UCS4ToUtf8(nullptr, 4, out, 4); }},
+        {"ucs4nooutput", [&] { return UCS4ToUtf8(&codes[1], 4, nullptr, 4); }},
         {"uni2char", [&] { return uni2char(units[0], out, a); }},
         {"char2uni", [&] { return char2uni(in.data(), a, wide); }},
         {"UniTGb2312", [&] { return UniTGb2312(units.data(), a, narrow, b); }},
         {"Gb2312ToUni", [&] { return Gb2312ToUni(text, wide, a); }},
+        {"Gb2312ToUninull", [&] { return Gb2312ToUni(nullptr, wide, a); }},
         {"Gb2312TUtf8", [&] { return Gb2312TUtf8(text, out, a); }},
         {"utf8TGb2312", [&] { return utf8TGb2312(in.data(), narrow, a, b); }},
         {"cp1252", [&] { return cp1252_to_utf8(out, a, in.data(), n); }},
-        {"to1252", [&] { return utf8_to_cp1252(in.data(), n, out, a); }},
-        {"iso1", [&] { return iso8859_1_to_utf8(out, a, in.data(), n); }},
+        {"to1252", [&] { return utf8_to_cp1252(in.data(), f.size() > 3 ? b : n, out, a); }},
+        {"nullout", [&] { return iso8859_1_to_utf8(nullptr, a, in.data(), n); }},
+        {"nullin", [&] { return iso8859_1_to_utf8(out, a, nullptr, n); }},
     };
     const auto page = kPages.find(f[0]);
     const int returned = page != kPages.end() ? page->second(out, a, in.data(), n) : functions.at(f[0])();
     const std::string result = std::to_string(returned), written = shown(out) + shown(wide);
-    const std::string counts = f[0] == "first"  ? " length " + std::to_string(b)
-                               : f[0] == "iso1" ? " in " + std::to_string(n) + " out " + std::to_string(a)
-                                                : "";
+    const std::string counts = f[0] == "first" ? " length " + std::to_string(b)
+                               : page != kPages.end() || f[0].compare(0, 4, "null") == 0
+                                   ? " in " + std::to_string(n) + " out " + std::to_string(a)
+                                   : "";
     return result + (written.empty() ? "" : " " + written) + counts;
 }
 
@@ -120,7 +125,7 @@ ucs4 00000041 4 32 = 1 41
 ucs4 0000004100004E2D0001F6007FFFFFFF8000000000000010 24 32 = 15 41E4B8ADF09F9880FDBFBFBFBFBF10
 ucs4 0000004100004E2D0001F6007FFFFFFF8000000000000010 24 14 = 14 41E4B8ADF09F9880FDBFBFBFBFBF [UCS4ToUtf8 utf8Size error]
 ucs4 0000004100004E2D 8 3 = 1 41 [UCS4ToUtf8 utf8Size error] | ucs4 00000041 6 32 = 0 [UCS4ToUtf8 ucs4Len error]
-ucs4nulls 00000041 = 0 [ucs4 is invalid] [utf8 is invalid] | uni2char 554A 1 = -1 | uni2char 00A4 1 = 1 A4
+ucs4noinput 00000041 = 0 [ucs4 is invalid] | ucs4nooutput 00000041 = 0 [utf8 is invalid] | uni2char 554A 1 = -1 | uni2char 00A4 1 = 1 A4
 uni2char 0000 2 = -1 | uni2char 20AC 1 = 1 80 | uni2char 0041 0 = -1 | char2uni 8140 1 = 1 0000
 char2uni 8100 2 = 1 0000 | char2uni FF41 2 = 1 0000 | char2uni 4142 2 = 1 0041 | char2uni 8140 0 = -1
 UniTGb2312 4E2D0041 9 4 = 2 D6D04100 | UniTGb2312 4E2D0041 9 3 = 2 D6D041 | UniTGb2312 4E2D0041 9 2 = 1 D6D0
@@ -133,17 +138,68 @@ utf8TGb2312 E4B8ADE69687 4 4 = 1 D6D00000 | utf8TGb2312 E4B8AD 0 4 = 0 | cp1252 
 cp1252 8041 5 = 0 E282AC41 | cp1252 41814290 9 = 0 41000000 | cp1252 0041 2 = 0 0041 | cp1252 FF9D 2 = 3
 cp1252 - 4 = -1 | to1252 C3BF 4 = 1 FF | to1252 E282AC41 4 = 2 8041 | to1252 418042 4 = 1 41 | to1252 E4B8AD41 4 = 1 41
 to1252 41C3 4 = 1 41 | to1252 4142 1 = 1 41 | to1252 C18141 4 = 0 | to1252 C28141 4 = 1 41
-iso1 41E9 3 = 0 41C3A9 in 2 out 3 | iso1 41E9 2 = 0 41 in 1 out 1 | iso1 41E9 1 = -1 in 2 out 1
-iso1 0041 2 = 0 41 in 2 out 1 | iso1 - 4 = -1 in 0 out 4
-cp862 80A4FE 9 = 0 D790C3B1E296A0 | cp874 80A4FE 9 = 0 E282ACE0B884 | cp1250 80A4FE 9 = 0 E282ACC2A4C5A3
-cp1251 80A4FE 9 = 0 D082C2A4D18E | 8859-2 80A4FE 9 = 0 C280C2A4C5A3 | 8859-3 80A4FE 9 = 0 C280C2A4C59D
-8859-4 80A4FE 9 = 0 C280C2A4C5AB | 8859-5 80A4FE 9 = 0 C280D084D19E | 8859-6 80A4FE 9 = 0 C280C2A4
-8859-7 80A4FE 9 = 0 C280E282ACCF8E | 8859-8 80A4FE 9 = 0 C280C2A4E2808F | 8859-9 80A4FE 9 = 0 C280C2A4C59F
-8859-10 80A4FE 9 = 0 C280C4AAC3BE | 8859-13 80A4FE 9 = 0 C280C2A4C5BE | 8859-14 80A4FE 9 = 0 C280C48AC5B7
-8859-15 80A4FE 9 = 0 C280E282ACC3BE | 8859-16 80A4FE 9 = 0 C280E282ACC89B | cp874 FE 9 = 0
+8859-1 41E9 3 = 0 41C3A9 in 2 out 3 | 8859-1 41E9 2 = 0 41 in 1 out 1 | 8859-1 41E9 1 = -1 in 2 out 1
+8859-1 0041 2 = 0 41 in 2 out 1 | 8859-1 - 4 = -1 in 0 out 4
+cp862 80A4FE 9 = 0 D790C3B1E296A0 in 3 out 7 | cp874 80A4FE 9 = 0 E282ACE0B884 in 3 out 6 | cp1250 80A4FE 9 = 0 E282ACC2A4C5A3 in 3 out 7
+cp1251 80A4FE 9 = 0 D082C2A4D18E in 3 out 6 | 8859-2 80A4FE 9 = 0 C280C2A4C5A3 in 3 out 6 | 8859-3 80A4FE 9 = 0 C280C2A4C59D in 3 out 6
+8859-4 80A4FE 9 = 0 C280C2A4C5AB in 3 out 6 | 8859-5 80A4FE 9 = 0 C280D084D19E in 3 out 6 | 8859-6 80A4FE 9 = 0 C280C2A4 in 3 out 4
+8859-7 80A4FE 9 = 0 C280E282ACCF8E in 3 out 7 | 8859-8 80A4FE 9 = 0 C280C2A4E2808F in 3 out 7 | 8859-9 80A4FE 9 = 0 C280C2A4C59F in 3 out 6
+8859-10 80A4FE 9 = 0 C280C4AAC3BE in 3 out 6 | 8859-13 80A4FE 9 = 0 C280C2A4C5BE in 3 out 6 | 8859-14 80A4FE 9 = 0 C280C48AC5B7 in 3 out 6
+8859-15 80A4FE 9 = 0 C280E282ACC3BE in 3 out 7 | 8859-16 80A4FE 9 = 0 C280E282ACC89B in 3 out 7 | cp874 FE 9 = 0 in 1 out 0
+8859-1 80A4FE 9 = 0 C280C2A4C3BE in 3 out 6 | nullout 41 4 = -1 in 1 out 4 | nullin 41 4 = -1 in 1 out 4
+cp1251 41E9 1 = -1 in 2 out 1 | cp1251 41E9 2 = 0 41 in 1 out 1 | cp1251 41E9 3 = 0 41D0B9 in 2 out 3
+mbtowc EFBFBF 3 = 3 FFFF | mbtowc F0908080 4 = 4 0000 | mbtowc F7BFBFBF 4 = 4 FFFF | mbtowc C280 1 = -1 | mbtowc FE 1 = -1
+mbtowc FC8480808080 5 = -1 | mbstowcs 4142 1 = 1 0041 | wctomb FFFF 3 = 3 EFBFBF | wctombnull 0041 3 = 0
+wcstombs 4E2D0041 3 = 3 E4B8AD | wcstombs 4E2D0041 2 = 1 41 | ucs4 00000041 0 32 = 0 | ucs4 0000004100004E2D 8 4 = 4 41E4B8AD
+ucs4 0000007F00000080000007FF000008000000FFFF00010000001FFFFF0020000003FFFFFF04000000 40 40 = 35 7FC280DFBFE0A080EFBFBFF0908080F7BFBFBFF888808080FBBFBFBFBFFC8480808080
+uni2char 554A 2 = 2 B0A1 | uni2char 554A 3 = 2 B0A1 | char2uni 80 1 = 1 20AC | char2uni 8140 2 = 2 4E02
+Gb2312ToUni D6D0CEC441 3 = 3 4E2D65870041 | Gb2312ToUninull - 4 = 0 | Gb2312TUtf8 D6D0 3 = 3 E4B8AD | Gb2312TUtf8 D6D0 2 = 0 0000
+Gb2312TUtf8 D6D041 2 = 1 4100 | Gb2312TUtf8 D6D041 3 = 3 E4B8AD | Gb2312TUtf8 D6D041 4 = 4 E4B8AD41 | Gb2312TUtf8 A1E8 2 = 2 C2A4
+Gb2312TUtf8 41FF42 8 = 1 4100000000000000 | Gb2312TUtf8 D6D0CEC420414243 10 = 10 E4B8ADE6968720414243
+utf8TGb2312 E4B8AD41 3 4 = 1 D6D00000 | utf8TGb2312 E4B8AD41 2 4 = 0 00000000 | utf8TGb2312 E4B8AD41 4 3 = 2 D6D041
+utf8TGb2312 E4B8AD41 4 2 = 1 D6D0 | utf8TGb2312 E08181 3 4 = 0 00000000 | utf8TGb2312 EFBFBD41 4 4 = -1 00000000
+utf8TGb2312 C3A9 2 4 = 1 E9000000 | to1252 C3BF41 4 2 = 1 FF | to1252 C3BF41 4 1 = 0 | to1252 C3BF41 4 3 = 2 FF41
 )",
                                             run),
-              112);
+              157);
+}
+
+// Texts longer than the conversions' internal chunks, with room for all of them, for one character less, and
+// for part of a chunk: each stops at a whole character and counts what it took.
+TEST(CharsetTest, LongTextsStopWhereTheRoomEnds) {
+    using Bytes = std::vector<unsigned char>;
+    auto repeated = [](std::initializer_list<unsigned char> unit, std::size_t times) {
+        Bytes out;
+        for (std::size_t i = 0; i < times; ++i) {
+            out.insert(out.end(), unit);
+        }
+        return out;
+    };
+    auto then = [](Bytes first, const Bytes& second) {
+        first.insert(first.end(), second.begin(), second.end());
+        return first;
+    };
+    const Bytes latin = repeated({0xE9}, 600); // e acute: two bytes of UTF-8 each
+    for (const auto& [room, taken] : {std::pair(1200, 600), std::pair(1199, 599), std::pair(700, 350)}) {
+        Bytes out(1200, 0xAA);
+        int outSize = room, inLength = 600;
+        EXPECT_EQ(iso8859_1_to_utf8(out.data(), outSize, latin.data(), inLength), 0) << "room " << room;
+        EXPECT_EQ(inLength, taken) << "room " << room;
+        EXPECT_EQ(outSize, 2 * taken) << "room " << room;
+        EXPECT_EQ(out, then(repeated({0xC3, 0xA9}, taken), Bytes(1200 - 2 * taken, 0xAA))) << "room " << room;
+    }
+    const Bytes euros = repeated({0x80}, 600); // three bytes of UTF-8 each
+    Bytes out(1800, 0xAA);
+    EXPECT_EQ(cp1252_to_utf8(out.data(), 1799, euros.data(), 600), 1800) << "the size needed";
+    EXPECT_EQ(out, Bytes(1800, 0xAA)) << "nothing written";
+    EXPECT_EQ(cp1252_to_utf8(out.data(), 1800, euros.data(), 600), 0);
+    EXPECT_EQ(out, repeated({0xE2, 0x82, 0xAC}, 600));
+    const Bytes utf8 = repeated({0xC3, 0xA9}, 600);
+    for (int room : {600, 599}) {
+        Bytes narrow(600, 0xAA);
+        EXPECT_EQ(utf8_to_cp1252(utf8.data(), 1200, narrow.data(), room), room);
+        EXPECT_EQ(narrow, then(repeated({0xE9}, room), Bytes(600 - static_cast<std::size_t>(room), 0xAA))) << room;
+    }
 }
 
 // Every single byte and two-byte GBK code, and every 16-bit code point, beside iconv.

@@ -24,8 +24,17 @@ TEST(CrcTest, CheckValuesStartingValuesEmptyInputAndTheFoldBound) {
     EXPECT_EQ(crc32(0u, kDigits, 9), 0xCBF43926u);
     EXPECT_EQ(crc32(kDigits, 0), 0u);
     EXPECT_EQ(crc32(0xCBF43926u, kDigits, 0), 0xCBF43926u);
+    // A result passed on continues the computation over the next piece.
+    EXPECT_EQ(crc16(crc16(0, kDigits, 4), kDigits + 4, 5), 0xBB3D);
+    EXPECT_EQ(crc16(crc16(0xFFFF, kDigits, 4), kDigits + 4, 5), 0x4B37);
+    EXPECT_EQ(crc32(crc32(kDigits, 4), kDigits + 4, 5), 0xCBF43926u);
     // The processor path folds from 64 bytes on: one below the bound, at it, and with a tail (zlib's values).
     const std::vector<unsigned char> a(100, 'a');
     EXPECT_EQ(std::vector<unsigned int>({crc32(a.data(), 63), crc32(a.data(), 64), crc32(a.data(), 100)}),
               std::vector<unsigned int>({0x6824C5DEu, 0x89B46555u, 0xAF707A64u}));
+    // Continued on either side of the bound.
+    EXPECT_EQ(
+        std::vector<unsigned int>({crc32(crc32(a.data(), 64), a.data(), 36), crc32(crc32(a.data(), 36), a.data(), 64),
+                                   crc32(crc32(a.data(), 1), a.data(), 63)}),
+        std::vector<unsigned int>({0xAF707A64u, 0xAF707A64u, 0x89B46555u}));
 }

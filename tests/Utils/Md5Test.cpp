@@ -37,6 +37,21 @@ TEST(Md5Test, PublishedSuite) {
     }
 }
 
+TEST(Md5Test, PaddingBoundsAndPieces) {
+    for (const RepeatedA& c : kRepeatedA) {
+        CMd5 md5;
+        const Bytes message(c.length, 'a');
+        md5.update(message.data(), message.size());
+        EXPECT_EQ(hexOf(md5), c.md5) << "length " << c.length;
+    }
+    const Bytes message(128, 'a');
+    for (const std::vector<std::size_t>& pieces : kPieces) {
+        CMd5 md5;
+        feedInPieces(md5, message, pieces);
+        EXPECT_EQ(hexOf(md5), "e510683b3f5ffe4093d021808bc6ff70") << testing::PrintToString(pieces);
+    }
+}
+
 TEST(Md5Test, FinishedDigestStaysUntilNewDataStartsAnother) {
     CapturePrinter capture;
     CMd5 md5;

@@ -26,6 +26,27 @@ TEST(Sha1Test, PublishedMessagesOnBothPaths) {
     });
 }
 
+TEST(Sha1Test, PaddingBoundsAndPiecesOnBothPaths) {
+    const Bytes message(128, 'a');
+    onBothPaths([&](const char* path) {
+        for (const RepeatedA& c : kRepeatedA) {
+            CSha1 sha;
+            sha.update(message.data(), c.length);
+            char out[41];
+            sha.hex(out, sizeof out);
+            EXPECT_STREQ(out, c.sha1) << path << " length " << c.length;
+        }
+        for (const std::vector<std::size_t>& pieces : kPieces) {
+            CSha1 sha;
+            feedInPieces(sha, message, pieces);
+            char out[41];
+            sha.hex(out, sizeof out);
+            EXPECT_STREQ(out, "ad5b3fdbcb526778c2839d2f151ea753995e26a0")
+                << path << " " << testing::PrintToString(pieces);
+        }
+    });
+}
+
 TEST(Sha1Test, RoomsTextsAndTheFinishedRule) {
     CapturePrinter capture;
     const std::string abc = "a9993e364706816aba3e25717850c26c9cd0d89d";
@@ -39,11 +60,14 @@ TEST(Sha1Test, RoomsTextsAndTheFinishedRule) {
     EXPECT_EQ(std::string(room, 42), abc + "##") << "room 40: no terminator";
     sha.hex(room, 41);
     EXPECT_EQ(std::string(room, 42), abc + '\0' + '#');
-    Bytes digest(20, 0xEE);
+    Bytes digest(21, 0xEE);
     sha.final(digest.data(), 19);
-    EXPECT_EQ(digest, Bytes(20, 0xEE)) << "room 19 writes nothing";
+    EXPECT_EQ(digest, Bytes(21, 0xEE)) << "room 19 writes nothing";
     sha.final(digest.data(), 20);
-    EXPECT_EQ(digest[0], 0xa9);
+    EXPECT_EQ(digest, fromHex(abc + "ee"));
+    std::fill(digest.begin(), digest.end(), 0xEE);
+    sha.final(digest.data(), 21);
+    EXPECT_EQ(digest, fromHex(abc + "ee")) << "20 bytes whatever the room";
     sha.final(nullptr, 20);
     sha.hex(nullptr, 41);
     sha.update(nullptr, 3);

@@ -42,8 +42,9 @@ std::string run(const std::vector<std::string>& f) {
 
 } // namespace
 
-// Dotted text of any numbers, and any room for it, are the IPv4 text fuzz target's; here one address each way and
-// the texts that are reported.
+// Each bound at, below and above it: the rooms of the copies and of the dotted text, the low 8 bits each number
+// keeps, the texts that are reported. Dotted text of any numbers, and any room for it, are the IPv4 text fuzz
+// target's.
 TEST(StringHelpersTest, BoundedTextsFormattersAndIpv4Text) {
     EXPECT_EQ(Orvane::Testing::runCaseTable(R"(
 strncpy - 4 abcdef 10 = 3 abc.# | strncpy - 4 abcdef 3 = 3 abc.# | strncpy - 4 abcdef 2 = 2 ab.## | strncpy - 4 ab 10 = 2 ab..#
@@ -55,10 +56,17 @@ snprintf_x abc 5 = 3 abc.## | stricmp HeLLo hello = 0 | stricmp abc ABD = -1 | s
 stringToIp 192.168.1.10 = C0A8010A | stringToIp 1.2.3 = 01020300 [param str 1.2.3 is invalid]
 stringToIp 7 = 07000000 [param str 7 is invalid] | stringToIp x.1.2.3 = 00000000 [param str x.1.2.3 is invalid]
 stringToIp - = 00000000 [param str  is invalid] | stringToIp null = 00000000 [param str (null) is invalid]
-ipToString C0A8010A 16 = 1 192.168.1.10.####
+ipToString C0A8010A 16 = 1 192.168.1.10.#### | ipToString C0A8010A 14 = 1 192.168.1.10.##
+ipToString C0A8010A 13 = 1 192.168.1.10.# | ipToString C0A8010A 12 = 1 192.168.1.1.# | ipToString 0A000001 1 = 1 .#
+ipToString 00000000 8 = 1 0.0.0.0.# | ipToString FFFFFFFF 16 = 1 255.255.255.255.# | ipToString FFFFFFFF 15 = 1 255.255.255.25.#
+stringToIp 255.255.255.255 = FFFFFFFF | stringToIp 256.1.1.1 = 00010101 | stringToIp 1.1.256.1 = 01010001
+stringToIp 0.0.0.-1 = 000000FF | stringToIp -1.2.3.4 = FF020304 | stringToIp 1.2.3.4.5 = 01020304
+stringToIp 1.2.3. = 01020300 [param str 1.2.3. is invalid]
+strncpy - 4 abc 10 = 3 abc.# | strncpy - 4 abcd 10 = 3 abc.# | strncpy - 5 abcd 4 = 4 abcd.#
+strncat ab 5 xyz 1 = 1 abx..# | strncat ab 5 xyz 2 = 2 abxy.# | strncat ab 5 xyz 3 = 2 abxy.#
 )",
                                             run),
-              32);
+              52);
     // A text longer than the formatter's stack copy.
     std::string big(600, '#');
     EXPECT_EQ(U::snprintf_x(&big[0], 300, "%s", std::string(400, 'z').c_str()), 299);

@@ -7,6 +7,7 @@
 #ifndef DOZUV2_TESTS_SUPPORT_CAPTUREPRINTER_H
 #define DOZUV2_TESTS_SUPPORT_CAPTUREPRINTER_H
 
+#include "support/LogControl.h"
 #include "virad/PrintLog.h"
 
 #include <algorithm>
@@ -25,7 +26,7 @@ public:
         : m_savedLevel(Virad::getPrintLogLevel()), m_quiet(quiet) {
         Virad::setPrintLogLevel(printLevel);
         if (m_quiet && s_quietDepth++ == 0) {
-            Virad::setLogPrinter(Virad::TFunction1<void, const char*>(+[](const char*) {}));
+            quietLibrary();
         }
         Virad::attachPrint(Virad::TFunction1<bool, const char*>(&CapturePrinter::capture, this));
     }

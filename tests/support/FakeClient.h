@@ -21,12 +21,12 @@ namespace Orvane {
 namespace Testing {
 
 struct ClientScript {
-    std::atomic<bool> loginSucceeds{true}, broken{false}, makeNone{false}, logoutSucceeds{true};
+    std::atomic<bool> loginSucceeds{true}, broken{false}, makeNone{false}, logoutSucceeds{true}, writesUserId{true};
     std::atomic<int> userId{7}, loginError{0x10030007};
     std::atomic<int> creates{0}, logins{0}, checks{0}, logouts{0}, destroys{0};
 
     void reset() {
-        loginSucceeds = logoutSucceeds = true;
+        loginSucceeds = logoutSucceeds = writesUserId = true;
         broken = makeNone = false;
         userId = 7;
         loginError = 0x10030007;
@@ -52,7 +52,12 @@ public:
         return !(m_script.broken = false);
     }
     bool logout() override { return ++m_script.logouts, m_script.logoutSucceeds.load(); }
-    bool getUserID(int& userId) override { return userId = m_script.userId, true; }
+    bool getUserID(int& userId) override {
+        if (m_script.writesUserId) {
+            userId = m_script.userId;
+        }
+        return true;
+    }
 
 private:
     ClientScript& m_script;

@@ -1,10 +1,13 @@
 // What every fuzz target shares: the property check that stops the run
 // with a description, and a library kept quiet so the fuzzer's own output
 // stays readable.
-#ifndef DOZUV2_FUZZ_FUZZCHECK_H
-#define DOZUV2_FUZZ_FUZZCHECK_H
+//
+// One condition per check, and a description that shows the values, so that
+// a finding says which property broke and with what.
+#ifndef DOZUV2_TESTS_SUPPORT_FUZZCHECK_H
+#define DOZUV2_TESTS_SUPPORT_FUZZCHECK_H
 
-#include "virad/PrintLog.h"
+#include "support/LogControl.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,11 +26,9 @@
 
 namespace Fuzz {
 
-inline void dropLine(const char*) {}
-
-// Lines of the print path go nowhere (attached printers still get them).
-inline void quietLibrary() {
-    Orvane::Virad::setLogPrinter(Orvane::Virad::TFunction1<void, const char*>(&dropLine));
+// Whether the value lies in [low, high]: a range is one property.
+template <typename T, typename Low, typename High> bool within(const T& value, const Low& low, const High& high) {
+    return !(value < low) && !(high < value);
 }
 
 } // namespace Fuzz
@@ -35,7 +36,7 @@ inline void quietLibrary() {
 // The start-up of a target that needs nothing beyond a quiet library.
 #define FUZZ_QUIET_START()                                                                                             \
     extern "C" int LLVMFuzzerInitialize(int*, char***) {                                                               \
-        Fuzz::quietLibrary();                                                                                          \
+        Orvane::Testing::quietLibrary();                                                                               \
         return 0;                                                                                                      \
     }
 

@@ -4,10 +4,10 @@
 // A program runs for the seconds given as its first argument (60 without
 // one), prints what it counted and ends with "N passed, N failed"; its exit
 // status is 0 only when no check failed.
-#ifndef DOZUV2_STRESS_STRESSRUN_H
-#define DOZUV2_STRESS_STRESSRUN_H
+#ifndef DOZUV2_TESTS_SUPPORT_STRESSRUN_H
+#define DOZUV2_TESTS_SUPPORT_STRESSRUN_H
 
-#include "virad/PrintLog.h"
+#include "support/LogControl.h"
 
 #include <atomic>
 #include <chrono>
@@ -18,14 +18,12 @@
 
 namespace Stress {
 
-inline void dropLine(const char*) {}
-
 class Run {
 public:
     // Reads the running time; the library's own reports (a stop waiting for
     // its callback, say) are dropped so that the counts stand out.
     Run(const char* name, int argc, char** argv) : m_name(name) {
-        Orvane::Virad::setLogPrinter(Orvane::Virad::TFunction1<void, const char*>(&dropLine));
+        Orvane::Testing::quietLibrary();
         const double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
         m_end = std::chrono::steady_clock::now() +
                 std::chrono::milliseconds(static_cast<long long>((seconds > 0 ? seconds : 1) * 1000));

@@ -1,10 +1,10 @@
-// A file-system table that keeps what it deletes.
+// Test helper: a file-system table that keeps what it deletes.
 //
 // Registered with hookFileSystem for a scratch directory, it serves the real
 // files like the default table, but before deleting a file it reads its
 // bytes, so a program can account for every byte that retention removed.
-#ifndef DOZUV2_STRESS_REMOVALCAPTURE_H
-#define DOZUV2_STRESS_REMOVALCAPTURE_H
+#ifndef DOZUV2_TESTS_SUPPORT_REMOVALCAPTURE_H
+#define DOZUV2_TESTS_SUPPORT_REMOVALCAPTURE_H
 
 #include "Src/Devez3/FileDefaultOpt.h"
 
@@ -14,9 +14,10 @@
 #include <sstream>
 #include <string>
 
-namespace Stress {
+namespace Orvane {
+namespace Testing {
 
-class RemovalCapture : public Orvane::Virad::FileDefaultOpt {
+class RemovalCapture : public Virad::FileDefaultOpt {
 public:
     int remove(const char* path) override {
         std::string bytes;
@@ -52,6 +53,7 @@ private:
     long m_files = 0;
 };
 
-} // namespace Stress
+} // namespace Testing
+} // namespace Orvane
 
 #endif
