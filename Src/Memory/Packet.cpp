@@ -457,6 +457,18 @@ CPacket& CPacket::operator=(const CPacket& other) {
     return *this;
 }
 
+CPacket& CPacket::operator=(CPacket&& other) noexcept {
+    if (&other != this) {
+        PacketInternal* old = m_internal;
+        m_internal = other.m_internal;
+        other.m_internal = nullptr;
+        if (old != nullptr) {
+            drop(old);
+        }
+    }
+    return *this;
+}
+
 CPacket::~CPacket() {
     if (m_internal != nullptr) {
         drop(m_internal);
