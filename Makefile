@@ -13,6 +13,8 @@ COVERAGE_PACKAGES := gcovr
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 googletest
 # CPack's Debian generator reads dependencies with dpkg-shlibdeps and file types with file.
 PACKAGE_PACKAGES := dpkg-dev file fakeroot
+# The binary-interface check reads the library with libabigail's abidw and abidiff.
+ABI_PACKAGES := abigail-tools
 JOBS ?= 2
 
 WINDOWS_BUILD := build/windows
@@ -21,14 +23,24 @@ WINDOWS_BUILD := build/windows
 .PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean \
         tables check-tables package
 .PHONY: fuzz stress exit-check ct-check fault-sweep
+.PHONY: abi-build abi-check abi-baseline
 
 all: build
 
 prereqs:
 	@$(MAKE) --no-print-directory install-packages NEED="$(PACKAGES)"
 
+# Packages are Debian's names. Where there is no dpkg-query (another
+# distribution, macOS), nothing is installed: the list is printed as what the
+# build wants, and the build goes on with whatever CMake finds.
 install-packages:
-	@missing=""; for p in $(NEED); do \
+	@if ! command -v dpkg-query >/dev/null 2>&1; then \
+	    echo "No dpkg-query here, so no package is checked or installed."; \
+	    echo "This step wants (Debian package names; install your system's equivalents): $(strip $(NEED))"; \
+	    echo "Going on with what CMake finds: it names what is missing."; \
+	    exit 0; \
+	fi; \
+	missing=""; for p in $(NEED); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -119,6 +131,21 @@ check-tables: prereqs
 	@tmp=$$(mktemp -d) && trap 'rm -rf "$$tmp"' EXIT && \
 	/usr/bin/python3 tools/charset_tables.py --out "$$tmp" && \
 	diff -r "$$tmp" $(CHARSET_TABLES) && echo "code-page tables match their generator"
+
+# ---- The binary interface: abi/Dozuv2.abi records what libDozuv2.so
+# offers; abi-check builds the library (abi preset: g++, unoptimised, with
+# debug information) and fails on any incompatible change to it unless the
+# SONAME's major number changed; abi-baseline records a deliberate change.
+abi-build: prereqs
+	@$(MAKE) --no-print-directory install-packages NEED="$(ABI_PACKAGES)"
+	cmake --preset abi
+	cmake --build --preset abi -j $(JOBS)
+
+abi-check: abi-build
+	./tools/abi check build/abi
+
+abi-baseline: abi-build
+	./tools/abi baseline build/abi
 
 # ---- Reliability: fuzzing, stress and the clean exit ----
 # Every fuzz target for FUZZ_SECONDS each (libFuzzer, clang, ASan + UBSan);
