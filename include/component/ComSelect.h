@@ -27,7 +27,8 @@ namespace Component {
 struct DOZUV2_API ComSelChannelInfo {
     ComSelChannelInfo() : channel(-1), number(-1), text(nullptr) {}
     // The text comes second here but last in the record.
-    ComSelChannelInfo(int channel, const char* text, int number) : channel(channel), number(number), text(text) {}
+    ComSelChannelInfo(int channelValue, const char* textValue, int numberValue)
+        : channel(channelValue), number(numberValue), text(textValue) {}
 
     // (-1, null, -1): a component of this process.
     static const ComSelChannelInfo local;
