@@ -135,10 +135,11 @@ def declarations_after(lines, start, scanner):
     probe = Scanner(scanner.scopes)
     count = 0
     end = start
-    while end < len(lines) and not NOT_A_DECLARATION.match(lines[end]):
-        count += probe.feed(lines[end], len(scanner.scopes))
+    base = len(scanner.scopes)
+    while end < len(lines) and not (len(probe.scopes) == base and NOT_A_DECLARATION.match(lines[end])):
+        count += probe.feed(lines[end], base)
         end += 1
-        if len(probe.scopes) < len(scanner.scopes):
+        if len(probe.scopes) < base:
             break
     # A declaration whose semicolon falls after the run belongs to it too.
     return end, count
@@ -170,17 +171,17 @@ def convert(text, group):
                 block.append(lines[i])
                 i += 1
             documents = i < len(lines) and not NOT_A_DECLARATION.match(lines[i])
-            if documents and group_end is None:
-                # A comment over a run of declarations documents each of them:
-                # a member group hands the text to every member in it.
-                end, count = declarations_after(lines, i, scanner)
-                if count > 1:
-                    group_indent = match.group(1)
-                    out.append(group_indent + "///@{")
-                    group_end = end
             for comment in block:
                 indent, rest = COMMENT.match(comment).groups()
                 out.append(indent + "///" + rest if documents else comment)
+            if documents and group_end is None:
+                # A comment over a run of declarations documents each of them:
+                # the member group that follows it hands the text to every member.
+                end, count = declarations_after(lines, i, scanner)
+                if count > 1:
+                    group_indent = match.group(1)
+                    group_end = end
+                    out.append(group_indent + "///@{")
             continue
         if not scanner.in_body() and not match:
             trailing = TRAILING.match(line)

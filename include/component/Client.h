@@ -45,6 +45,7 @@ struct DOZUV2_API ServerInfo {
           text5(nullptr), text6(nullptr), text7(nullptr), text8(nullptr), number3(0), text9(nullptr), flag3(0),
           flag4(0), flagBits(0), extra{}, number4(0), number5(0), text10(nullptr), text11(nullptr),
           text12(nullptr), reserved{} {}
+    // Copied and moved field by field.
     ServerInfo(const ServerInfo&) = default;
     ServerInfo(ServerInfo&&) = default;
     // Copies the whole record byte for byte, reserved bytes included.
@@ -71,6 +72,7 @@ struct DOZUV2_API ServerInfo {
     const char* text9;      // identity
     std::uint8_t flag3;     // identity
     std::uint8_t flag4 : 1; // identity
+    // Kept, not identity.
     std::uint8_t flagBits : 7;
     std::uint8_t extra[2];
     int number4;        // identity
@@ -78,12 +80,14 @@ struct DOZUV2_API ServerInfo {
     const char* text10; // identity
     const char* text11; // identity
     const char* text12; // kept, not identity
+    // Kept as they are.
     std::uint8_t reserved[136];
 };
 
 // A login challenge as a client class reads it from its server; the library
 // only copies it.
 struct DOZUV2_API ServerChallenge {
+    // The challenge's texts and values.
     Virad::mini_string texts[5];
     std::int32_t values[27] = {};
 };
@@ -114,6 +118,7 @@ public:
     };
 
     IClient();
+    // Copy and assignment copy the internal pointer, as for IUnknown.
     IClient(const IClient& other);
     IClient& operator=(const IClient& other);
     ~IClient() override;
@@ -148,6 +153,7 @@ public:
     // Tells every status procedure (status aborted, value), then logs out;
     // the result of logout().
     bool abort(int value);
+    // The host's own value, handed to status procedures; null until set.
     void setCustomData(void* data);
     void* getCustomData();
     // Stores the user name once; later calls warn and change nothing. True.

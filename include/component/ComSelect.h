@@ -33,9 +33,11 @@ struct DOZUV2_API ComSelChannelInfo {
     // (-1, null, -1): a component of this process.
     static const ComSelChannelInfo local;
 
+    // The channel and its number.
     int channel;
     int number;
     const char* text; // borrowed
+    // Left as they are.
     unsigned char reserved[112];
 };
 
@@ -44,6 +46,7 @@ struct DOZUV2_API ComSelDeviceIdInfo {
     ComSelDeviceIdInfo() : deviceId(nullptr), data(nullptr) {}
 
     const char* deviceId; // borrowed
+    // The caller's value, passed through.
     void* data;
     unsigned char reserved[112];
 };
@@ -57,6 +60,7 @@ static_assert(sizeof(ComSelDeviceIdInfo) == 2 * sizeof(void*) + 112, "two pointe
 // the caller's, passed through untouched.
 class DOZUV2_API IServerInfoQueryer : public IUnknown {
 public:
+    // The class serving the channel, and the class serving the device.
     virtual bool classIdByChannel(int channel, Virad::flex_string& classId, void* argument) = 0;
     virtual bool classIdByDeviceId(const char* deviceId, Virad::flex_string& classId, void* argument) = 0;
 };

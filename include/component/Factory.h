@@ -40,9 +40,11 @@ enum : int {
     kErrorUserOrPasswordInvalid = 0x10030015,
 };
 
+// The base of every component factory.
 class DOZUV2_API IFactoryUnknown {
 public:
     IFactoryUnknown() = default;
+    // Copied and assigned member by member.
     IFactoryUnknown(const IFactoryUnknown&) = default;
     IFactoryUnknown& operator=(const IFactoryUnknown&) = default;
     virtual ~IFactoryUnknown();
@@ -62,11 +64,13 @@ public:
 // ascending byte order, unregistered classes included.
 class DOZUV2_API ClassIDList {
 public:
+    // The list for the interface id.
     explicit ClassIDList(const char* iid);
     ~ClassIDList();
     ClassIDList(const ClassIDList&) = delete;
     ClassIDList& operator=(const ClassIDList&) = delete;
 
+    // The number of class ids in the list.
     unsigned long long count() const;
     // The id at the position; the index must be below count().
     Virad::flex_string operator[](int index) const;

@@ -30,9 +30,11 @@ class CObjectTable;
 struct UnknownAccess;
 } // namespace Detail
 
+// The reference-counted base of every component, described above.
 class DOZUV2_API IUnknown {
 public:
     IUnknown();
+    // Copy and assignment copy the internal pointer: a copied component must not be released through both copies.
     IUnknown(const IUnknown& other);
     IUnknown& operator=(const IUnknown& other);
     virtual ~IUnknown();
@@ -57,7 +59,9 @@ private:
 // The name of a component class. The text is borrowed, never copied: it must
 // outlive the value. Class ids of remote components are "<client class>.<rest>".
 struct DOZUV2_API ClassID {
+    // Names the class by the text, which is borrowed.
     constexpr ClassID(const char* text) : id(text) {} // NOLINT: implicit, like the text it names
+    // Copies share the text.
     ClassID(const ClassID&) = default;
     ClassID(ClassID&&) = default;
     ClassID& operator=(const ClassID&) = default;
@@ -66,6 +70,7 @@ struct DOZUV2_API ClassID {
     // "Local": the class id of components living in the calling process.
     static const ClassID local;
 
+    // The class id's text.
     const char* id;
 };
 

@@ -22,11 +22,13 @@
 
 #include "virad/Export.h"
 
+// The older re-entrant mutex, described above.
 class DOZUV2_API CMutex {
 public:
     // Kept for source compatibility: every type behaves the same.
     enum Type { Normal = 0 };
 
+    // A mutex nobody owns.
     explicit CMutex(Type type = Normal);
     ~CMutex();
     CMutex(const CMutex&) = delete;
@@ -52,6 +54,7 @@ private:
 // Enters a ::CMutex for the lifetime of the guard.
 class DOZUV2_API CGuard {
 public:
+    // Enters the mutex; the destructor leaves it.
     explicit CGuard(CMutex& mutex);
     ~CGuard();
     CGuard(const CGuard&) = delete;

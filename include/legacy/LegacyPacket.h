@@ -18,6 +18,7 @@
 #include "virad/Export.h"
 #include "virad/Function.h"
 
+// The older packet: a handle of a Orvane::Memory::CPacket block with a header area.
 class DOZUV2_API CPacket {
 public:
     // Called with (user value, capacity) when an attached buffer is released.
@@ -32,6 +33,7 @@ public:
     // copying; release gets the user value and the capacity when the last
     // handle goes.
     CPacket(unsigned int size, ReleaseProc release, void* userValue);
+    // Shares the other's block; an invalid source gives an invalid packet.
     CPacket(const CPacket& other);
     CPacket(const Orvane::Memory::CPacket& other);
     // Shares the other's block; an invalid source makes this packet invalid.
@@ -41,9 +43,11 @@ public:
     // A handle of the same block; an invalid packet when this one is invalid.
     operator Orvane::Memory::CPacket() const;
 
+    // Whether the packet holds a block, and the opposite.
     bool Valid() const;
     bool Invalid() const;
 
+    // The data; null for an invalid packet.
     unsigned char* GetBuffer() const;
     // The capacity.
     unsigned long GetSize() const;
@@ -56,6 +60,7 @@ public:
     // Appends up to GetLeft() bytes (or attaches the buffer of an attach-later
     // packet); the number taken.
     unsigned long PutBuffer(void* data, unsigned long length);
+    // The header area and its size.
     unsigned char* GetHeader() const;
     unsigned long GetHeaderSize() const;
     // Fills the header area with zero bytes.

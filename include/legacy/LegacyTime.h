@@ -28,6 +28,7 @@
 #include <string>
 #include <type_traits>
 
+// The older calendar time, described above.
 class DOZUV2_API CTime {
 public:
     // Nothing is set.
@@ -39,6 +40,7 @@ public:
     // The six values carried over as the C library normalises them.
     CTime(int year, int month, int day, int hour, int minute, int second);
 
+    // Copied and moved as the plain record it is.
     CTime(const CTime&) = default;
     CTime(CTime&&) = default;
     CTime& operator=(const CTime&) = default;
@@ -81,6 +83,7 @@ public:
     // Sets the host's clock through Orvane::Virad::CTime::setCurrentTime and
     // its hook; tolerance in seconds.
     static void setCurrentTime(const CTime& time, int tolerance);
+    // The clocks and the sleep of Orvane::Virad::CTime.
     static std::uint64_t getCurrentMilliSecond();
     static std::uint64_t getCurrentMicroSecond();
     static void sleep(int milliseconds);
@@ -92,6 +95,7 @@ public:
     // day-month-year); separator 0 '.', 1 '-', 2 '/'; time format 0 24-hour,
     // 1 12-hour. Other separator or time-format values leave that setting.
     static void setFormat(int dateFormat, int separator, int timeFormat);
+    // The stored settings, as setFormat left them.
     static std::string getFormat();
     static int getDateFormat();
     static bool get12Hour();
@@ -102,6 +106,7 @@ public:
     static int getDateSeparator();
 
     // The settings, initially "yyyy-MM-dd HH:mm:ss", 0, false and '-'.
+    // The settings, initially "yyyy-MM-dd HH:mm:ss", 0, false and '-'.
     static std::string m_format;
     static int m_dateFormat;
     static bool m_12hour;
@@ -110,6 +115,7 @@ public:
     static const CTime minTime;
     static const CTime maxTime;
 
+    // The calendar fields, as in Orvane::Virad::SystemTime.
     int year;
     int month;
     int day;

@@ -43,6 +43,7 @@ struct BufferHeader {
 
 } // namespace Detail
 
+// A growable byte buffer, described above.
 class DOZUV2_API CBuffer {
 public:
     // Empty; nothing is allocated until the first call that needs room.
@@ -92,6 +93,7 @@ public:
 
     // The data; null while the size is 0.
     unsigned char* getBuffer() const;
+    // The bytes in use, and the bytes the buffer holds room for.
     std::uint64_t size() const;
     std::uint64_t capacity() const;
 

@@ -30,6 +30,7 @@ namespace Memory {
 
 struct PacketInternal;
 
+// A reference-counted handle to a block of bytes, described above.
 class DOZUV2_API CPacket {
 public:
     // Called with (buffer, size) when a caller's buffer is released, or with
@@ -81,6 +82,7 @@ public:
     bool resize(std::uint64_t size);
     // The extra data; null when the extra size is 0.
     void* getExtraData() const;
+    // The extra data's size in bytes.
     std::uint64_t getExtraSize() const;
 
 private:

@@ -33,6 +33,7 @@ namespace Memory {
 
 struct PacketManagerInternal;
 
+// The process-wide packet allocator, described above.
 class DOZUV2_API CPacketManager {
 public:
     // Where packets and manager allocations come from.
@@ -46,6 +47,7 @@ public:
 
     // The three memory operations the manager is built on.
     struct MemoryOperator {
+        // Allocate, free and copy, like the C library's functions of these names.
         Virad::TFunction1<void*, std::size_t> malloc;
         Virad::TFunction1<void, void*> free;
         Virad::TFunction3<void*, void*, const void*, std::size_t> memcpy;

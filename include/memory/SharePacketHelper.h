@@ -19,6 +19,7 @@ namespace Memory {
 // Platform-specific set-up of the shared memory; nothing reads it here.
 struct BaseArg;
 
+// The hook between packets and their shareable descriptions.
 class DOZUV2_API CSharePacketHelper {
 public:
     // The process-wide helper.

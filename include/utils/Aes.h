@@ -35,8 +35,10 @@ namespace Utils {
 
 class AesInternal;
 
+// An AES key and mode with the stream state of one message.
 class DOZUV2_API CAes {
 public:
+    // The modes of operation, and the key lengths in bits.
     enum EncMode { ECB = 0, CBC = 1, CFB8 = 2, CFB128 = 3, CTR = 4 };
     enum KeyBits { bits128 = 128, bits192 = 192, bits256 = 256 };
 

@@ -29,11 +29,13 @@
 namespace Orvane {
 namespace Utils {
 
+// The int family: room for an encoding, encode, room for a decoding, decode (see above).
 DOZUV2_API int base64EncodeLen(int length);
 DOZUV2_API int base64Encode(char* out, const char* in, int length);
 DOZUV2_API int base64DecodeLen(const char* in);
 DOZUV2_API int base64Decode(char* out, const char* in);
 
+// The same with 64-bit sizes.
 DOZUV2_API std::size_t base64EncodeLenEx(std::size_t length);
 DOZUV2_API std::size_t base64EncodeEx(char* out, const char* in, std::size_t length);
 DOZUV2_API std::size_t base64DecodeLenEx(const char* in);

@@ -120,6 +120,7 @@ DOZUV2_API int utf8_to_cp1252(const unsigned char* in, int inLength, unsigned ch
 // outSize the bytes written; result 0. A null pointer, inLength below 1 or an
 // outSize smaller than inLength gives -1 and changes nothing. No terminator.
 
+// One per page, as described above; the ISO 8859 pages by their part number.
 DOZUV2_API int cp862_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength);  // DOS Hebrew
 DOZUV2_API int cp874_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength);  // Windows Thai
 DOZUV2_API int cp1250_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength); // Central Eur.

@@ -21,6 +21,7 @@
 namespace Orvane {
 namespace Utils {
 
+// The CRC-16 chained from crc, and the CRC-32 from the start or chained from crc (see above).
 DOZUV2_API unsigned short crc16(unsigned short crc, const unsigned char* data, std::size_t length);
 DOZUV2_API unsigned int crc32(const unsigned char* data, std::size_t length);
 DOZUV2_API unsigned int crc32(unsigned int crc, const unsigned char* data, std::size_t length);

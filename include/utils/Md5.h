@@ -20,6 +20,7 @@
 namespace Orvane {
 namespace Utils {
 
+// An MD5 computation: feed bytes, then read the digest.
 class DOZUV2_API CMd5 {
 public:
     CMd5();

@@ -21,6 +21,7 @@
 namespace Orvane {
 namespace Utils {
 
+// A SHA-1 computation: feed bytes, then read the digest.
 class DOZUV2_API CSha1 {
 public:
     CSha1();

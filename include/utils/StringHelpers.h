@@ -15,6 +15,7 @@
 // number of the dotted text in its most significant byte on every host
 // (192.168.1.10 is 0xC0A8010A). The bytes show the value's memory layout.
 union IpAddress {
+    // The address as one value, and the bytes of that value in memory.
     unsigned int value;
     unsigned char bytes[4];
 };

@@ -37,6 +37,7 @@
 namespace Orvane {
 namespace Utils {
 
+// A DES or triple-DES key with its mode, described above.
 class DOZUV2_API CTripleDes {
 public:
     // Only block16 selects the 16-byte block; every other value means 8.

@@ -50,6 +50,7 @@
 namespace Orvane {
 namespace Virad {
 
+// A broken-down local calendar time with the clocks as static members, described above.
 class DOZUV2_API CTime {
 public:
     // The order of the date components in formatted text.
@@ -92,6 +93,7 @@ public:
     // The given fields, normalised, with the day of the week computed.
     CTime(int year, int month, int day, int hour, int minute, int second);
 
+    // Copied and moved as the plain record it is.
     CTime(const CTime&) = default;
     CTime(CTime&&) = default;
     CTime& operator=(const CTime&) = default;
@@ -200,6 +202,7 @@ public:
     // The same to the millisecond through the extended hook, with the same result rule.
     static bool setCurrentTime(const SystemTimeEx& time, int tolerance);
 
+    // The calendar fields, as in SystemTime.
     int year;
     int month;
     int day;

@@ -49,10 +49,11 @@ public:
     CVersion(const char* name, int major, int minor, int revision, const char* revisionText, const char* dateText);
     // Copies and assignments copy the whole record.
 
-    // Reports "[*] <name> <major>.<minor>.<revision>.<sourceRevision> Built in
-    // <year>/<month>/<day> [*]" at level 4, month and day two columns wide.
+    // Reports `"[*] <name> <major>.<minor>.<revision>.<sourceRevision> Built in <year>/<month>/<day> [*]"`
+    // at level 4, month and day two columns wide.
     void print() const;
 
+    // The record's fields.
     const char* getName() const;
     int getMajor() const;
     int getMinor() const;
@@ -68,6 +69,7 @@ public:
     static SystemTime appDate;
 
     char name[32]; // always terminated
+    // The three version numbers.
     int major;
     int minor;
     int revision;
@@ -85,6 +87,7 @@ DOZUV2_API const CVersion& getViradVersion();
 // One entry of a version table: where a shared header lives and the revision
 // the registering library was compiled with (decimal digits only).
 struct IncludeVersion {
+    // The header's location and revision.
     const char* url;
     const char* version;
 };

@@ -27,6 +27,7 @@
 namespace Orvane {
 namespace Virad {
 
+// A file with 32-bit positions, through the file-system table that serves its path.
 class DOZUV2_API CFile {
 public:
     // Flags of open: the low four bits are the access, the rest single bits.
@@ -39,6 +40,7 @@ public:
         openNoTruncate = 0x2000, // keep the contents and write at the end
         openDirect = 0x10000,    // asks the file system for direct transfers
     };
+    // Where a seek offset counts from, and the buffering modes of setvbuf.
     enum SeekPosition { begin = 0, current = 1, end = 2 };
     enum IOMode { fullBuffer = _IOFBF, lineBuffer = _IOLBF, noBuffer = _IONBF };
 
@@ -61,15 +63,18 @@ public:
     virtual long read(void* buffer, std::size_t size);
     // Bytes written, or -1 when no file is open.
     virtual long write(void* buffer, std::size_t size);
+    // Flushes the stream's buffer.
     virtual void flush();
     // The new position, or 0 on failure.
     virtual std::uint64_t seek(long offset, SeekPosition whence);
+    // The current position (0 when no file is open), and the file's length.
     virtual std::uint64_t getPosition();
     virtual std::uint64_t getLength();
     // The next line into buffer (at most size-1 characters), or null.
     virtual char* gets(char* buffer, std::size_t size);
     // The file system's fputs result; 0 when no file is open.
     virtual long puts(const char* text);
+    // True while a file is open.
     virtual bool isOpen();
     // Gather write through the file system; -1 when no file is open or unsupported.
     virtual long writev(const io_vec* elements, int count);
@@ -79,9 +84,11 @@ public:
     virtual bool fallocate(int mode, std::int64_t offset, std::int64_t length);
     // Not supported on this host: false, info untouched.
     virtual bool fstat(FileInfoEx& info);
+    // Reserved slots of the virtual table; false.
     virtual bool resv3();
     virtual bool resv4();
 
+    // Path operations through the file-system table that serves the path; true on success.
     static bool access(const char* path, int mode);
     static bool stat(const char* path, FileInfo& info);
     // Served by the table of the old path.
@@ -102,8 +109,10 @@ private:
     FileInternal* m_internal;
 };
 
+// A large file with 64-bit positions and chunked transfers, through the same tables.
 class DOZUV2_API CLfsFile {
 public:
+    // Flags of open, as for CFile.
     enum OpenFlags : unsigned int {
         openRead = 0x0,
         openWrite = 0x1,
@@ -112,6 +121,7 @@ public:
         openCreate = 0x1000,
         openNoTruncate = 0x2000,
     };
+    // Where a seek offset counts from, and the buffering modes of setvbuf.
     enum SeekPosition { begin = 0, current = 1, end = 2 };
     enum IOMode { fullBuffer = _IOFBF, lineBuffer = _IOLBF, noBuffer = _IONBF };
 
@@ -123,6 +133,7 @@ public:
     // Closes and unloads this object; it stays closed.
     CLfsFile& operator=(const CLfsFile& other);
 
+    // As for CFile.
     virtual bool open(const char* path, unsigned int flags);
     virtual void close();
     virtual unsigned char* load(const char* path);
@@ -132,12 +143,14 @@ public:
     virtual std::int64_t read(void* buffer, std::int64_t size);
     // Writes until size bytes are out or the file system takes nothing.
     virtual std::int64_t write(void* buffer, std::int64_t size);
+    // As for CFile, with 64-bit positions and lengths.
     virtual void flush();
     virtual std::int64_t seek(std::int64_t offset, SeekPosition whence);
     virtual std::int64_t getPosition();
     virtual std::int64_t getLength();
     // Null for sizes of 2^31 or more.
     virtual char* gets(char* buffer, std::int64_t size);
+    // As for CFile.
     virtual std::int64_t puts(const char* text);
     virtual bool isOpen();
     virtual std::int64_t writev(const io_vec* elements, int count);
@@ -147,6 +160,7 @@ public:
     virtual bool resv3();
     virtual bool resv4();
 
+    // Path operations, as for CFile.
     static bool access(const char* path, int mode);
     static bool stat(const char* path, FileInfo& info);
     static bool rename(const char* oldPath, const char* newPath);

@@ -20,6 +20,7 @@
 namespace Orvane {
 namespace Virad {
 
+// A directory search returning standard strings, described above.
 class DOZUV2_API CFileFind {
 public:
     CFileFind();
@@ -39,6 +40,7 @@ public:
     virtual std::string getFileName();
     // The pattern's directory part followed by the name.
     virtual std::string getFilePath();
+    // The current entry's attributes.
     virtual bool isReadOnly();
     virtual bool isDirectory();
     virtual bool isHidden();
@@ -50,6 +52,7 @@ private:
     FileFindInternal* m_internal;
 };
 
+// The same search returning flex_string, without a virtual table.
 class DOZUV2_API CFileFindEx {
 public:
     CFileFindEx();
@@ -57,6 +60,7 @@ public:
     CFileFindEx(const CFileFindEx&) = delete;
     CFileFindEx& operator=(const CFileFindEx&) = delete;
 
+    // As for CFileFind.
     bool findFile(const char* pattern);
     bool findNextFile();
     void close();

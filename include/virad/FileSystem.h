@@ -40,6 +40,7 @@ struct FileInfo {
 // Extended status of an open file. This host cannot fill it; the library
 // never writes it.
 struct FileInfoEx {
+    // The fields of the C library's stat record.
     std::uint64_t device;
     std::uint64_t inode;
     std::uint32_t mode;
@@ -53,6 +54,7 @@ struct FileInfoEx {
 // One element of a gather write. The library passes arrays of these to
 // IFileSystem::writev unchanged and never reads them.
 struct io_vec {
+    // The bytes to write and their number.
     void* base;
     std::size_t length;
 };

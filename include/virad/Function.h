@@ -219,24 +219,28 @@ bool operator!=(const FunctionImpl<R, Args...>& a, const FunctionImpl<R, Args...
 
 } // namespace Detail
 
+// A delegate with no arguments, returning R.
 template <typename R> class TFunction0 : public Detail::FunctionImpl<R> {
 public:
     using Detail::FunctionImpl<R>::FunctionImpl;
     TFunction0() = default;
 };
 
+// A delegate with one argument, returning R.
 template <typename R, typename A1> class TFunction1 : public Detail::FunctionImpl<R, A1> {
 public:
     using Detail::FunctionImpl<R, A1>::FunctionImpl;
     TFunction1() = default;
 };
 
+// A delegate with two arguments, returning R.
 template <typename R, typename A1, typename A2> class TFunction2 : public Detail::FunctionImpl<R, A1, A2> {
 public:
     using Detail::FunctionImpl<R, A1, A2>::FunctionImpl;
     TFunction2() = default;
 };
 
+// A delegate with three arguments, returning R.
 template <typename R, typename A1, typename A2, typename A3>
 class TFunction3 : public Detail::FunctionImpl<R, A1, A2, A3> {
 public:
@@ -244,6 +248,7 @@ public:
     TFunction3() = default;
 };
 
+// A delegate with four arguments, returning R.
 template <typename R, typename A1, typename A2, typename A3, typename A4>
 class TFunction4 : public Detail::FunctionImpl<R, A1, A2, A3, A4> {
 public:
@@ -251,6 +256,7 @@ public:
     TFunction4() = default;
 };
 
+// A delegate with five arguments, returning R.
 template <typename R, typename A1, typename A2, typename A3, typename A4, typename A5>
 class TFunction5 : public Detail::FunctionImpl<R, A1, A2, A3, A4, A5> {
 public:
@@ -258,6 +264,7 @@ public:
     TFunction5() = default;
 };
 
+// A delegate with six arguments, returning R.
 template <typename R, typename A1, typename A2, typename A3, typename A4, typename A5, typename A6>
 class TFunction6 : public Detail::FunctionImpl<R, A1, A2, A3, A4, A5, A6> {
 public:

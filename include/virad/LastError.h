@@ -22,6 +22,7 @@ constexpr int kErrorSetTimeFailed = 0x1000000e;
 // Setting the real-time clock failed (set by set-time hooks).
 constexpr int kErrorSetRtcFailed = 0x1000000f;
 
+// The calling thread's last error: set, and read (0 until set).
 DOZUV2_API void setLastError(int code);
 DOZUV2_API int getLastError();
 
@@ -29,6 +30,7 @@ DOZUV2_API int getLastError();
 DOZUV2_API void setErrMsg(int code, const char* text);
 // The text stored for the code, or the empty text; never null.
 DOZUV2_API const char* getErrMsg(int code);
+// The same with flex_string texts.
 DOZUV2_API void setErrorMessage(int code, const flex_string& text);
 DOZUV2_API flex_string getErrorMessage(int code);
 

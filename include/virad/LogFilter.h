@@ -14,6 +14,7 @@
 namespace Orvane {
 namespace Virad {
 
+// Runs one logfilter command given as its words, argv[0] the first option (no program name); none prints the usage.
 DOZUV2_API void setLogFilter(int argc, char** const argv);
 // Closes the open log file, if any; the next line opens it again.
 DOZUV2_API void logCleanup();

@@ -14,6 +14,7 @@
 namespace Orvane {
 namespace Virad {
 
+// A plain mutex: one holder at a time.
 class DOZUV2_API CMutex {
 public:
     CMutex();
@@ -33,6 +34,7 @@ private:
     MutexInternal* m_internal;
 };
 
+// A mutex its holder may enter again, leaving it as often.
 class DOZUV2_API CRecursiveMutex {
 public:
     CRecursiveMutex();
@@ -53,6 +55,7 @@ private:
 // Holds a CMutex for the lifetime of the guard.
 class CGuard {
 public:
+    // Enters the mutex; the destructor leaves it.
     explicit CGuard(CMutex& mutex) : m_mutex(mutex) { m_mutex.enter(); }
     ~CGuard() { m_mutex.leave(); }
     CGuard(const CGuard&) = delete;
@@ -65,6 +68,7 @@ private:
 // Holds a CRecursiveMutex for the lifetime of the guard.
 class CRecursiveGuard {
 public:
+    // Enters the mutex; the destructor leaves it.
     explicit CRecursiveGuard(CRecursiveMutex& mutex) : m_mutex(mutex) { m_mutex.enter(); }
     ~CRecursiveGuard() { m_mutex.leave(); }
     CRecursiveGuard(const CRecursiveGuard&) = delete;

@@ -30,6 +30,7 @@
 namespace Orvane {
 namespace Virad {
 
+// The print levels; debug messages print as trace.
 enum LogLevel { LOG_FATAL = 1, LOG_ERROR = 2, LOG_WARN = 3, LOG_INFO = 4, LOG_TRACE = 5, LOG_DEBUG = 6 };
 
 // How lines are laid out. Every flag is 0 by default: the line shows time,
@@ -49,6 +50,7 @@ struct PrintOptions {
     unsigned char showMilliseconds; // milliseconds after the seconds
     unsigned char tagged;           // the tagged layout ("[|T: ... L:info|...m:]")
     unsigned char noLogFile;        // not written to the log file
+    // Kept and returned unchanged.
     unsigned char reserved[19];
 };
 static_assert(sizeof(PrintOptions) == 32, "thirteen flags and 19 reserved bytes");
@@ -59,9 +61,6 @@ struct LogModuleInfo {
     std::uint64_t reserved;     // always 0
 };
 
-// The filter. Arguments: level, module, source file, function, line, version,
-// printf format and the caller's argument list. Returns the length of the
-// delivered line, 0 when nothing was printed.
 namespace Detail {
 
 // The print level (4, info, until set). Read by the inline level step of
@@ -78,6 +77,9 @@ inline int filteredLevel(int level) {
 
 } // namespace Detail
 
+// The filter. Arguments: level, module, source file, function, line, version,
+// printf format and the caller's argument list. Returns the length of the
+// delivered line, 0 when nothing was printed.
 DOZUV2_API int logFilterEx(int level, const char* module, const char* file, const char* function, int line,
                            const char* version, const char* format, va_list args);
 // The same with the values themselves.
@@ -109,9 +111,11 @@ DOZUV2_API int logFatal(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
 // Prints with a library name as the module; 0 unless 1 <= level <= 6.
 DOZUV2_API int logLibName(int level, const char* libName, const char* format, ...) DOZUV2_PRINTF_FORMAT(3, 4);
 
+// The print level: messages above it are dropped (4, info, until set).
 DOZUV2_API void setPrintLogLevel(int level);
 DOZUV2_API int getPrintLogLevel();
 
+// Replaces the print options.
 DOZUV2_API void setPrintOptions(PrintOptions options);
 // Copies the options out; 0.
 DOZUV2_API int getPrintOptions(PrintOptions* options);
@@ -133,6 +137,7 @@ DOZUV2_API std::map<std::string, LogModuleInfo> getLogStatistics();
 } // namespace Orvane
 
 // The same convenience functions in the global namespace.
+// Convenience: module, file "Unknown", no function, line 0, no version.
 DOZUV2_API int logTrace(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
 DOZUV2_API int logDebug(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);
 DOZUV2_API int logInfo(const char* format, ...) DOZUV2_PRINTF_FORMAT(1, 2);

@@ -16,6 +16,7 @@
 namespace Orvane {
 namespace Virad {
 
+// A read-write mutex under one of the policies described above.
 class DOZUV2_API CReadWriteMutex {
 public:
     // The underlying type is fixed so that every int is a value of the enum:

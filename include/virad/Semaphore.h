@@ -11,8 +11,10 @@
 namespace Orvane {
 namespace Virad {
 
+// A counting semaphore, described above.
 class DOZUV2_API CSemaphore {
 public:
+    // Starts with initialCount units.
     explicit CSemaphore(int initialCount = 0);
     ~CSemaphore();
     CSemaphore(const CSemaphore&) = delete;

@@ -20,6 +20,7 @@ struct SystemTime {
 
 // A calendar time to the millisecond.
 struct SystemTimeEx {
+    // The fields of SystemTime.
     int year;
     int month;
     int day;

@@ -30,6 +30,7 @@
 namespace Orvane {
 namespace Virad {
 
+// A named system thread whose body is threadProc, described above.
 class DOZUV2_API CThread {
 public:
     // name (null: "Nonamed"; cut to 31 characters), priority, policy, stack size
@@ -59,6 +60,7 @@ public:
     bool looping() const;
     // The running body's system id, -1 until the body stored it.
     int getThreadID();
+    // The thread's name as last set.
     const char* getThreadName();
     // null: "Nonamed"; cut to 31 characters.
     void setThreadName(const char* name);
@@ -94,8 +96,10 @@ private:
 // A thread that runs a delegate given the thread object itself.
 class DOZUV2_API CThreadLite : public CThread {
 public:
+    // The body: called with the thread object itself.
     using Procedure = TFunction1<void, CThreadLite&>;
 
+    // A thread whose body is the procedure; the other arguments as for CThread.
     explicit CThreadLite(Procedure procedure, const char* name = nullptr, int priority = 64, int policy = 0,
                          int stackSize = 0);
     ~CThreadLite() override;

@@ -12,9 +12,11 @@
 namespace Orvane {
 namespace Virad {
 
+// A thread-local value slot, described above.
 class DOZUV2_API CThreadSpecific {
 public:
     CThreadSpecific();
+    // Copies and assignments name the same slot as the source.
     CThreadSpecific(const CThreadSpecific& other);
     CThreadSpecific& operator=(const CThreadSpecific& other);
     ~CThreadSpecific();

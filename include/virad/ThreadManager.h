@@ -18,6 +18,7 @@
 namespace Orvane {
 namespace Virad {
 
+// The process-wide registry of running threads, described above.
 class DOZUV2_API CThreadManager {
 public:
     // One running thread.
@@ -28,6 +29,7 @@ public:
         unsigned priority : 7; // CThread priority, low 7 bits
         unsigned policy : 1;   // bit 0 of the CThread policy
         unsigned timeout : 1;  // a deadline is set and has passed
+        // Unused bits.
         unsigned : 23;
         unsigned char reserved[20]; // zero
     };

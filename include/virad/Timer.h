@@ -33,6 +33,7 @@
 namespace Orvane {
 namespace Virad {
 
+// A one-shot or periodic timer, described above.
 class DOZUV2_API CTimer {
 public:
     // The callback; it receives the parameter given to start.
@@ -69,6 +70,7 @@ public:
     bool isCalled();
     // A worker is running (or about to run) the callback.
     bool isRunning();
+    // The timer's name as last set.
     const char* getName();
     // Keeps at most 31 characters.
     void setName(const char* name);
@@ -81,6 +83,7 @@ private:
     struct TimerInternal* m_internal;
 };
 
+// The process-wide manager that runs every timer.
 class DOZUV2_API CTimerManager {
 public:
     // The process-wide manager, created (with its thread) on first call.

@@ -688,7 +688,9 @@ template <typename S> std::ostream& operator<<(std::ostream& os, const FlexStrin
 
 } // namespace Detail
 
+// The library's string class, with up to 31 characters held inline.
 using flex_string = Detail::FlexString<Detail::SmallStringStorage>;
+// The same over a storage one pointer wide.
 using mini_string = Detail::FlexString<Detail::MiniStringStorage>;
 
 } // namespace Virad
