@@ -12,9 +12,11 @@ COVERAGE_PACKAGES := gcovr
 # the results, and GoogleTest's sources are cross-built with the tests.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 googletest
 # CPack's Debian generator reads dependencies with dpkg-shlibdeps and file types with file.
-PACKAGE_PACKAGES := dpkg-dev file fakeroot
+PACKAGE_PACKAGES := dpkg-dev file fakeroot doxygen
 # The binary-interface check reads the library with libabigail's abidw and abidiff.
 ABI_PACKAGES := abigail-tools
+# The reference is built with Doxygen.
+DOCS_PACKAGES := doxygen
 JOBS ?= 2
 
 WINDOWS_BUILD := build/windows
@@ -23,7 +25,7 @@ WINDOWS_BUILD := build/windows
 .PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean \
         tables check-tables package
 .PHONY: fuzz stress exit-check ct-check fault-sweep
-.PHONY: abi-build abi-check abi-baseline
+.PHONY: abi-build abi-check abi-baseline docs
 
 all: build
 
@@ -153,6 +155,12 @@ abi-check: abi-build
 abi-baseline: abi-build
 	./tools/abi baseline build/abi
 
+# The HTML reference of the public headers in build/docs/html; any Doxygen
+# warning (an exported name without documentation among them) fails it.
+docs:
+	@$(MAKE) --no-print-directory install-packages NEED="$(DOCS_PACKAGES)"
+	./docs/run-doxygen build/docs
+
 # ---- Reliability: fuzzing, stress and the clean exit ----
 # Every fuzz target for FUZZ_SECONDS each (libFuzzer, clang, ASan + UBSan);
 # every stress program for STRESS_SECONDS each in the normal and the
@@ -220,12 +228,13 @@ windows-test: windows
 
 windows-demo: windows
 	./cmake/wine-run $(WINDOWS_BUILD)/wineprefix $(WINDOWS_BUILD)/examples/DemoHost.exe
-# Debian packages (runtime libdozuv2-N and libdozuv2-dev) of a release build
-# for /usr, written to build/package/packages/.
+# Debian packages (runtime libdozuv2-N, libdozuv2-dev and the reference in
+# libdozuv2-doc) of a release build for /usr, written to build/package/packages/.
 package: prereqs
 	@$(MAKE) --no-print-directory install-packages NEED="$(PACKAGE_PACKAGES)"
 	cmake --preset package
 	cmake --build --preset package -j $(JOBS)
+	./docs/run-doxygen build/package/docs
 	rm -f build/package/packages/*.deb
 	cd build/package && cpack -G DEB
 	@cd build/package/packages && for d in *.deb; do echo "== $$d"; dpkg-deb -f $$d Package Version Depends; done
