@@ -120,11 +120,12 @@ DOZUV2_API int utf8_to_cp1252(const unsigned char* in, int inLength, unsigned ch
 // outSize the bytes written; result 0. A null pointer, inLength below 1 or an
 // outSize smaller than inLength gives -1 and changes nothing. No terminator.
 
-// One per page, as described above; the ISO 8859 pages by their part number.
-DOZUV2_API int cp862_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength);  // DOS Hebrew
-DOZUV2_API int cp874_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength);  // Windows Thai
-DOZUV2_API int cp1250_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength); // Central Eur.
-DOZUV2_API int cp1251_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength); // Cyrillic
+// One per page, as described above: cp862 DOS Hebrew, cp874 Windows Thai, cp1250 Central European, cp1251
+// Cyrillic, and the ISO 8859 pages by their part number.
+DOZUV2_API int cp862_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength);
+DOZUV2_API int cp874_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength);
+DOZUV2_API int cp1250_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength);
+DOZUV2_API int cp1251_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength);
 DOZUV2_API int iso8859_1_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength);
 DOZUV2_API int iso8859_2_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength);
 DOZUV2_API int iso8859_3_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength);
