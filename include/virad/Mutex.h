@@ -1,20 +1,24 @@
-// Mutual exclusion: a plain mutex, a recursive mutex that knows its owner,
-// and the scope guards that hold them.
-//
-// CMutex may be entered again by the thread that holds it, which must then
-// leave it as often. CRecursiveMutex counts its nesting itself and records the
-// owning thread's id. Neither can be copied. Every method may be called from
-// any thread; a leave by a thread that does not hold the mutex is not detected
-// and is a caller error.
+/// \file
+/// Mutual exclusion: a plain mutex, a recursive mutex that knows its owner,
+/// and the scope guards that hold them.
+///
+/// CMutex may be entered again by the thread that holds it, which must then
+/// leave it as often. CRecursiveMutex counts its nesting itself and records the
+/// owning thread's id. Neither can be copied. Every method may be called from
+/// any thread; a leave by a thread that does not hold the mutex is not detected
+/// and is a caller error.
 #ifndef DOZUV2_VIRAD_MUTEX_H
 #define DOZUV2_VIRAD_MUTEX_H
+
+/// \addtogroup locks
+/// @{
 
 #include "virad/Export.h"
 
 namespace Orvane {
 namespace Virad {
 
-// A plain mutex: one holder at a time.
+/// A plain mutex: one holder at a time.
 class DOZUV2_API CMutex {
 public:
     CMutex();
@@ -22,11 +26,11 @@ public:
     CMutex(const CMutex&) = delete;
     CMutex& operator=(const CMutex&) = delete;
 
-    // Blocks until the mutex is held; true.
+    /// Blocks until the mutex is held; true.
     bool enter();
-    // True if the mutex is now held; false if another thread holds it. Never blocks.
+    /// True if the mutex is now held; false if another thread holds it. Never blocks.
     bool tryEnter();
-    // Releases one hold; true.
+    /// Releases one hold; true.
     bool leave();
 
 private:
@@ -34,7 +38,7 @@ private:
     MutexInternal* m_internal;
 };
 
-// A mutex its holder may enter again, leaving it as often.
+/// A mutex its holder may enter again, leaving it as often.
 class DOZUV2_API CRecursiveMutex {
 public:
     CRecursiveMutex();
@@ -42,9 +46,9 @@ public:
     CRecursiveMutex(const CRecursiveMutex&) = delete;
     CRecursiveMutex& operator=(const CRecursiveMutex&) = delete;
 
-    // Blocks until held (at once when the caller already owns it); true.
+    /// Blocks until held (at once when the caller already owns it); true.
     bool enter();
-    // Releases one level; the last one frees the mutex for other threads; true.
+    /// Releases one level; the last one frees the mutex for other threads; true.
     bool leave();
 
 private:
@@ -52,27 +56,31 @@ private:
     RecursiveMutexInternal* m_internal;
 };
 
-// Holds a CMutex for the lifetime of the guard.
+/// Holds a CMutex for the lifetime of the guard.
 class CGuard {
 public:
-    // Enters the mutex; the destructor leaves it.
+    /// Enters the mutex; the destructor leaves it.
+    ///@{
     explicit CGuard(CMutex& mutex) : m_mutex(mutex) { m_mutex.enter(); }
     ~CGuard() { m_mutex.leave(); }
     CGuard(const CGuard&) = delete;
     CGuard& operator=(const CGuard&) = delete;
+    ///@}
 
 private:
     CMutex& m_mutex;
 };
 
-// Holds a CRecursiveMutex for the lifetime of the guard.
+/// Holds a CRecursiveMutex for the lifetime of the guard.
 class CRecursiveGuard {
 public:
-    // Enters the mutex; the destructor leaves it.
+    /// Enters the mutex; the destructor leaves it.
+    ///@{
     explicit CRecursiveGuard(CRecursiveMutex& mutex) : m_mutex(mutex) { m_mutex.enter(); }
     ~CRecursiveGuard() { m_mutex.leave(); }
     CRecursiveGuard(const CRecursiveGuard&) = delete;
     CRecursiveGuard& operator=(const CRecursiveGuard&) = delete;
+    ///@}
 
 private:
     CRecursiveMutex& m_mutex;
@@ -80,5 +88,7 @@ private:
 
 } // namespace Virad
 } // namespace Orvane
+
+/// @}
 
 #endif
