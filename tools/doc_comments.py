@@ -58,6 +58,7 @@ GROUPS = [
 COMMENT = re.compile(r"^(\s*)//(?!/)(.*)$")
 TRAILING = re.compile(r"^(\s*[^\s/#].*?[;,])(\s+)//(?![/<])\s?(.*)$")
 TYPE_KEYWORDS = re.compile(r"\b(class|struct|union|enum|namespace)\b|extern \"C\"")
+SPECIAL_MEMBER = re.compile(r"^\s*(virtual\s+)?~|=\s*delete\s*;")
 NOT_A_DECLARATION = re.compile(r"^\s*($|#(?!\s*define\b)|}|(public|private|protected)\s*:|//)")
 
 
@@ -136,7 +137,10 @@ def declarations_after(lines, start, scanner):
     count = 0
     end = start
     base = len(scanner.scopes)
-    while end < len(lines) and not (len(probe.scopes) == base and NOT_A_DECLARATION.match(lines[end])):
+    # A destructor or a deleted function ends the run: the text above a
+    # constructor is not theirs.
+    while end < len(lines) and not (len(probe.scopes) == base and (NOT_A_DECLARATION.match(lines[end])
+                                                                   or SPECIAL_MEMBER.search(lines[end]))):
         count += probe.feed(lines[end], base)
         end += 1
         if len(probe.scopes) < base:
@@ -157,7 +161,6 @@ def convert(text, group):
             out.append(indent + "///" + rest)
             i += 1
     scanner = Scanner()
-    guard_done = any(line.startswith("/// \\addtogroup") for line in lines)
     group_end = None  # where an open member group closes
     while i < len(lines):
         if group_end == i:
@@ -189,19 +192,53 @@ def convert(text, group):
                 line = "%s%s///< %s" % trailing.groups()
         out.append(line)
         i += 1
-        # The group opens after the include guard's #define.
-        if not guard_done and re.match(r"#define DOZUV2_\w*_H\s*$", line):
-            out += ["", "/// \\addtogroup %s" % group, "/// @{"]
-            guard_done = "open"
         scanner.feed(line)
     if group_end is not None:
         out.append(group_indent + "///@}")
-    if guard_done == "open":
-        for j in range(len(out) - 1, -1, -1):
-            if out[j].startswith("#endif"):
-                out[j:j] = ["/// @}", ""]
-                break
+    if not any(line.startswith("/// \\addtogroup") for line in out):
+        out = add_to_group(out, group)
     return "\n".join(out)
+
+
+def add_to_group(lines, group):
+    """Puts the header's declarations into its subsystem's group. Doxygen's
+    grouping markers do not reach into a namespace opened after them, so the
+    group is opened inside each of the library's namespaces, and around the
+    documented declarations outside them."""
+    # The blank line keeps the marker out of the comment block that follows it.
+    opening = ["/// \\addtogroup %s" % group, "/// @{", ""]
+    guard_end = max(i for i, line in enumerate(lines) if line.startswith("#endif"))
+    out = []
+    depth = 0
+    closes = []  # the depth each open namespace group ends at
+    after_guard = False
+    outside_open = False
+
+    def close():
+        while out and out[-1] == "":
+            out.pop()
+        out.extend(["/// @}", ""])
+
+    for i, line in enumerate(lines):
+        if depth == 0 and outside_open and (re.match(r"namespace \w", line) or i == guard_end):
+            close()
+            outside_open = False
+        if depth == 0 and after_guard and not outside_open and line.startswith("///"):
+            out.extend(opening)
+            outside_open = True
+        if closes and line.startswith("}") and depth - 1 == closes[-1]:
+            close()
+            closes.pop()
+        if not (line == "" and out and out[-1] == ""):
+            out.append(line)
+        code = code_part(line)
+        depth += code.count("{") - code.count("}")
+        if re.match(r"#define DOZUV2_\w*_H\s*$", line):
+            after_guard = True
+        if re.match(r"\s*namespace (Virad|Memory|Utils|Component) \{", line):
+            out.extend(opening)
+            closes.append(depth - 1)
+    return out
 
 
 def main():

@@ -19,9 +19,6 @@
 #ifndef DOZUV2_COMPONENT_CLIENT_H
 #define DOZUV2_COMPONENT_CLIENT_H
 
-/// \addtogroup components
-/// @{
-
 #include "component/Factory.h"
 #include "component/Unknown.h"
 #include "virad/CTime.h"
@@ -33,6 +30,8 @@
 
 namespace Orvane {
 namespace Component {
+/// \addtogroup components
+/// @{
 
 template <typename T> class TComPtr;
 
@@ -136,8 +135,8 @@ public:
     ///@{
     IClient(const IClient& other);
     IClient& operator=(const IClient& other);
-    ~IClient() override;
     ///@}
+    ~IClient() override;
 
     /// True when the connection has been found broken.
     virtual bool checkBroken() = 0;
@@ -185,12 +184,11 @@ private:
     friend struct Detail::ClientAccess;
     struct ClientInternal* m_internal;
 };
+/// @}
 
 } // namespace Component
 } // namespace Orvane
 
 #include "component/ComPtr.h"
-
-/// @}
 
 #endif

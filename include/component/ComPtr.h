@@ -11,15 +11,14 @@
 #ifndef DOZUV2_COMPONENT_COMPTR_H
 #define DOZUV2_COMPONENT_COMPTR_H
 
-/// \addtogroup components
-/// @{
-
 #include "component/Client.h"
 #include "component/Unknown.h"
 #include "virad/Assertion.h"
 
 namespace Orvane {
 namespace Component {
+/// \addtogroup components
+/// @{
 
 /// A component and the client it was reached through, described above.
 template <typename T> class TComPtr {
@@ -89,10 +88,9 @@ private:
     T* m_ptr;
     IClient* m_client;
 };
+/// @}
 
 } // namespace Component
 } // namespace Orvane
-
-/// @}
 
 #endif

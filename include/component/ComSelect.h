@@ -15,9 +15,6 @@
 #ifndef DOZUV2_COMPONENT_COMSELECT_H
 #define DOZUV2_COMPONENT_COMSELECT_H
 
-/// \addtogroup components
-/// @{
-
 #include "component/ComPtr.h"
 #include "component/Unknown.h"
 #include "virad/Export.h"
@@ -25,6 +22,8 @@
 
 namespace Orvane {
 namespace Component {
+/// \addtogroup components
+/// @{
 
 /// A channel a component is chosen for. The default record (-1, null, -1)
 /// names no channel; the reserved bytes are left as they are.
@@ -96,10 +95,9 @@ public:
 DOZUV2_API bool setQueryerHandler(TComPtr<IServerInfoQueryer> queryer);
 /// "<clientClass>.<name>", or clientClass alone when name is empty.
 DOZUV2_API Virad::flex_string getClassId(const Virad::flex_string& clientClass, const Virad::flex_string& name);
+/// @}
 
 } // namespace Component
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -28,15 +28,14 @@
 #ifndef DOZUV2_COMPONENT_CREATOR_H
 #define DOZUV2_COMPONENT_CREATOR_H
 
-/// \addtogroup components
-/// @{
-
 #include "component/Client.h"
 #include "component/Unknown.h"
 #include "virad/Export.h"
 
 namespace Orvane {
 namespace Component {
+/// \addtogroup components
+/// @{
 
 /// Makes a component for the server (null: a local component); null when it
 /// cannot.
@@ -50,10 +49,9 @@ DOZUV2_API bool registerComponent(const char* classId, ComponentCreator creator)
 DOZUV2_API IUnknown* getComponentInstance(const char* classId, const ServerInfo* info);
 /// A new object of the class; null when there is no creator or it made nothing.
 DOZUV2_API IUnknown* createComponentObject(const char* classId, const ServerInfo* info);
+/// @}
 
 } // namespace Component
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -12,14 +12,13 @@
 #ifndef DOZUV2_COMPONENT_FACTORY_H
 #define DOZUV2_COMPONENT_FACTORY_H
 
-/// \addtogroup components
-/// @{
-
 #include "virad/Export.h"
 #include "virad/devez3/detail/flex_string.h"
 
 namespace Orvane {
 namespace Component {
+/// \addtogroup components
+/// @{
 
 /// The last-error codes of the component model (texts are registered with
 /// the first factory).
@@ -52,8 +51,8 @@ public:
     ///@{
     IFactoryUnknown(const IFactoryUnknown&) = default;
     IFactoryUnknown& operator=(const IFactoryUnknown&) = default;
-    virtual ~IFactoryUnknown();
     ///@}
+    virtual ~IFactoryUnknown();
 
     /// The class id of the components this factory makes.
     virtual const char* clsid() const = 0;
@@ -71,12 +70,10 @@ public:
 class DOZUV2_API ClassIDList {
 public:
     /// The list for the interface id.
-    ///@{
     explicit ClassIDList(const char* iid);
     ~ClassIDList();
     ClassIDList(const ClassIDList&) = delete;
     ClassIDList& operator=(const ClassIDList&) = delete;
-    ///@}
 
     /// The number of class ids in the list.
     unsigned long long count() const;
@@ -86,10 +83,9 @@ public:
 private:
     struct ClassIDListInternal* m_internal;
 };
+/// @}
 
 } // namespace Component
 } // namespace Orvane
-
-/// @}
 
 #endif

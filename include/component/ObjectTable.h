@@ -15,14 +15,14 @@
 #ifndef DOZUV2_COMPONENT_OBJECTTABLE_H
 #define DOZUV2_COMPONENT_OBJECTTABLE_H
 
-/// \addtogroup components
-/// @{
-
 #include "component/Unknown.h"
 #include "virad/Export.h"
 
 namespace Orvane {
 namespace Component {
+/// \addtogroup components
+/// @{
+
 namespace Detail {
 
 /// A search key; component classes derive the concrete keys.
@@ -61,9 +61,9 @@ private:
 };
 
 } // namespace Detail
+/// @}
+
 } // namespace Component
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -17,13 +17,12 @@
 #ifndef DOZUV2_COMPONENT_UNKNOWN_H
 #define DOZUV2_COMPONENT_UNKNOWN_H
 
-/// \addtogroup components
-/// @{
-
 #include "virad/Export.h"
 
 namespace Orvane {
 namespace Component {
+/// \addtogroup components
+/// @{
 
 class IClient;
 class IFactoryUnknown;
@@ -42,8 +41,8 @@ public:
     ///@{
     IUnknown(const IUnknown& other);
     IUnknown& operator=(const IUnknown& other);
-    virtual ~IUnknown();
     ///@}
+    virtual ~IUnknown();
 
     /// Disposes of the object (usually `delete this`); called once the last
     /// reference is gone, and by the client list for clients it drops.
@@ -112,9 +111,9 @@ public:
 };
 
 } // namespace Detail
+/// @}
+
 } // namespace Component
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -21,10 +21,10 @@
 #ifndef DOZUV2_LEGACY_LEGACYMUTEX_H
 #define DOZUV2_LEGACY_LEGACYMUTEX_H
 
+#include "virad/Export.h"
+
 /// \addtogroup legacy
 /// @{
-
-#include "virad/Export.h"
 
 /// The older re-entrant mutex, described above.
 class DOZUV2_API CMutex {
@@ -33,11 +33,9 @@ public:
     enum Type { Normal = 0 };
 
     /// A mutex nobody owns.
-    ///@{
     explicit CMutex(Type type = Normal);
     ~CMutex();
     CMutex(const CMutex&) = delete;
-    ///@}
     /// Shares the source's mutex; see above.
     CMutex& operator=(const CMutex& other);
 
@@ -61,17 +59,14 @@ private:
 class DOZUV2_API CGuard {
 public:
     /// Enters the mutex; the destructor leaves it.
-    ///@{
     explicit CGuard(CMutex& mutex);
     ~CGuard();
     CGuard(const CGuard&) = delete;
     CGuard& operator=(const CGuard&) = delete;
-    ///@}
 
 private:
     CMutex& m_mutex;
 };
-
 /// @}
 
 #endif

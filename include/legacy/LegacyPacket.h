@@ -15,12 +15,12 @@
 #ifndef DOZUV2_LEGACY_LEGACYPACKET_H
 #define DOZUV2_LEGACY_LEGACYPACKET_H
 
-/// \addtogroup legacy
-/// @{
-
 #include "memory/Packet.h"
 #include "virad/Export.h"
 #include "virad/Function.h"
+
+/// \addtogroup legacy
+/// @{
 
 /// The older packet: a handle of a Orvane::Memory::CPacket block with a header area.
 class DOZUV2_API CPacket {
@@ -43,10 +43,8 @@ public:
     CPacket(const Orvane::Memory::CPacket& other);
     ///@}
     /// Shares the other's block; an invalid source makes this packet invalid.
-    ///@{
     CPacket& operator=(const CPacket& other);
     ~CPacket();
-    ///@}
 
     /// A handle of the same block; an invalid packet when this one is invalid.
     operator Orvane::Memory::CPacket() const;
@@ -103,7 +101,6 @@ public:
     /// process with an assertion.
     static void config(int totalSize, int chunkSize, int headerSize);
 };
-
 /// @}
 
 #endif

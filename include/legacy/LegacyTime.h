@@ -22,15 +22,15 @@
 #ifndef DOZUV2_LEGACY_LEGACYTIME_H
 #define DOZUV2_LEGACY_LEGACYTIME_H
 
-/// \addtogroup legacy
-/// @{
-
 #include "virad/Export.h"
 #include "virad/SystemTime.h"
 
 #include <cstdint>
 #include <string>
 #include <type_traits>
+
+/// \addtogroup legacy
+/// @{
 
 /// The older calendar time, described above.
 class DOZUV2_API CTime {
@@ -149,7 +149,6 @@ public:
 static_assert(sizeof(CTime) == sizeof(Orvane::Virad::SystemTime), "a legacy CTime is the eight fields of a SystemTime");
 static_assert(std::is_standard_layout<CTime>::value && std::is_trivially_copyable<CTime>::value,
               "a legacy CTime copies like a SystemTime");
-
 /// @}
 
 #endif

@@ -15,9 +15,6 @@
 #ifndef DOZUV2_MEMORY_BUFFER_H
 #define DOZUV2_MEMORY_BUFFER_H
 
-/// \addtogroup memory
-/// @{
-
 #include "virad/Compiler.h"
 #include "virad/Export.h"
 
@@ -26,6 +23,9 @@
 
 namespace Orvane {
 namespace Memory {
+/// \addtogroup memory
+/// @{
+
 namespace Detail {
 
 /// The start of a buffer's allocation; the data follows it. It sits in this
@@ -51,12 +51,10 @@ struct BufferHeader {
 class DOZUV2_API CBuffer {
 public:
     /// Empty; nothing is allocated until the first call that needs room.
-    ///@{
     CBuffer();
     ~CBuffer();
     CBuffer(const CBuffer&) = delete;
     CBuffer& operator=(const CBuffer&) = delete;
-    ///@}
 
     /// Appends length bytes, growing as needed; returns length, or 0 when the
     /// room could not be had (or data is null).
@@ -111,10 +109,9 @@ private:
 
     Detail::BufferHeader* m_internal;
 };
+/// @}
 
 } // namespace Memory
 } // namespace Orvane
-
-/// @}
 
 #endif

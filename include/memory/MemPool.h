@@ -12,24 +12,22 @@
 #ifndef DOZUV2_MEMORY_MEMPOOL_H
 #define DOZUV2_MEMORY_MEMPOOL_H
 
-/// \addtogroup memory
-/// @{
-
 #include "virad/Export.h"
 
 namespace Orvane {
 namespace Memory {
+/// \addtogroup memory
+/// @{
+
 namespace Detail {
 
 class DOZUV2_API CMemPool {
 public:
     /// Units of unitSize bytes (at least 8), unitsPerBlock (at least 1) to a block.
-    ///@{
     CMemPool(unsigned int unitSize, unsigned int unitsPerBlock);
     ~CMemPool();
     CMemPool(const CMemPool&) = delete;
     CMemPool& operator=(const CMemPool&) = delete;
-    ///@}
 
     /// A free unit; null only when a new block cannot be allocated.
     void* malloc();
@@ -42,9 +40,9 @@ private:
 };
 
 } // namespace Detail
+/// @}
+
 } // namespace Memory
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -21,9 +21,6 @@
 #ifndef DOZUV2_MEMORY_PACKET_H
 #define DOZUV2_MEMORY_PACKET_H
 
-/// \addtogroup memory
-/// @{
-
 #include "virad/Export.h"
 #include "virad/Function.h"
 
@@ -31,6 +28,8 @@
 
 namespace Orvane {
 namespace Memory {
+/// \addtogroup memory
+/// @{
 
 struct PacketInternal;
 
@@ -64,10 +63,8 @@ public:
     CPacket(unsigned int size, BufferProc release, void* userValue, std::uint64_t extraSize);
 
     /// Shares the other packet's block, letting go of this one's.
-    ///@{
     CPacket& operator=(const CPacket& other);
     virtual ~CPacket();
-    ///@}
 
     /// Lets go of the block; the packet becomes invalid.
     void reset();
@@ -94,10 +91,9 @@ public:
 private:
     PacketInternal* m_internal;
 };
+/// @}
 
 } // namespace Memory
 } // namespace Orvane
-
-/// @}
 
 #endif

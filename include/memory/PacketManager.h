@@ -23,9 +23,6 @@
 #ifndef DOZUV2_MEMORY_PACKETMANAGER_H
 #define DOZUV2_MEMORY_PACKETMANAGER_H
 
-/// \addtogroup memory
-/// @{
-
 #include "virad/Export.h"
 #include "virad/Function.h"
 
@@ -34,6 +31,8 @@
 
 namespace Orvane {
 namespace Memory {
+/// \addtogroup memory
+/// @{
 
 struct PacketManagerInternal;
 
@@ -101,21 +100,18 @@ public:
 
 private:
     /// Takes the core, creating it if needed.
-    ///@{
     CPacketManager();
     ~CPacketManager();
     CPacketManager(const CPacketManager&) = delete;
     CPacketManager& operator=(const CPacketManager&) = delete;
-    ///@}
 
     friend struct PacketManagerInstance; ///< deletes the process-wide handle at exit
 
     PacketManagerInternal* m_internal;
 };
+/// @}
 
 } // namespace Memory
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -11,14 +11,13 @@
 #ifndef DOZUV2_MEMORY_SHAREPACKETHELPER_H
 #define DOZUV2_MEMORY_SHAREPACKETHELPER_H
 
-/// \addtogroup memory
-/// @{
-
 #include "memory/Packet.h"
 #include "virad/Export.h"
 
 namespace Orvane {
 namespace Memory {
+/// \addtogroup memory
+/// @{
 
 /// Platform-specific set-up of the shared memory; nothing reads it here.
 struct BaseArg;
@@ -47,10 +46,9 @@ private:
     ~CSharePacketHelper() = default;
     CSharePacketHelper(const CSharePacketHelper&) = delete;
 };
+/// @}
 
 } // namespace Memory
 } // namespace Orvane
-
-/// @}
 
 #endif

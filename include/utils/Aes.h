@@ -27,15 +27,14 @@
 #ifndef DOZUV2_UTILS_AES_H
 #define DOZUV2_UTILS_AES_H
 
-/// \addtogroup utilities
-/// @{
-
 #include "virad/Export.h"
 
 #include <cstddef>
 
 namespace Orvane {
 namespace Utils {
+/// \addtogroup utilities
+/// @{
 
 class AesInternal;
 
@@ -50,10 +49,8 @@ public:
 
     /// key holds bits / 8 bytes. iv holds 16 bytes; null means 16 zero bytes.
     /// ECB ignores the IV.
-    ///@{
     CAes(EncMode mode, const unsigned char* key, KeyBits bits, const unsigned char* iv);
     ~CAes();
-    ///@}
 
     /// A copy is a second, independent object in the same state: same key,
     /// mode and current stream position. Both go on from that point on their
@@ -73,10 +70,9 @@ public:
 private:
     AesInternal* m_internal;
 };
+/// @}
 
 } // namespace Utils
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -23,15 +23,14 @@
 #ifndef DOZUV2_UTILS_BASE64_H
 #define DOZUV2_UTILS_BASE64_H
 
-/// \addtogroup utilities
-/// @{
-
 #include "virad/Export.h"
 
 #include <cstddef>
 
 namespace Orvane {
 namespace Utils {
+/// \addtogroup utilities
+/// @{
 
 /// The int family: room for an encoding, encode, room for a decoding, decode (see above).
 ///@{
@@ -48,10 +47,9 @@ DOZUV2_API std::size_t base64EncodeEx(char* out, const char* in, std::size_t len
 DOZUV2_API std::size_t base64DecodeLenEx(const char* in);
 DOZUV2_API std::size_t base64DecodeEx(char* out, const char* in);
 ///@}
+/// @}
 
 } // namespace Utils
 } // namespace Orvane
-
-/// @}
 
 #endif

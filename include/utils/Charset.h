@@ -17,13 +17,12 @@
 #ifndef DOZUV2_UTILS_CHARSET_H
 #define DOZUV2_UTILS_CHARSET_H
 
-/// \addtogroup utilities
-/// @{
-
 #include "virad/Export.h"
 
 namespace Orvane {
 namespace Utils {
+/// \addtogroup utilities
+/// @{
 
 // ---- UTF-8 and 16-bit Unicode ----
 
@@ -146,10 +145,9 @@ DOZUV2_API int iso8859_14_to_utf8(unsigned char* out, int& outSize, const unsign
 DOZUV2_API int iso8859_15_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength);
 DOZUV2_API int iso8859_16_to_utf8(unsigned char* out, int& outSize, const unsigned char* in, int& inLength);
 ///@}
+/// @}
 
 } // namespace Utils
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -15,15 +15,14 @@
 #ifndef DOZUV2_UTILS_CRC_H
 #define DOZUV2_UTILS_CRC_H
 
-/// \addtogroup utilities
-/// @{
-
 #include "virad/Export.h"
 
 #include <cstddef>
 
 namespace Orvane {
 namespace Utils {
+/// \addtogroup utilities
+/// @{
 
 /// The CRC-16 chained from crc, and the CRC-32 from the start or chained from crc (see above).
 ///@{
@@ -31,10 +30,9 @@ DOZUV2_API unsigned short crc16(unsigned short crc, const unsigned char* data, s
 DOZUV2_API unsigned int crc32(const unsigned char* data, std::size_t length);
 DOZUV2_API unsigned int crc32(unsigned int crc, const unsigned char* data, std::size_t length);
 ///@}
+/// @}
 
 } // namespace Utils
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -14,15 +14,14 @@
 #ifndef DOZUV2_UTILS_MD5_H
 #define DOZUV2_UTILS_MD5_H
 
-/// \addtogroup utilities
-/// @{
-
 #include "virad/Export.h"
 
 #include <cstddef>
 
 namespace Orvane {
 namespace Utils {
+/// \addtogroup utilities
+/// @{
 
 /// An MD5 computation: feed bytes, then read the digest.
 class DOZUV2_API CMd5 {
@@ -45,10 +44,9 @@ private:
     struct Md5Internal;
     Md5Internal* m_internal;
 };
+/// @}
 
 } // namespace Utils
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -15,15 +15,14 @@
 #ifndef DOZUV2_UTILS_SHA1_H
 #define DOZUV2_UTILS_SHA1_H
 
-/// \addtogroup utilities
-/// @{
-
 #include "virad/Export.h"
 
 #include <cstddef>
 
 namespace Orvane {
 namespace Utils {
+/// \addtogroup utilities
+/// @{
 
 /// A SHA-1 computation: feed bytes, then read the digest.
 class DOZUV2_API CSha1 {
@@ -45,10 +44,9 @@ private:
     struct Sha1Internal;
     Sha1Internal* m_internal;
 };
+/// @}
 
 } // namespace Utils
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -7,13 +7,13 @@
 #ifndef DOZUV2_UTILS_STRINGHELPERS_H
 #define DOZUV2_UTILS_STRINGHELPERS_H
 
-/// \addtogroup utilities
-/// @{
-
 #include "virad/Compiler.h"
 #include "virad/Export.h"
 
 #include <cstddef>
+
+/// \addtogroup utilities
+/// @{
 
 /// An IPv4 address: the value holds it in host byte order with the first
 /// number of the dotted text in its most significant byte on every host
@@ -25,9 +25,12 @@ union IpAddress {
     unsigned char bytes[4];
     ///@}
 };
+/// @}
 
 namespace Orvane {
 namespace Utils {
+/// \addtogroup utilities
+/// @{
 
 /// Formats into buffer writing at most size characters; returns the length
 /// written, or -1 when the text did not fit. A text that fills the buffer
@@ -63,10 +66,9 @@ DOZUV2_API char* ipToString(IpAddress ip, char* buffer, std::size_t size);
 /// or fewer than four numbers is reported at warn level; the numbers read so
 /// far are kept and the rest are 0.
 DOZUV2_API IpAddress stringToIp(const char* text);
+/// @}
 
 } // namespace Utils
 } // namespace Orvane
-
-/// @}
 
 #endif

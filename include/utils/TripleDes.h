@@ -31,15 +31,14 @@
 #ifndef DOZUV2_UTILS_TRIPLEDES_H
 #define DOZUV2_UTILS_TRIPLEDES_H
 
-/// \addtogroup utilities
-/// @{
-
 #include "virad/Export.h"
 
 #include <cstddef>
 
 namespace Orvane {
 namespace Utils {
+/// \addtogroup utilities
+/// @{
 
 /// A DES or triple-DES key with its mode, described above.
 class DOZUV2_API CTripleDes {
@@ -48,12 +47,10 @@ public:
     enum BlockType { block8 = 0, block16 = 1 };
 
     /// iv holds one block (8 or 16 bytes); null means ECB, otherwise CBC.
-    ///@{
     CTripleDes(const unsigned char* key, std::size_t keyLength, BlockType type, const unsigned char* iv);
     ~CTripleDes();
     CTripleDes(const CTripleDes&) = delete;
     CTripleDes& operator=(const CTripleDes&) = delete;
-    ///@}
 
     /// size bytes from in to out; out may be in. True when size was a whole
     /// number of blocks and the key is not empty.
@@ -66,10 +63,9 @@ private:
     struct TripleDesInternal;
     TripleDesInternal* m_internal;
 };
+/// @}
 
 } // namespace Utils
 } // namespace Orvane
-
-/// @}
 
 #endif

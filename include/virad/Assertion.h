@@ -5,14 +5,14 @@
 #ifndef DOZUV2_VIRAD_ASSERTION_H
 #define DOZUV2_VIRAD_ASSERTION_H
 
-/// \addtogroup diagnostics
-/// @{
-
 #include "virad/Compiler.h"
 #include "virad/Export.h"
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup diagnostics
+/// @{
+
 namespace Detail {
 
 /// Expression text, function, source file and line; never returns.
@@ -22,14 +22,18 @@ namespace Detail {
                                                 const char* file, long line);
 
 } // namespace Detail
+/// @}
+
 } // namespace Virad
 } // namespace Orvane
+
+/// \addtogroup diagnostics
+/// @{
 
 /// Fails with the given condition text from inline code in public headers,
 /// which never throw: a request they cannot honour ends the process.
 #define DOZUV2_FAIL(expression)                                                                                        \
     ::Orvane::Virad::Detail::assertionFailed(expression, DOZUV2_FUNCTION_SIGNATURE, __FILE__, __LINE__)
-
 /// @}
 
 #endif

@@ -40,9 +40,6 @@
 #ifndef DOZUV2_VIRAD_CTIME_H
 #define DOZUV2_VIRAD_CTIME_H
 
-/// \addtogroup time
-/// @{
-
 #include "virad/Export.h"
 #include "virad/Function.h"
 #include "virad/SystemTime.h"
@@ -53,6 +50,8 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup time
+/// @{
 
 /// A broken-down local calendar time with the clocks as static members, described above.
 class DOZUV2_API CTime {
@@ -109,8 +108,8 @@ public:
     CTime(CTime&&) = default;
     CTime& operator=(const CTime&) = default;
     CTime& operator=(CTime&&) = default;
-    ~CTime() = default;
     ///@}
+    ~CTime() = default;
 
     /// The UTC count of seconds of these local fields.
     std::uint64_t makeTime() const;
@@ -238,10 +237,9 @@ public:
 static_assert(sizeof(CTime) == 32, "a CTime is the eight fields of a SystemTime");
 static_assert(std::is_standard_layout<CTime>::value && std::is_trivially_copyable<CTime>::value,
               "a CTime copies like a SystemTime");
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

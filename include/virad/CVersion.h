@@ -30,9 +30,6 @@
 #ifndef DOZUV2_VIRAD_CVERSION_H
 #define DOZUV2_VIRAD_CVERSION_H
 
-/// \addtogroup versions
-/// @{
-
 #include "virad/Export.h"
 #include "virad/IncludeRevisions.h"
 #include "virad/SystemTime.h"
@@ -41,6 +38,8 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup versions
+/// @{
 
 /// The record is its fields, in this order and nothing else, so that callers
 /// built against a header of the same fields read them directly.
@@ -132,10 +131,9 @@ private:
 /// Registers the table with the process's checker and reports a failure; the
 /// checker's result.
 DOZUV2_API bool registerIncludeVersion(const char* libName, const IncludeVersion* table, int count);
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -34,9 +34,6 @@
 #ifndef DOZUV2_VIRAD_COMPILER_H
 #define DOZUV2_VIRAD_COMPILER_H
 
-/// \addtogroup diagnostics
-/// @{
-
 #if defined(_MSC_VER)
 #error "Dozuv2 builds with GCC or clang in the Itanium C++ ABI (MinGW-w64 on Windows); not with MSVC or clang-cl"
 #endif
@@ -64,7 +61,5 @@
 #define DOZUV2_FORWARDING_INLINE extern inline __attribute__((gnu_inline, always_inline, artificial))
 #define DOZUV2_FORWARDED_ARGUMENTS __builtin_va_arg_pack()
 #endif
-
-/// @}
 
 #endif

@@ -9,9 +9,6 @@
 #ifndef DOZUV2_VIRAD_EXPORT_H
 #define DOZUV2_VIRAD_EXPORT_H
 
-/// \addtogroup diagnostics
-/// @{
-
 #include "virad/Compiler.h" // stops unsupported compilers at the first public header
 
 #if defined(_WIN32)
@@ -30,7 +27,5 @@
 #else
 #define DOZUV2_C_API DOZUV2_API
 #endif
-
-/// @}
 
 #endif

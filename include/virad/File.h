@@ -18,9 +18,6 @@
 #ifndef DOZUV2_VIRAD_FILE_H
 #define DOZUV2_VIRAD_FILE_H
 
-/// \addtogroup files
-/// @{
-
 #include "virad/Export.h"
 #include "virad/FileSystem.h"
 
@@ -30,6 +27,8 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup files
+/// @{
 
 /// A file with 32-bit positions, through the file-system table that serves its path.
 class DOZUV2_API CFile {
@@ -197,10 +196,9 @@ private:
     struct LfsFileInternal;
     LfsFileInternal* m_internal;
 };
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -12,9 +12,6 @@
 #ifndef DOZUV2_VIRAD_FILEFIND_H
 #define DOZUV2_VIRAD_FILEFIND_H
 
-/// \addtogroup files
-/// @{
-
 #include "virad/Export.h"
 #include "virad/devez3/detail/flex_string.h"
 
@@ -23,6 +20,8 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup files
+/// @{
 
 /// A directory search returning standard strings, described above.
 class DOZUV2_API CFileFind {
@@ -84,10 +83,9 @@ private:
     struct FileFindExInternal;
     FileFindExInternal* m_internal;
 };
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

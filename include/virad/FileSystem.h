@@ -17,9 +17,6 @@
 #ifndef DOZUV2_VIRAD_FILESYSTEM_H
 #define DOZUV2_VIRAD_FILESYSTEM_H
 
-/// \addtogroup files
-/// @{
-
 #include "virad/Export.h"
 
 #include <cstddef>
@@ -27,6 +24,8 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup files
+/// @{
 
 /// One entry of a directory search or the status of a path.
 struct FileInfo {
@@ -129,10 +128,9 @@ public:
 /// registration of name. The earliest matching registration serves a path,
 /// not the longest.
 DOZUV2_API void hookFileSystem(const char* name, IFileSystem* fileSystem);
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

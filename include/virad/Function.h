@@ -28,9 +28,6 @@
 #ifndef DOZUV2_VIRAD_FUNCTION_H
 #define DOZUV2_VIRAD_FUNCTION_H
 
-/// \addtogroup diagnostics
-/// @{
-
 #include "virad/Export.h"
 
 #include <cstddef>
@@ -42,6 +39,8 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup diagnostics
+/// @{
 
 /// The calling thread's current reuse number: the number of the last
 /// reuse-numbered delegate it called, 0 when it never called one.
@@ -288,10 +287,9 @@ static_assert(sizeof(Detail::FunctionFields::callable) == 16, "16 callable bytes
 static_assert(offsetof(Detail::FunctionFields, kind) == 16, "the kind follows the callable bytes");
 static_assert(offsetof(Detail::FunctionFields, typeName) == 24, "the type name is 8-byte aligned after the kind");
 ///@}
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

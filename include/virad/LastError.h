@@ -11,15 +11,14 @@
 #ifndef DOZUV2_VIRAD_LASTERROR_H
 #define DOZUV2_VIRAD_LASTERROR_H
 
-/// \addtogroup diagnostics
-/// @{
-
 #include "virad/Assertion.h"
 #include "virad/Export.h"
 #include "virad/devez3/detail/flex_string.h"
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup diagnostics
+/// @{
 
 /// Setting the system clock failed.
 constexpr int kErrorSetTimeFailed = 0x1000000e;
@@ -44,10 +43,9 @@ DOZUV2_API flex_string getErrorMessage(int code);
 
 /// Prints a hexadecimal dump of the memory at level 5, 16 bytes a row.
 DOZUV2_API void dumpHex(unsigned char* address, unsigned long long length);
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

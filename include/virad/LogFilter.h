@@ -10,22 +10,20 @@
 #ifndef DOZUV2_VIRAD_LOGFILTER_H
 #define DOZUV2_VIRAD_LOGFILTER_H
 
-/// \addtogroup diagnostics
-/// @{
-
 #include "virad/Export.h"
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup diagnostics
+/// @{
 
 /// Runs one logfilter command given as its words, argv[0] the first option (no program name); none prints the usage.
 DOZUV2_API void setLogFilter(int argc, char** const argv);
 /// Closes the open log file, if any; the next line opens it again.
 DOZUV2_API void logCleanup();
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -10,13 +10,12 @@
 #ifndef DOZUV2_VIRAD_MUTEX_H
 #define DOZUV2_VIRAD_MUTEX_H
 
-/// \addtogroup locks
-/// @{
-
 #include "virad/Export.h"
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup locks
+/// @{
 
 /// A plain mutex: one holder at a time.
 class DOZUV2_API CMutex {
@@ -60,12 +59,10 @@ private:
 class CGuard {
 public:
     /// Enters the mutex; the destructor leaves it.
-    ///@{
     explicit CGuard(CMutex& mutex) : m_mutex(mutex) { m_mutex.enter(); }
     ~CGuard() { m_mutex.leave(); }
     CGuard(const CGuard&) = delete;
     CGuard& operator=(const CGuard&) = delete;
-    ///@}
 
 private:
     CMutex& m_mutex;
@@ -75,20 +72,17 @@ private:
 class CRecursiveGuard {
 public:
     /// Enters the mutex; the destructor leaves it.
-    ///@{
     explicit CRecursiveGuard(CRecursiveMutex& mutex) : m_mutex(mutex) { m_mutex.enter(); }
     ~CRecursiveGuard() { m_mutex.leave(); }
     CRecursiveGuard(const CRecursiveGuard&) = delete;
     CRecursiveGuard& operator=(const CRecursiveGuard&) = delete;
-    ///@}
 
 private:
     CRecursiveMutex& m_mutex;
 };
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

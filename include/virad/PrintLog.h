@@ -17,9 +17,6 @@
 #ifndef DOZUV2_VIRAD_PRINTLOG_H
 #define DOZUV2_VIRAD_PRINTLOG_H
 
-/// \addtogroup diagnostics
-/// @{
-
 #include "virad/Compiler.h"
 #include "virad/Export.h"
 #include "virad/Function.h"
@@ -33,6 +30,8 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup diagnostics
+/// @{
 
 /// The print levels; debug messages print as trace.
 enum LogLevel { LOG_FATAL = 1, LOG_ERROR = 2, LOG_WARN = 3, LOG_INFO = 4, LOG_TRACE = 5, LOG_DEBUG = 6 };
@@ -142,9 +141,13 @@ DOZUV2_API bool detachPrint(TFunction1<bool, const char*> printer);
 
 /// A copy of the per-module statistics.
 DOZUV2_API std::map<std::string, LogModuleInfo> getLogStatistics();
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
+
+/// \addtogroup diagnostics
+/// @{
 
 /// The same convenience functions in the global namespace.
 /// Convenience: module, file "Unknown", no function, line 0, no version.
@@ -173,7 +176,6 @@ DOZUV2_C_API int Virad_print(int level, const char* text);
 DOZUV2_C_API void Virad_resetcolor();
 /// The 13 option flags that the prefix builder reads; never null.
 DOZUV2_C_API unsigned char* Virad_getPrintOption();
-
 /// @}
 
 #endif

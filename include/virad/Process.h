@@ -4,13 +4,12 @@
 #ifndef DOZUV2_VIRAD_PROCESS_H
 #define DOZUV2_VIRAD_PROCESS_H
 
-/// \addtogroup threads
-/// @{
-
 #include "virad/Export.h"
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup threads
+/// @{
 
 /// The process's system id.
 DOZUV2_API unsigned long long getCurrectProcessID();
@@ -18,10 +17,9 @@ DOZUV2_API unsigned long long getCurrectProcessID();
 /// group) and waits for it to end. 0 once it ended, 1 for a null command, -1
 /// when the command is 260 characters or more or cannot be started.
 DOZUV2_API int systemCall(const char* command);
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -12,13 +12,12 @@
 #ifndef DOZUV2_VIRAD_READWRITEMUTEX_H
 #define DOZUV2_VIRAD_READWRITEMUTEX_H
 
-/// \addtogroup locks
-/// @{
-
 #include "virad/Export.h"
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup locks
+/// @{
 
 /// A read-write mutex under one of the policies described above.
 class DOZUV2_API CReadWriteMutex {
@@ -31,12 +30,10 @@ public:
     /// priorityDefault.
     CReadWriteMutex();
     /// An unknown policy is reported and priorityDefault is used.
-    ///@{
     explicit CReadWriteMutex(RWPriority priority);
     ~CReadWriteMutex();
     CReadWriteMutex(const CReadWriteMutex&) = delete;
     CReadWriteMutex& operator=(const CReadWriteMutex&) = delete;
-    ///@}
 
     /// Blocks until a read hold is granted; true.
     bool enterReading();
@@ -49,10 +46,9 @@ private:
     struct RWMutexInternal;
     RWMutexInternal* m_internal;
 };
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

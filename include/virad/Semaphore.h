@@ -7,24 +7,21 @@
 #ifndef DOZUV2_VIRAD_SEMAPHORE_H
 #define DOZUV2_VIRAD_SEMAPHORE_H
 
-/// \addtogroup locks
-/// @{
-
 #include "virad/Export.h"
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup locks
+/// @{
 
 /// A counting semaphore, described above.
 class DOZUV2_API CSemaphore {
 public:
     /// Starts with initialCount units.
-    ///@{
     explicit CSemaphore(int initialCount = 0);
     ~CSemaphore();
     CSemaphore(const CSemaphore&) = delete;
     CSemaphore& operator=(const CSemaphore&) = delete;
-    ///@}
 
     /// Waits without limit; 0 when a unit was taken, -1 when the wait failed.
     int pend();
@@ -39,10 +36,9 @@ private:
     struct SemaphoreInternal;
     SemaphoreInternal* m_internal;
 };
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -4,11 +4,10 @@
 #ifndef DOZUV2_VIRAD_SYSTEMTIME_H
 #define DOZUV2_VIRAD_SYSTEMTIME_H
 
-/// \addtogroup time
-/// @{
-
 namespace Orvane {
 namespace Virad {
+/// \addtogroup time
+/// @{
 
 /// A calendar time to the second.
 struct SystemTime {
@@ -40,10 +39,9 @@ struct SystemTimeEx {
 
 static_assert(sizeof(SystemTime) == 32, "eight 32-bit fields");
 static_assert(sizeof(SystemTimeEx) == 48, "twelve 32-bit fields");
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -25,14 +25,13 @@
 #ifndef DOZUV2_VIRAD_THREAD_H
 #define DOZUV2_VIRAD_THREAD_H
 
-/// \addtogroup threads
-/// @{
-
 #include "virad/Export.h"
 #include "virad/Function.h"
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup threads
+/// @{
 
 /// A named system thread whose body is threadProc, described above.
 class DOZUV2_API CThread {
@@ -41,11 +40,9 @@ public:
     /// in bytes (0: the platform's default). Starts nothing.
     explicit CThread(const char* name = nullptr, int priority = 64, int policy = 0, int stackSize = 0);
     /// Stops the body and waits for it to end.
-    ///@{
     virtual ~CThread();
     CThread(const CThread&) = delete;
     CThread& operator=(const CThread&) = delete;
-    ///@}
 
     /// Starts a new run; false if one is still running or no thread could be made.
     bool createThread();
@@ -108,11 +105,9 @@ public:
     using Procedure = TFunction1<void, CThreadLite&>;
 
     /// A thread whose body is the procedure; the other arguments as for CThread.
-    ///@{
     explicit CThreadLite(Procedure procedure, const char* name = nullptr, int priority = 64, int policy = 0,
                          int stackSize = 0);
     ~CThreadLite() override;
-    ///@}
 
 private:
     void threadProc() override;
@@ -120,10 +115,9 @@ private:
     struct ThreadLiteInternal;
     ThreadLiteInternal* m_liteInternal;
 };
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -8,13 +8,12 @@
 #ifndef DOZUV2_VIRAD_THREADLOCALSLOT_H
 #define DOZUV2_VIRAD_THREADLOCALSLOT_H
 
-/// \addtogroup locks
-/// @{
-
 #include "virad/Export.h"
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup locks
+/// @{
 
 /// A thread-local value slot, described above.
 class DOZUV2_API CThreadSpecific {
@@ -24,8 +23,8 @@ public:
     ///@{
     CThreadSpecific(const CThreadSpecific& other);
     CThreadSpecific& operator=(const CThreadSpecific& other);
-    ~CThreadSpecific();
     ///@}
+    ~CThreadSpecific();
 
     /// True if a slot was allocated.
     bool valid() const;
@@ -39,10 +38,9 @@ private:
     struct ThreadSpecificInternal;
     ThreadSpecificInternal* m_internal;
 };
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -10,9 +10,6 @@
 #ifndef DOZUV2_VIRAD_THREADMANAGER_H
 #define DOZUV2_VIRAD_THREADMANAGER_H
 
-/// \addtogroup threads
-/// @{
-
 #include "virad/Export.h"
 #include "virad/Process.h"
 #include "virad/devez3/detail/flex_string.h"
@@ -21,6 +18,8 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup threads
+/// @{
 
 /// The process-wide registry of running threads, described above.
 class DOZUV2_API CThreadManager {
@@ -67,10 +66,9 @@ private:
 };
 
 static_assert(sizeof(CThreadManager::ThreadInfo) == 64, "name, id, stack size, one bit-field word, 20 bytes");
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -28,14 +28,13 @@
 #ifndef DOZUV2_VIRAD_TIMER_H
 #define DOZUV2_VIRAD_TIMER_H
 
-/// \addtogroup timers
-/// @{
-
 #include "virad/Export.h"
 #include "virad/Function.h"
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup timers
+/// @{
 
 /// A one-shot or periodic timer, described above.
 class DOZUV2_API CTimer {
@@ -46,11 +45,9 @@ public:
     /// name: at most 31 characters are kept. Creates the timer manager on first use.
     explicit CTimer(const char* name);
     /// Stops the timer and waits for its running callback, if any.
-    ///@{
     virtual ~CTimer();
     CTimer(const CTimer&) = delete;
     CTimer& operator=(const CTimer&) = delete;
-    ///@}
 
     /// (Re)starts the timer: due delay ms from the manager's last clock sample,
     /// then every period ms (0: once). The worker carries timeout ms as its
@@ -109,10 +106,9 @@ private:
 
     struct TimerSchedule* m_internal;
 };
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -17,9 +17,6 @@
 #ifndef DOZUV2_VIRAD_DEVEZ3_DETAIL_MINISTRINGSTORAGE_H
 #define DOZUV2_VIRAD_DEVEZ3_DETAIL_MINISTRINGSTORAGE_H
 
-/// \addtogroup diagnostics
-/// @{
-
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -31,6 +28,9 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup diagnostics
+/// @{
+
 namespace Detail {
 
 class MiniStringStorage {
@@ -69,8 +69,8 @@ public:
         }
         return *this;
     }
-    ~MiniStringStorage() { release(); }
     ///@}
+    ~MiniStringStorage() { release(); }
 
     const char* data() const noexcept { return m_chars; }
     char* mutableData() noexcept { return m_chars; }
@@ -207,9 +207,9 @@ private:
 static_assert(sizeof(MiniStringStorage) == sizeof(void*), "MiniStringStorage must stay one pointer wide");
 
 } // namespace Detail
+/// @}
+
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

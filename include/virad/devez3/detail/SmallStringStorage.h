@@ -21,9 +21,6 @@
 #ifndef DOZUV2_VIRAD_DEVEZ3_DETAIL_SMALLSTRINGSTORAGE_H
 #define DOZUV2_VIRAD_DEVEZ3_DETAIL_SMALLSTRINGSTORAGE_H
 
-/// \addtogroup diagnostics
-/// @{
-
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +32,9 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup diagnostics
+/// @{
+
 namespace Detail {
 
 class SmallStringStorage {
@@ -82,8 +82,8 @@ public:
         }
         return *this;
     }
-    ~SmallStringStorage() { release(); }
     ///@}
+    ~SmallStringStorage() { release(); }
 
     const char* data() const noexcept { return isInline() ? inlineData() : heapData(); }
     char* mutableData() noexcept { return isInline() ? inlineData() : heapData(); }
@@ -265,9 +265,9 @@ private:
 static_assert(sizeof(SmallStringStorage) == 32, "SmallStringStorage is meant to stay 32 bytes");
 
 } // namespace Detail
+/// @}
+
 } // namespace Virad
 } // namespace Orvane
-
-/// @}
 
 #endif

@@ -39,9 +39,6 @@
 #ifndef DOZUV2_VIRAD_DEVEZ3_DETAIL_FLEX_STRING_H
 #define DOZUV2_VIRAD_DEVEZ3_DETAIL_FLEX_STRING_H
 
-/// \addtogroup diagnostics
-/// @{
-
 #include <cstddef>
 #include <cstring>
 #include <functional>
@@ -58,6 +55,9 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup diagnostics
+/// @{
+
 namespace Detail {
 
 /// True for types with an iterator category, so that FlexString(5, 'x') and
@@ -110,8 +110,8 @@ public:
         initRange(first, last, typename std::iterator_traits<InputIt>::iterator_category());
     }
     FlexString(std::initializer_list<char> chars) : m_storage(chars.begin(), chars.size()) {}
-    ~FlexString() = default;
     ///@}
+    ~FlexString() = default;
 
     FlexString& operator=(const FlexString&) = default;
     FlexString& operator=(FlexString&&) noexcept = default;
@@ -722,6 +722,7 @@ template <typename S> std::ostream& operator<<(std::ostream& os, const FlexStrin
 using flex_string = Detail::FlexString<Detail::SmallStringStorage>;
 /// The same over a storage one pointer wide.
 using mini_string = Detail::FlexString<Detail::MiniStringStorage>;
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
@@ -736,7 +737,5 @@ template <typename S> struct hash<Orvane::Virad::Detail::FlexString<S>> {
 };
 
 } // namespace std
-
-/// @}
 
 #endif
