@@ -15,7 +15,11 @@ BENCH_PACKAGES := libmimalloc2.0 libjemalloc2
 # the results, and GoogleTest's sources are cross-built with the tests.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 googletest
 # CPack's Debian generator reads dependencies with dpkg-shlibdeps and file types with file.
-PACKAGE_PACKAGES := dpkg-dev file fakeroot
+PACKAGE_PACKAGES := dpkg-dev file fakeroot doxygen
+# The binary-interface check reads the library with libabigail's abidw and abidiff.
+ABI_PACKAGES := abigail-tools
+# The reference is built with Doxygen.
+DOCS_PACKAGES := doxygen
 JOBS ?= 2
 
 WINDOWS_BUILD := build/windows
@@ -24,14 +28,24 @@ WINDOWS_BUILD := build/windows
 .PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean \
         tables check-tables package
 .PHONY: fuzz stress exit-check ct-check fault-sweep
+.PHONY: abi-build abi-check abi-baseline docs
 
 all: build
 
 prereqs:
 	@$(MAKE) --no-print-directory install-packages NEED="$(PACKAGES)"
 
+# Packages are Debian's names. Where there is no dpkg-query (another
+# distribution, macOS), nothing is installed: the list is printed as what the
+# build wants, and the build goes on with whatever CMake finds.
 install-packages:
-	@missing=""; for p in $(NEED); do \
+	@if ! command -v dpkg-query >/dev/null 2>&1; then \
+	    echo "No dpkg-query here, so no package is checked or installed."; \
+	    echo "This step wants (Debian package names; install your system's equivalents): $(strip $(NEED))"; \
+	    echo "Going on with what CMake finds: it names what is missing."; \
+	    exit 0; \
+	fi; \
+	missing=""; for p in $(NEED); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -120,17 +134,44 @@ GENERATED := ':!:Src/Utils/Charset/*'
 format:
 	clang-format -i $$(git ls-files '*.h' '*.cpp' $(GENERATED))
 
-# The code-page tables under Src/Utils/Charset, written from glibc's charmaps.
-# check-tables regenerates them into a temporary folder and fails on any
-# difference from the committed files.
+# The code-page tables under Src/Utils/Charset, written from glibc's charmaps;
+# tools/charset_sources.txt records the glibc release and the charmaps'
+# checksums. check-tables regenerates the tables into a temporary folder and
+# fails on any difference from the committed files; charmaps of another
+# release that give the same tables pass, with a note.
 CHARSET_TABLES := Src/Utils/Charset
+CHARSET_SOURCES := tools/charset_sources.txt
 tables: prereqs
-	/usr/bin/python3 tools/charset_tables.py --out $(CHARSET_TABLES)
+	/usr/bin/python3 tools/charset_tables.py --out $(CHARSET_TABLES) --sources $(CHARSET_SOURCES)
 
 check-tables: prereqs
 	@tmp=$$(mktemp -d) && trap 'rm -rf "$$tmp"' EXIT && \
-	/usr/bin/python3 tools/charset_tables.py --out "$$tmp" && \
-	diff -r "$$tmp" $(CHARSET_TABLES) && echo "code-page tables match their generator"
+	/usr/bin/python3 tools/charset_tables.py --out "$$tmp/tables" --sources "$$tmp/sources.txt" && \
+	diff -r "$$tmp/tables" $(CHARSET_TABLES) && echo "code-page tables match their generator" && \
+	{ diff -u $(CHARSET_SOURCES) "$$tmp/sources.txt" >"$$tmp/sources.diff" || \
+	  { echo "note: the charmaps here are not those recorded in $(CHARSET_SOURCES), yet give the same tables:"; \
+	    cat "$$tmp/sources.diff"; }; }
+
+# ---- The binary interface: abi/Dozuv2.abi records what libDozuv2.so
+# offers; abi-check builds the library (abi preset: g++, unoptimised, with
+# debug information) and fails on any incompatible change to it unless the
+# SONAME's major number changed; abi-baseline records a deliberate change.
+abi-build: prereqs
+	@$(MAKE) --no-print-directory install-packages NEED="$(ABI_PACKAGES)"
+	cmake --preset abi
+	cmake --build --preset abi -j $(JOBS)
+
+abi-check: abi-build
+	./tools/abi check build/abi
+
+abi-baseline: abi-build
+	./tools/abi baseline build/abi
+
+# The HTML reference of the public headers in build/docs/html; any Doxygen
+# warning (an exported name without documentation among them) fails it.
+docs:
+	@$(MAKE) --no-print-directory install-packages NEED="$(DOCS_PACKAGES)"
+	./docs/run-doxygen build/docs
 
 # ---- Reliability: fuzzing, stress and the clean exit ----
 # Every fuzz target for FUZZ_SECONDS each (libFuzzer, clang, ASan + UBSan);
@@ -199,12 +240,13 @@ windows-test: windows
 
 windows-demo: windows
 	./cmake/wine-run $(WINDOWS_BUILD)/wineprefix $(WINDOWS_BUILD)/examples/DemoHost.exe
-# Debian packages (runtime libdozuv2-N and libdozuv2-dev) of a release build
-# for /usr, written to build/package/packages/.
+# Debian packages (runtime libdozuv2-N, libdozuv2-dev and the reference in
+# libdozuv2-doc) of a release build for /usr, written to build/package/packages/.
 package: prereqs
 	@$(MAKE) --no-print-directory install-packages NEED="$(PACKAGE_PACKAGES)"
 	cmake --preset package
 	cmake --build --preset package -j $(JOBS)
+	./docs/run-doxygen build/package/docs
 	rm -f build/package/packages/*.deb
 	cd build/package && cpack -G DEB
 	@cd build/package/packages && for d in *.deb; do echo "== $$d"; dpkg-deb -f $$d Package Version Depends; done

@@ -1,4 +1,5 @@
-// Dozuv2: the whole public interface in one include.
+/// \file
+/// Dozuv2: the whole public interface in one include.
 #ifndef DOZUV2_H
 #define DOZUV2_H
 

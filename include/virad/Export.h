@@ -1,10 +1,11 @@
-// Export control for the Dozuv2 library.
-//
-// DOZUV2_API marks every class and function that belongs to the library's
-// binary interface. The library is compiled with hidden visibility, so what
-// carries this macro is exactly what callers can link against. On Windows the
-// same macro turns into dllexport while the library is built and dllimport in
-// code that uses it.
+/// \file
+/// Export control for the Dozuv2 library.
+///
+/// DOZUV2_API marks every class and function that belongs to the library's
+/// binary interface. The library is compiled with hidden visibility, so what
+/// carries this macro is exactly what callers can link against. On Windows the
+/// same macro turns into dllexport while the library is built and dllimport in
+/// code that uses it.
 #ifndef DOZUV2_VIRAD_EXPORT_H
 #define DOZUV2_VIRAD_EXPORT_H
 

@@ -1,29 +1,30 @@
-// Delegates: small callback values that bind a free function, or a member
-// function together with the object it is called on.
-//
-// TFunction0 .. TFunction6 take the result type first and then the types of
-// their 0 to 6 call arguments:
-//
-//     TFunction1<bool, const char*> printer(freeFunction);
-//     TFunction1<bool, const char*> bound(&Sink::write, &sink);
-//     TFunction1<bool, const char*> numbered(&Sink::write, &sink, 20);
-//
-// A delegate is a plain 32-byte value that crosses the library's interface by
-// value, so its four fields and their offsets are fixed: 16 callable bytes,
-// the kind, and the run-time type name of the bound object pointer type.
-// The kind tells what is bound: 0 nothing, 1 a member function, 2 a free
-// function, 16..0xFFFFFFFE a member function carrying that reuse number, and
-// 0xFFFFFFFF a member function that matches any reuse number when compared.
-// Calling a reuse-numbered delegate first records its number as the calling
-// thread's current reuse number (getCurrentFunctionReuse).
-//
-// Thread-safety: a delegate is a value without a lock; whoever keeps a list
-// of them guards the list. Never call an empty delegate: test empty() first.
-//
-// Member functions are stored as their 8-byte code pointer; an adjustment of
-// the object pointer that multiple inheritance needs is applied to the stored
-// object pointer when binding, so every single- and multiple-inheritance
-// member function fits the 16 callable bytes.
+/// \file
+/// Delegates: small callback values that bind a free function, or a member
+/// function together with the object it is called on.
+///
+/// TFunction0 .. TFunction6 take the result type first and then the types of
+/// their 0 to 6 call arguments:
+///
+///     TFunction1<bool, const char*> printer(freeFunction);
+///     TFunction1<bool, const char*> bound(&Sink::write, &sink);
+///     TFunction1<bool, const char*> numbered(&Sink::write, &sink, 20);
+///
+/// A delegate is a plain 32-byte value that crosses the library's interface by
+/// value, so its four fields and their offsets are fixed: 16 callable bytes,
+/// the kind, and the run-time type name of the bound object pointer type.
+/// The kind tells what is bound: 0 nothing, 1 a member function, 2 a free
+/// function, 16..0xFFFFFFFE a member function carrying that reuse number, and
+/// 0xFFFFFFFF a member function that matches any reuse number when compared.
+/// Calling a reuse-numbered delegate first records its number as the calling
+/// thread's current reuse number (getCurrentFunctionReuse).
+///
+/// Thread-safety: a delegate is a value without a lock; whoever keeps a list
+/// of them guards the list. Never call an empty delegate: test empty() first.
+///
+/// Member functions are stored as their 8-byte code pointer; an adjustment of
+/// the object pointer that multiple inheritance needs is applied to the stored
+/// object pointer when binding, so every single- and multiple-inheritance
+/// member function fits the 16 callable bytes.
 #ifndef DOZUV2_VIRAD_FUNCTION_H
 #define DOZUV2_VIRAD_FUNCTION_H
 
@@ -38,17 +39,19 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup diagnostics
+/// @{
 
-// The calling thread's current reuse number: the number of the last
-// reuse-numbered delegate it called, 0 when it never called one.
+/// The calling thread's current reuse number: the number of the last
+/// reuse-numbered delegate it called, 0 when it never called one.
 DOZUV2_API unsigned int getCurrentFunctionReuse();
 
 namespace Detail {
 
-// Stores the calling thread's current reuse number.
+/// Stores the calling thread's current reuse number.
 DOZUV2_API void setCurrentFunctionReuse(unsigned int reuse);
 
-// The kinds of a delegate.
+/// The kinds of a delegate.
 enum : std::uint32_t {
     kFunctionEmpty = 0,
     kFunctionMember = 1,
@@ -57,18 +60,18 @@ enum : std::uint32_t {
     kFunctionAnyReuse = 0xFFFFFFFFu,
 };
 
-// Member functions of any class are called through pointers to members of
-// this one, which has the single-inheritance pointer representation.
+/// Member functions of any class are called through pointers to members of
+/// this one, which has the single-inheritance pointer representation.
 class GenericObject {};
 
-// The Itanium C++ ABI's member-function pointer: a code pointer (odd for a
-// virtual function: 1 + its offset in the vtable) and the this-adjustment.
+/// The Itanium C++ ABI's member-function pointer: a code pointer (odd for a
+/// virtual function: 1 + its offset in the vtable) and the this-adjustment.
 struct MemberPointerBits {
     void* code;
     std::ptrdiff_t adjust;
 };
 
-// The four fields shared by every delegate, with their equality.
+/// The four fields shared by every delegate, with their equality.
 struct FunctionFields {
     unsigned char callable[16];
     std::uint32_t kind;
@@ -114,10 +117,10 @@ template <typename R, typename... Args> class FunctionImpl : public FunctionFiel
 public:
     using FreeFunction = R (*)(Args...);
 
-    // Empty.
+    /// Empty.
     FunctionImpl() = default;
 
-    // Binds a free function; a null pointer gives an empty delegate.
+    /// Binds a free function; a null pointer gives an empty delegate.
     FunctionImpl(FreeFunction function) { // NOLINT: implicit by design, like a function pointer
         if (function != nullptr) {
             kind = kFunctionFree;
@@ -125,27 +128,31 @@ public:
         }
     }
 
-    // Binds a member function to an object.
+    /// Binds a member function to an object.
+    ///@{
     template <typename C, typename O> FunctionImpl(R (C::*method)(Args...), O* object) {
         bind<C>(method, object, kFunctionMember);
     }
     template <typename C, typename O> FunctionImpl(R (C::*method)(Args...) const, O* object) {
         bind<C>(method, object, kFunctionMember);
     }
+    ///@}
 
-    // Binds a member function to an object with a reuse number. Numbers of
-    // 16 and more become the kind; smaller ones give a plain member binding.
+    /// Binds a member function to an object with a reuse number. Numbers of
+    /// 16 and more become the kind; smaller ones give a plain member binding.
+    ///@{
     template <typename C, typename O> FunctionImpl(R (C::*method)(Args...), O* object, std::uint32_t reuse) {
         bind<C>(method, object, reuse >= kFunctionFirstReuse ? reuse : kFunctionMember);
     }
     template <typename C, typename O> FunctionImpl(R (C::*method)(Args...) const, O* object, std::uint32_t reuse) {
         bind<C>(method, object, reuse >= kFunctionFirstReuse ? reuse : kFunctionMember);
     }
+    ///@}
 
     bool empty() const { return kind == kFunctionEmpty; }
 
-    // Calls what is bound. An empty delegate returns a value-initialised
-    // result instead of calling through nothing.
+    /// Calls what is bound. An empty delegate returns a value-initialised
+    /// result instead of calling through nothing.
     R operator()(Args... args) const {
         switch (kind) {
         case kFunctionEmpty:
@@ -219,24 +226,28 @@ bool operator!=(const FunctionImpl<R, Args...>& a, const FunctionImpl<R, Args...
 
 } // namespace Detail
 
+/// A delegate with no arguments, returning R.
 template <typename R> class TFunction0 : public Detail::FunctionImpl<R> {
 public:
     using Detail::FunctionImpl<R>::FunctionImpl;
     TFunction0() = default;
 };
 
+/// A delegate with one argument, returning R.
 template <typename R, typename A1> class TFunction1 : public Detail::FunctionImpl<R, A1> {
 public:
     using Detail::FunctionImpl<R, A1>::FunctionImpl;
     TFunction1() = default;
 };
 
+/// A delegate with two arguments, returning R.
 template <typename R, typename A1, typename A2> class TFunction2 : public Detail::FunctionImpl<R, A1, A2> {
 public:
     using Detail::FunctionImpl<R, A1, A2>::FunctionImpl;
     TFunction2() = default;
 };
 
+/// A delegate with three arguments, returning R.
 template <typename R, typename A1, typename A2, typename A3>
 class TFunction3 : public Detail::FunctionImpl<R, A1, A2, A3> {
 public:
@@ -244,6 +255,7 @@ public:
     TFunction3() = default;
 };
 
+/// A delegate with four arguments, returning R.
 template <typename R, typename A1, typename A2, typename A3, typename A4>
 class TFunction4 : public Detail::FunctionImpl<R, A1, A2, A3, A4> {
 public:
@@ -251,6 +263,7 @@ public:
     TFunction4() = default;
 };
 
+/// A delegate with five arguments, returning R.
 template <typename R, typename A1, typename A2, typename A3, typename A4, typename A5>
 class TFunction5 : public Detail::FunctionImpl<R, A1, A2, A3, A4, A5> {
 public:
@@ -258,6 +271,7 @@ public:
     TFunction5() = default;
 };
 
+/// A delegate with six arguments, returning R.
 template <typename R, typename A1, typename A2, typename A3, typename A4, typename A5, typename A6>
 class TFunction6 : public Detail::FunctionImpl<R, A1, A2, A3, A4, A5, A6> {
 public:
@@ -265,12 +279,15 @@ public:
     TFunction6() = default;
 };
 
-// The layout shared with code built against these headers.
+/// The layout shared with code built against these headers.
+///@{
 static_assert(sizeof(TFunction1<void, int>) == 32, "a delegate is 32 bytes");
 static_assert(offsetof(Detail::FunctionFields, callable) == 0, "callable bytes come first");
 static_assert(sizeof(Detail::FunctionFields::callable) == 16, "16 callable bytes");
 static_assert(offsetof(Detail::FunctionFields, kind) == 16, "the kind follows the callable bytes");
 static_assert(offsetof(Detail::FunctionFields, typeName) == 24, "the type name is 8-byte aligned after the kind");
+///@}
+/// @}
 
 } // namespace Virad
 } // namespace Orvane

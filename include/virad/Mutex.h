@@ -1,11 +1,12 @@
-// Mutual exclusion: a plain mutex, a recursive mutex that knows its owner,
-// and the scope guards that hold them.
-//
-// CMutex may be entered again by the thread that holds it, which must then
-// leave it as often. CRecursiveMutex counts its nesting itself and records the
-// owning thread's id. Neither can be copied. Every method may be called from
-// any thread; a leave by a thread that does not hold the mutex is not detected
-// and is a caller error.
+/// \file
+/// Mutual exclusion: a plain mutex, a recursive mutex that knows its owner,
+/// and the scope guards that hold them.
+///
+/// CMutex may be entered again by the thread that holds it, which must then
+/// leave it as often. CRecursiveMutex counts its nesting itself and records the
+/// owning thread's id. Neither can be copied. Every method may be called from
+/// any thread; a leave by a thread that does not hold the mutex is not detected
+/// and is a caller error.
 #ifndef DOZUV2_VIRAD_MUTEX_H
 #define DOZUV2_VIRAD_MUTEX_H
 
@@ -13,7 +14,10 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup locks
+/// @{
 
+/// A plain mutex: one holder at a time.
 class DOZUV2_API CMutex {
 public:
     CMutex();
@@ -21,11 +25,11 @@ public:
     CMutex(const CMutex&) = delete;
     CMutex& operator=(const CMutex&) = delete;
 
-    // Blocks until the mutex is held; true.
+    /// Blocks until the mutex is held; true.
     bool enter();
-    // True if the mutex is now held; false if another thread holds it. Never blocks.
+    /// True if the mutex is now held; false if another thread holds it. Never blocks.
     bool tryEnter();
-    // Releases one hold; true.
+    /// Releases one hold; true.
     bool leave();
 
 private:
@@ -33,6 +37,7 @@ private:
     MutexInternal* m_internal;
 };
 
+/// A mutex its holder may enter again, leaving it as often.
 class DOZUV2_API CRecursiveMutex {
 public:
     CRecursiveMutex();
@@ -40,9 +45,9 @@ public:
     CRecursiveMutex(const CRecursiveMutex&) = delete;
     CRecursiveMutex& operator=(const CRecursiveMutex&) = delete;
 
-    // Blocks until held (at once when the caller already owns it); true.
+    /// Blocks until held (at once when the caller already owns it); true.
     bool enter();
-    // Releases one level; the last one frees the mutex for other threads; true.
+    /// Releases one level; the last one frees the mutex for other threads; true.
     bool leave();
 
 private:
@@ -50,9 +55,10 @@ private:
     RecursiveMutexInternal* m_internal;
 };
 
-// Holds a CMutex for the lifetime of the guard.
+/// Holds a CMutex for the lifetime of the guard.
 class CGuard {
 public:
+    /// Enters the mutex; the destructor leaves it.
     explicit CGuard(CMutex& mutex) : m_mutex(mutex) { m_mutex.enter(); }
     ~CGuard() { m_mutex.leave(); }
     CGuard(const CGuard&) = delete;
@@ -62,9 +68,10 @@ private:
     CMutex& m_mutex;
 };
 
-// Holds a CRecursiveMutex for the lifetime of the guard.
+/// Holds a CRecursiveMutex for the lifetime of the guard.
 class CRecursiveGuard {
 public:
+    /// Enters the mutex; the destructor leaves it.
     explicit CRecursiveGuard(CRecursiveMutex& mutex) : m_mutex(mutex) { m_mutex.enter(); }
     ~CRecursiveGuard() { m_mutex.leave(); }
     CRecursiveGuard(const CRecursiveGuard&) = delete;
@@ -73,6 +80,7 @@ public:
 private:
     CRecursiveMutex& m_mutex;
 };
+/// @}
 
 } // namespace Virad
 } // namespace Orvane

@@ -1,18 +1,19 @@
-// MiniStringStorage: a string storage policy exactly one pointer wide.
-//
-// It serves records that hold several texts side by side and must stay small
-// and fixed in layout (mini_string). The pointer addresses the characters of
-// one heap block that starts with the size and the capacity, so data() costs
-// nothing and size() one load. Empty strings allocate nothing: they point into
-// a zero-filled static block whose capacity is 0, and no operation ever writes
-// to a block of capacity 0. The static block is told apart by that capacity,
-// not by its address, because a copy of this header in another module has its
-// own static block.
-//
-// Contract for FlexString: data() always points at size() characters followed
-// by a NUL; setSize(n) requires n <= capacity(); grow() and reserve() keep the
-// content. Nothing throws: running out of memory is a fatal assertion. Like any
-// value type it is not thread-safe; distinct objects may be used concurrently.
+/// \file
+/// MiniStringStorage: a string storage policy exactly one pointer wide.
+///
+/// It serves records that hold several texts side by side and must stay small
+/// and fixed in layout (mini_string). The pointer addresses the characters of
+/// one heap block that starts with the size and the capacity, so data() costs
+/// nothing and size() one load. Empty strings allocate nothing: they point into
+/// a zero-filled static block whose capacity is 0, and no operation ever writes
+/// to a block of capacity 0. The static block is told apart by that capacity,
+/// not by its address, because a copy of this header in another module has its
+/// own static block.
+///
+/// Contract for FlexString: data() always points at size() characters followed
+/// by a NUL; setSize(n) requires n <= capacity(); grow() and reserve() keep the
+/// content. Nothing throws: running out of memory is a fatal assertion. Like any
+/// value type it is not thread-safe; distinct objects may be used concurrently.
 #ifndef DOZUV2_VIRAD_DEVEZ3_DETAIL_MINISTRINGSTORAGE_H
 #define DOZUV2_VIRAD_DEVEZ3_DETAIL_MINISTRINGSTORAGE_H
 
@@ -27,16 +28,22 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup diagnostics
+/// @{
+
 namespace Detail {
 
 class MiniStringStorage {
 public:
     MiniStringStorage() noexcept : m_chars(emptyChars()) {}
-    // A copy of the n characters at s (s may be null when n is 0).
+    /// A copy of the n characters at s (s may be null when n is 0).
+    ///@{
     MiniStringStorage(const char* s, std::size_t n) : m_chars(n == 0 ? emptyChars() : createBlock(s, n)) {}
     MiniStringStorage(const MiniStringStorage& other)
         : m_chars(other.size() == 0 ? emptyChars() : createBlock(other.m_chars, other.size())) {}
-    // Takes over the other's block; the other is left empty.
+    ///@}
+    /// Takes over the other's block; the other is left empty.
+    ///@{
     MiniStringStorage(MiniStringStorage&& other) noexcept : m_chars(other.m_chars) { other.m_chars = emptyChars(); }
     MiniStringStorage& operator=(const MiniStringStorage& other) {
         if (this != &other) {
@@ -62,6 +69,7 @@ public:
         }
         return *this;
     }
+    ///@}
     ~MiniStringStorage() { release(); }
 
     const char* data() const noexcept { return m_chars; }
@@ -70,7 +78,7 @@ public:
     std::size_t capacity() const noexcept { return header()->capacity; }
     static constexpr std::size_t maxSize() noexcept { return (static_cast<std::size_t>(-1) >> 1) - sizeof(Header); }
 
-    // Sets the size to n (n <= capacity()) and terminates the string there.
+    /// Sets the size to n (n <= capacity()) and terminates the string there.
     void setSize(std::size_t n) noexcept {
         Header* const h = header();
         if (h->capacity != 0) { // the shared empty block stays untouched
@@ -78,14 +86,14 @@ public:
             m_chars[n] = 0;
         }
     }
-    // Makes room for at least minCapacity characters, allocating exactly that much when it must.
+    /// Makes room for at least minCapacity characters, allocating exactly that much when it must.
     void reserve(std::size_t minCapacity) {
         if (minCapacity > capacity()) {
             reallocate(minCapacity);
         }
     }
-    // Makes room for at least minCapacity characters, at least doubling the capacity when it must
-    // grow, so that a run of appends costs amortised O(1) each.
+    /// Makes room for at least minCapacity characters, at least doubling the capacity when it must
+    /// grow, so that a run of appends costs amortised O(1) each.
     void grow(std::size_t minCapacity) {
         const std::size_t current = capacity();
         if (minCapacity > current) {
@@ -96,7 +104,8 @@ public:
             reallocate(minCapacity > target ? minCapacity : target);
         }
     }
-    // Gives back unused room; an empty string returns to the shared empty block.
+    /// Gives back unused room; an empty string returns to the shared empty block.
+    ///@{
     void shrinkToFit() {
         Header* const h = header();
         if (h->capacity == 0 || h->size == h->capacity) {
@@ -118,6 +127,7 @@ public:
         m_chars = other.m_chars;
         other.m_chars = chars;
     }
+    ///@}
 
 private:
     struct Header {
@@ -129,13 +139,13 @@ private:
         char chars[sizeof(std::size_t)];
     };
     static_assert(offsetof(EmptyBlock, chars) == sizeof(Header), "the empty block must look like a heap block");
-    // The first heap block holds this much, so that short strings built by appending do not
-    // reallocate on every character.
+    /// The first heap block holds this much, so that short strings built by appending do not
+    /// reallocate on every character.
     static constexpr std::size_t kMinimumCapacity = 15;
 
-    // Zero-filled: size 0, capacity 0, and a NUL for data(). Read-only: nothing writes to a block of
-    // capacity 0 (and writing the terminator through operator[] is undefined for std::string too).
-    // Being constant also lets the compiler see that the empty block is never freed.
+    /// Zero-filled: size 0, capacity 0, and a NUL for data(). Read-only: nothing writes to a block of
+    /// capacity 0 (and writing the terminator through operator[] is undefined for std::string too).
+    /// Being constant also lets the compiler see that the empty block is never freed.
     inline static constexpr EmptyBlock s_empty = {};
 
     static char* emptyChars() noexcept {
@@ -154,7 +164,8 @@ private:
         static_cast<Header*>(block)->capacity = capacity;
         return static_cast<char*>(block) + sizeof(Header);
     }
-    // A block of exactly n characters (n > 0) holding a copy of s.
+    /// A block of exactly n characters (n > 0) holding a copy of s.
+    ///@{
     static char* createBlock(const char* s, std::size_t n) {
         char* const chars = allocate(n);
         std::memcpy(chars, s, n);
@@ -168,7 +179,8 @@ private:
             std::free(h);
         }
     }
-    // Moves the content into a block of exactly newCapacity characters (newCapacity > capacity()).
+    ///@}
+    /// Moves the content into a block of exactly newCapacity characters (newCapacity > capacity()).
     void reallocate(std::size_t newCapacity) {
         Header* const h = header();
         if (h->capacity == 0) {
@@ -195,6 +207,8 @@ private:
 static_assert(sizeof(MiniStringStorage) == sizeof(void*), "MiniStringStorage must stay one pointer wide");
 
 } // namespace Detail
+/// @}
+
 } // namespace Virad
 } // namespace Orvane
 

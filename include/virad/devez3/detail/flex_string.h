@@ -1,40 +1,41 @@
-// flex_string: the library's string class.
-//
-// The library hands strings across its interface by value (error messages,
-// file names, class ids, thread names, time formats), so the class must not
-// depend on the caller's standard library build and must be cheap for the
-// short texts that dominate. FlexString offers the operations of std::string
-// over a storage policy that decides where the characters live:
-//
-//   flex_string  -- SmallStringStorage: up to 31 characters inside the object,
-//                   longer strings on the heap; 32 bytes.
-//   mini_string  -- MiniStringStorage: one pointer; empty strings allocate
-//                   nothing. For records that hold several texts side by side.
-//
-// Contract:
-// - Thread-safety as for std::string: concurrent reads of one string are fine,
-//   any modification needs exclusive access.
-// - Lifetime: data(), c_str(), iterators and references stay valid until the
-//   string is modified or destroyed. A moved-from string is empty and usable.
-// - Nothing throws. Where std::string would throw, this class either keeps a
-//   well-defined result or stops the process:
-//     * a position past the end is clamped to size() (so substr(size() + 1) is
-//       empty, erase/insert/replace there act at the end, find returns npos);
-//     * at() with an index not below size() is a broken invariant: assertion
-//       report and the process ends. operator[], front() and back() do not
-//       check, exactly like std::string;
-//     * running out of memory or asking for more than max_size() characters
-//       ends the process with an assertion report.
-// - A null const char* is taken as the empty string wherever a C string is
-//   accepted (construction, assignment, append, insert, find, compare).
-// - Arguments may point into the string itself: s.append(s), s.insert(0, s),
-//   s.replace(1, 2, s.c_str() + 3, 4) all behave as if the argument were copied
-//   first.
-// - Comparison is byte-wise as by memcmp (characters compare as unsigned).
-// - Conversion to std::string is explicit (str() or static_cast): an implicit
-//   one would make mixed expressions such as `flex == std` ambiguous and would
-//   copy silently. Construction from std::string is implicit, so functions
-//   taking `const flex_string&` accept std::string and C strings alike.
+/// \file
+/// flex_string: the library's string class.
+///
+/// The library hands strings across its interface by value (error messages,
+/// file names, class ids, thread names, time formats), so the class must not
+/// depend on the caller's standard library build and must be cheap for the
+/// short texts that dominate. FlexString offers the operations of std::string
+/// over a storage policy that decides where the characters live:
+///
+///   flex_string  -- SmallStringStorage: up to 31 characters inside the object,
+///                   longer strings on the heap; 32 bytes.
+///   mini_string  -- MiniStringStorage: one pointer; empty strings allocate
+///                   nothing. For records that hold several texts side by side.
+///
+/// Contract:
+/// - Thread-safety as for std::string: concurrent reads of one string are fine,
+///   any modification needs exclusive access.
+/// - Lifetime: data(), c_str(), iterators and references stay valid until the
+///   string is modified or destroyed. A moved-from string is empty and usable.
+/// - Nothing throws. Where std::string would throw, this class either keeps a
+///   well-defined result or stops the process:
+///     * a position past the end is clamped to size() (so substr(size() + 1) is
+///       empty, erase/insert/replace there act at the end, find returns npos);
+///     * at() with an index not below size() is a broken invariant: assertion
+///       report and the process ends. operator[], front() and back() do not
+///       check, exactly like std::string;
+///     * running out of memory or asking for more than max_size() characters
+///       ends the process with an assertion report.
+/// - A null const char* is taken as the empty string wherever a C string is
+///   accepted (construction, assignment, append, insert, find, compare).
+/// - Arguments may point into the string itself: s.append(s), s.insert(0, s),
+///   s.replace(1, 2, s.c_str() + 3, 4) all behave as if the argument were copied
+///   first.
+/// - Comparison is byte-wise as by memcmp (characters compare as unsigned).
+/// - Conversion to std::string is explicit (str() or static_cast): an implicit
+///   one would make mixed expressions such as `flex == std` ambiguous and would
+///   copy silently. Construction from std::string is implicit, so functions
+///   taking `const flex_string&` accept std::string and C strings alike.
 #ifndef DOZUV2_VIRAD_DEVEZ3_DETAIL_FLEX_STRING_H
 #define DOZUV2_VIRAD_DEVEZ3_DETAIL_FLEX_STRING_H
 
@@ -54,17 +55,22 @@
 
 namespace Orvane {
 namespace Virad {
+/// \addtogroup diagnostics
+/// @{
+
 namespace Detail {
 
-// True for types with an iterator category, so that FlexString(5, 'x') and
-// FlexString(first, last) never compete.
+/// True for types with an iterator category, so that FlexString(5, 'x') and
+/// FlexString(first, last) never compete.
+///@{
 template <typename T, typename = void> struct FlexStringIsIterator : std::false_type {};
 template <typename T>
 struct FlexStringIsIterator<T, std::void_t<typename std::iterator_traits<T>::iterator_category>> : std::true_type {};
+///@}
 
-// Iterator-taking overloads accept exactly the string's own iterators (char* or const char*). As plain
-// const char* parameters they would also accept a literal 0, making calls such as erase(0) or
-// replace(0, 0, "x") ambiguous with the position forms.
+/// Iterator-taking overloads accept exactly the string's own iterators (char* or const char*). As plain
+/// const char* parameters they would also accept a literal 0, making calls such as erase(0) or
+/// replace(0, 0, "x") ambiguous with the position forms.
 template <typename T>
 using FlexStringIfIterator =
     std::enable_if_t<std::is_same<T, char*>::value || std::is_same<T, const char*>::value, int>;
@@ -91,7 +97,8 @@ public:
     FlexString() noexcept = default;
     FlexString(const FlexString&) = default;
     FlexString(FlexString&&) noexcept = default;
-    // The characters of other from pos, at most n of them.
+    /// The characters of other from pos, at most n of them.
+    ///@{
     FlexString(const FlexString& other, size_type pos, size_type n = npos)
         : m_storage(other.data() + other.clampPos(pos), other.clampLen(other.clampPos(pos), n)) {}
     FlexString(const char* s) : m_storage(s, lengthOf(s)) {}
@@ -103,6 +110,7 @@ public:
         initRange(first, last, typename std::iterator_traits<InputIt>::iterator_category());
     }
     FlexString(std::initializer_list<char> chars) : m_storage(chars.begin(), chars.size()) {}
+    ///@}
     ~FlexString() = default;
 
     FlexString& operator=(const FlexString&) = default;
@@ -152,7 +160,8 @@ public:
 
     char& operator[](size_type i) noexcept { return m_storage.mutableData()[i]; }
     const char& operator[](size_type i) const noexcept { return data()[i]; }
-    // Checked access: an index not below size() ends the process with an assertion report.
+    /// Checked access: an index not below size() ends the process with an assertion report.
+    ///@{
     char& at(size_type i) {
         checkIndex(i);
         return m_storage.mutableData()[i];
@@ -165,6 +174,7 @@ public:
     const char& front() const noexcept { return data()[0]; }
     char& back() noexcept { return m_storage.mutableData()[size() - 1]; }
     const char& back() const noexcept { return data()[size() - 1]; }
+    ///@}
 
     // ---- Iterators ----
 
@@ -188,10 +198,13 @@ public:
     bool empty() const noexcept { return size() == 0; }
     size_type capacity() const noexcept { return m_storage.capacity(); }
     static constexpr size_type max_size() noexcept { return Storage::maxSize(); }
-    // Makes room for n characters without changing the content; never shrinks.
+    /// Makes room for n characters without changing the content; never shrinks.
+    ///@{
     void reserve(size_type n = 0) { m_storage.reserve(n); }
     void shrink_to_fit() { m_storage.shrinkToFit(); }
-    // Keeps the capacity.
+    ///@}
+    /// Keeps the capacity.
+    ///@{
     void clear() noexcept { m_storage.setSize(0); }
     void resize(size_type n, char c) {
         const size_type current = size();
@@ -202,6 +215,7 @@ public:
         }
     }
     void resize(size_type n) { resize(n, char()); }
+    ///@}
 
     // ---- Appending ----
 
@@ -270,7 +284,7 @@ public:
         m_storage.mutableData()[oldSize] = c;
         m_storage.setSize(oldSize + 1);
     }
-    // Removes the last character; does nothing on an empty string.
+    /// Removes the last character; does nothing on an empty string.
     void pop_back() noexcept {
         const size_type n = size();
         if (n != 0) {
@@ -313,7 +327,8 @@ public:
         return begin() + pos;
     }
 
-    // Removes at most n characters from pos.
+    /// Removes at most n characters from pos.
+    ///@{
     FlexString& erase(size_type pos = 0, size_type n = npos) {
         pos = clampPos(pos);
         n = clampLen(pos, n);
@@ -333,8 +348,10 @@ public:
         erase(pos, static_cast<size_type>(last - first));
         return begin() + pos;
     }
+    ///@}
 
-    // Replaces at most len characters from pos by the n characters at s.
+    /// Replaces at most len characters from pos by the n characters at s.
+    ///@{
     FlexString& replace(size_type pos, size_type len, const char* s, size_type n) {
         pos = clampPos(pos);
         len = clampLen(pos, len);
@@ -360,7 +377,9 @@ public:
     FlexString& replace(size_type pos, size_type len, const std::string& s) {
         return replace(pos, len, s.data(), s.size());
     }
-    // Replaces at most len characters from pos by n copies of c.
+    ///@}
+    /// Replaces at most len characters from pos by n copies of c.
+    ///@{
     FlexString& replace(size_type pos, size_type len, size_type n, char c) {
         pos = clampPos(pos);
         len = clampLen(pos, len);
@@ -394,8 +413,9 @@ public:
         const FlexString chars(first2, last2);
         return replace(offsetOf(first), static_cast<size_type>(last - first), chars.data(), chars.size());
     }
+    ///@}
 
-    // Copies at most n characters from pos to dest (no NUL added); returns how many.
+    /// Copies at most n characters from pos to dest (no NUL added); returns how many.
     size_type copy(char* dest, size_type n, size_type pos = 0) const noexcept {
         pos = clampPos(pos);
         n = clampLen(pos, n);
@@ -468,7 +488,7 @@ public:
     }
     size_type find_last_not_of(char c, size_type pos = npos) const noexcept { return view().find_last_not_of(c, pos); }
 
-    // At most n characters from pos; empty when pos is past the end.
+    /// At most n characters from pos; empty when pos is past the end.
     FlexString substr(size_type pos = 0, size_type n = npos) const { return FlexString(*this, pos, n); }
 
     // ---- Comparison: negative, zero or positive as *this sorts before, with or after the argument ----
@@ -494,7 +514,8 @@ public:
     }
     int compare(const std::string& s) const noexcept { return compareChars(data(), size(), s.data(), s.size()); }
 
-    // Byte-wise three-way comparison of two character ranges (either may be empty with a null pointer).
+    /// Byte-wise three-way comparison of two character ranges (either may be empty with a null pointer).
+    ///@{
     static int compareChars(const char* a, size_type na, const char* b, size_type nb) noexcept {
         const size_type common = na < nb ? na : nb;
         const int r = common == 0 ? 0 : traits_type::compare(a, b, common);
@@ -504,6 +525,7 @@ public:
         return na < nb ? -1 : (na > nb ? 1 : 0);
     }
     static size_type lengthOf(const char* s) noexcept { return s == nullptr ? 0 : traits_type::length(s); }
+    ///@}
 
 private:
     std::string_view view() const noexcept { return std::string_view(data(), size()); }
@@ -511,13 +533,16 @@ private:
         const size_type n = size();
         return pos < n ? pos : n;
     }
-    // The number of characters available from pos (pos <= size()), at most n.
+    /// The number of characters available from pos (pos <= size()), at most n.
+    ///@{
     size_type clampLen(size_type pos, size_type n) const noexcept {
         const size_type available = size() - pos;
         return n < available ? n : available;
     }
     size_type offsetOf(const_iterator p) const noexcept { return static_cast<size_type>(p - data()); }
-    // Whether s points into this string's characters (or at its terminator).
+    ///@}
+    /// Whether s points into this string's characters (or at its terminator).
+    ///@{
     bool aliases(const char* s) const noexcept {
         const char* const first = data();
         return std::less_equal<const char*>()(first, s) && std::less_equal<const char*>()(s, first + size());
@@ -532,8 +557,10 @@ private:
             DOZUV2_FAIL("size() + n <= max_size()");
         }
     }
-    // Turns the len characters at pos into a gap of n uninitialised characters, moving the tail,
-    // and returns the gap (pos <= size(), len <= size() - pos).
+    ///@}
+    /// Turns the len characters at pos into a gap of n uninitialised characters, moving the tail,
+    /// and returns the gap (pos <= size(), len <= size() - pos).
+    ///@{
     char* openGap(size_type pos, size_type len, size_type n) {
         const size_type oldSize = size();
         const size_type kept = oldSize - len;
@@ -564,6 +591,7 @@ private:
         }
         m_storage.setSize(n);
     }
+    ///@}
 
     Storage m_storage;
 };
@@ -576,7 +604,7 @@ template <typename S> FlexString<S> flexConcat(const char* a, std::size_t na, co
     result.append(a, na).append(b, nb);
     return result;
 }
-// Puts a in front of b, reusing b's buffer when it already has the room.
+/// Puts a in front of b, reusing b's buffer when it already has the room.
 template <typename S> FlexString<S> flexPrepend(const char* a, std::size_t na, FlexString<S>&& b) {
     if (na <= b.capacity() - b.size()) {
         b.insert(0, a, na);
@@ -653,7 +681,8 @@ template <typename S> bool operator==(const std::string& a, const FlexString<S>&
     return b == a;
 }
 
-// The remaining relations follow from compare() with the arguments in the order written.
+/// The remaining relations follow from compare() with the arguments in the order written.
+///@{
 #define DOZUV2_FLEX_STRING_RELATION(op)                                                                                \
     template <typename S> bool operator op(const FlexString<S>& a, const FlexString<S>& b) noexcept {                  \
         return a.compare(b) op 0;                                                                                      \
@@ -675,28 +704,32 @@ DOZUV2_FLEX_STRING_RELATION(<)
 DOZUV2_FLEX_STRING_RELATION(<=)
 DOZUV2_FLEX_STRING_RELATION(>)
 DOZUV2_FLEX_STRING_RELATION(>=)
+///@}
 #undef DOZUV2_FLEX_STRING_RELATION
 
 template <typename S> void swap(FlexString<S>& a, FlexString<S>& b) noexcept {
     a.swap(b);
 }
 
-// Writes the characters honouring the stream's width, fill and adjustment, as for std::string.
+/// Writes the characters honouring the stream's width, fill and adjustment, as for std::string.
 template <typename S> std::ostream& operator<<(std::ostream& os, const FlexString<S>& s) {
     return os << std::string_view(s.data(), s.size());
 }
 
 } // namespace Detail
 
+/// The library's string class, with up to 31 characters held inline.
 using flex_string = Detail::FlexString<Detail::SmallStringStorage>;
+/// The same over a storage one pointer wide.
 using mini_string = Detail::FlexString<Detail::MiniStringStorage>;
+/// @}
 
 } // namespace Virad
 } // namespace Orvane
 
 namespace std {
 
-// Flex strings hash like the std::string with the same characters, so they can key unordered containers.
+/// Flex strings hash like the std::string with the same characters, so they can key unordered containers.
 template <typename S> struct hash<Orvane::Virad::Detail::FlexString<S>> {
     size_t operator()(const Orvane::Virad::Detail::FlexString<S>& s) const noexcept {
         return hash<string_view>()(string_view(s.data(), s.size()));
