@@ -8,6 +8,9 @@ PACKAGES += locales python3
 # Benchmark and fuzz-target anchors of the ciphers, digests and checksums; the library never links them.
 PACKAGES += libssl-dev zlib1g-dev
 COVERAGE_PACKAGES := gcovr
+# The allocators the memory benchmarks are also run over (preloaded), beside
+# glibc's; for benchmarks only, the library never links them.
+BENCH_PACKAGES := libmimalloc2.0 libjemalloc2
 # The Windows build: MinGW-w64 (POSIX threads model) cross-compiles, Wine runs
 # the results, and GoogleTest's sources are cross-built with the tests.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 googletest
@@ -108,11 +111,20 @@ bench: build
 	@for b in build/default/bench/*Bench; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
 
 # Every measure of the performance table beside its anchor, from the same run,
-# with repetitions: prints the table of ratios (ours / theirs) and goals.
-.PHONY: bench-report
+# with repetitions: prints the table of ratios (ours / theirs) and goals, the
+# memory programs' rows once with glibc's malloc and once each with mimalloc
+# and jemalloc preloaded. bench-report-realistic prints the realistic
+# workloads' rows only.
+.PHONY: bench-report bench-report-realistic bench-prereqs
 BENCH_REPETITIONS ?= 3
-bench-report: build
+bench-prereqs:
+	@$(MAKE) --no-print-directory install-packages NEED="$(BENCH_PACKAGES)"
+
+bench-report: build bench-prereqs
 	/usr/bin/python3 tools/bench_report.py --build build/default --repetitions $(BENCH_REPETITIONS)
+
+bench-report-realistic: build bench-prereqs
+	/usr/bin/python3 tools/bench_report.py --build build/default --repetitions $(BENCH_REPETITIONS) --realistic
 
 install-check: build
 	./.ci/install-check

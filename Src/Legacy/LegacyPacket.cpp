@@ -52,6 +52,15 @@ CPacket& CPacket::operator=(const CPacket& other) {
     return *this;
 }
 
+CPacket& CPacket::operator=(CPacket&& other) noexcept {
+    if (&other != this) {
+        delete m_internal;
+        m_internal = other.m_internal;
+        other.m_internal = nullptr;
+    }
+    return *this;
+}
+
 CPacket::~CPacket() {
     delete m_internal;
 }

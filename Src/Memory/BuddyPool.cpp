@@ -46,34 +46,32 @@ void BuddyPool::create(std::uint64_t totalSize, std::uint64_t chunkSize, const A
     const auto raw = reinterpret_cast<std::uintptr_t>(m_memory);
     m_base = m_memory + (((raw + m_chunkMask) & ~std::uintptr_t{m_chunkMask}) - raw);
 
-    m_nodes = static_cast<ChunkNode*>(std::malloc(sizeof(ChunkNode) * (m_chunkCount + 1u)));
+    // The order bytes follow the nodes in one allocation.
+    m_nodes = static_cast<ChunkNode*>(std::malloc((sizeof(ChunkNode) + 1) * (m_chunkCount + 1u)));
     if (m_nodes == nullptr) {
         fatal("ChunkNode malloc failed!\n");
     }
+    m_orders = reinterpret_cast<std::int8_t*>(m_nodes + m_chunkCount + 1u);
     m_lists = static_cast<Link*>(std::malloc(sizeof(Link) * (m_orderCount + 1u)));
     if (m_lists == nullptr) {
         fatal("BufferList malloc failed!\n");
     }
     for (std::uint32_t i = 0; i < m_chunkCount; ++i) {
-        ChunkNode& node = m_nodes[i];
-        node.prev = node.next = nullptr;
-        node.order = 0;
-        node.index = i;
-        node.address = m_base + (std::uint64_t{i} << m_chunkShift);
+        m_nodes[i].prev = m_nodes[i].next = nullptr;
+        m_orders[i] = 0;
     }
     for (std::uint32_t k = 0; k < m_orderCount; ++k) {
         m_lists[k].prev = m_lists[k].next = &m_lists[k];
-        m_lists[k].order = static_cast<std::int32_t>(k + 1);
     }
+    m_nonEmpty = 0;
 
     // From the top order down, lay out as many blocks as still fit.
     std::uint32_t carved = 0;
     for (std::uint32_t k = m_orderCount; k-- > 0;) {
         const std::uint32_t blockChunks = 1u << k;
         while (m_chunkCount - carved >= blockChunks) {
-            ChunkNode& first = m_nodes[carved];
-            first.order = static_cast<std::int32_t>(k + 1);
-            insertAfter(*m_lists[k].prev, first);
+            m_orders[carved] = static_cast<std::int8_t>(k + 1);
+            pushBack(k, carved);
             carved += blockChunks;
         }
     }
@@ -86,7 +84,7 @@ void BuddyPool::create(std::uint64_t totalSize, std::uint64_t chunkSize, const A
 }
 
 std::uint64_t BuddyPool::managementSize() const {
-    return sizeof(ChunkNode) * std::uint64_t{m_chunkCount} + sizeof(Link) * std::uint64_t{m_orderCount};
+    return (sizeof(ChunkNode) + 1) * std::uint64_t{m_chunkCount} + sizeof(Link) * std::uint64_t{m_orderCount};
 }
 
 DOZUV2_NOINLINE void* BuddyPool::allocateSlow(std::uint64_t& size) {
@@ -102,30 +100,27 @@ DOZUV2_NOINLINE void* BuddyPool::allocateSlow(std::uint64_t& size) {
     // (A held-back block of order r that came back after takeBack looked is
     // settled and split again here, which grants that same block.)
     settle();
-    std::uint32_t k = r;
-    while (k < m_orderCount && m_lists[k].next == &m_lists[k]) {
-        ++k;
-    }
-    if (k >= m_orderCount) {
+    const std::uint64_t large = m_nonEmpty & (~std::uint64_t{0} << r);
+    if (large == 0) {
         return nullptr;
     }
+    std::uint32_t k = Base::lowestSetBit(large);
     Link* taken = m_lists[k].next;
-    unlink(*taken);
-    std::uint32_t index = static_cast<ChunkNode*>(taken)->index;
+    remove(k, *taken);
+    std::uint32_t index = indexOf(taken);
     // Halve down to the wanted order, keeping the upper half each time.
     while (k > r) {
         --k;
-        ChunkNode& lower = m_nodes[index];
-        lower.order = static_cast<std::int32_t>(k + 1);
-        insertAfter(m_lists[k], lower);
+        m_orders[index] = static_cast<std::int8_t>(k + 1);
+        pushFront(k, index);
         index += 1u << k;
     }
-    m_nodes[index].order = -static_cast<std::int32_t>(r + 1);
+    m_orders[index] = static_cast<std::int8_t>(-static_cast<int>(r + 1));
     m_quickRelease.store(nullptr, std::memory_order_relaxed);
     m_freeChunks -= std::uint64_t{1} << r;
     ++m_blocksOut;
     size = m_chunkSize << r;
-    return m_nodes[index].address;
+    return m_base + (std::uint64_t{index} << m_chunkShift);
 }
 
 std::uint32_t BuddyPool::checkedIndex(const void* block) const {
@@ -164,14 +159,14 @@ void BuddyPool::releaseLocked(const void* block) {
     const std::uint32_t index = checkedIndex(block);
     VIRAD_ASSERT(m_nodes != nullptr);
     settle();
-    const std::int32_t order = -m_nodes[index].order;
+    const int order = -m_orders[index];
     // Only the first chunk of an allocated block has a negative order: this
     // catches a double release and a pointer into the middle of a block.
     VIRAD_ASSERT(order > 0);
     const auto k = static_cast<std::uint32_t>(order - 1);
     if (!m_closing && nextAllocationUndoes(index, k)) {
         // Left on the counts as allocated; freeSize adds it (see settle).
-        m_recent.address = m_nodes[index].address;
+        m_recent.address = m_base + (std::uint64_t{index} << m_chunkShift);
         m_recent.index = index;
         m_recent.order = k;
         m_heldBackOrder.store(k, std::memory_order_relaxed);
@@ -184,22 +179,21 @@ void BuddyPool::releaseLocked(const void* block) {
 }
 
 void BuddyPool::mergeAndList(std::uint32_t index, std::uint32_t k) {
-    m_nodes[index].order = 0;
-    auto order = static_cast<std::int32_t>(k + 1);
-    while (static_cast<std::uint32_t>(order) < m_orderCount) {
+    m_orders[index] = 0;
+    std::uint32_t order = k + 1;
+    while (order < m_orderCount) {
         const std::uint32_t half = 1u << (order - 1);
         const std::uint32_t buddy = index ^ half;
-        if (buddy >= m_chunkCount || m_nodes[buddy].order != order) {
+        if (buddy >= m_chunkCount || m_orders[buddy] != static_cast<std::int8_t>(order)) {
             break;
         }
-        unlink(m_nodes[buddy]);
-        m_nodes[buddy].order = 0;
+        remove(order - 1, m_nodes[buddy]);
+        m_orders[buddy] = 0;
         index &= ~half;
         ++order;
     }
-    ChunkNode& merged = m_nodes[index];
-    merged.order = order;
-    insertAfter(m_lists[order - 1], merged);
+    m_orders[index] = static_cast<std::int8_t>(order);
+    pushFront(order - 1, index);
     m_quickRelease.store(nullptr, std::memory_order_relaxed);
 }
 
@@ -215,7 +209,7 @@ bool BuddyPool::nextAllocationUndoes(std::uint32_t index, std::uint32_t k) const
     for (; k + 1 < m_orderCount; ++k) {
         const std::uint32_t half = 1u << k;
         const std::uint32_t buddy = index ^ half;
-        if (buddy >= m_chunkCount || m_nodes[buddy].order != static_cast<std::int32_t>(k + 1)) {
+        if (buddy >= m_chunkCount || m_orders[buddy] != static_cast<std::int8_t>(k + 1)) {
             return true; // the merging stops here
         }
         const Link& list = m_lists[k];
@@ -242,7 +236,7 @@ Common::Vector<std::uint32_t> BuddyPool::freeBlocks(std::uint32_t order) {
     }
     settle();
     for (Link* at = m_lists[order].next; at != &m_lists[order]; at = at->next) {
-        indexes.push_back(static_cast<ChunkNode*>(at)->index);
+        indexes.push_back(indexOf(at));
     }
     return indexes;
 }
@@ -263,13 +257,14 @@ void BuddyPool::dumpFreeLists() {
         settle();
         for (std::uint32_t k = 0; k < m_orderCount; ++k) {
             Link& head = m_lists[k];
-            add("BufferList id:%d, order:%d, head:%p, headpre:%p, next:%p\n", static_cast<int>(k), head.order,
-                static_cast<void*>(&head), static_cast<void*>(head.prev), static_cast<void*>(head.next));
+            add("BufferList id:%d, order:%d, head:%p, headpre:%p, next:%p\n", static_cast<int>(k),
+                static_cast<int>(k + 1), static_cast<void*>(&head), static_cast<void*>(head.prev),
+                static_cast<void*>(head.next));
             for (Link* at = head.next; at != &head; at = at->next) {
-                const auto* node = static_cast<ChunkNode*>(at);
+                const std::uint32_t index = indexOf(at);
                 add("bufflist:%d, id:%d, realIdx:%d, self:%p, order:%d, pre:%p, next:%p\n", static_cast<int>(k), 0,
-                    static_cast<int>(node->index), static_cast<const void*>(node), node->order,
-                    static_cast<void*>(node->prev), static_cast<void*>(node->next));
+                    static_cast<int>(index), static_cast<const void*>(at), static_cast<int>(m_orders[index]),
+                    static_cast<void*>(at->prev), static_cast<void*>(at->next));
             }
         }
     }
@@ -307,7 +302,9 @@ void BuddyPool::retire(Retired& retired) {
     // The shape (base, counts) stays as it was: it is read without the lock.
     m_memory = nullptr;
     m_nodes = nullptr;
+    m_orders = nullptr;
     m_lists = nullptr;
+    m_nonEmpty = 0;
     m_freeChunks = 0;
 }
 

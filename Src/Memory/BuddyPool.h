@@ -5,8 +5,10 @@
 // order. An allocation takes the smallest free block that is large enough and
 // halves it until it fits, keeping the highest-addressed piece and putting the
 // lower halves on the front of their lists; a release merges the block with
-// its free buddy for as long as there is one. Both walk at most one list per
-// order, however many blocks are held.
+// its free buddy for as long as there is one. A bitmap of the lists that are
+// not empty finds the list to take from in one bit scan, and a byte per chunk
+// holding its order value answers every buddy test, so neither walks more
+// than one step per order, however many blocks are held or free.
 //
 // The reservation is carved at creation from the top order down, so a pool
 // whose chunk count is not a power of two starts as a few blocks of falling
@@ -151,19 +153,14 @@ public:
     void close();
 
 private:
-    // A place on a circular, doubly linked free list: a list head or the first
-    // chunk of a free block. order is k + 1 on list k and for a free block of
-    // order k, -(k + 1) for the first chunk of an allocated block of order k,
-    // 0 for every other chunk.
+    // A place on a circular, doubly linked free list: a list head, or the
+    // node of a chunk that starts a free block. A node is found from its
+    // chunk index and back by its place in the node array.
     struct Link {
         Link* prev;
         Link* next;
-        std::int32_t order;
     };
-    struct ChunkNode : Link {
-        std::uint32_t index;
-        unsigned char* address;
-    };
+    using ChunkNode = Link;
 
     static void unlink(Link& node) {
         node.prev->next = node.next;
@@ -175,6 +172,22 @@ private:
         where.next->prev = &node;
         where.next = &node;
     }
+    // Lists a free block at the front, or the back, of list k; takes one off.
+    void pushFront(std::uint32_t k, std::uint32_t index) {
+        insertAfter(m_lists[k], m_nodes[index]);
+        m_nonEmpty |= std::uint64_t{1} << k;
+    }
+    void pushBack(std::uint32_t k, std::uint32_t index) {
+        insertAfter(*m_lists[k].prev, m_nodes[index]);
+        m_nonEmpty |= std::uint64_t{1} << k;
+    }
+    void remove(std::uint32_t k, Link& node) {
+        unlink(node);
+        if (m_lists[k].next == &m_lists[k]) {
+            m_nonEmpty &= ~(std::uint64_t{1} << k);
+        }
+    }
+    std::uint32_t indexOf(const Link* node) const { return static_cast<std::uint32_t>(node - m_nodes); }
     // The order whose blocks hold size bytes, or -1.
     int orderFor(std::uint64_t size) const {
         if (size == 0) {
@@ -233,7 +246,16 @@ private:
     unsigned char* m_memory = nullptr;
     unsigned char* m_base = nullptr;
     ChunkNode* m_nodes = nullptr;
+    // The order value of every chunk: k + 1 for the first chunk of a free
+    // block of order k (on list k), -(k + 1) for the first chunk of an
+    // allocated block of order k, 0 for every other chunk. One byte a chunk,
+    // apart from the nodes, so that the buddy tests of a merge read a few
+    // cache lines however large the pool. (In the nodes' allocation, after them.)
+    std::int8_t* m_orders = nullptr;
     Link* m_lists = nullptr;
+    // Bit k is set while list k is not empty: the smallest free block that is
+    // large enough is one bit scan away.
+    std::uint64_t m_nonEmpty = 0;
     std::uint64_t m_chunkSize = 0;
     std::uint64_t m_poolBytes = 0;
     std::uint32_t m_chunkMask = 0;

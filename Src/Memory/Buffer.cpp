@@ -113,6 +113,15 @@ CBuffer::~CBuffer() {
     std::free(m_internal);
 }
 
+CBuffer& CBuffer::operator=(CBuffer&& other) noexcept {
+    if (&other != this) {
+        std::free(m_internal);
+        m_internal = other.m_internal;
+        other.m_internal = nullptr;
+    }
+    return *this;
+}
+
 std::uint64_t CBuffer::putBufferGrowing(unsigned char* data, std::uint64_t length) {
     // Nothing to copy from: the buffer stays as it was, not even allocated.
     if (data == nullptr) {

@@ -27,6 +27,11 @@ inline unsigned highestSetBit(std::uint64_t value) {
     return 63u - static_cast<unsigned>(__builtin_clzll(value));
 }
 
+// The index of the lowest set bit, 0..63; value must not be 0.
+inline unsigned lowestSetBit(std::uint64_t value) {
+    return static_cast<unsigned>(__builtin_ctzll(value));
+}
+
 // A relaxed atomic read and write of a plain byte that code outside the
 // library may also write (the print option flags handed out by address).
 inline unsigned char loadByteRelaxed(const unsigned char& byte) {

@@ -42,8 +42,13 @@ public:
     CPacket(const CPacket& other);
     CPacket(const Orvane::Memory::CPacket& other);
     ///@}
+    /// Takes the other's block, leaving the other invalid; no count changes.
+    CPacket(CPacket&& other) noexcept : m_internal(other.m_internal) { other.m_internal = nullptr; }
     /// Shares the other's block; an invalid source makes this packet invalid.
     CPacket& operator=(const CPacket& other);
+    /// Lets go of this packet's block and takes the other's, leaving the other
+    /// invalid (moving a packet into itself changes nothing).
+    CPacket& operator=(CPacket&& other) noexcept;
     ~CPacket();
 
     /// A handle of the same block; an invalid packet when this one is invalid.

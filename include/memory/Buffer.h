@@ -55,6 +55,12 @@ public:
     ~CBuffer();
     CBuffer(const CBuffer&) = delete;
     CBuffer& operator=(const CBuffer&) = delete;
+    /// Takes the other buffer's data (size, capacity and step with it), leaving
+    /// the other empty.
+    CBuffer(CBuffer&& other) noexcept : m_internal(other.m_internal) { other.m_internal = nullptr; }
+    /// Frees this buffer's data and takes the other's, leaving the other empty
+    /// (moving a buffer into itself changes nothing).
+    CBuffer& operator=(CBuffer&& other) noexcept;
 
     /// Appends length bytes, growing as needed; returns length, or 0 when the
     /// room could not be had (or data is null).

@@ -53,6 +53,9 @@ public:
     CPacket(void* buffer, std::uint64_t size, std::uint64_t extraSize, BufferProc deleter);
     /// Shares the other packet's block.
     CPacket(const CPacket& other);
+    /// Takes the other packet's block, leaving the other invalid; no count
+    /// changes, so containers of packets grow and reorder without atomic steps.
+    CPacket(CPacket&& other) noexcept : m_internal(other.m_internal) { other.m_internal = nullptr; }
     /// size bytes of parent starting at offset, sharing the parent's bytes and
     /// keeping it alive. Invalid (and reported) unless offset < parent's size
     /// and offset + size <= parent's size.
@@ -64,6 +67,9 @@ public:
 
     /// Shares the other packet's block, letting go of this one's.
     CPacket& operator=(const CPacket& other);
+    /// Takes the other packet's block, letting go of this one's; the other is
+    /// left invalid (moving a packet into itself changes nothing).
+    CPacket& operator=(CPacket&& other) noexcept;
     virtual ~CPacket();
 
     /// Lets go of the block; the packet becomes invalid.

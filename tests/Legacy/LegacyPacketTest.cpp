@@ -53,6 +53,21 @@ TEST(LegacyPacketTest, HandlesShareOneBlockAndAnInvalidPacketHoldsNothing) {
     EXPECT_EQ(target.GetHeader(), nullptr);
 }
 
+TEST(LegacyPacketTest, MovesHandTheBlockOverAndLeaveTheSourceInvalid) {
+    static_assert(std::is_nothrow_move_constructible<::CPacket>::value, "");
+    ::CPacket source(64ul), other(32ul);
+    unsigned char* const block = source.GetBuffer();
+    ::CPacket moved(std::move(source));
+    EXPECT_TRUE(source.Invalid());
+    EXPECT_EQ(moved.GetBuffer(), block);
+    ::CPacket& alias = moved;
+    moved = std::move(alias); // into itself: kept
+    other = std::move(moved);
+    EXPECT_TRUE(moved.Invalid());
+    EXPECT_EQ(other.GetBuffer(), block);
+    EXPECT_EQ(other.GetLength(), 64u);
+}
+
 TEST(LegacyPacketTest, AnAttachLaterPacketTakesTheCallersBufferAndGivesItBack) {
     static std::vector<std::uint64_t> released; // user value's first byte, capacity
     released.clear();

@@ -103,3 +103,18 @@ TEST(BufferTest, AppendsEitherSideOfTheLongAppendCutLandAlike) {
     EXPECT_EQ(std::vector<unsigned char>(buffer.getBuffer(), buffer.getBuffer() + 12288),
               std::vector<unsigned char>(source.begin(), source.begin() + 12288));
 }
+
+// A move takes the data with its size, capacity and step and leaves the source empty; moving over a buffer frees
+// what that one held (the sanitizer builds see a leak or a double free).
+TEST(BufferTest, MovesTakeTheDataAndLeaveTheSourceEmpty) {
+    CBuffer source, target;
+    source.setIncreasedSize(16);
+    source.putBuffer(g_bytes, 10);
+    target.putBuffer(g_bytes, 3);
+    CBuffer moved(std::move(source));
+    CBuffer& alias = moved;
+    moved = std::move(alias); // into itself: kept
+    target = std::move(moved);
+    target.putBuffer(g_bytes + 10, 7); // the step came along: 17 bytes round up to 32
+    EXPECT_EQ(Lines({state(source), state(moved), state(target)}), Lines({"0/0-", "0/0-", "17/32"}));
+}

@@ -118,6 +118,37 @@ TEST(PacketTest, BufferProceduresSeeTheSizeAtReleaseOrTheCapacity) {
     EXPECT_EQ(other.calls, Lines{address(bytes) + " 4"});
 }
 
+// A move hands the record over without counting: the source is left invalid, the block goes once, when the last
+// holder goes; moving into a holder of another block lets that one go.
+TEST(PacketTest, MovesHandTheRecordOverAndLeaveTheSourceInvalid) {
+    static_assert(std::is_nothrow_move_constructible<CPacket>::value, "vectors of packets must move, not copy");
+    static_assert(std::is_nothrow_move_assignable<CPacket>::value, "");
+    ProcLog log;
+    unsigned char first[8] = {}, second[8] = {};
+    {
+        CPacket source(first, 8, log.proc());
+        CPacket moved(std::move(source));
+        EXPECT_FALSE(source.valid());
+        EXPECT_EQ(moved.getBuffer(), first);
+        CPacket& alias = moved;
+        moved = std::move(alias); // into itself: kept
+        EXPECT_EQ(moved.getBuffer(), first);
+        std::vector<CPacket> packets;
+        packets.push_back(std::move(moved));
+        packets.emplace_back(second, 8, log.proc());
+        packets.resize(64); // grows by moving
+        EXPECT_EQ(log.calls, Lines{});
+        packets[1] = std::move(packets[0]);
+        EXPECT_FALSE(packets[0].valid());
+        EXPECT_EQ(log.calls, Lines{address(second) + " 8"});
+        CPacket sharer(packets[1]);
+        packets[1] = std::move(sharer); // another holder of the same record: one count fewer, block kept
+        EXPECT_FALSE(sharer.valid());
+        EXPECT_EQ(log.calls, Lines{address(second) + " 8"});
+    }
+    EXPECT_EQ(log.calls, (Lines{address(second) + " 8", address(first) + " 8"}));
+}
+
 TEST(PacketDeathTest, AnUnknownSourceIsAnAssertion) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(

@@ -6,11 +6,18 @@
 
 using namespace Orvane::Platform;
 
-TEST(CpuTest, BitScanFindsTheHighestSetBit) {
-    const std::pair<std::uint64_t, unsigned> cases[] = {
-        {1, 0}, {2, 1}, {0xFFFF, 15}, {0x10000, 16}, {0x7FFFFFFFFFFFFFFFULL, 62}, {0x8000000000000000ULL, 63}};
-    for (const auto& [value, highest] : cases) {
+TEST(CpuTest, BitScansFindTheHighestAndTheLowestSetBit) {
+    // value, highest, lowest
+    const std::tuple<std::uint64_t, unsigned, unsigned> cases[] = {{1, 0, 0},
+                                                                   {2, 1, 1},
+                                                                   {0xFFFF, 15, 0},
+                                                                   {0x10000, 16, 16},
+                                                                   {0x7FFFFFFFFFFFFFFFULL, 62, 0},
+                                                                   {0x8000000000000000ULL, 63, 63},
+                                                                   {0x8000000000000100ULL, 63, 8}};
+    for (const auto& [value, highest, lowest] : cases) {
         EXPECT_EQ(highestSetBit(value), highest) << std::hex << value;
+        EXPECT_EQ(lowestSetBit(value), lowest) << std::hex << value;
     }
 }
 
