@@ -13,11 +13,16 @@ COVERAGE_PACKAGES := gcovr
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine64 googletest
 # CPack's Debian generator reads dependencies with dpkg-shlibdeps and file types with file.
 PACKAGE_PACKAGES := dpkg-dev file fakeroot
+# The 64-bit ARM Linux build: Debian's cross compiler and arm64 C library,
+# qemu's user-mode emulator to run the results, GoogleTest's sources.
+ARM64_PACKAGES := g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user googletest
 JOBS ?= 2
 
 WINDOWS_BUILD := build/windows
+ARM64_BUILD := build/arm64
 
 .PHONY: windows windows-test windows-demo windows-prereqs
+.PHONY: arm64 arm64-test arm64-demo arm64-prereqs
 .PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean \
         tables check-tables package
 .PHONY: fuzz stress exit-check ct-check fault-sweep
@@ -187,6 +192,23 @@ windows-test: windows
 
 windows-demo: windows
 	./cmake/wine-run $(WINDOWS_BUILD)/wineprefix $(WINDOWS_BUILD)/examples/DemoHost.exe
+
+# ---- 64-bit ARM Linux: the library, its tests and the example host,
+# cross-built with Debian's aarch64 GCC and run under qemu-aarch64 ----
+arm64-prereqs: prereqs
+	@$(MAKE) --no-print-directory install-packages NEED="$(ARM64_PACKAGES)"
+
+arm64: arm64-prereqs
+	cmake --preset arm64
+	cmake --build --preset arm64 -j $(JOBS)
+
+arm64-demo: arm64
+	./cmake/qemu-run $(ARM64_BUILD)/examples/DemoHost
+
+# The tests and then the example host.
+arm64-test: arm64
+	ctest --preset arm64
+	./cmake/qemu-run $(ARM64_BUILD)/examples/DemoHost
 # Debian packages (runtime libdozuv2-N and libdozuv2-dev) of a release build
 # for /usr, written to build/package/packages/.
 package: prereqs
