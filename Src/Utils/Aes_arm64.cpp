@@ -168,9 +168,13 @@ void cbcDecrypt(const AesKeySchedule& ks, unsigned char iv[16], unsigned char* o
 // The counter block's high eight bytes stay as they are while its low half,
 // kept as a native number, counts; one byte reversal per block turns the low
 // half back into big-endian bytes.
+inline uint8x8_t bigEndianHalf(std::uint64_t value) {
+    return vrev64_u8(vcreate_u8(value));
+}
+
 template <std::size_t... I>
 inline void counterLanes(Block (&b)[kLanes], uint8x8_t high, std::uint64_t low, std::index_sequence<I...>) {
-    ((b[I] = vcombine_u8(high, vrev64_u8(vcreate_u8(low + I)))), ...);
+    ((b[I] = vcombine_u8(high, bigEndianHalf(low + I))), ...);
 }
 
 void ctrBlocks(const AesKeySchedule& ks, unsigned char counter[16], unsigned char* out, const unsigned char* in,
@@ -188,7 +192,7 @@ void ctrBlocks(const AesKeySchedule& ks, unsigned char counter[16], unsigned cha
         xorStoreLanes(out, in, b, Lanes());
         low += kLanes;
     }
-    vst1_u8(counter + 8, vrev64_u8(vcreate_u8(low)));
+    vst1_u8(counter + 8, bigEndianHalf(low));
     for (; blocks != 0; --blocks, in += 16, out += 16) {
         const Block stream = encryptOne(rk, load(counter));
         aesIncrementCounter(counter);
