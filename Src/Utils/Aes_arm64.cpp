@@ -103,16 +103,56 @@ inline void xorStoreLanes(unsigned char* out, const unsigned char* in, const Blo
     (store(out + 16 * I, veorq_u8(load(in + 16 * I), b[I])), ...);
 }
 
-void encryptBlocks(const AesKeySchedule& ks, unsigned char* out, const unsigned char* in, std::size_t blocks) {
-    const RoundKeys rk(ks);
-    for (; blocks >= kLanes; blocks -= kLanes, in += 16 * kLanes, out += 16 * kLanes) {
-        Block b[kLanes];
-        loadLanes(b, in, Lanes());
-        encryptLanes(rk, b, Lanes());
-        storeLanes(out, b, Lanes());
+// The round keys of one key size in registers, for a chain of single blocks
+// whose rounds are written out in full: the chain waits on every block, so a
+// loop's own instructions would only add to each block's time.
+template <unsigned Rounds> struct UnrolledKeys {
+    Block key[Rounds + 1];
+
+    explicit UnrolledKeys(const AesKeySchedule& ks) {
+        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(ks.words);
+        for (unsigned r = 0; r <= Rounds; ++r) {
+            key[r] = load(bytes + 16 * r);
+        }
     }
-    for (; blocks != 0; --blocks, in += 16, out += 16) {
-        store(out, encryptOne(rk, load(in)));
+
+    Block encrypt(Block b) const { return encrypt(b, std::make_index_sequence<Rounds - 1>()); }
+
+    template <std::size_t... R> Block encrypt(Block b, std::index_sequence<R...>) const {
+        ((b = vaesmcq_u8(vaeseq_u8(b, key[R]))), ...);
+        return veorq_u8(vaeseq_u8(b, key[Rounds - 1]), key[Rounds]);
+    }
+};
+
+// Calls body with the schedule's round keys in registers, for its key size.
+template <typename Body> inline void withUnrolledKeys(const AesKeySchedule& ks, Body body) {
+    if (ks.rounds == 10) {
+        body(UnrolledKeys<10>(ks));
+    } else if (ks.rounds == 12) {
+        body(UnrolledKeys<12>(ks));
+    } else {
+        body(UnrolledKeys<14>(ks));
+    }
+}
+
+// Runs of eight blocks, then single blocks with the rounds written out: the
+// stream modes come here for one block at a time.
+void encryptBlocks(const AesKeySchedule& ks, unsigned char* out, const unsigned char* in, std::size_t blocks) {
+    if (blocks >= kLanes) {
+        const RoundKeys rk(ks);
+        for (; blocks >= kLanes; blocks -= kLanes, in += 16 * kLanes, out += 16 * kLanes) {
+            Block b[kLanes];
+            loadLanes(b, in, Lanes());
+            encryptLanes(rk, b, Lanes());
+            storeLanes(out, b, Lanes());
+        }
+    }
+    if (blocks != 0) {
+        withUnrolledKeys(ks, [&](const auto& keys) {
+            for (; blocks != 0; --blocks, in += 16, out += 16) {
+                store(out, keys.encrypt(load(in)));
+            }
+        });
     }
 }
 
@@ -131,13 +171,14 @@ void decryptBlocks(const AesKeySchedule& ks, unsigned char* out, const unsigned 
 
 void cbcEncrypt(const AesKeySchedule& ks, unsigned char iv[16], unsigned char* out, const unsigned char* in,
                 std::size_t blocks) {
-    const RoundKeys rk(ks);
-    Block chain = load(iv);
-    for (; blocks != 0; --blocks, in += 16, out += 16) {
-        chain = encryptOne(rk, veorq_u8(load(in), chain));
-        store(out, chain);
-    }
-    store(iv, chain);
+    withUnrolledKeys(ks, [&](const auto& keys) {
+        Block chain = load(iv);
+        for (; blocks != 0; --blocks, in += 16, out += 16) {
+            chain = keys.encrypt(veorq_u8(load(in), chain));
+            store(out, chain);
+        }
+        store(iv, chain);
+    });
 }
 
 void cbcDecrypt(const AesKeySchedule& ks, unsigned char iv[16], unsigned char* out, const unsigned char* in,
