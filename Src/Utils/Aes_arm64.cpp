@@ -1,8 +1,9 @@
 // The AES engine on the ARMv8 cryptography extension. ECB, CTR and CBC
 // decryption have no dependency between blocks, so they keep eight blocks in
 // flight to hide the latency of the round instructions; CBC encryption is a
-// chain and runs one block at a time. Reached only through the dispatcher,
-// when the processor reports the instructions.
+// chain and runs one block at a time, as do the stream modes' blocks, with
+// the rounds written out for the key size. Reached only through the
+// dispatcher, when the processor reports the instructions.
 //
 // ARM splits a round differently from x86: AESE adds the round key first and
 // then substitutes and shifts, AESMC mixes the columns. So round r of the
