@@ -54,7 +54,9 @@ TEST(CrcTest, ProcessorPathAgreesWithThePortableOneOnBoundsAndRandomLengths) {
     for (int i = 0; i < 200; ++i) {
         cases.push_back({random() % 16, random() % 2100});
     }
-    for (const auto& [offset, length] : cases) {
+    for (const auto& testCase : cases) {
+        // Named, not bound: the lambda below captures them.
+        const std::size_t offset = testCase.first, length = testCase.second;
         const unsigned char* bytes = data.data() + offset;
         const auto [portable, processor] = resultsOnBothPaths([&] { return crc32(bytes, length); });
         EXPECT_EQ(portable, processor) << "offset " << offset << " length " << length;
