@@ -51,40 +51,34 @@ struct RoundKeys {
     }
 };
 
-inline Block encryptOne(const RoundKeys& rk, Block b) {
-    for (unsigned r = 0; r + 1 < rk.rounds; ++r) {
-        b = vaesmcq_u8(vaeseq_u8(b, rk.key[r]));
-    }
-    return veorq_u8(vaeseq_u8(b, rk.key[rk.rounds - 1]), rk.key[rk.rounds]);
-}
+// The two directions: a full round (substitution and shift with the key
+// added first, then the column mix) and the last round's first part.
+struct Encryption {
+    static Block round(Block b, Block key) { return vaesmcq_u8(vaeseq_u8(b, key)); }
+    static Block lastRound(Block b, Block key) { return vaeseq_u8(b, key); }
+};
+struct Decryption {
+    static Block round(Block b, Block key) { return vaesimcq_u8(vaesdq_u8(b, key)); }
+    static Block lastRound(Block b, Block key) { return vaesdq_u8(b, key); }
+};
 
-inline Block decryptOne(const RoundKeys& rk, Block b) {
+template <typename Direction> inline Block runOne(const RoundKeys& rk, Block b) {
     for (unsigned r = 0; r + 1 < rk.rounds; ++r) {
-        b = vaesimcq_u8(vaesdq_u8(b, rk.key[r]));
+        b = Direction::round(b, rk.key[r]);
     }
-    return veorq_u8(vaesdq_u8(b, rk.key[rk.rounds - 1]), rk.key[rk.rounds]);
+    return veorq_u8(Direction::lastRound(b, rk.key[rk.rounds - 1]), rk.key[rk.rounds]);
 }
 
 // All lanes through every round, round by round, so the lanes' instructions
 // interleave.
-template <std::size_t... I>
-inline void encryptLanes(const RoundKeys& rk, Block (&b)[kLanes], std::index_sequence<I...>) {
+template <typename Direction, std::size_t... I>
+inline void runLanes(const RoundKeys& rk, Block (&b)[kLanes], std::index_sequence<I...>) {
     for (unsigned r = 0; r + 1 < rk.rounds; ++r) {
         const Block k = rk.key[r];
-        ((b[I] = vaesmcq_u8(vaeseq_u8(b[I], k))), ...);
+        ((b[I] = Direction::round(b[I], k)), ...);
     }
     const Block last = rk.key[rk.rounds - 1], final = rk.key[rk.rounds];
-    ((b[I] = veorq_u8(vaeseq_u8(b[I], last), final)), ...);
-}
-
-template <std::size_t... I>
-inline void decryptLanes(const RoundKeys& rk, Block (&b)[kLanes], std::index_sequence<I...>) {
-    for (unsigned r = 0; r + 1 < rk.rounds; ++r) {
-        const Block k = rk.key[r];
-        ((b[I] = vaesimcq_u8(vaesdq_u8(b[I], k))), ...);
-    }
-    const Block last = rk.key[rk.rounds - 1], final = rk.key[rk.rounds];
-    ((b[I] = veorq_u8(vaesdq_u8(b[I], last), final)), ...);
+    ((b[I] = veorq_u8(Direction::lastRound(b[I], last), final)), ...);
 }
 
 template <std::size_t... I>
@@ -120,8 +114,8 @@ template <unsigned Rounds> struct UnrolledKeys {
     Block encrypt(Block b) const { return encrypt(b, std::make_index_sequence<Rounds - 1>()); }
 
     template <std::size_t... R> Block encrypt(Block b, std::index_sequence<R...>) const {
-        ((b = vaesmcq_u8(vaeseq_u8(b, key[R]))), ...);
-        return veorq_u8(vaeseq_u8(b, key[Rounds - 1]), key[Rounds]);
+        ((b = Encryption::round(b, key[R])), ...);
+        return veorq_u8(Encryption::lastRound(b, key[Rounds - 1]), key[Rounds]);
     }
 };
 
@@ -144,7 +138,7 @@ void encryptBlocks(const AesKeySchedule& ks, unsigned char* out, const unsigned 
         for (; blocks >= kLanes; blocks -= kLanes, in += 16 * kLanes, out += 16 * kLanes) {
             Block b[kLanes];
             loadLanes(b, in, Lanes());
-            encryptLanes(rk, b, Lanes());
+            runLanes<Encryption>(rk, b, Lanes());
             storeLanes(out, b, Lanes());
         }
     }
@@ -162,11 +156,11 @@ void decryptBlocks(const AesKeySchedule& ks, unsigned char* out, const unsigned 
     for (; blocks >= kLanes; blocks -= kLanes, in += 16 * kLanes, out += 16 * kLanes) {
         Block b[kLanes];
         loadLanes(b, in, Lanes());
-        decryptLanes(rk, b, Lanes());
+        runLanes<Decryption>(rk, b, Lanes());
         storeLanes(out, b, Lanes());
     }
     for (; blocks != 0; --blocks, in += 16, out += 16) {
-        store(out, decryptOne(rk, load(in)));
+        store(out, runOne<Decryption>(rk, load(in)));
     }
 }
 
@@ -192,7 +186,7 @@ void cbcDecrypt(const AesKeySchedule& ks, unsigned char iv[16], unsigned char* o
         for (std::size_t i = 0; i < kLanes; ++i) {
             b[i] = cipher[i];
         }
-        decryptLanes(rk, b, Lanes());
+        runLanes<Decryption>(rk, b, Lanes());
         store(out, veorq_u8(b[0], chain));
         for (std::size_t i = 1; i < kLanes; ++i) {
             store(out + 16 * i, veorq_u8(b[i], cipher[i - 1]));
@@ -201,7 +195,7 @@ void cbcDecrypt(const AesKeySchedule& ks, unsigned char iv[16], unsigned char* o
     }
     for (; blocks != 0; --blocks, in += 16, out += 16) {
         const Block cipher = load(in);
-        store(out, veorq_u8(decryptOne(rk, cipher), chain));
+        store(out, veorq_u8(runOne<Decryption>(rk, cipher), chain));
         chain = cipher;
     }
     store(iv, chain);
@@ -230,13 +224,13 @@ void ctrBlocks(const AesKeySchedule& ks, unsigned char counter[16], unsigned cha
         }
         Block b[kLanes];
         counterLanes(b, high, low, Lanes());
-        encryptLanes(rk, b, Lanes());
+        runLanes<Encryption>(rk, b, Lanes());
         xorStoreLanes(out, in, b, Lanes());
         low += kLanes;
     }
     vst1_u8(counter + 8, bigEndianHalf(low));
     for (; blocks != 0; --blocks, in += 16, out += 16) {
-        const Block stream = encryptOne(rk, load(counter));
+        const Block stream = runOne<Encryption>(rk, load(counter));
         aesIncrementCounter(counter);
         store(out, veorq_u8(load(in), stream));
     }
