@@ -20,11 +20,16 @@ PACKAGE_PACKAGES := dpkg-dev file fakeroot doxygen
 ABI_PACKAGES := abigail-tools
 # The reference is built with Doxygen.
 DOCS_PACKAGES := doxygen
+# The 64-bit ARM Linux build: Debian's cross compiler and arm64 C library,
+# qemu's user-mode emulator to run the results, GoogleTest's sources.
+ARM64_PACKAGES := g++-aarch64-linux-gnu libc6-dev-arm64-cross qemu-user googletest
 JOBS ?= 2
 
 WINDOWS_BUILD := build/windows
+ARM64_BUILD := build/arm64
 
 .PHONY: windows windows-test windows-demo windows-prereqs
+.PHONY: arm64 arm64-test arm64-demo arm64-prereqs
 .PHONY: all demo test test-shuffled install-packages build asan tsan clang coverage bench install-check prereqs format clean \
         tables check-tables package
 .PHONY: fuzz stress exit-check ct-check fault-sweep
@@ -240,6 +245,23 @@ windows-test: windows
 
 windows-demo: windows
 	./cmake/wine-run $(WINDOWS_BUILD)/wineprefix $(WINDOWS_BUILD)/examples/DemoHost.exe
+
+# ---- 64-bit ARM Linux: the library, its tests and the example host,
+# cross-built with Debian's aarch64 GCC and run under qemu-aarch64 ----
+arm64-prereqs: prereqs
+	@$(MAKE) --no-print-directory install-packages NEED="$(ARM64_PACKAGES)"
+
+arm64: arm64-prereqs
+	cmake --preset arm64
+	cmake --build --preset arm64 -j $(JOBS)
+
+arm64-demo: arm64
+	./cmake/qemu-run $(ARM64_BUILD)/examples/DemoHost
+
+# The tests and then the example host.
+arm64-test: arm64
+	ctest --preset arm64
+	./cmake/qemu-run $(ARM64_BUILD)/examples/DemoHost
 # Debian packages (runtime libdozuv2-N, libdozuv2-dev and the reference in
 # libdozuv2-doc) of a release build for /usr, written to build/package/packages/.
 package: prereqs

@@ -1,12 +1,6 @@
-# The unit tests on Windows: GoogleTest cross-built from Debian's sources,
-# one CTest test per program run under Wine (a Wine start per GoogleTest case
-# would cost minutes), and the tests that cannot mean anything there.
-
-set(DOZUV2_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's sources, cross-built for the tests")
-set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-add_subdirectory(${DOZUV2_GOOGLETEST_SOURCE} ${CMAKE_CURRENT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# The unit tests on Windows, one program per test under Wine, and the tests
+# that cannot mean anything there.
+include(${CMAKE_CURRENT_LIST_DIR}/WholeProgramTests.cmake)
 
 # setenv and unsetenv for the tests that change the zone as a host would.
 add_compile_options(-include ${CMAKE_CURRENT_SOURCE_DIR}/windows/PosixShims.h)
@@ -71,15 +65,3 @@ set(DOZUV2_WINDOWS_EXCLUDED_TESTS_VersionTest
     # Matches its death test with brackets, which GoogleTest's simple regular
     # expressions on Windows do not support.
     VersionTest.CheckResultEndsTheProcessAfterItsReport)
-
-# Registers a test program: the whole program is one CTest test under Wine,
-# less its excluded tests.
-function(dozuv2_add_windows_test name)
-    set(filter "")
-    if(DEFINED DOZUV2_WINDOWS_EXCLUDED_TESTS_${name} AND NOT "${DOZUV2_WINDOWS_EXCLUDED_TESTS_${name}}" STREQUAL "")
-        list(JOIN DOZUV2_WINDOWS_EXCLUDED_TESTS_${name} ":" negative)
-        set(filter "--gtest_filter=-${negative}")
-    endif()
-    add_test(NAME ${name} COMMAND ${name} --gtest_brief=1 ${filter})
-    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
-endfunction()

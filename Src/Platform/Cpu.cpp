@@ -1,7 +1,10 @@
-// The processor family, the same on every host: which instruction sets the
-// processor offers, asked of the processor itself through the compiler's
-// helper for its identification instruction.
+// The processor family: which instruction sets the processor offers. An x86
+// processor is asked itself, through the compiler's helper for its
+// identification instruction, the same on every host; a 64-bit ARM one only
+// tells the kernel, so there the host answers.
 #include "Src/Platform/Cpu.h"
+
+#include "Src/Platform/HostParts.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -32,15 +35,20 @@ CpuFeatures detect() {
     const CpuidResult basic = cpuid(1, 0);
     const CpuidResult extended = cpuid(7, 0);
     CpuFeatures features;
-    features.pclmulqdq = (basic.ecx & (1u << 1)) != 0;
+    features.clmul = (basic.ecx & (1u << 1)) != 0;
     features.aes = (basic.ecx & (1u << 25)) != 0;
     features.ssse3 = (basic.ecx & (1u << 9)) != 0;
     features.sha = (extended.ebx & (1u << 29)) != 0;
+    features.crc32 = false;
     return features;
+}
+#elif defined(__aarch64__)
+CpuFeatures detect() {
+    return Host::armFeatures();
 }
 #else
 CpuFeatures detect() {
-    return CpuFeatures{false, false, false, false};
+    return CpuFeatures{false, false, false, false, false};
 }
 #endif
 

@@ -45,10 +45,11 @@ inline void storeByteRelaxed(unsigned char& byte, unsigned char value) {
 // Code using them lives in files of its own compiled for them, and is called
 // only when the flag says the processor has them.
 struct CpuFeatures {
-    bool aes;       // AES-NI round instructions
-    bool sha;       // SHA extensions (SHA-1 and SHA-256 rounds)
-    bool pclmulqdq; // carry-less multiply
-    bool ssse3;     // byte shuffles (the SHA path's byte order)
+    bool aes;   // AES round instructions (AES-NI; ARMv8 AESE, AESD, AESMC, AESIMC)
+    bool sha;   // SHA-1 round instructions (the SHA extensions; ARMv8 SHA1C and its kin)
+    bool clmul; // 64-bit carry-less multiply (PCLMULQDQ; ARMv8 PMULL)
+    bool ssse3; // x86 byte shuffles (the SHA path's byte order)
+    bool crc32; // ARMv8 CRC-32 instructions (x86's own CRC instruction is for another polynomial)
 };
 // What this processor offers; asked once, then answered from memory. All
 // false on processors the library has no faster paths for.
@@ -58,14 +59,20 @@ const CpuFeatures& cpuFeatures();
 } // namespace Orvane
 
 // DOZUV2_X86_PATHS is defined where the processor family can have the
-// instruction-set paths of the *_x86.cpp files; elsewhere those files are
-// empty and their dispatchers never name them.
+// instruction-set paths of the *_x86.cpp files, DOZUV2_ARM64_PATHS where it
+// can have those of the *_arm64.cpp files; elsewhere those files are empty
+// and their dispatchers never name them. The *_arm64.cpp files are compiled
+// for the ARMv8 cryptography and CRC extensions as a whole (the build sets
+// their flags), as the instructions are only reached once detected.
 //
 // DOZUV2_TARGET_ISA("aes,sse2") before a function compiles that function, and
 // only it, for the named instruction sets, so the rest of the library still
 // runs on the baseline processor.
 #if defined(__x86_64__)
 #define DOZUV2_X86_PATHS 1
+#endif
+#if defined(__aarch64__)
+#define DOZUV2_ARM64_PATHS 1
 #endif
 #define DOZUV2_TARGET_ISA(sets) __attribute__((target(sets)))
 

@@ -8,6 +8,7 @@
 
 #include "Src/Platform/Clock.h"
 #include "Src/Platform/Console.h"
+#include "Src/Platform/Cpu.h"
 #include "Src/Platform/File.h"
 #include "Src/Platform/Thread.h"
 
@@ -70,6 +71,14 @@ DirectoryEntry directoryEntryOf(const char* name, std::uint16_t attributes, std:
 // The search itself, for a pattern known to be neither null nor empty.
 DirectorySearch* startSearch(const char* pattern, DirectoryEntry& first);
 bool nextEntry(DirectorySearch* search, DirectoryEntry& entry);
+
+// ---- Processor ----
+
+#if defined(__aarch64__)
+// The optional instruction sets of a 64-bit ARM processor, as the kernel
+// reports them; all false where the host cannot tell.
+CpuFeatures armFeatures();
+#endif
 
 // ---- Clocks ----
 

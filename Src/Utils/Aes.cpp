@@ -72,7 +72,7 @@ protected:
 
 private:
     static const AesEngine& chooseEngine() {
-#if defined(DOZUV2_X86_PATHS)
+#if defined(DOZUV2_X86_PATHS) || defined(DOZUV2_ARM64_PATHS)
         if (Detail::instructionPaths().aes) {
             return Detail::aesInstructionEngine();
         }

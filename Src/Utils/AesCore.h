@@ -63,7 +63,7 @@ struct AesEngine {
 };
 
 const AesEngine& aesPortableEngine();
-#if defined(DOZUV2_X86_PATHS)
+#if defined(DOZUV2_X86_PATHS) || defined(DOZUV2_ARM64_PATHS)
 const AesEngine& aesInstructionEngine();
 #endif
 

@@ -1,8 +1,8 @@
 // The checksums. CRC-16 runs a byte at a time over its table. CRC-32 runs
 // eight bytes per step over eight tables (each table advances the register
 // past one more byte), or folds 64 bytes per step with carry-less multiplies
-// where the processor has them; both give the byte-at-a-time result. The
-// tables are computed at compile time.
+// where the processor has them, or takes ARM's CRC-32 instructions; all give
+// the byte-at-a-time result. The tables are computed at compile time.
 #include "utils/Crc.h"
 
 #include "Src/Utils/CrcCore.h"
@@ -71,12 +71,17 @@ std::uint32_t crc32Portable(std::uint32_t reg, const unsigned char* data, std::s
 }
 
 std::uint32_t crc32Register(std::uint32_t reg, const unsigned char* data, std::size_t length) {
-#if defined(DOZUV2_X86_PATHS)
-    if (length >= 64 && Detail::instructionPaths().clmul) {
+#if defined(DOZUV2_X86_PATHS) || defined(DOZUV2_ARM64_PATHS)
+    if (length >= Detail::kCrc32FoldMinimum && Detail::instructionPaths().clmul) {
         const std::size_t folded = length & ~std::size_t{15};
         reg = Detail::crc32Fold(reg, data, folded);
         data += folded;
         length -= folded;
+    }
+#endif
+#if defined(DOZUV2_ARM64_PATHS)
+    if (length != 0 && Detail::instructionPaths().crc32) {
+        return Detail::crc32Instructions(reg, data, length);
     }
 #endif
     return crc32Portable(reg, data, length);

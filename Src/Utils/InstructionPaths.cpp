@@ -17,13 +17,18 @@ std::atomic<bool> g_portableOnly{false};
 } // namespace
 
 InstructionPaths instructionPaths() {
-    InstructionPaths paths = {false, false, false};
-#if defined(DOZUV2_X86_PATHS)
+    InstructionPaths paths = {false, false, false, false};
+#if defined(DOZUV2_X86_PATHS) || defined(DOZUV2_ARM64_PATHS)
     if (!g_portableOnly.load(std::memory_order_relaxed)) {
         const Platform::CpuFeatures& cpu = Platform::cpuFeatures();
         paths.aes = cpu.aes;
+#if defined(DOZUV2_X86_PATHS)
         paths.sha = cpu.sha && cpu.ssse3;
-        paths.clmul = cpu.pclmulqdq;
+#else
+        paths.sha = cpu.sha;
+#endif
+        paths.clmul = cpu.clmul;
+        paths.crc32 = cpu.crc32;
     }
 #endif
     return paths;

@@ -18,6 +18,7 @@ struct InstructionPaths {
     bool aes;   // AES round instructions
     bool sha;   // SHA-1 round instructions
     bool clmul; // carry-less multiply (CRC-32 folding)
+    bool crc32; // CRC-32 instructions (ARM)
 };
 
 // The paths to take now.

@@ -62,7 +62,7 @@ void compressPortable(std::uint32_t* state, const unsigned char* data, std::size
 }
 
 void compress(std::uint32_t* state, const unsigned char* data, std::size_t blocks) {
-#if defined(DOZUV2_X86_PATHS)
+#if defined(DOZUV2_X86_PATHS) || defined(DOZUV2_ARM64_PATHS)
     if (Detail::instructionPaths().sha) {
         Detail::sha1BlocksInstructions(state, data, blocks);
         return;

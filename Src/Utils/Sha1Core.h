@@ -13,7 +13,7 @@ namespace Orvane {
 namespace Utils {
 namespace Detail {
 
-#if defined(DOZUV2_X86_PATHS)
+#if defined(DOZUV2_X86_PATHS) || defined(DOZUV2_ARM64_PATHS)
 void sha1BlocksInstructions(std::uint32_t* state, const unsigned char* data, std::size_t blocks);
 #endif
 

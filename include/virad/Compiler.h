@@ -24,6 +24,14 @@
 ///                             library's own definition serving every other use;
 /// DOZUV2_FORWARDED_ARGUMENTS  the variable arguments, as the last argument of
 ///                             the call made from it.
+/// DOZUV2_VIRTUAL_FLAG_IN_ADJUSTMENT
+///                             1 where a member-function pointer marks a
+///                             virtual function in the low bit of its
+///                             this-adjustment, which is then stored doubled,
+///                             its code word holding the plain vtable offset
+///                             (the ARM variant of the Itanium ABI, on 64-bit
+///                             ARM); 0 where the code word itself is odd for a
+///                             virtual function (1 + the vtable offset).
 ///
 /// GNU C++ and clang, on Linux and as MinGW-w64 on Windows, use their
 /// attributes and built-ins; MinGW checks formats against the printf its C
@@ -60,6 +68,11 @@
 #define DOZUV2_HAS_ARGUMENT_FORWARDING 1
 #define DOZUV2_FORWARDING_INLINE extern inline __attribute__((gnu_inline, always_inline, artificial))
 #define DOZUV2_FORWARDED_ARGUMENTS __builtin_va_arg_pack()
+#endif
+#if defined(__aarch64__)
+#define DOZUV2_VIRTUAL_FLAG_IN_ADJUSTMENT 1
+#else
+#define DOZUV2_VIRTUAL_FLAG_IN_ADJUSTMENT 0
 #endif
 
 #endif

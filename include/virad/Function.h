@@ -64,11 +64,44 @@ enum : std::uint32_t {
 /// this one, which has the single-inheritance pointer representation.
 class GenericObject {};
 
-/// The Itanium C++ ABI's member-function pointer: a code pointer (odd for a
-/// virtual function: 1 + its offset in the vtable) and the this-adjustment.
+/// The Itanium C++ ABI's member-function pointer: a code word and the
+/// this-adjustment. Where the code word marks a virtual function (1 + its
+/// offset in the vtable) this is the form the delegate keeps; on ARM the mark
+/// is the adjustment's low bit, and the delegate moves it into the code word
+/// (vtable offsets and code addresses are even there), so a bound delegate
+/// has the same bytes on every processor.
 struct MemberPointerBits {
     void* code;
     std::ptrdiff_t adjust;
+
+    /// The code word as the delegate keeps it, and the adjustment in bytes.
+    ///@{
+    void* keptCode() const {
+#if DOZUV2_VIRTUAL_FLAG_IN_ADJUSTMENT
+        return reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(code) | (adjust & 1));
+#else
+        return code;
+#endif
+    }
+    std::ptrdiff_t bytes() const {
+#if DOZUV2_VIRTUAL_FLAG_IN_ADJUSTMENT
+        return adjust >> 1;
+#else
+        return adjust;
+#endif
+    }
+    ///@}
+
+    /// The member pointer of a kept code word, without adjustment.
+    static MemberPointerBits fromKept(void* kept) {
+#if DOZUV2_VIRTUAL_FLAG_IN_ADJUSTMENT
+        const std::uintptr_t word = reinterpret_cast<std::uintptr_t>(kept);
+        return MemberPointerBits{reinterpret_cast<void*>(word & ~std::uintptr_t{1}),
+                                 static_cast<std::ptrdiff_t>(word & 1)};
+#else
+        return MemberPointerBits{kept, 0};
+#endif
+    }
 };
 
 /// The four fields shared by every delegate, with their equality.
@@ -172,7 +205,7 @@ public:
             break;
         }
         using GenericMethod = R (GenericObject::*)(Args...);
-        const MemberPointerBits bits{firstPointer(), 0};
+        const MemberPointerBits bits = MemberPointerBits::fromKept(firstPointer());
         GenericMethod method;
         std::memcpy(&method, &bits, sizeof method);
 #if defined(__GNUC__) && !defined(__clang__)
@@ -207,10 +240,11 @@ private:
         // right base), then apply the member pointer's own this-adjustment, so
         // the call needs none.
         Target* target = object;
-        void* adjusted = const_cast<char*>(reinterpret_cast<const char*>(target)) + bits.adjust;
+        void* adjusted = const_cast<char*>(reinterpret_cast<const char*>(target)) + bits.bytes();
+        void* code = bits.keptCode();
         kind = bindKind;
         typeName = typeid(O*).name();
-        std::memcpy(callable, &bits.code, sizeof bits.code);
+        std::memcpy(callable, &code, sizeof code);
         std::memcpy(callable + 8, &adjusted, sizeof adjusted);
     }
 };

@@ -12,7 +12,7 @@ using namespace Orvane;
 // (A request the heap refuses ends the same way, with "block"; the fault
 // sweep fails every such allocation of the library in turn.)
 TEST(ContainersDeathTest, ARequestPastTheAddressSpaceIsTheAssertionReport) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Orvane::Testing::reexecuteDeathTests();
     Common::Allocator<std::uint64_t> words;
     const std::size_t mostWords = SIZE_MAX / 8;
     EXPECT_DEATH(words.allocate(mostWords + 1),
@@ -49,7 +49,7 @@ TEST(ContainersTest, TablesKeepWhatTheyAreGivenAndFindItByText) {
 // memory on the way is the assertion report (filledForCaller), or false with
 // the caller's own value left to it (builtForCaller).
 TEST(ContainersDeathTest, RunningOutOfMemoryWhileFillingForTheCaller) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Orvane::Testing::reexecuteDeathTests();
     EXPECT_EQ(Common::filledForCaller([] { return std::string("filled"); }), "filled");
     EXPECT_DEATH(Common::filledForCaller([]() -> std::string { throw std::bad_alloc(); }),
                  R"(assertion \(filled\) failed)");

@@ -70,7 +70,7 @@ void registerThenRefuse() {
 }
 
 TEST(ProcessWideDeathTest, EachPolicyGivesItsExit) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe"); // a fresh process: the never policy's probe is made below
+    Orvane::Testing::reexecuteDeathTests(); // a fresh process: the never policy's probe is made below
     EXPECT_EXIT(exitAfterFirstUse<AtExit::destroy>(), testing::ExitedWithCode(0),
                 "\\[made1 gone1 made2 late2 gone2\\]");
     EXPECT_EXIT(exitAfterFirstUse<AtExit::retire>(), testing::ExitedWithCode(0), "\\[made1 gone1 late-null0\\]");

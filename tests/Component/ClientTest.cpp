@@ -364,7 +364,7 @@ FakeClientFactory g_exitClients("Exit");
 } // namespace
 
 TEST(ClientDeathTest, ClientsWithoutTheirRecordAreAssertions) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Orvane::Testing::reexecuteDeathTests();
     ClientScript script;
     EXPECT_DEATH(
         {

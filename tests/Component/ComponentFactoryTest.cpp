@@ -174,7 +174,7 @@ TEST_F(ComponentFactoryTest, ClientLookupsGiveOneWrapperPerFactory) {
 }
 
 TEST(ComponentFactoryDeathTest, ClassIdListIndexIsChecked) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Orvane::Testing::reexecuteDeathTests();
     const ClassIDList list("INeverRegistered");
     EXPECT_DEATH(list[-1], R"(assertion \(\(size_t\)index < m_internal->ids\.size\(\)\))");
     EXPECT_DEATH(list[0], R"(assertion \(\(size_t\)index < m_internal->ids\.size\(\)\))");

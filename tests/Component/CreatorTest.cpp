@@ -180,7 +180,7 @@ TEST(CreatorTest, AClassIdThatNamesAPathLoadsNothing) {
 }
 
 TEST(CreatorDeathTest, DestroyingASharedObjectThatIsNotListedIsABrokenInvariant) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Orvane::Testing::reexecuteDeathTests();
     registerComponent("Listed", &make);
     FakeComponent object;
     EXPECT_DEATH(destroyComponent(&object, "NeverListed", true), R"(assertion \(pi != s_componentMap\.end\(\)\))");

@@ -111,7 +111,7 @@ TEST(UnknownTest, ComPtrCopiesCountBothPointersAndSetTheCurrentUser) {
 }
 
 TEST(UnknownDeathTest, BrokenInvariantsAreAssertions) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Orvane::Testing::reexecuteDeathTests();
     Detail::CObjectTable table;
     EXPECT_DEATH(table.get(0), R"(assertion \(index < m_internal->objects\.size\(\)\))");
     EXPECT_DEATH(TComPtr<IUnknown>()->addRef(), R"(assertion \(m_ptr != NULL\))");

@@ -57,6 +57,11 @@ TEST(FunctionTest, BindingsCallDispatchAndCompare) {
     EXPECT_EQ(weight(2), 112);
     // Binding through the derived or the base pointer names the same subobject.
     EXPECT_EQ(weight, F(&Weighted::weight, static_cast<Weighted*>(&parcel)));
+    // Named as a member of the derived class, the pointer itself carries the base's offset.
+    int (Parcel::*const derived)(int) = &Weighted::weight;
+    const F throughDerived(derived, &parcel);
+    EXPECT_EQ(throughDerived(2), 112);
+    EXPECT_EQ(throughDerived, weight);
 }
 
 TEST(FunctionTest, ReuseNumbersDecideEqualityAndMarkTheCallingThread) {

@@ -42,7 +42,7 @@ TEST(LastErrorTest, MessageTableStoresReplacesAndDefaultsToEmptyUnderConcurrentU
 }
 
 TEST(LastErrorDeathTest, AssertionsReportOnStandardErrorAndAbort) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Orvane::Testing::reexecuteDeathTests();
     EXPECT_DEATH(Detail::assertionFailedMsg("x > 0", "bad x\n", "int g(int)", "Src/Y.cpp", 7),
                  R"(assertion \(x > 0\) failed in int g\(int\): Src/Y\.cpp\(7\): bad x)");
     int* nothing = nullptr;
@@ -57,7 +57,7 @@ TEST(LastErrorDeathTest, AssertionsReportOnStandardErrorAndAbort) {
 // ends the process at once: the printer is not called again for a second
 // last line (it would leave with status 7), and nothing recurses.
 TEST(LastErrorDeathTest, AnAssertionWhileTheReportIsPrintedEndsTheProcessAtOnce) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Orvane::Testing::reexecuteDeathTests();
     EXPECT_EXIT(
         {
             setLogPrinter(TFunction1<void, const char*>(+[](const char*) {

@@ -17,6 +17,6 @@ TEST(CSemaphoreTest, ResultsOfEachWaitAndOfPostPastTheMaximum) {
 }
 
 TEST(CSemaphoreDeathTest, ANegativeInitialCountIsABrokenInvariant) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Orvane::Testing::reexecuteDeathTests();
     EXPECT_DEATH(CSemaphore semaphore(-1), "assertion \\(m_internal->m_handle\\) failed");
 }

@@ -247,7 +247,7 @@ TEST(BuddyPoolTest, DumpsEveryListAndBlock) {
 }
 
 TEST(BuddyPoolDeathTest, ReleasingBelowThePoolOrTwiceEndsTheProcess) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Orvane::Testing::reexecuteDeathTests();
     TestPool t(4);
     EXPECT_DEATH(t.pool.release(t.pool.base() - kChunk), "assertion \\(id >= 0\\) failed");
     void* block = t.take();

@@ -170,7 +170,7 @@ TEST(PacketManagerFreshTest, PolicyZeroKeepsThePolicyWhileParametersChange) {
 }
 
 TEST(PacketManagerFreshTest, InvalidParametersAndOperatorsEndTheProcess) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Orvane::Testing::reexecuteDeathTests();
     CPacketManager::PoolParameter small, ragged, loose;
     small.chunkSize = 1023;
     small.totalSize = 1023 * 4;

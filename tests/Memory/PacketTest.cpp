@@ -150,7 +150,7 @@ TEST(PacketTest, MovesHandTheRecordOverAndLeaveTheSourceInvalid) {
 }
 
 TEST(PacketDeathTest, AnUnknownSourceIsAnAssertion) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Orvane::Testing::reexecuteDeathTests();
     EXPECT_DEATH(
         {
             OldPacketInternal* record = OldPacketInternal::createForBuffer(nullptr, 0, 0, CPacket::BufferProc());

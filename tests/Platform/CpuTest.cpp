@@ -2,9 +2,22 @@
 
 #include "support/Testing.h"
 
+#include <cstdlib>
 #include <fstream>
+#include <map>
+#include <sstream>
 
 using namespace Orvane::Platform;
+
+namespace {
+
+// The features by the names the kernel and the build use for them.
+std::map<std::string, bool> namedFeatures() {
+    const CpuFeatures& f = cpuFeatures();
+    return {{"aes", f.aes}, {"sha", f.sha}, {"clmul", f.clmul}, {"ssse3", f.ssse3}, {"crc32", f.crc32}};
+}
+
+} // namespace
 
 TEST(CpuTest, BitScansFindTheHighestAndTheLowestSetBit) {
     // value, highest, lowest
@@ -21,17 +34,50 @@ TEST(CpuTest, BitScansFindTheHighestAndTheLowestSetBit) {
     }
 }
 
+// The kernel's list of this processor's features: "flags" on x86,
+// "Features" on ARM (an emulator may show the host's list, or none).
 TEST(CpuTest, FeaturesAgreeWithTheKernelsFlags) {
+#if defined(__aarch64__)
+    const std::string key = "Features";
+    const std::map<std::string, const char*> kernelNames = {
+        {"aes", "aes"}, {"sha", "sha1"}, {"clmul", "pmull"}, {"crc32", "crc32"}};
+#else
+    const std::string key = "flags";
+    const std::map<std::string, const char*> kernelNames = {
+        {"aes", "aes"}, {"sha", "sha_ni"}, {"clmul", "pclmulqdq"}, {"ssse3", "ssse3"}};
+#endif
     std::ifstream info("/proc/cpuinfo");
     std::string line;
-    while (std::getline(info, line) && line.rfind("flags", 0) != 0) {
+    while (std::getline(info, line) && line.rfind(key, 0) != 0) {
     }
-    if (line.rfind("flags", 0) != 0) {
-        GTEST_SKIP() << "no x86 flags line in /proc/cpuinfo";
+    if (line.rfind(key, 0) != 0) {
+        GTEST_SKIP() << "no " << key << " line in /proc/cpuinfo";
     }
     line += " "; // every flag between blanks
-    const auto has = [&line](const char* flag) { return line.find(" " + std::string(flag) + " ") != line.npos; };
-    const CpuFeatures& features = cpuFeatures();
-    EXPECT_EQ(std::vector<bool>({features.aes, features.sha, features.pclmulqdq, features.ssse3}),
-              std::vector<bool>({has("aes"), has("sha_ni"), has("pclmulqdq"), has("ssse3")}));
+    const std::map<std::string, bool> features = namedFeatures();
+    std::map<std::string, bool> found, reported;
+    for (const auto& [name, kernelName] : kernelNames) {
+        found[name] = features.at(name);
+        reported[name] = line.find(" " + std::string(kernelName) + " ") != line.npos;
+    }
+    EXPECT_EQ(found, reported);
+}
+
+// Where the build runs the tests on a processor known to have instruction
+// paths (qemu's, for ARM), it names them in DOZUV2_EXPECTED_CPU_FEATURES,
+// and each must be found: otherwise every comparison of the processor's path
+// with the portable one would compare the portable path with itself.
+TEST(CpuTest, TheProcessorTheBuildNamesOffersItsInstructionPaths) {
+    const char* expected = std::getenv("DOZUV2_EXPECTED_CPU_FEATURES");
+    if (expected == nullptr) {
+        GTEST_SKIP() << "the build names no features for this processor";
+    }
+    const std::map<std::string, bool> features = namedFeatures();
+    std::istringstream names(expected);
+    std::map<std::string, bool> named, found;
+    for (std::string name; names >> name;) {
+        named[name] = true;
+        found[name] = features.count(name) != 0 && features.at(name);
+    }
+    EXPECT_EQ(found, named);
 }

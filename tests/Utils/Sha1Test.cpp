@@ -1,5 +1,5 @@
-// CSha1: the published messages on both paths, the finished rule, the rooms
-// and the texts.
+// CSha1: the published messages on both paths, random lengths on both, the
+// finished rule, the rooms and the texts.
 #include "utils/Sha1.h"
 
 #include "support/CryptoData.h"
@@ -45,6 +45,25 @@ TEST(Sha1Test, PaddingBoundsAndPiecesOnBothPaths) {
                 << path << " " << testing::PrintToString(pieces);
         }
     });
+}
+
+// Random messages of random lengths, fed whole and in two random pieces at
+// a random alignment: the processor's path gives the portable path's digest.
+TEST(Sha1Test, ProcessorPathAgreesWithThePortableOneOnRandomLengths) {
+    std::mt19937 random(1);
+    const Bytes data = randomBytes(random, 700);
+    for (int i = 0; i < 150; ++i) {
+        const std::size_t offset = random() % 8, length = random() % 690, split = random() % (length + 1);
+        const auto [portable, processor] = resultsOnBothPaths([&] {
+            CSha1 sha;
+            sha.update(data.data() + offset, split);
+            sha.update(data.data() + offset + split, length - split);
+            char out[41];
+            sha.hex(out, sizeof out);
+            return std::string(out);
+        });
+        EXPECT_EQ(portable, processor) << "offset " << offset << " length " << length << " split " << split;
+    }
 }
 
 TEST(Sha1Test, RoomsTextsAndTheFinishedRule) {

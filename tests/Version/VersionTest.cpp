@@ -200,7 +200,7 @@ TEST(VersionTest, TheSuggestionBlockHoldsAtMost12800BytesWithItsTerminator) {
 }
 
 TEST(VersionTest, CheckResultEndsTheProcessAfterItsReport) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Orvane::Testing::reexecuteDeathTests();
     static const IncludeVersion other[] = {{"include/virad/devez3/detail/flex_string.h", "1"}};
     EXPECT_DEATH(
         {

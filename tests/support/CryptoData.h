@@ -7,6 +7,9 @@
 #include "Src/Utils/InstructionPaths.h"
 #include "support/Testing.h"
 
+#include <random>
+#include <utility>
+
 namespace Orvane {
 namespace Testing {
 
@@ -71,6 +74,24 @@ template <typename Body> void onBothPaths(Body body) {
         body(portable ? "portable" : "processor");
     }
     Utils::Detail::forcePortablePaths(false);
+}
+
+// The body's result with the portable paths forced, then on the processor's
+// own: a pair whose halves must be equal.
+template <typename Body> auto resultsOnBothPaths(Body body) {
+    Utils::Detail::forcePortablePaths(true);
+    const auto portable = body();
+    Utils::Detail::forcePortablePaths(false);
+    return std::make_pair(portable, body());
+}
+
+// Bytes from a seeded generator, the same on every run.
+inline Bytes randomBytes(std::mt19937& random, std::size_t length) {
+    Bytes out(length);
+    for (unsigned char& byte : out) {
+        byte = static_cast<unsigned char>(random());
+    }
+    return out;
 }
 
 } // namespace Testing
