@@ -35,7 +35,8 @@ struct PacketRecordFields {
     bool attached = false;
     bool bufferAttached = false;
     Orvane::Memory::CPacket* parent = nullptr;
-    Orvane::Memory::CPacket::BufferProc proc; // a caller buffer's deleter, or the release procedure
+    Orvane::Memory::CPacket::BufferProc deleter;
+    Orvane::Memory::CPacket::BufferProc release;
     void* userValue = nullptr;
 };
 

@@ -301,7 +301,7 @@ OldPacketInternal* OldPacketInternal::createForBuffer(void* buffer, std::uint64_
         record->m_buffer = static_cast<unsigned char*>(buffer);
         record->m_size = size;
         record->m_capacity = size;
-        record->m_proc = deleter;
+        record->m_deleter = deleter;
     }
     return record;
 }
@@ -313,7 +313,7 @@ OldPacketInternal* OldPacketInternal::createAttachLater(unsigned int size, const
         record->m_size = size;
         record->m_capacity = size;
         record->m_attached = true;
-        record->m_proc = release;
+        record->m_release = release;
         record->m_userValue = userValue;
     }
     return record;
@@ -342,8 +342,8 @@ std::uint64_t OldPacketInternal::putBuffer(void* data, std::uint64_t length) {
 DOZUV2_NOINLINE void OldPacketInternal::destroy() {
     if (m_attached) {
         std::free(m_extra);
-        if (m_bufferAttached && !m_proc.empty()) {
-            m_proc(m_userValue, m_capacity);
+        if (m_bufferAttached && !m_release.empty()) {
+            m_release(m_userValue, m_capacity);
         }
         delete this;
         return;
@@ -381,8 +381,8 @@ DOZUV2_NOINLINE void OldPacketInternal::destroy() {
         return;
     }
     case sourceCaller: {
-        if (!m_proc.empty()) {
-            m_proc(m_buffer, m_size);
+        if (!m_deleter.empty()) {
+            m_deleter(m_buffer, m_size);
         }
         void* extra = m_extra;
         delete this;

@@ -111,10 +111,8 @@ struct OldPacketInternal final : PacketInternal {
     bool m_bufferAttached = false;
     // A slice's own handle of its parent, which keeps the parent alive.
     CPacket* m_parent = nullptr;
-    // The deleter of a caller's buffer, or the release procedure of the
-    // attach-later form (no record is both): one field, so that a record in
-    // the last bytes of a packet's block spans as few cache lines as it can.
-    BufferProc m_proc;
+    BufferProc m_deleter;
+    BufferProc m_release;
     void* m_userValue = nullptr;
 };
 
