@@ -23,6 +23,19 @@ std::uint32_t crc32Fold(std::uint32_t reg, const unsigned char* data, std::size_
 // and the fold, whose set-up and final reduction cost about as much as 200
 // bytes of them, is left for long inputs, where its independent accumulators
 // outrun their single chain.
+// The fold's constants for CRC-32's reflected polynomial, one set for every
+// instruction path: the factors that move 128 bits on by 64 and by 16 bytes
+// (two halves each), then by 4, and the polynomial and Barrett's quotient for
+// the final reduction to 32 bits.
+struct Crc32FoldConstants {
+    std::uint64_t by64Low, by64High;
+    std::uint64_t by16Low, by16High;
+    std::uint64_t by4;
+    std::uint64_t polynomial, barrettQuotient;
+};
+constexpr Crc32FoldConstants kCrc32Fold = {0x0154442bd4ULL, 0x01c6e41596ULL, 0x01751997d0ULL, 0x00ccaa009eULL,
+                                           0x0163cd6124ULL, 0x01db710641ULL, 0x01f7011641ULL};
+
 #if defined(DOZUV2_X86_PATHS)
 constexpr std::size_t kCrc32FoldMinimum = 64;
 #else

@@ -62,10 +62,11 @@ template <int Bytes> inline uint64x2_t shiftRight(uint64x2_t v) {
 } // namespace
 
 std::uint32_t crc32Fold(std::uint32_t reg, const unsigned char* data, std::size_t length) {
-    const uint64x2_t by64 = pair(0x0154442bd4ULL, 0x01c6e41596ULL);
-    const uint64x2_t by16 = pair(0x01751997d0ULL, 0x00ccaa009eULL);
-    const std::uint64_t by4 = 0x0163cd6124ULL;
-    const std::uint64_t barrettLow = 0x01db710641ULL, barrettHigh = 0x01f7011641ULL;
+    const Crc32FoldConstants& k = kCrc32Fold;
+    const uint64x2_t by64 = pair(k.by64Low, k.by64High);
+    const uint64x2_t by16 = pair(k.by16Low, k.by16High);
+    const std::uint64_t by4 = k.by4;
+    const std::uint64_t barrettLow = k.polynomial, barrettHigh = k.barrettQuotient;
     const std::uint64_t low32 = 0xFFFFFFFFULL;
 
     uint64x2_t x1 = veorq_u64(load(data), pair(reg, 0));

@@ -18,6 +18,11 @@ namespace Detail {
 
 namespace {
 
+// A register of two 64-bit halves, the low one first.
+CLMUL_TARGET inline __m128i pair(std::uint64_t low, std::uint64_t high) {
+    return _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
+}
+
 CLMUL_TARGET inline __m128i load(const unsigned char* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
@@ -33,10 +38,11 @@ CLMUL_TARGET inline __m128i fold(__m128i accumulator, __m128i constants, __m128i
 } // namespace
 
 CLMUL_TARGET std::uint32_t crc32Fold(std::uint32_t reg, const unsigned char* data, std::size_t length) {
-    const __m128i by64 = _mm_set_epi64x(0x01c6e41596LL, 0x0154442bd4LL);
-    const __m128i by16 = _mm_set_epi64x(0x00ccaa009eLL, 0x01751997d0LL);
-    const __m128i by4 = _mm_set_epi64x(0, 0x0163cd6124LL);
-    const __m128i barrett = _mm_set_epi64x(0x01f7011641LL, 0x01db710641LL);
+    const Crc32FoldConstants& k = kCrc32Fold;
+    const __m128i by64 = pair(k.by64Low, k.by64High);
+    const __m128i by16 = pair(k.by16Low, k.by16High);
+    const __m128i by4 = pair(k.by4, 0);
+    const __m128i barrett = pair(k.polynomial, k.barrettQuotient);
     const __m128i low32 = _mm_setr_epi32(-1, 0, -1, 0);
 
     __m128i x1 = _mm_xor_si128(load(data), _mm_cvtsi32_si128(static_cast<int>(reg)));
