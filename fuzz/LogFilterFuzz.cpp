@@ -75,7 +75,9 @@ Detail::LogFileSettings expected(Detail::LogFileSettings s, const std::vector<st
     }
     const std::string& option = w[0];
     if (option == "-logpath") {
-        s.path = w[1].empty() || w[1].back() == '/' ? "" : w[1];
+        // A path ending in either slash names no file, on every host.
+        const bool refused = w[1].empty() || w[1].back() == '/' || w[1].back() == '\\';
+        s.path = refused ? "" : w[1];
     } else if (option == "-logsize") {
         s.maxSize = kilobytes(w[1]);
     } else if (option == "-logsavesetting" && w.size() == 2 && sameWord(w[1], "none")) {
