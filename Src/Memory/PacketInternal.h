@@ -118,9 +118,9 @@ struct OldPacketInternal final : PacketInternal {
     union {
         BufferProc m_release;
     };
-    // -- the last 64 bytes --
-    std::atomic<std::uint64_t> m_count{1};
-    unsigned char* m_buffer = nullptr;
+    // -- the last 64 bytes; what a copy and a release read comes last, so
+    // that in a block that ends anywhere in a line it still shares one --
+    void* m_userValue = nullptr;
     std::uint64_t m_size = 0;
     std::uint64_t m_capacity = 0;
     void* m_extra = nullptr;
@@ -129,7 +129,8 @@ struct OldPacketInternal final : PacketInternal {
     // The attach-later form; m_bufferAttached once putBuffer gave it a buffer.
     bool m_attached = false;
     bool m_bufferAttached = false;
-    void* m_userValue = nullptr;
+    std::atomic<std::uint64_t> m_count{1};
+    unsigned char* m_buffer = nullptr;
 };
 
 } // namespace Memory
