@@ -34,6 +34,9 @@ ALLOCATORS = [("glibc", None, None), ("mimalloc", "libmimalloc2.0", "libmimalloc
 # (measure, program, ours, theirs, time kind, goal per allocator column)
 SHARED_PTR = "std::shared_ptr<unsigned char> over malloc"
 LIVE = ("BM_LiveSet_Packet", "BM_LiveSet_SharedPtr")
+# The same live set with a reply made and dropped each step (a request's
+# scratch packet): where the pool's held-back release earns its place.
+REPLY = ("BM_LiveSetWithReply_Packet", "BM_LiveSetWithReply_SharedPtr")
 # Both threads' processor time per packet: the wall time of two threads
 # handing work over moves with whatever else the machine runs.
 HANDOFF = ("BM_ProducerConsumer_Packet/process_time/real_time",
@@ -44,6 +47,9 @@ REALISTIC = [
     ("live set 4,096 x 64 B-8 KiB, buddy pool (policy 2)", "PacketLoadPoolBench", LIVE, "cpu", (0.8, 1.3, None)),
     ("live set 4,096 x 64 B-8 KiB, pool buffers (policy 3)", "PacketLoadPoolBufferBench", LIVE, "cpu",
      (None, None, None)),
+    ("live set with a reply per step, system policy", "PacketLoadSystemBench", REPLY, "cpu", (None, None, None)),
+    ("live set with a reply per step, buddy pool", "PacketLoadPoolBench", REPLY, "cpu", (None, None, None)),
+    ("live set with a reply per step, pool buffers", "PacketLoadPoolBufferBench", REPLY, "cpu", (None, None, None)),
     ("producer/consumer, 1,024 in flight, system policy (CPU of both threads)", "PacketLoadSystemBench", HANDOFF, "cpu",
      (1.0, 1.5, None)),
     ("producer/consumer, 1,024 in flight, buddy pool (CPU of both threads)", "PacketLoadPoolBench", HANDOFF, "cpu", (1.0, 1.5, None)),

@@ -87,6 +87,8 @@ OldPacketInternal* createStandalone(std::uint64_t extraSize) {
         reportHeapFailure(sizeof(OldPacketInternal));
         return nullptr;
     }
+    new (&record->m_deleter) OldPacketInternal::BufferProc();
+    new (&record->m_release) OldPacketInternal::BufferProc();
     if (extraSize != 0) {
         record->m_extra = std::malloc(extraSize);
         if (record->m_extra == nullptr) {

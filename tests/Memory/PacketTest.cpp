@@ -159,3 +159,31 @@ TEST(PacketDeathTest, AnUnknownSourceIsAnAssertion) {
         },
         "assertion \\(false\\) failed.*PacketInternal::destroy\\(\\): unreachable!");
 }
+
+TEST(PacketTest, TheRecordKeepsItsSizeAndEndsWithTheFieldsEveryPacketUses) {
+    // The record's size decides how many bytes a packet asks the manager for,
+    // and so which pool order it gets: it must not drift.
+    EXPECT_EQ(sizeof(OldPacketInternal), 144u);
+    // A pool block ends on a cache line, and so does its record: what every
+    // copy, release and read of the data touches must lie in that last line.
+    OldPacketInternal* record = OldPacketInternal::createForBuffer(nullptr, 0, 0, CPacket::BufferProc());
+    ASSERT_NE(record, nullptr);
+    const auto* end = reinterpret_cast<const unsigned char*>(record) + sizeof(OldPacketInternal);
+    const auto distance = [end](const void* field) {
+        return static_cast<long>(end - static_cast<const unsigned char*>(field));
+    };
+    const struct {
+        const char* name;
+        const void* at;
+    } hot[] = {{"count", &record->m_count},   {"buffer", &record->m_buffer}, {"size", &record->m_size},
+               {"capacity", &record->m_capacity}, {"extra", &record->m_extra},   {"extra size", &record->m_extraSize},
+               {"source", &record->m_source}};
+    Lines outside;
+    for (const auto& field : hot) {
+        if (distance(field.at) > 64) {
+            outside.push_back(field.name);
+        }
+    }
+    EXPECT_EQ(outside, Lines{});
+    record->release();
+}
