@@ -81,9 +81,14 @@ struct Packets {
     static unsigned char* bytes(const Handle& handle) { return handle.getBuffer(); }
 };
 
-template <class Kind> void BM_LiveSet(benchmark::State& state) {
+// One body for the live set, with or without a reply per step: beside the
+// packet kept, a reply of another size from the same steps is made, its first
+// byte written, and dropped at once, as a server drops a request's scratch
+// buffer once it has answered.
+template <class Kind, bool kReply> void liveSetSteps(benchmark::State& state) {
+    using Handle = typename Kind::Handle;
     const std::vector<Step>& steps = stepsOf(state.thread_index());
-    std::vector<typename Kind::Handle> live(kLiveSet);
+    std::vector<Handle> live(kLiveSet);
     for (std::size_t i = 0; i < kLiveSet; ++i) {
         live[i] = Kind::make(steps[i].size);
     }
@@ -91,42 +96,33 @@ template <class Kind> void BM_LiveSet(benchmark::State& state) {
     for (auto _ : state) {
         const Step& step = steps[at];
         at = (at + 1) & (kSteps - 1);
-        const typename Kind::Handle fresh = Kind::make(step.size);
+        const Handle fresh = Kind::make(step.size);
         unsigned char* bytes = Kind::bytes(fresh);
         if (bytes == nullptr) {
             state.SkipWithError("no memory for the live set");
             break;
         }
         bytes[0] = static_cast<unsigned char>(at);
-        live[step.slot] = fresh;
+        if constexpr (kReply) {
+            const Handle reply = Kind::make(steps[(at + kSteps / 2) & (kSteps - 1)].size);
+            unsigned char* replyBytes = Kind::bytes(reply);
+            if (replyBytes == nullptr) {
+                state.SkipWithError("no memory for the reply");
+                break;
+            }
+            replyBytes[0] = bytes[0];
+            live[step.slot] = fresh;
+        } else {
+            live[step.slot] = fresh;
+        }
     }
 }
 
-// The live set of a server that also answers each step: beside the packet
-// kept, a reply of another size from the same steps is made, its first byte
-// written, and dropped at once, as a request's scratch buffer is.
+template <class Kind> void BM_LiveSet(benchmark::State& state) {
+    liveSetSteps<Kind, false>(state);
+}
 template <class Kind> void BM_LiveSetWithReply(benchmark::State& state) {
-    const std::vector<Step>& steps = stepsOf(state.thread_index());
-    std::vector<typename Kind::Handle> live(kLiveSet);
-    for (std::size_t i = 0; i < kLiveSet; ++i) {
-        live[i] = Kind::make(steps[i].size);
-    }
-    std::size_t at = 0;
-    for (auto _ : state) {
-        const Step& step = steps[at];
-        at = (at + 1) & (kSteps - 1);
-        const typename Kind::Handle fresh = Kind::make(step.size);
-        const typename Kind::Handle reply = Kind::make(steps[(at + kSteps / 2) & (kSteps - 1)].size);
-        unsigned char* bytes = Kind::bytes(fresh);
-        unsigned char* replyBytes = Kind::bytes(reply);
-        if (bytes == nullptr || replyBytes == nullptr) {
-            state.SkipWithError("no memory for the live set");
-            break;
-        }
-        bytes[0] = static_cast<unsigned char>(at);
-        replyBytes[0] = bytes[0];
-        live[step.slot] = fresh;
-    }
+    liveSetSteps<Kind, true>(state);
 }
 
 // A ring of handles from one producer thread to one consumer thread. A thread
