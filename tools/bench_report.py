@@ -65,6 +65,15 @@ INTERLEAVED = set(LOAD_PROGRAMS) | {"PrintLogBench"}
 # Programs whose rows depend on the allocator: run once per column.
 MEMORY_PROGRAMS = set(LOAD_PROGRAMS) | {"MemoryBench", "PacketPolicy2Bench", "PacketPolicy3Bench"}
 
+# A program name with this suffix is the same program run pinned to one
+# processor, its threads taking turns on it.
+ONE_CORE = "@one-core"
+
+
+def binary_of(program):
+    return program.split("@")[0]
+
+
 # The single-size loops and the other subsystems.
 ROWS = [
     ("packet create+destroy, 64 B, buddy pool (policy 2)", "malloc+free", "PacketPolicy2Bench",
@@ -94,15 +103,23 @@ ROWS = [
      "p99_us", 1000.0),
     ("dropped log call (level filtered out)", "spdlog call below its level", "PrintLogBench",
      "BM_Dozuv2_DroppedCall", "BM_Spdlog_DroppedCall", "cpu", 1.0),
-    # Two threads delivering lines as fast as they can: the processor time a
-    # line costs, and the wall time per line (throughput). The library formats
-    # outside its lock and spdlog's sink formats under its mutex, so the wall
-    # time shows how far the two threads run in parallel, which depends on
-    # the free cores of the moment; the processor time is the cost.
+    # A delivered line as a user sees it depends on the free cores. One
+    # thread: the cost of a line. Two threads free to run at once: the library
+    # formats outside its lock, spdlog's sink formats under its mutex, so
+    # spdlog's threads wait for each other and pay for it in processor time;
+    # the wall time per line shows how far they ran in parallel. Two threads
+    # sharing one core (a busy machine; the program pinned to one processor):
+    # they take turns and never meet at a lock, and the line costs what it
+    # costs alone. A report that ran on a loaded machine sits between the two.
+    ("delivered line, 1 thread, CPU per line", "spdlog formatting into a null sink", "PrintLogBench",
+     "BM_Dozuv2_DeliveredLine/threads:1", "BM_Spdlog_FormattedLine/threads:1", "cpu", None),
     ("delivered line, 2 threads, CPU per line", "spdlog formatting into a null sink", "PrintLogBench",
      "BM_Dozuv2_DeliveredLine/threads:2", "BM_Spdlog_FormattedLine/threads:2", "cpu", 1.0),
     ("delivered line, 2 threads, wall time per line", "spdlog formatting into a null sink", "PrintLogBench",
      "BM_Dozuv2_DeliveredLine/threads:2", "BM_Spdlog_FormattedLine/threads:2", "real", None),
+    ("delivered line, 2 threads sharing one core, CPU per line", "spdlog formatting into a null sink",
+     "PrintLogBench" + ONE_CORE, "BM_Dozuv2_DeliveredLine/threads:2", "BM_Spdlog_FormattedLine/threads:2", "cpu",
+     None),
     ("CReadWriteMutex read, 1 thread", "std::shared_mutex shared lock", "LockBench",
      "BM_CReadWriteMutexRead_Default/real_time/threads:1", "BM_StdSharedMutexRead/real_time/threads:1", "cpu", 1.1),
 ]
@@ -162,12 +179,13 @@ def preload_of(package, name):
 
 
 def run_program(build, program, repetitions, min_time, out, preload):
-    args = [os.path.join(build, "bench", program), "--benchmark_repetitions=%d" % repetitions,
+    binary = binary_of(program)
+    args = [os.path.join(build, "bench", binary), "--benchmark_repetitions=%d" % repetitions,
             "--benchmark_report_aggregates_only=true", "--benchmark_min_time=%s" % min_time,
             "--benchmark_out=" + out, "--benchmark_out_format=json"]
-    if program in FILTERS:
-        args.append("--benchmark_filter=" + FILTERS[program])
-    if program in INTERLEAVED:
+    if binary in FILTERS:
+        args.append("--benchmark_filter=" + FILTERS[binary])
+    if binary in INTERLEAVED:
         # Their rows do not depend on running first, so repetitions are
         # interleaved: a change of the machine's load falls on both sides of
         # a ratio alike.
@@ -178,7 +196,11 @@ def run_program(build, program, repetitions, min_time, out, preload):
         env["LD_PRELOAD"] = preload
     print("running %s%s" % (program, " with " + os.path.basename(preload) if preload else ""), file=sys.stderr,
           flush=True)
-    subprocess.run(args, check=True, stdout=subprocess.DEVNULL, env=env)
+    pin = None
+    if program.endswith(ONE_CORE):
+        pin = {min(os.sched_getaffinity(0))}
+    subprocess.run(args, check=True, stdout=subprocess.DEVNULL, env=env,
+                   preexec_fn=(lambda: os.sched_setaffinity(0, pin)) if pin else None)
 
 
 def read_results(path):
