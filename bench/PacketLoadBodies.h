@@ -111,6 +111,8 @@ template <class Kind, bool kReply> void liveSetSteps(benchmark::State& state) {
                 break;
             }
             replyBytes[0] = bytes[0];
+            // The reply is dropped after the assignment, last in the step, as
+            // a server answers after storing what it keeps.
             live[step.slot] = fresh;
         } else {
             live[step.slot] = fresh;

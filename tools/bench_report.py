@@ -128,6 +128,8 @@ ROWS = [
 FILTERS = {
     "TimerBench": "StartStop/10000|LockedMultimap_InsertErase/10000|Lateness",
     "LockBench": "CReadWriteMutexRead_Default|StdSharedMutexRead",
+    # The pinned run is for the two-thread delivered lines only.
+    "PrintLogBench" + ONE_CORE: "DeliveredLine/threads:2|FormattedLine/threads:2",
 }
 
 LATENESS_ROW = next(row for row in ROWS if row[5] == "p99_us")
@@ -183,8 +185,9 @@ def run_program(build, program, repetitions, min_time, out, preload):
     args = [os.path.join(build, "bench", binary), "--benchmark_repetitions=%d" % repetitions,
             "--benchmark_report_aggregates_only=true", "--benchmark_min_time=%s" % min_time,
             "--benchmark_out=" + out, "--benchmark_out_format=json"]
-    if binary in FILTERS:
-        args.append("--benchmark_filter=" + FILTERS[binary])
+    selected = FILTERS.get(program, FILTERS.get(binary))
+    if selected:
+        args.append("--benchmark_filter=" + selected)
     if binary in INTERLEAVED:
         # Their rows do not depend on running first, so repetitions are
         # interleaved: a change of the machine's load falls on both sides of
